@@ -1,0 +1,27 @@
+// What the main window needs from its surroundings besides its controls:
+// message boxes, the Warning window, the About box, posting to its own thread.
+#pragma once
+
+#include <string>
+
+class IDialogHost {
+ public:
+  virtual ~IDialogHost() = default;
+  // A modal box with an OK button; returns when the operator closed it.
+  // Posted messages are still handled meanwhile.
+  virtual void MessageBox(const std::string& text) = 0;
+  // The modeless "Warning!" window; shown again on every call.
+  virtual void ShowWarning() = 0;
+  virtual void ShowAbout() = 0;
+  // Safe from any thread: the message is handled on the dialog's thread, in order.
+  virtual void PostDialogMessage(unsigned message) = 0;
+  virtual void EndDialog(int result) = 0;
+  // One line for the operator's terminal (standard error).
+  virtual void Diagnostic(const std::string& line) = 0;
+};
+
+inline constexpr int IDOK = 1, IDCANCEL = 2;
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+inline constexpr const char* kAboutMenuText = "关于 Varnel(&A)...";
+inline constexpr const char* kWarningText = "This serial port is not found!";
+inline constexpr const char* kInstructionError = "Input instruction error";

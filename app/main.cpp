@@ -1,0 +1,96 @@
+// varnel: the application. Runs the main window modally and ends with it.
+#include <QApplication>
+#include <QTimer>
+#include <iostream>
+#include <memory>
+
+#include "app/options.h"
+#include "app/qt/script.h"
+#include "app/qt/varnel_window.h"
+#include "serial/port_map.h"
+#include "sim/pty_gimbal.h"
+
+namespace {
+constexpr int kScriptStartDelayMs = 400;
+
+void PrintPorts() {
+  const std::vector<PortInfo> ports = ListPorts();
+  if (ports.empty()) std::cout << "no serial devices found\n";
+  for (const PortInfo& p : ports) {
+    std::cout << p.device;
+    if (!p.comName.empty()) std::cout << "  = " << p.comName;
+    if (!p.description.empty()) std::cout << "  (" << p.description << ")";
+    std::cout << '\n';
+    for (const std::string& stable : p.stableNames) std::cout << "    " << stable << '\n';
+  }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);  // takes Qt's own options out of argv
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  Options options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) {
+    std::cerr << "varnel: " << error << "\n\n" << UsageText();
+    return 2;
+  }
+  if (options.help) {
+    std::cout << UsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "Varnel 1.99\n";
+    return 0;
+  }
+  for (const auto& [com, path] : options.ports) MapPort(com, path);
+  if (options.listPorts) {
+    PrintPorts();
+    for (const auto& [com, path] : options.ports) std::cout << com << " -> " << path << " (--port)\n";
+    return 0;
+  }
+
+  std::unique_ptr<PtyGimbal> gimbal;
+  if (options.simulate) {
+    SimOptions sim;
+    sim.noCard = options.simNoCard;
+    sim.split = options.simSplit;
+    sim.replyDelayMs = options.simReplyDelayMs;
+    sim.trace = options.simTrace;
+    gimbal = std::make_unique<PtyGimbal>(sim);
+    gimbal->SetTraceSink([](const std::string& line) { std::cerr << "sim: " << line << std::endl; });
+    if (!gimbal->Start(&error)) {
+      std::cerr << "varnel: " << error << '\n';
+      return 1;
+    }
+    MapPort("COM1", gimbal->Path());
+    std::cerr << "varnel: simulated gimbal on " << gimbal->Path() << " as COM1\n";
+  }
+
+  int result = 0;
+  {
+    VarnelWindow window;
+    std::unique_ptr<ScriptRunner> script;
+    if (!options.script.empty()) {
+      script = std::make_unique<ScriptRunner>(window, options.script, std::cout);
+      script->Attach();
+    }
+    window.Init();
+    if (!options.screenshot.empty()) {
+      QTimer::singleShot(500, &window, [&window, path = options.screenshot] {
+        if (!window.grab().save(QString::fromStdString(path))) std::cerr << "varnel: cannot write " << path << '\n';
+      });
+    }
+    // The script starts once the window is up and its start-up traffic (the
+    // sliders' first frames and the camera's answers) has been polled, as an
+    // operator starts working only once the window is there.
+    if (script) QTimer::singleShot(kScriptStartDelayMs, script.get(), [s = script.get()] { s->Start(); });
+    result = window.exec();
+    script.reset();
+  }
+  g_ComPort.Close();  // before the simulated gimbal goes
+  if (gimbal) gimbal->Stop();
+  (void)result;  // the application ends the same way whichever button ended the window
+  return 0;
+}

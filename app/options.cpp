@@ -1,0 +1,77 @@
+#include "app/options.h"
+
+#include <cstdlib>
+
+#include "serial/port_map.h"
+
+const char* UsageText() {
+  return "Usage: varnel [options]\n"
+         "Control panel for the pan/tilt camera gimbal (\"cloud platform\") on a serial port.\n"
+         "\n"
+         "  --port COMn=PATH     the panel's COMn is the device PATH (a /dev/ttyUSB0, a\n"
+         "                       /dev/serial/by-id/... link, a pseudo-terminal); repeatable.\n"
+         "                       Unmapped, COMn is /dev/ttyS<n-1>.\n"
+         "  --list-ports         print the serial devices present, their stable names and\n"
+         "                       the COM name that reaches each, then exit\n"
+         "  --simulate           start a simulated gimbal on a pseudo-terminal inside the\n"
+         "                       program and make it COM1 (no hardware needed)\n"
+         "  --sim-no-card        with --simulate: no SD card inserted\n"
+         "  --sim-split          with --simulate: every reply arrives in two pieces\n"
+         "  --sim-reply-delay MS with --simulate: answer MS milliseconds late\n"
+         "  --sim-trace          with --simulate: print every frame the gimbal receives\n"
+         "  --script FILE        drive the window from FILE ('-' for standard input) and\n"
+         "                       print what the operator would see; see README.md\n"
+         "  --screenshot FILE    write a PNG of the window once it is shown\n"
+         "  --help, --version\n"
+         "\n"
+         "Qt's own options (-platform offscreen, ...) are accepted as well.\n"
+         "The About box is in the window's context menu (right-click the window).\n";
+}
+
+bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") o.help = true;
+    else if (a == "--version") o.version = true;
+    else if (a == "--list-ports") o.listPorts = true;
+    else if (a == "--simulate") o.simulate = true;
+    else if (a == "--sim-no-card") o.simNoCard = true;
+    else if (a == "--sim-split") o.simSplit = true;
+    else if (a == "--sim-trace") o.simTrace = true;
+    else if (a == "--sim-reply-delay") {
+      if (!value(v)) return false;
+      char* end = nullptr;
+      const long ms = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || ms < 0 || ms > 600000) {
+        error = "--sim-reply-delay takes milliseconds, 0 to 600000";
+        return false;
+      }
+      o.simReplyDelayMs = static_cast<int>(ms);
+    } else if (a == "--port") {
+      if (!value(v)) return false;
+      std::string com, path;
+      if (!ParsePortOption(v, com, path)) {
+        error = "--port takes COMn=PATH, for example --port COM1=/dev/ttyUSB0";
+        return false;
+      }
+      o.ports.emplace_back(com, path);
+    } else if (a == "--script") {
+      if (!value(o.script)) return false;
+    } else if (a == "--screenshot") {
+      if (!value(o.screenshot)) return false;
+    } else {
+      error = "unknown option " + a;
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,96 @@
+// The control layer over the real widgets of the main window.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableView>
+#include <map>
+
+#include "app/panel/controls.h"
+#include "app/qt/log_model.h"
+
+// A trackbar that tells its owner each time it has painted itself.
+class PaintSlider : public QSlider {
+  Q_OBJECT
+ public:
+  using QSlider::QSlider;
+ signals:
+  void painted();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// A push button whose caption wraps onto a second line.
+class WrapButton : public QPushButton {
+  Q_OBJECT
+ public:
+  WrapButton(const QString& caption, QWidget* parent);
+  QString caption() const { return m_label->text(); }
+  QLabel* label() const { return m_label; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QLabel* m_label;
+};
+
+// The always-open list of the received-data log with its edit field above.
+class LogBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit LogBox(QWidget* parent);
+  LogModel* model() const { return m_model; }
+  QTableView* view() const { return m_view; }
+  QLineEdit* edit() const { return m_edit; }
+  void Append(const std::string& line);
+  void Clear();
+
+ private:
+  LogModel* m_model;
+  QTableView* m_view;
+  QLineEdit* m_edit;
+  int m_widest = 0;
+};
+
+class QtControls : public IControls {
+ public:
+  void Register(int id, ControlKind kind, QWidget* widget);
+  QWidget* Widget(int id) const;
+  ControlKind Kind(int id) const;
+  int IdOf(const QWidget* widget) const;  // the control a widget belongs to, 0 if none
+
+  bool Exists(int id) const override { return m_controls.count(id) != 0; }
+  std::string GetWindowText(int id) const override;
+  void SetWindowText(int id, const std::string& text) override;
+  int GetCheck(int id) const override;
+  void SetCheck(int id, int state) override;
+  int GetCurSel(int id) const override;
+  void SetCurSel(int id, int index) override;
+  int GetCount(int id) const override;
+  std::string GetLBText(int id, int index) const override;
+  void AddString(int id, const std::string& text) override;
+  void ResetContent(int id) override;
+  int GetPos(int id) const override;
+  void SetPos(int id, int pos, bool redraw) override;
+  void SetRange(int id, int min, int max) override;
+  int GetRangeMin(int id) const override;
+  int GetRangeMax(int id) const override;
+  void EnableWindow(int id, bool enable) override;
+  bool IsWindowEnabled(int id) const override;
+  void ShowWindow(int id, bool show) override;
+  bool IsWindowVisible(int id) const override;
+  void SetFocus(int id) override;
+  int GetFocus() const override;
+
+ private:
+  struct Entry {
+    ControlKind kind;
+    QWidget* widget;
+  };
+  std::map<int, Entry> m_controls;
+};

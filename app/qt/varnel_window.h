@@ -1,0 +1,70 @@
+// The real main window: builds every control from the control table, routes
+// the widgets' signals to the dialog's handlers and behaves as a dialog at
+// the keyboard (Escape ends, Enter validates and ends, Enter on a button presses it).
+#pragma once
+
+#include <QDialog>
+#include <QEvent>
+#include <functional>
+#include <memory>
+
+#include "app/dialog.h"
+#include "app/host.h"
+#include "app/qt/dialogs.h"
+#include "app/qt/qt_controls.h"
+
+// A message posted to the window's thread (WM_POLL_SERIAL and the like).
+class DialogMessageEvent : public QEvent {
+ public:
+  static QEvent::Type Kind();
+  explicit DialogMessageEvent(unsigned message) : QEvent(Kind()), m_message(message) {}
+  unsigned message() const { return m_message; }
+
+ private:
+  unsigned m_message;
+};
+
+class VarnelWindow : public QDialog, public IDialogHost {
+  Q_OBJECT
+ public:
+  explicit VarnelWindow(CComBase& port = g_ComPort, QWidget* parent = nullptr);
+  ~VarnelWindow() override;
+
+  void Init();  // the dialog's start-up, before the window is first shown
+
+  CVarnelDlg& dialog() { return *m_dlg; }
+  QtControls& controls() { return m_controls; }
+  WarningDialog* warning() const { return m_warning; }
+  const DialogUnits& units() const { return m_units; }
+  // Called with the text of every message box and Warning that appears.
+  void setMessageObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
+  void setQuietDiagnostics(bool quiet) { m_quiet = quiet; }
+
+  // IDialogHost
+  void MessageBox(const std::string& text) override;
+  void ShowWarning() override;
+  void ShowAbout() override;
+  void PostDialogMessage(unsigned message) override;
+  void EndDialog(int result) override;
+  void Diagnostic(const std::string& line) override;
+
+  void reject() override;  // Escape and the close box end without validation
+
+ protected:
+  void customEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Build();
+
+  QFont m_font;
+  DialogUnits m_units;
+  QtControls m_controls;
+  WarningDialog* m_warning = nullptr;
+  std::function<void(const std::string&)> m_observer;
+  bool m_quiet = false;
+  bool m_ending = false;
+  std::unique_ptr<CVarnelDlg> m_dlg;
+};

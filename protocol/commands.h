@@ -1,0 +1,116 @@
+// Pure builders for every command family of the panel. Each one clears the
+// buffer it is given and writes fixed offsets; the caller sends the returned
+// number of bytes (48 for private-protocol frames). Units and sources of each
+// field are in the comments beside the offsets in commands.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// Command codes of the private protocol (byte 5).
+enum CommandCode : std::uint8_t {
+  kCmdContrastBrightness = 0x1D,
+  kCmdCancelTracking = 0x26,
+  kCmdShutter = 0x70,
+  kCmdCrossWire = 0x71,
+  kCmdDisplayChannel = 0x78,
+  kCmdStorage = 0x7C,
+  kCmdZoom = 0x7D,
+  kCmdFreeze = 0x81,
+  kCmdTemplate = 0x82,
+  kCmdOsd = 0x83,
+  kCmdGimbalMode1 = 0x88,
+  kCmdGimbalMode2 = 0x89,
+  kCmdFormat = 0x8A,
+  kCmdCardQuery = 0x8B,
+  kCmdEnhance = 0x8C,
+  kCmdTempCoeff = 0xC8,
+};
+
+// ---- tracking and gimbal motion -------------------------------------------
+// List 1151 selection -> command code of the arrow frames (-1: none -> 0x00).
+std::uint8_t ControlModeCode(int selection);
+// List 1103 (sorted) selection -> template code; "Large template" (1) is 0x24.
+std::uint8_t TemplateCode(int selection);
+void BuildMoveFrame(std::uint8_t* f, std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t tracking);
+void BuildTrackFrame(std::uint8_t* f, std::uint8_t state, std::uint8_t templateCode);
+void BuildCancelFrame(std::uint8_t* f);
+void BuildTemplateFrame(std::uint8_t* f, std::uint8_t templateCode);
+
+// ---- zoom -----------------------------------------------------------------
+inline constexpr int kZoomMin = 1;
+inline constexpr int kZoomMax = 30;
+extern const std::uint16_t kZoomPositions[kZoomMax];  // index level-1
+int ClampZoom(int level);
+void BuildViscaZoom(std::uint8_t* zoom9, int level);  // 81 01 04 47 0p 0q 0r 0s FF
+void BuildPrivateZoom(std::uint8_t* f, int level);    // 0x7D, byte 6 = level + 0x80
+
+// ---- imaging and video modes ----------------------------------------------
+void BuildFreezeFrame(std::uint8_t* f, bool freeze);
+void BuildShutterFrame(std::uint8_t* f);
+void BuildEnhanceFrame(std::uint8_t* f, int enhance);
+
+// The 0x78 frame shared by the display-channel "OK" and the alarm-temperature "OK".
+struct ThermalSettings {
+  int pseudoColor = 0;
+  std::int32_t alarmTemp = 0;  // degrees, low 16 bits sent
+  int tempBar = 0;
+  int channelSelection = 0;    // list 1035 index; outside 0..7 sends 0
+  int highAlarm = 0;
+  int lowAlarm = 0;
+  bool withCompensation = false;  // only the alarm-temperature "OK" sends bytes 19..23
+  float compTemp = 0.0f;          // degrees
+  int compTempOn = 0;
+};
+void BuildThermalFrame(std::uint8_t* f, const ThermalSettings& s);
+
+std::uint8_t StabilizerParam(int selection);  // list 1107
+std::uint8_t DefogParam(int selection);       // list 1105
+std::size_t BuildStabilizer(std::uint8_t* f, int selection);  // 6 bytes
+std::size_t BuildDefog(std::uint8_t* f, int selection);       // 7 bytes
+// List 1148 -> VISCA video format, 14 bytes; nullopt when nothing is selected
+// (the camera must never get a guessed format code).
+std::optional<std::uint8_t> VideoFormatCode(int selection);
+std::size_t BuildVideoFormat(std::uint8_t* f, std::uint8_t code);
+
+// ---- storage, capture and SD card -----------------------------------------
+enum StorageAction : std::uint8_t { kStorageStop = 0, kStorageStart = 1, kStorageCapture = 2 };
+struct StorageSettings {
+  int interlaced = 0;        // check 1041 -> +0x08
+  int network = 0;           // check 1101 -> +0x04
+  std::int32_t videoLength = 0;  // edit 1102, low 16 bits, sent by Start storage only
+  int preservation = 0;      // list 1127 index, byte 10 (-1 -> 0xFF)
+  int preservationMode = 0;  // list 1128 index, byte 11 (-1 -> 0xFF)
+  int channelSelection = 0;  // list 1035 index, byte 14 (outside 0..7 -> 0)
+};
+void BuildStorageFrame(std::uint8_t* f, StorageAction action, const StorageSettings& s);
+void BuildFormatFrame(std::uint8_t* f);
+enum CardQuery : std::uint8_t {
+  kQueryState = 0x02,
+  kQueryCapacity = 0x03,
+  kQueryResidual = 0x04,
+  kQueryPictures = 0x05,
+  kQueryMinutes = 0x06,
+};
+void BuildCardQuery(std::uint8_t* f, std::uint8_t query);
+
+// ---- OSD ------------------------------------------------------------------
+struct OsdSettings {
+  std::uint8_t displayFlags = 0;  // byte 3, bit n = check 1130+n
+  std::uint8_t inputFlags = 0;    // byte 6, see OsdInputFlags
+  int coreSelection = 0;          // list 1147 index
+  std::int32_t year = 2017, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  float heading = 0, pitching = 0, roll = 0;  // degrees, as typed
+  double gpsN = 0, gpsE = 0;                  // degrees, as typed
+  float gpsH = 0;                             // metres, as typed
+};
+// Byte 6 does not follow the id order: bit 0 is 1138, bit 1 is 1144, then 1139..1143, bit 7 1145.
+std::uint8_t OsdInputFlags(int c1138, int c1144, int c1139, int c1140, int c1141, int c1142, int c1143,
+                           int c1145);
+std::uint8_t CoreCode(int selection);  // 0 for index 0 or none
+void BuildOsdFrame(std::uint8_t* f, const OsdSettings& s);
+
+// ---- temperature compensation, contrast, brightness ------------------------
+void BuildTempCoeffFrame(std::uint8_t* f, int coeff);  // 0..200
+void BuildContrastBrightnessFrame(std::uint8_t* f, int contrast, int brightness);  // 0..100 each

@@ -1,0 +1,115 @@
+#include "protocol/frame.h"
+
+#include <bit>
+#include <cstring>
+
+std::uint8_t g_SendFrame[kFrameSize] = {};
+std::uint8_t g_ZoomFrame[kZoomFrameSize] = {};
+
+void BeginFrame(std::uint8_t* frame, std::uint8_t code) {
+  std::memset(frame, 0, kFrameSize);
+  frame[0] = kSync;
+  frame[1] = kSync;
+  frame[2] = kTag;
+  frame[kCodeByte] = code;
+}
+
+std::uint8_t FrameChecksum(const std::uint8_t* frame) {
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < kChecksumByte; ++i) sum += frame[i];
+  return static_cast<std::uint8_t>(sum);
+}
+
+void SealFrame(std::uint8_t* frame) { frame[kChecksumByte] = FrameChecksum(frame); }
+
+void BeginFrame(std::uint8_t code) { BeginFrame(g_SendFrame, code); }
+void SealFrame() { SealFrame(g_SendFrame); }
+
+void PutU16(std::uint8_t* at, std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  at[0] = static_cast<std::uint8_t>(v);
+  at[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+namespace {
+template <typename T>
+void PutLittleEndian(std::uint8_t* at, T value) {
+  unsigned char raw[sizeof(T)];
+  std::memcpy(raw, &value, sizeof(T));
+  // The wire order is least significant byte first whatever the host order is.
+  if constexpr (std::endian::native == std::endian::big) {
+    for (std::size_t i = 0; i < sizeof(T); ++i) at[i] = raw[sizeof(T) - 1 - i];
+  } else {
+    std::memcpy(at, raw, sizeof(T));
+  }
+}
+}  // namespace
+
+void PutF32(std::uint8_t* at, float value) { PutLittleEndian(at, value); }
+void PutF64(std::uint8_t* at, double value) { PutLittleEndian(at, value); }
+
+std::string HexJoin(const std::uint8_t* bytes, std::size_t n) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(n * 3);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i) out += '-';
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 0x0F];
+  }
+  return out;
+}
+
+std::string FormatSentFrame(const std::uint8_t* bytes, std::size_t n) {
+  std::string out;
+  if (n == kFrameSize) {
+    out = HexJoin(bytes, 16) + "  " + HexJoin(bytes + 16, 16) + "  " + HexJoin(bytes + 32, 16);
+  } else {
+    out = HexJoin(bytes, n);
+  }
+  out += "\r\n";
+  return out;
+}
+
+std::string FormatManualFrame(const std::uint8_t* bytes, std::size_t n) { return HexJoin(bytes, n); }
+
+std::int32_t HexTextToInt(std::string_view text) {
+  std::uint32_t result = 0;
+  std::uint32_t weight = 1;
+  for (std::size_t k = text.size(); k-- > 0;) {
+    const auto c = static_cast<signed char>(text[k]);
+    std::uint32_t value;
+    if (c >= '0' && c <= '9') {
+      value = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      value = static_cast<std::uint32_t>(c - 'A' + 10);
+    } else if (c >= 'a' && c <= 'f') {
+      value = static_cast<std::uint32_t>(c - 'a' + 10);
+    } else {
+      return -1;
+    }
+    result += value * weight;
+    weight *= 16;
+  }
+  return static_cast<std::int32_t>(result);
+}
+
+int ParseManualInstruction(std::string_view text, std::uint8_t* out) {
+  std::memset(out, 0, kFrameSize);
+  const std::size_t len = text.size();
+  std::size_t p = 0;
+  int n = 0;
+  while (p < len) {
+    if (text[p] == ' ') ++p;  // one space only: a second one starts the token
+    const std::string_view token = text.substr(p < len ? p : len, 2);
+    const std::int32_t value = HexTextToInt(token);
+    if (value < 0 || value > 255) return -1;
+    // Text with more bytes than the frame holds is refused as a whole rather
+    // than sent cut short or stored past the buffer.
+    if (n == static_cast<int>(kFrameSize)) return -1;
+    out[n++] = static_cast<std::uint8_t>(value);
+    p += 2;
+    while (p < len && text[p] == ' ') ++p;
+  }
+  return n;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever of the build and test dependencies this
+# Debian 12 machine lacks, and says what it installs. Safe to run again.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets and Test
+  libgtest-dev libgmock-dev libbenchmark-dev  # GoogleTest, Google Benchmark
+  fonts-wqy-microhei                          # renders the panel's Chinese texts
+  xvfb xauth                                  # a display for machines without one
+  libcap2-bin                                 # capsh, for the exclusive-open test
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all dependencies present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a warning-clean build, the whole suite again
+# under AddressSanitizer + UndefinedBehaviorSanitizer, and the timer and
+# polling tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== build (warnings are errors)"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON >/dev/null
+cmake --build build/release -j "$jobs"
+echo "== tests"
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNEL_WERROR=ON -DVARNEL_BENCH=OFF \
+  -DVARNEL_SANITIZE=address,undefined >/dev/null
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== timer and polling tests under ThreadSanitizer"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNEL_WERROR=ON -DVARNEL_BENCH=OFF -DVARNEL_GUI=OFF \
+  -DVARNEL_SANITIZE=thread >/dev/null
+cmake --build build/tsan -j "$jobs" --target test_receive test_dialog
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan --output-on-failure -L tsan -j "$jobs"

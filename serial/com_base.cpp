@@ -1,0 +1,109 @@
+#include "serial/com_base.h"
+
+#include <algorithm>
+
+#include "serial/backend.h"
+#include "serial/port_map.h"
+
+CComSync g_ComPort;
+
+CComBase::CComBase() : m_lineIo(&DefaultLineIo()) {
+  m_dcb.BaudRate = 115200;
+  m_dcb.ByteSize = 8;
+  m_dcb.Parity = EVENPARITY;
+  m_dcb.StopBits = ONESTOPBIT;
+  m_timeouts.ReadIntervalTimeout = 0xFFFF;
+}
+
+CComBase::~CComBase() {
+  if (IsOpen()) Close();
+}
+
+void CComBase::Close() {
+  if (!IsOpen()) return;
+  serial_backend::CloseDevice(m_hCom);
+  m_hCom = INVALID_HANDLE_VALUE;
+}
+
+bool CComBase::SetState(const DCB* dcb) {
+  if (!IsOpen() || !dcb) return false;
+  if (!serial_backend::ApplyState(m_hCom, *dcb, *m_lineIo)) return false;
+  m_baud = dcb->BaudRate;
+  return true;
+}
+
+bool CComBase::SetTimeouts(const COMMTIMEOUTS* timeouts) {
+  if (!IsOpen() || !timeouts) return false;
+  return serial_backend::ApplyTimeouts(m_hCom, *timeouts);
+}
+
+bool CComBase::TakeLineError() {
+  LineErrorCounts now;
+  if (!m_lineIo->ErrorCounts(m_hCom, now)) return false;  // no counters: no errors to report
+  const bool changed = !(now == m_errorBaseline);
+  m_errorBaseline = now;
+  return changed;
+}
+
+void CComBase::Fail(SerialError error, std::string text) {
+  m_lastError = error;
+  m_lastErrorText = std::move(text);
+}
+
+int CComSync::Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeouts) {
+  m_lastError = SerialError::None;
+  m_lastErrorText.clear();
+  m_devicePath = ResolvePortName(name);
+  const std::string where = name == m_devicePath ? name : name + " (" + m_devicePath + ")";
+
+  serial_backend::OpenResult opened = serial_backend::OpenDevice(m_devicePath);
+  m_hCom = opened.handle;
+  if (!IsOpen()) {
+    Fail(opened.error, where + ": " + opened.reason);
+    return 0;
+  }
+  // The driver's queues are its own on this platform; the requested sizes
+  // (m_dwInQueue, m_dwOutQueue) have no call to go to.
+  serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+
+  if (!SetState(dcb ? dcb : &m_dcb)) {
+    Close();
+    Fail(SerialError::UnsupportedSettings, where + ": the driver refused the line settings");
+    return 0;
+  }
+  if (!SetTimeouts(timeouts ? timeouts : &m_timeouts)) {
+    Close();
+    Fail(SerialError::Resource, where + ": the driver refused the time-outs");
+    return 0;
+  }
+  // Errors counted before this open belong to an earlier user of the line.
+  m_errorBaseline = {};
+  m_lineIo->ErrorCounts(m_hCom, m_errorBaseline);
+  return 1;
+}
+
+int CComSync::Read(void* buffer, unsigned max) {
+  if (!IsOpen() || !buffer) return 0;
+  if (TakeLineError()) {
+    // A framing, parity or overrun error makes the whole queue suspect.
+    serial_backend::Purge(m_hCom, PURGE_RXABORT | PURGE_RXCLEAR);
+    return 0;
+  }
+  const long queued = serial_backend::QueuedInput(m_hCom);
+  if (queued <= 0) return 0;
+  const unsigned n = std::min<unsigned long>(max, static_cast<unsigned long>(queued));
+  if (n == 0) return 0;
+  const long got = serial_backend::ReadSome(m_hCom, buffer, n);
+  return got > 0 ? static_cast<int>(got) : 0;
+}
+
+int CComSync::Write(const void* buffer, unsigned count) {
+  if (!IsOpen() || !buffer) return 0;
+  if (TakeLineError()) serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_TXCLEAR);
+  // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
+  // panel: allow the line time of the bytes plus two seconds.
+  const unsigned baud = m_baud ? m_baud : 9600;
+  const unsigned lineMs = static_cast<unsigned>((static_cast<unsigned long long>(count) * 11 * 1000) / baud);
+  const long written = serial_backend::WriteAll(m_hCom, buffer, count, lineMs + 2000);
+  return written > 0 ? static_cast<int>(written) : 0;
+}

@@ -1,0 +1,157 @@
+// The POSIX backend of the serial port: termios, flock and ioctls.
+#include <errno.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "serial/backend.h"
+#include "serial/posix/termios_map.h"
+
+namespace serial_backend {
+namespace {
+int Fd(std::intptr_t h) { return static_cast<int>(h); }
+
+std::string GroupOf(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return {};
+  if (const group* g = getgrgid(st.st_gid)) return g->gr_name;
+  return std::to_string(st.st_gid);
+}
+
+// Unix98 pseudo-terminal slaves have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  const unsigned m = major(st.st_rdev);
+  return m >= 136 && m <= 143;
+}
+}  // namespace
+
+OpenResult OpenDevice(const std::string& path) {
+  OpenResult r;
+  // O_NONBLOCK: neither a missing carrier nor a full output queue may ever
+  // stop the panel; Write waits with a deadline of its own.
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int e = errno;
+    if (e == ENOENT || e == ENODEV || e == ENXIO) {
+      r.error = SerialError::DeviceNotFound;
+      r.reason = "no such device";
+    } else if (e == EACCES || e == EPERM) {
+      r.error = SerialError::PermissionDenied;
+      const std::string group = GroupOf(path);
+      r.reason = "permission denied" +
+                 (group.empty() ? std::string()
+                                : " (the device belongs to group '" + group + "'; add yourself with: sudo usermod -aG " +
+                                      group + " $USER, then log in again)");
+    } else if (e == EBUSY) {
+      r.error = SerialError::DeviceBusy;
+      r.reason = "held by another process";
+    } else {
+      r.error = SerialError::Resource;
+      r.reason = std::strerror(e);
+    }
+    return r;
+  }
+  if (!isatty(fd)) {
+    close(fd);
+    r.error = SerialError::DeviceNotFound;
+    r.reason = "not a serial device";
+    return r;
+  }
+  // TIOCEXCL does not stop root, so also take the flock that other serial
+  // tools (and a second Varnel) honour.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    r.error = SerialError::DeviceBusy;
+    r.reason = "held by another process";
+    return r;
+  }
+  ioctl(fd, TIOCEXCL);
+  r.handle = fd;
+  return r;
+}
+
+void CloseDevice(std::intptr_t h) {
+  // Clear the exclusive flag: it belongs to the tty, not to this descriptor,
+  // and would otherwise outlive us while another descriptor stays open.
+  ioctl(Fd(h), TIOCNXCL);
+  flock(Fd(h), LOCK_UN);
+  close(Fd(h));
+}
+
+void Purge(std::intptr_t h, unsigned mask) {
+  const bool rx = mask & (PURGE_RXABORT | PURGE_RXCLEAR);
+  const bool tx = mask & (PURGE_TXABORT | PURGE_TXCLEAR);
+  if (rx && tx) tcflush(Fd(h), TCIOFLUSH);
+  else if (rx) tcflush(Fd(h), TCIFLUSH);
+  else if (tx) tcflush(Fd(h), TCOFLUSH);
+}
+
+bool ApplyState(std::intptr_t h, const DCB& dcb, LineIo& io) {
+  // Refused before any system call: baud 0 would reach the driver as B0 and
+  // hang up the line.
+  const std::optional<termios> wanted = DcbToTermios(dcb);
+  if (!wanted) return false;
+  // A pseudo-terminal can answer EINVAL to a change it does not hold (parity),
+  // so judge by what the device reads back, not by the call's result.
+  tcsetattr(Fd(h), TCSANOW, &*wanted);
+  termios got{};
+  if (tcgetattr(Fd(h), &got) != 0) return false;
+  if (!TermiosHolds(*wanted, got, IsPseudoTerminal(Fd(h)))) return false;
+  if (dcb.fDtrControl == DTR_CONTROL_DISABLE && dcb.fRtsControl == RTS_CONTROL_DISABLE) {
+    io.LowerModemLines(h);  // a device without modem lines refuses; nothing to lower then
+  }
+  return true;
+}
+
+bool ApplyTimeouts(std::intptr_t, const COMMTIMEOUTS&) {
+  // Reads never wait (VMIN = VTIME = 0 and only the queued count is read);
+  // writes have their own deadline. Nothing else to set here.
+  return true;
+}
+
+long QueuedInput(std::intptr_t h) {
+  int queued = 0;
+  if (ioctl(Fd(h), FIONREAD, &queued) != 0) return -1;
+  return queued;
+}
+
+long ReadSome(std::intptr_t h, void* buffer, unsigned n) {
+  for (;;) {
+    const ssize_t got = read(Fd(h), buffer, n);
+    if (got < 0 && errno == EINTR) continue;
+    return got < 0 ? 0 : static_cast<long>(got);
+  }
+}
+
+long WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+  const auto* p = static_cast<const unsigned char*>(buffer);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+  unsigned done = 0;
+  while (done < count) {
+    const ssize_t w = write(Fd(h), p + done, count - done);
+    if (w > 0) {
+      done += static_cast<unsigned>(w);
+      continue;
+    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && errno != EAGAIN) break;  // EIO: the device went away
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd pfd{Fd(h), POLLOUT, 0};
+    if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
+    if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) break;
+  }
+  return done;
+}
+}  // namespace serial_backend

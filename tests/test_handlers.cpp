@@ -1,0 +1,427 @@
+// Every command control, from the click to the bytes on the device's side of
+// the line, and the echo the operator sees for them.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "bytes.h"
+#include "panel.h"
+#include "protocol/frame.h"
+#include "receive/recv_log.h"
+
+namespace {
+struct Action {
+  const char* name;
+  std::function<void(Panel&)> run;
+  std::vector<std::uint8_t> wire;  // what the device receives
+};
+
+void CheckActions(const std::vector<Action>& actions) {
+  for (const Action& a : actions) {
+    Panel p;
+    a.run(p);
+    EXPECT_EQ(p.Wire(a.wire.size()), a.wire) << a.name;
+    EXPECT_EQ(p.pty.Drain(30).size(), 0u) << a.name << ": more was sent";
+    EXPECT_EQ(p.Sent(), FormatSentFrame(a.wire.data(), a.wire.size())) << a.name;
+  }
+}
+
+std::function<void(Panel&)> Clicks(std::vector<int> ids) {
+  return [ids](Panel& p) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      p.Click(ids[i]);
+      if (i + 1 < ids.size()) p.pty.Drain(20);
+    }
+  };
+}
+}  // namespace
+
+TEST(Handlers, StorageCaptureFormatAndQueries) {
+  CheckActions({
+      {"stop", Clicks({idc::StopStorage}), Frame48({{0, "7E 7E 44 00 00 7C 00"}}, 0xBC)},
+      {"capture", Clicks({idc::SingleCapture}), Frame48({{0, "7E 7E 44 00 00 7C 02"}}, 0xBE)},
+      {"start", Clicks({idc::StartStorage}), Frame48({{0, "7E 7E 44 00 00 7C 01 58 02"}}, 0x17)},
+      {"start with everything",
+       [](Panel& p) {
+         p.Click(idc::Interlaced);
+         p.Click(idc::Network);
+         p.c.Type(idc::VideoLength, "65536");
+         p.Select(idc::Preservation, 2);
+         p.Select(idc::PreservationMode, 1);
+         p.Select(idc::Channel, 3);
+         p.Click(idc::StartStorage);
+       },
+       Frame48({{0, "7E 7E 44 00 00 7C 0D 00 00 00 02 01 00 00 03 00"}}, 0xCF)},
+      {"no selections", [](Panel& p) {
+         p.c.Type(idc::Preservation, "x");
+         p.c.Type(idc::Channel, "x");
+         p.Click(idc::StopStorage);
+       },
+       Frame48({{0, "7E 7E 44 00 00 7C 00 00 00 00 FF 00 00 00 00"}}, 0xBB)},
+      {"format", Clicks({idc::Format}), Frame48({{0, "7E 7E 44 00 00 8A"}}, 0xCA)},
+      {"query state", Clicks({idc::QueryState}), Frame48({{0, "7E 7E 44 00 00 8B 02"}}, 0xCD)},
+      {"capacity", Clicks({idc::Capacity}), Frame48({{0, "7E 7E 44 00 00 8B 03"}}, 0xCE)},
+      {"residual", Clicks({idc::Residual}), Frame48({{0, "7E 7E 44 00 00 8B 04"}}, 0xCF)},
+      {"pictures", Clicks({idc::Pictures}), Frame48({{0, "7E 7E 44 00 00 8B 05"}}, 0xD0)},
+      {"minutes", Clicks({idc::Minutes}), Frame48({{0, "7E 7E 44 00 00 8B 06"}}, 0xD1)},
+  });
+}
+
+TEST(Handlers, StartStorageOutsideItsRangeSendsNothing) {
+  for (const char* length : {"0", "65537"}) {
+    Panel p;
+    p.c.Type(idc::VideoLength, length);
+    p.Click(idc::StartStorage);
+    EXPECT_EQ(p.pty.Drain(30).size(), 0u) << length;
+    EXPECT_EQ(p.host.messages.size(), 1u) << "the range message, once";
+  }
+  Panel p;  // text that is no number: the last valid length goes out
+  p.c.Type(idc::VideoLength, "abc");
+  p.Click(idc::StartStorage);
+  EXPECT_EQ(p.Wire(48), Frame48({{0, "7E 7E 44 00 00 7C 01 58 02"}}, 0x17));
+}
+
+TEST(Handlers, FormatShowsItsProgressAndRewritesTypedValues) {
+  Panel p;
+  p.c.Type(idc::Step, "9");
+  p.Click(idc::Format);
+  EXPECT_EQ(p.c.GetWindowText(idc::FormatStatus), "格式化中……");
+  EXPECT_EQ(p.c.GetWindowText(idc::Step), "1");  // written back before it was read
+  EXPECT_TRUE(p.dlg->Timer().IsRunning());
+  EXPECT_EQ(g_PollPaused.load(), 0);
+  p.dlg->Timer().Stop();
+}
+
+TEST(Handlers, QueriesDoNotCommitTheControls) {
+  Panel p;
+  p.c.Type(idc::Day, "40");
+  p.Click(idc::QueryState);
+  EXPECT_TRUE(p.host.messages.empty());
+}
+
+TEST(Handlers, TrackingAndMotion) {
+  auto step = [](const char* s, int mode, std::vector<int> ids) {
+    return [=](Panel& p) {
+      p.c.Type(idc::Step, s);
+      if (mode != 0) p.Select(idc::ControlMode, mode);
+      for (std::size_t i = 0; i < ids.size(); ++i) {
+        p.Click(ids[i]);
+        if (i + 1 < ids.size()) p.pty.Drain(20);
+      }
+    };
+  };
+  CheckActions({
+      {"right 5", step("5", 0, {idc::Right}), Frame48({{0, "7E 7E 44 00 00 71 FF 05 00 00 00 00 00"}}, 0xB5)},
+      {"left 5", step("5", 0, {idc::Left}), Frame48({{0, "7E 7E 44 00 00 71 FF FB FF 00 00 00 00"}}, 0xAA)},
+      {"up 5", step("5", 0, {idc::Up}), Frame48({{0, "7E 7E 44 00 00 71 FF 00 00 FB FF 00 00"}}, 0xAA)},
+      {"down -5", step("-5", 0, {idc::Down}), Frame48({{0, "7E 7E 44 00 00 71 FF 00 00 FB FF 00 00"}}, 0xAA)},
+      {"down 70000", step("70000", 0, {idc::Down}), Frame48({{0, "7E 7E 44 00 00 71 FF 00 00 70 11 00 00"}}, 0x31)},
+      {"mode 1", step("5", 1, {idc::Right}), Frame48({{0, "7E 7E 44 00 00 88 FF 05 00 00 00 00 00"}}, 0xCC)},
+      {"mode 2", step("-5", 2, {idc::Right}), Frame48({{0, "7E 7E 44 00 00 89 FF FB FF 00 00 00 00"}}, 0xC2)},
+      {"no mode", [](Panel& p) {
+         p.c.Type(idc::Step, "5");
+         p.c.Type(idc::ControlMode, "typed");
+         p.Click(idc::Right);
+       },
+       Frame48({{0, "7E 7E 44 00 00 00 FF 05 00 00 00 00 00"}}, 0x44)},
+      {"track", Clicks({idc::StartTracking}), Frame48({{0, "7E 7E 44 00 00 71 FE 00 00 00 00 01 01 3C"}}, 0xED)},
+      {"exit", Clicks({idc::ExitTracking}), Frame48({{0, "7E 7E 44 00 00 71 FE 00 00 00 00 00 01 3C"}}, 0xEC)},
+      {"moves while tracking", step("5", 0, {idc::StartTracking, idc::Right}),
+       Frame48({{0, "7E 7E 44 00 00 71 FF 05 00 00 00 01 00"}}, 0xB6)},
+      {"cancel ends tracking", step("5", 0, {idc::StartTracking, idc::CancelTracking, idc::Right}),
+       Frame48({{0, "7E 7E 44 00 00 71 FF 05 00 00 00 00 00"}}, 0xB5)},
+      {"exit ends tracking", step("5", 0, {idc::StartTracking, idc::ExitTracking, idc::Right}),
+       Frame48({{0, "7E 7E 44 00 00 71 FF 05 00 00 00 00 00"}}, 0xB5)},
+      {"cancel", Clicks({idc::CancelTracking}), Frame48({{0, "7E 7E 44 00 00 26"}}, 0x66)},
+      {"template", Clicks({idc::Shutter, idc::TemplateOk}), Frame48({{0, "7E 7E 44 00 00 82"}, {13, "3C"}}, 0xFE)},
+      {"large template", [](Panel& p) {
+         p.Select(idc::Template, 1);
+         p.Click(idc::TemplateOk);
+       },
+       Frame48({{0, "7E 7E 44 00 00 82"}, {13, "24"}}, 0xE6)},
+  });
+}
+
+TEST(Handlers, ArrowsShowTheirStepAndKeepTheOtherAxis) {
+  Panel p;
+  p.c.Type(idc::Step, "5");
+  p.Click(idc::Right);
+  EXPECT_EQ(p.c.GetWindowText(idc::OffsetX), "5");
+  p.Click(idc::Up);
+  EXPECT_EQ(p.c.GetWindowText(idc::OffsetX), "5");
+  EXPECT_EQ(p.c.GetWindowText(idc::OffsetY), "-5");
+  p.Click(idc::Left);
+  EXPECT_EQ(p.c.GetWindowText(idc::OffsetX), "-5");
+  // The template "OK" does not commit: a typed step is put back.
+  p.c.Type(idc::Step, "9");
+  p.Click(idc::TemplateOk);
+  EXPECT_EQ(p.c.GetWindowText(idc::Step), "5");
+}
+
+TEST(Handlers, Zoom) {
+  auto zoom = [](bool privateProtocol, int enlarges) {
+    return [=](Panel& p) {
+      if (privateProtocol) p.Click(idc::PrivateZoom);
+      for (int i = 0; i < enlarges; ++i) {
+        p.Click(idc::ZoomEnlarge);
+        if (i + 1 < enlarges) p.pty.Drain(5);
+      }
+    };
+  };
+  auto visca = [](const char* hex) {
+    const auto v = Hex(hex);
+    return v;
+  };
+  CheckActions({
+      {"visca 2", zoom(false, 1), visca("81 01 04 47 01 06 0A 01 FF")},
+      {"visca 30", zoom(false, 35), visca("81 01 04 47 04 00 00 00 FF")},
+      {"private 5", zoom(true, 4), Frame48({{0, "7E 7E 44 00 00 7D 85"}}, 0x42)},
+      {"narrow at 1", Clicks({idc::ZoomNarrow}), visca("81 01 04 47 00 00 00 00 FF")},
+      {"slider to 30", [](Panel& p) {
+         p.c.SetPos(idc::ZoomSlider, 30, true);
+         p.Paint();
+       },
+       visca("81 01 04 47 04 00 00 00 FF")},
+  });
+  Panel p;
+  for (int i = 0; i < 40; ++i) {
+    p.Click(idc::ZoomEnlarge);
+    p.pty.Drain(1);  // the device reads as fast as the frames come
+  }
+  EXPECT_EQ(p.c.GetWindowText(idc::ZoomText), "30");
+  EXPECT_EQ(g_ZoomLevel, 30);
+  for (int i = 0; i < 40; ++i) {
+    p.Click(idc::ZoomNarrow);
+    p.pty.Drain(1);
+  }
+  EXPECT_EQ(p.c.GetWindowText(idc::ZoomText), "1");
+  p.pty.Drain(30);
+  p.Click(idc::PrivateZoom);  // switching sends nothing
+  EXPECT_EQ(p.pty.Drain(30).size(), 0u);
+  EXPECT_EQ(g_ZoomProtocol, 0);
+  EXPECT_EQ(p.c.GetCheck(idc::Visca), 0);
+  p.Click(idc::Visca);
+  EXPECT_EQ(g_ZoomProtocol, 1);
+  EXPECT_EQ(p.c.GetCheck(idc::PrivateZoom), 0);
+}
+
+TEST(Handlers, ImagingAndVideoModes) {
+  CheckActions({
+      {"frozen", Clicks({idc::Frozen}), Frame48({{0, "7E 7E 44 00 00 81 01"}, {17, "01"}}, 0xC3)},
+      {"thaw", Clicks({idc::Thaw}), Frame48({{0, "7E 7E 44 00 00 81 00"}, {17, "01"}}, 0xC2)},
+      {"shutter", Clicks({idc::Shutter}), Frame48({{0, "7E 7E 44 00 01 70"}}, 0xB1)},
+      {"enhance on", Clicks({idc::Enhance}), Frame48({{0, "7E 7E 44 00 00 8C 01"}}, 0xCD)},
+      {"enhance off", Clicks({idc::Enhance, idc::Enhance}), Frame48({{0, "7E 7E 44 00 00 8C 00"}}, 0xCC)},
+      {"channel 3", [](Panel& p) {
+         p.Select(idc::Channel, 3);
+         p.Click(idc::PseudoColor);
+         p.c.Type(idc::AlarmTemp, "300");
+         p.Click(idc::ChannelOk);
+       },
+       Frame48({{0, "7E 7E 44 00 00 78 01 00 00 00 2C 01 00 00 03"}}, 0xE9)},
+      {"steady holding", [](Panel& p) { p.Select(idc::Steady, 2); }, Hex("81 01 04 34 00 FF")},
+      {"compensation click", [](Panel& p) {
+         p.Select(idc::Steady, 1);
+         p.pty.Drain(20);
+         p.Click(idc::CompTempCheck);
+       },
+       Hex("81 01 04 34 03 FF")},
+      {"compensation unclick", [](Panel& p) {
+         p.Select(idc::Steady, 1);
+         p.Click(idc::CompTempCheck);
+         p.pty.Drain(20);
+         p.Click(idc::CompTempCheck);
+       },
+       Hex("81 01 04 34 03 FF")},
+      {"fog off", [](Panel& p) { p.Select(idc::Defog, 1); }, Hex("81 01 04 37 03 00 FF")},
+      {"1080p/25", [](Panel& p) { p.Select(idc::VideoFormat2, 2); }, Hex("81 01 04 24 72 00 08 FF 90 41 FF 90 51 FF")},
+      {"1080p/60", [](Panel& p) { p.Select(idc::VideoFormat2, 5); }, Hex("81 01 04 24 72 01 05 FF 90 41 FF 90 51 FF")},
+  });
+  Panel p;
+  p.Select(idc::Core, 3);  // does nothing by itself
+  p.c.Type(idc::VideoFormat2, "typed");
+  p.dlg->OnSelChange(idc::VideoFormat2);  // no selection: no guessed format goes to the camera
+  EXPECT_EQ(p.pty.Drain(30).size(), 0u);
+}
+
+TEST(Handlers, OsdSettings) {
+  CheckActions({
+      {"example",
+       [](Panel& p) {
+         for (int id : {1130, 1137, 1138, 1139}) p.Click(id);
+         p.Select(idc::Core, 4);
+         const std::pair<int, const char*> fields[] = {
+             {idc::Year, "2024"}, {idc::Month, "6"},       {idc::Day, "15"},     {idc::Hour, "12"},
+             {idc::Minute, "30"}, {idc::Second, "45"},     {idc::Heading, "1.5"}, {idc::Pitching, "-12.25"},
+             {idc::Roll, "0"},    {idc::GpsN, "30.0"},     {idc::GpsE, "120.5"}, {idc::GpsH, "100.0"},
+         };
+         for (const auto& [id, text] : fields) p.c.Type(id, text);
+         p.Click(idc::OsdSettings);
+       },
+       Hex("7E 7E 44 81 30 83 05 E8 07 06 0F 0C 1E 2D 00 00 00 C0 3F 00 00 44 C1 00 00 00 00 00 00 00 00 00 00 3E "
+           "40 00 00 00 00 00 20 5E 40 00 00 C8 42 1E")},
+  });
+  Panel all;
+  for (int id = 1130; id <= 1145; ++id) all.Click(id);
+  all.Click(idc::OsdSettings);
+  const auto f = all.Wire(48);
+  ASSERT_EQ(f.size(), 48u);
+  EXPECT_EQ(f[3], 0xFF);
+  EXPECT_EQ(f[6], 0xFF);
+  EXPECT_EQ(f[14], 0x00);
+  struct Single {
+    int id;
+    int byte;
+    std::uint8_t value;
+  };
+  for (const Single& s : {Single{1144, 6, 0x02}, Single{1139, 6, 0x04}, Single{1138, 6, 0x01}, Single{1145, 6, 0x80},
+                          Single{1133, 3, 0x08}, Single{1137, 3, 0x80}}) {
+    Panel p;
+    p.Click(s.id);
+    p.Click(idc::OsdSettings);
+    const auto g = p.Wire(48);
+    ASSERT_EQ(g.size(), 48u);
+    EXPECT_EQ(g[s.byte], s.value) << s.id;
+    EXPECT_EQ(g[s.byte == 3 ? 6 : 3], 0) << s.id;
+  }
+}
+
+TEST(Handlers, OsdCoreEnablesTheSecondVideoFormatList) {
+  Panel p;
+  p.Click(idc::OsdSettings);
+  EXPECT_FALSE(p.c.IsWindowEnabled(idc::VideoFormat2));
+  p.Select(idc::Core, 1);
+  p.Click(idc::OsdSettings);
+  EXPECT_FALSE(p.c.IsWindowEnabled(idc::VideoFormat1));
+  EXPECT_TRUE(p.c.IsWindowEnabled(idc::VideoFormat2));
+  EXPECT_EQ(p.Wire(96).at(48 + 4), 0x10);
+}
+
+TEST(Handlers, OsdWithABadYearStillSendsWhatTheMembersHold) {
+  Panel p;
+  p.c.Type(idc::Year, "2100");
+  p.Click(idc::OsdSettings);
+  EXPECT_EQ(p.host.messages.size(), 1u);
+  const auto f = p.Wire(48);
+  ASSERT_EQ(f.size(), 48u);
+  EXPECT_EQ(f[7], 0x34);  // 2100 = 0x0834
+  EXPECT_EQ(f[8], 0x08);
+}
+
+TEST(Handlers, TemperatureAndImageAdjustment) {
+  CheckActions({
+      {"alarm initial", Clicks({idc::AlarmOk}), Frame48({{0, "7E 7E 44 00 00 78"}}, 0xB8)},
+      {"alarm full",
+       [](Panel& p) {
+         p.Click(idc::PseudoColor);
+         p.c.Type(idc::AlarmTemp, "60");
+         p.Click(idc::TempBar);
+         p.Select(idc::Channel, 1);
+         p.Click(idc::HighTemp);
+         p.c.Type(idc::CompTemp, "25.5");
+         p.Click(idc::CompTempCheck);
+         p.pty.Drain(20);  // the stabilizer command of that click
+         p.Click(idc::AlarmOk);
+       },
+       Frame48({{0, "7E 7E 44 00 00 78 01 00 00 00 3C 00 01 00 01 00 00 01 00 00 00 CC 41 01"}}, 0x06)},
+      {"alarm -20", [](Panel& p) {
+         p.c.Type(idc::AlarmTemp, "-20");
+         p.Click(idc::AlarmOk);
+       },
+       Frame48({{0, "7E 7E 44 00 00 78"}, {10, "EC FF"}}, 0xA3)},
+      {"comp -200", [](Panel& p) {
+         p.c.Type(idc::CompTemp, "-200");
+         p.Click(idc::AlarmOk);
+       },
+       Frame48({{0, "7E 7E 44 00 00 78"}, {19, "00 00 48 C3"}}, 0xC3)},
+      {"coeff enlarge at 200", [](Panel& p) {
+         p.c.SetPos(idc::CoeffSlider, 200, true);
+         p.Paint();
+         p.pty.Drain(20);
+         p.Click(idc::CoeffEnlarge);
+       },
+       Frame48({{0, "7E 7E 44 00 00 C8 C8"}}, 0xD0)},
+      {"contrast enlarge", Clicks({idc::ContrastEnlarge}), Frame48({{0, "7E 7E 44 00 00 1D 00 00 33 00 00 00 32"}}, 0xC2)},
+      {"brightness narrow", Clicks({idc::BrightnessNarrow}),
+       Frame48({{0, "7E 7E 44 00 00 1D 00 00 32 00 00 00 31"}}, 0xC0)},
+  });
+  Panel p;
+  for (int i = 0; i < 120; ++i) {
+    p.Click(idc::ContrastNarrow);
+    p.pty.Drain(1);
+  }
+  EXPECT_EQ(p.c.GetWindowText(idc::ContrastText), "0");
+  EXPECT_EQ(p.c.GetPos(idc::ContrastSlider), 0);
+  for (int i = 0; i < 120; ++i) {
+    p.Click(idc::BrightnessEnlarge);
+    p.pty.Drain(1);
+  }
+  EXPECT_EQ(p.c.GetWindowText(idc::BrightnessText), "100");
+  for (int i = 0; i < 250; ++i) {
+    p.Click(idc::CoeffNarrow);
+    p.pty.Drain(1);
+  }
+  EXPECT_EQ(p.c.GetWindowText(idc::CoeffText), "0");
+  EXPECT_EQ(g_TempCompCoeff, 0);
+}
+
+TEST(Handlers, TheStartUpTrafficOfTheSliders) {
+  Panel p(true, false);
+  p.dlg->OnInitDialog();
+  p.dlg->Timer().Stop();
+  p.Paint();
+  std::vector<std::uint8_t> expected = Hex("81 01 04 47 00 00 00 00 FF");
+  for (const auto& f : {Frame48({{0, "7E 7E 44 00 00 C8 64"}}, 0x6C), Frame48({{0, "7E 7E 44 00 00 1D 00 00 32 00 00 00 32"}}, 0xC1),
+                        Frame48({{0, "7E 7E 44 00 00 1D 00 00 32 00 00 00 32"}}, 0xC1)})
+    expected.insert(expected.end(), f.begin(), f.end());
+  EXPECT_EQ(p.Wire(expected.size()), expected);
+  EXPECT_EQ(p.pty.Drain(50).size(), 0u);
+}
+
+TEST(Handlers, ManualInstructions) {
+  struct Case {
+    const char* text;
+    const char* wire;  // null: "Input instruction error"
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"7E7E44", "7E 7E 44", "7e-7e-44"},     {"7e 7e 44", "7E 7E 44", "7e-7e-44"},
+      {"7E  7E 44", "7E 7E 44", "7e-7e-44"},  {" 7E", "7E", "7e"},
+      {"ABC", "AB 0C", "ab-0c"},              {"7E 8", "7E 08", "7e-08"},
+      {"7E ", "7E", "7e"},                    {"7E7E44000083", "7E 7E 44 00 00 83", "7e-7e-44-00-00-83"},
+      {"  7E", nullptr, nullptr},             {"7 E", nullptr, nullptr},
+      {"7G", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    Panel p;
+    p.Click(idc::Shutter);
+    p.pty.Drain(20);
+    const std::string before = p.Sent();
+    p.c.Type(idc::ManualText, c.text);
+    p.Click(idc::ManualSend);
+    if (c.wire) {
+      EXPECT_EQ(p.Wire(Hex(c.wire).size()), Hex(c.wire)) << c.text;
+      EXPECT_EQ(p.Sent(), c.shown) << c.text;
+      EXPECT_TRUE(p.host.messages.empty());
+    } else {
+      EXPECT_EQ(p.host.messages, std::vector<std::string>{"Input instruction error"}) << c.text;
+      EXPECT_EQ(p.Sent(), before) << c.text;
+    }
+    EXPECT_EQ(p.pty.Drain(20).size(), 0u) << c.text;
+  }
+  Panel p;
+  p.Click(idc::Shutter);
+  p.pty.Drain(20);
+  p.c.Type(idc::ManualText, "");
+  p.Click(idc::ManualSend);
+  EXPECT_EQ(p.Sent(), "");  // nothing sent, the display emptied
+  std::string many;
+  for (int i = 0; i < 49; ++i) many += "01";
+  p.c.Type(idc::ManualText, many);
+  p.Click(idc::ManualSend);
+  EXPECT_EQ(p.host.messages, std::vector<std::string>{"Input instruction error"});
+  EXPECT_EQ(p.pty.Drain(30).size(), 0u);
+  p.c.Type(idc::ManualText, many.substr(2));  // 48 bytes fit
+  p.Click(idc::ManualSend);
+  EXPECT_EQ(p.pty.Drain(50), std::vector<std::uint8_t>(48, 0x01));
+}

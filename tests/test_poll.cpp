@@ -1,0 +1,203 @@
+// The poll: what reaches the log, what is decoded, and how the per-tick
+// commit treats a value the operator is still typing.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "bytes.h"
+#include "panel.h"
+#include "receive/recv_log.h"
+
+namespace {
+// Puts bytes on the line and waits until the panel's side has them queued.
+void Arrive(Panel& p, const std::vector<std::uint8_t>& bytes) {
+  p.pty.Send(bytes);
+  ASSERT_TRUE(WaitQueued(static_cast<int>(p.port.NativeHandle()), static_cast<int>(bytes.size())));
+}
+}  // namespace
+
+TEST(Poll, NothingReadNothingLoggedUnlessTimeIsShown) {
+  Panel p;
+  p.dlg->OnPollSerial();
+  EXPECT_TRUE(p.LogLines().empty());
+  p.Click(idc::ShowRecvTime);
+  p.dlg->OnPollSerial();
+  ASSERT_EQ(p.LogLines().size(), 1u);
+  const std::string stamp = p.LogLines()[0];
+  EXPECT_EQ(std::count(stamp.begin(), stamp.end(), '/'), 2);
+  EXPECT_EQ(std::count(stamp.begin(), stamp.end(), ':'), 3);
+}
+
+TEST(Poll, AReplyIsLoggedThenDecoded) {
+  Panel p;
+  p.Click(idc::ShowRecvTime);
+  Arrive(p, Hex("BB 09 01 49 02 00 00 00"));
+  p.dlg->OnPollSerial();
+  const auto lines = p.LogLines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "接收信息");
+  EXPECT_EQ(lines[1], "bb-09-01-49-02-00-00-00");
+  EXPECT_NE(lines[2].find('/'), std::string::npos);  // the time stamp comes before the decoded line
+  EXPECT_EQ(lines[3].rfind(" Inserted card Not in initialization", 0), 0u);
+  EXPECT_EQ(p.c.GetWindowText(idc::FormatStatus), "format complete");
+}
+
+TEST(Poll, OnlyAReadOfExactlyEightIsDecoded) {
+  Panel p;
+  // Two replies in one poll: logged, not decoded.
+  Arrive(p, Hex("BB 09 02 00 10 00 00 00 BB 09 04 E8 03 00 00 00"));
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.LogLines(), (std::vector<std::string>{"接收信息", "bb-09-02-00-10-00-00-00-bb-09-04-e8-03-00-00-00"}));
+  // One reply split over two polls: two reads, neither decoded.
+  Arrive(p, Hex("BB 09 05 5A 00"));
+  p.dlg->OnPollSerial();
+  Arrive(p, Hex("00 00 00"));
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.LogLines().size(), 6u);
+  EXPECT_EQ(p.LogLines()[5], "00-00-00");
+  // The same eight bytes in one poll are.
+  Arrive(p, Hex("BB 09 05 5A 00 00 00 00"));
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.LogLines().back(), "remaining90minutes");
+}
+
+TEST(Poll, FormatStatusAfterEachKindOfStatusReply) {
+  struct Case {
+    const char* reply;
+    const char* field;  // what 1163 shows afterwards
+  };
+  const Case cases[] = {
+      {"BB 09 01 49 02 00 00 00", "format complete"},
+      {"BB 09 01 00 01 00 00 00", "format failure"},
+      {"BB 09 01 00 00 00 00 00", " "},
+      {"BB 09 01 01 00 00 00 00", "格式化中……"},  // nothing to report: Format's text stays
+      {"BB 09 02 01 00 00 00 00", "格式化中……"},
+      {"BB 08 01 00 01 00 00 00", "格式化中……"},
+  };
+  for (const Case& c : cases) {
+    Panel p;
+    p.Click(idc::Format);
+    p.dlg->Timer().Stop();
+    p.pty.Drain(20);
+    ASSERT_EQ(p.c.GetWindowText(idc::FormatStatus), "格式化中……");
+    Arrive(p, Hex(c.reply));
+    p.dlg->OnPollSerial();
+    EXPECT_EQ(p.c.GetWindowText(idc::FormatStatus), c.field) << c.reply;
+  }
+}
+
+TEST(Poll, APausedTickReadsNothing) {
+  Panel p;
+  Arrive(p, Hex("41"));
+  g_PollPaused = 1;
+  p.c.Type(idc::Step, "7");
+  p.dlg->OnPollSerial();
+  g_PollPaused = 0;
+  EXPECT_TRUE(p.LogLines().empty());
+  EXPECT_EQ(p.dlg->Values().m_nStep, 7);  // the controls are still committed
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.LogLines(), (std::vector<std::string>{"接收信息", "41"}));
+}
+
+TEST(Poll, AThousandBytesAtMostAndTheRestNextTime) {
+  Panel p;
+  std::vector<std::uint8_t> bytes(1200, 0x55);
+  Arrive(p, bytes);
+  p.dlg->OnPollSerial();
+  const std::size_t firstPoll = p.LogLines().size();
+  // 1 caption + 1 line of 17 + ceil(983 / 14) = 71 lines of the rest.
+  EXPECT_EQ(firstPoll, 1u + 1u + 71u);
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.LogLines()[firstPoll], "接收信息");
+}
+
+TEST(Poll, TheEmptyButtonClearsTheLog) {
+  Panel p;
+  Arrive(p, Hex("41 42"));
+  p.dlg->OnPollSerial();
+  p.Click(idc::Empty);
+  EXPECT_TRUE(p.LogLines().empty());
+  EXPECT_EQ(p.Wire(1).size(), 0u);  // nothing sent
+}
+
+TEST(PollCommit, AValueBeingTypedIsNeitherReportedNorTakenAway) {
+  Panel p;
+  p.c.SetFocus(idc::Year);
+  p.c.Type(idc::Year, "20");  // on the way to 2050
+  for (int i = 0; i < 5; ++i) p.dlg->OnPollSerial();
+  EXPECT_TRUE(p.host.messages.empty());
+  EXPECT_EQ(p.c.GetWindowText(idc::Year), "20");
+  p.c.Type(idc::Year, "2050");
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.dlg->Values().m_nYear, 2050);  // committed at the first tick
+  EXPECT_EQ(p.c.GetWindowText(idc::Year), "2050");
+}
+
+TEST(PollCommit, AnInvalidValueElsewhereIsReportedOnceWhileItStays) {
+  Panel p;
+  p.c.SetFocus(idc::ManualText);
+  p.c.Type(idc::Month, "13");
+  for (int i = 0; i < 5; ++i) p.dlg->OnPollSerial();
+  ASSERT_EQ(p.host.messages.size(), 1u);
+  EXPECT_NE(p.host.messages[0].find("between 1 and 12"), std::string::npos);
+  EXPECT_EQ(p.c.GetFocus(), idc::Month);  // the message puts the operator back on it
+  p.c.SetFocus(idc::ManualText);
+  p.c.Type(idc::Month, "14");  // another wrong value is another message
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.host.messages.size(), 2u);
+  p.c.Type(idc::Month, "12");
+  p.dlg->OnPollSerial();
+  EXPECT_EQ(p.dlg->Values().m_nMonth, 12);
+}
+
+TEST(PollCommit, TicksDuringAnOpenMessageNeverNestASecondOne) {
+  Panel p;
+  int nested = 0;
+  p.host.onMessage = [&] {
+    // While the box is open the timer keeps posting; the window handles them.
+    for (int i = 0; i < 3; ++i) p.dlg->OnPollSerial();
+    ++nested;
+  };
+  p.c.Type(idc::Day, "40");
+  p.Click(idc::CancelTracking);  // the handler's commit reports it
+  EXPECT_EQ(p.host.messages.size(), 1u);
+  EXPECT_EQ(nested, 1);
+}
+
+TEST(PollCommit, TheTimerPostsOnlyWhenNotPaused) {
+  Panel p(true, false);
+  p.dlg->OnInitDialog();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (p.host.TakePosted() == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now(), deadline) << "no WM_POLL_SERIAL arrived";
+  g_PollPaused = 1;
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a tick may have been on its way
+  p.host.TakePosted();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(p.host.TakePosted(), 0u);
+  g_PollPaused = 0;
+  p.dlg->Timer().Stop();
+}
+
+TEST(PollCommit, FormatLeavesExactlyOneTimerAtThePeriodShown) {
+  Panel p;
+  const int periods = OutstandingTimerPeriods();
+  // Format writes the values back before it reads them, so the period it
+  // uses is the one a tick has committed since it was typed.
+  p.c.Type(idc::PollPeriod, "50");
+  p.dlg->OnPollSerial();
+  p.Click(idc::Format);
+  p.c.Type(idc::PollPeriod, "80");
+  p.dlg->OnPollSerial();
+  p.Click(idc::Format);
+  p.Click(idc::Format);
+  EXPECT_EQ(LiveTimerEvents(), 1);
+  EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  EXPECT_EQ(p.dlg->Timer().Period(), 80u);
+  p.c.Type(idc::PollPeriod, "0");  // a period the timer refuses: no polling then, and nothing left over
+  p.dlg->OnPollSerial();
+  p.Click(idc::Format);
+  EXPECT_FALSE(p.dlg->Timer().IsRunning());
+  EXPECT_EQ(OutstandingTimerPeriods(), periods);
+}

@@ -1,0 +1,57 @@
+// The "I/O" group's tables, the status line and the COM-name mapping.
+#include <gtest/gtest.h>
+
+#include "serial/port_map.h"
+#include "serial/port_settings.h"
+
+TEST(PortSettings, SelectionsToLineSettings) {
+  struct Case {
+    int port, baud, parity;
+    int comPort;
+    std::uint32_t rate;
+    std::uint8_t dcbParity;
+    char letter;
+  };
+  const Case cases[] = {
+      {0, 3, 2, 1, 57600, EVENPARITY, 'E'},  {2, 0, 0, 3, 9600, NOPARITY, 'N'},
+      {20, 4, 3, 21, 115200, MARKPARITY, 'M'}, {1, 1, 1, 2, 19200, ODDPARITY, 'O'},
+      {4, 2, 4, 5, 38400, SPACEPARITY, 'S'},  {-1, -1, -1, 0, 0, NOPARITY, 0},
+  };
+  for (const Case& c : cases) {
+    const PortChoice p = ChoosePortSettings(c.port, c.baud, c.parity);
+    EXPECT_EQ(p.comPort, c.comPort);
+    EXPECT_EQ(p.dcb.BaudRate, c.rate);
+    EXPECT_EQ(p.dcb.Parity, c.dcbParity);
+    EXPECT_EQ(p.parityLetter, c.letter);
+    EXPECT_EQ(p.dcb.ByteSize, 8);
+    EXPECT_EQ(p.dcb.StopBits, ONESTOPBIT);
+    EXPECT_EQ(p.dcb.fOutxCtsFlow + p.dcb.fDtrControl + p.dcb.fRtsControl + p.dcb.fOutX + p.dcb.fInX + p.dcb.fParity,
+              0u);
+  }
+}
+
+TEST(PortSettings, StatusTexts) {
+  EXPECT_EQ(OpenedStatus(1, 57600, 'E', 8, 1), "STATUS\xEF\xBC\x9A" "COM1 OPENED\xEF\xBC\x8C" "57600,E,8,1");
+  EXPECT_EQ(OpenedStatus(3, 9600, 'N', 8, 1), "STATUS：COM3 OPENED，9600,N,8,1");
+  EXPECT_EQ(NotOpenedStatus(5), "STATUS：COM5 NOT OPENED");
+  EXPECT_EQ(ComName(21), "COM21");
+}
+
+TEST(PortMap, DefaultsOptionsAndOtherNames) {
+  ClearPortMap();
+  EXPECT_EQ(ResolvePortName("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(ResolvePortName("COM21"), "/dev/ttyS20");
+  EXPECT_EQ(ResolvePortName("/dev/pts/7"), "/dev/pts/7");
+  std::string com, path;
+  ASSERT_TRUE(ParsePortOption("com2=/dev/serial/by-id/usb-FTDI-if00", com, path));
+  EXPECT_EQ(com, "COM2");
+  MapPort(com, path);
+  EXPECT_EQ(ResolvePortName("COM2"), "/dev/serial/by-id/usb-FTDI-if00");
+  EXPECT_EQ(ComNameForDevice("/dev/serial/by-id/usb-FTDI-if00"), "COM2");
+  EXPECT_EQ(ComNameForDevice("/dev/ttyS0"), "COM1");
+  MapPort("COM1", "/dev/ttyUSB0");
+  EXPECT_EQ(ComNameForDevice("/dev/ttyS0"), "");  // COM1 is the adapter now
+  for (const char* bad : {"COM1", "=x", "COMx=/dev/a", "COM0=/dev/a", "COM3="})
+    EXPECT_FALSE(ParsePortOption(bad, com, path)) << bad;
+  ClearPortMap();
+}

@@ -1,0 +1,241 @@
+// End to end: the real program on the offscreen platform, driven through
+// script mode, against the simulated gimbal on a pseudo-terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+struct Child {
+  pid_t pid = -1;
+  int in = -1, out = -1;
+};
+
+Child Spawn(const std::vector<std::string>& args) {
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) return {};
+  Child c;
+  c.pid = fork();
+  if (c.pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    close(in[1]);
+    close(out[0]);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  c.in = in[1];
+  c.out = out[0];
+  return c;
+}
+
+// Reads until the child closes its output or the deadline passes.
+std::string ReadAll(int fd, int timeoutMs, bool untilLine = false) {
+  std::string text;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (untilLine && text.find('\n') != std::string::npos) break;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    char buf[4096];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+int Finish(Child& c, int timeoutMs = 20000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  while (waitpid(c.pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(c.pid, SIGKILL);
+      waitpid(c.pid, &status, 0);
+      return -1;
+    }
+    usleep(10000);
+  }
+  close(c.in);
+  close(c.out);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs varnel with the script on standard input; returns what it printed.
+std::string RunScript(std::vector<std::string> args, const std::string& script, int* exitCode = nullptr) {
+  args.insert(args.begin(), VARNEL_BIN);
+  args.push_back("--script");
+  args.push_back("-");
+  Child c = Spawn(args);
+  EXPECT_GT(c.pid, 0);
+  (void)!write(c.in, script.data(), script.size());
+  close(c.in);
+  c.in = open("/dev/null", O_RDONLY);
+  const std::string out = ReadAll(c.out, 30000);
+  const int rc = Finish(c);
+  if (exitCode) *exitCode = rc;
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// "7e-7e-44-00  00-..." or "81-01-ff" -> "7e7e4400..."
+std::string Digits(const std::string& echo) {
+  std::string out;
+  for (char ch : echo)
+    if (std::isxdigit(static_cast<unsigned char>(ch))) out += ch;
+  return out;
+}
+}  // namespace
+
+TEST(Script, QueryStateGivesCaptionHexAndStatusLine) {
+  const auto out = Lines(RunScript({"--simulate"}, "click 1050\nwait 500\nlog\nget 1163\nquit\n"));
+  ASSERT_TRUE(Has(out, "| 接收信息"));
+  EXPECT_TRUE(Has(out, "| bb-09-01-41-00-00-00-06"));
+  EXPECT_TRUE(Has(out,
+                  "|  Inserted card Not in initialization not read-only Formatting not completed Unformatted "
+                  "Unfilled Tested Effective format No mistake Stop video "));
+  EXPECT_TRUE(Has(out, "1163="));
+}
+
+TEST(Script, FormatShowsProgressThenCompletes) {
+  const auto out = Lines(RunScript({"--simulate"},
+                                   "click 1049\nwait 300\nget 1163\nclick 1050\nwait 400\nget 1163\n"
+                                   "wait 3000\nclick 1050\nwait 400\nget 1163\nlog\nquit\n"));
+  const std::vector<std::string> fields = [&] {
+    std::vector<std::string> f;
+    for (const std::string& l : out)
+      if (l.rfind("1163=", 0) == 0) f.push_back(l);
+    return f;
+  }();
+  ASSERT_EQ(fields.size(), 3u);
+  EXPECT_EQ(fields[0], "1163=格式化中……");
+  EXPECT_EQ(fields[1], "1163=格式化中……");  // formatting: nothing to report yet
+  EXPECT_EQ(fields[2], "1163=format complete");
+}
+
+TEST(Script, ASplitReplyIsLoggedNotDecoded) {
+  const auto out = Lines(RunScript({"--simulate", "--sim-split"}, "click 1050\nwait 800\nlog\nquit\n"));
+  int captions = 0;
+  for (const std::string& l : out) {
+    captions += l == "| 接收信息";
+    EXPECT_EQ(l.find("Inserted card"), std::string::npos) << l;
+  }
+  EXPECT_GE(captions, 2);
+}
+
+TEST(Script, EveryFrameThatReachesTheGimbalIsTheOneEchoed) {
+  Child sim = Spawn({VARNEL_SIM_BIN, "--trace"});
+  ASSERT_GT(sim.pid, 0);
+  std::string first = ReadAll(sim.out, 5000, true);
+  const std::string path = first.substr(0, first.find('\n'));
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << first;
+  const std::string script =
+      "wait 200\n"
+      "click 1050\nsent\n"        // card query
+      "click 1040\nsent\n"        // storage
+      "type 1016 5\nclick 1014\nsent\n"  // move
+      "click 1032\nsent\n"        // tracking
+      "click 1059\nwait 200\nsent\n"     // zoom, sent from the slider's repaint
+      "click 1097\nsent\n"        // freeze
+      "select 1105 1\nsent\n"     // VISCA defog
+      "click 1117\nsent\n"        // OSD
+      "click 1108\nsent\n"        // temperature
+      "click 1066\nwait 200\nsent\n"     // contrast
+      "type 1158 7E 7E 44 00\nclick 1159\nsent\n"  // manual
+      "wait 300\nquit\n";
+  const auto out = Lines(RunScript({"--port", "COM1=" + path}, script));
+  kill(sim.pid, SIGTERM);
+  const std::string trace = first.substr(first.find('\n') + 1) + ReadAll(sim.out, 3000);
+  Finish(sim);
+  std::vector<std::string> sent;
+  for (const std::string& l : out)
+    if (l.rfind("sent=", 0) == 0) sent.push_back(Digits(l.substr(5)));
+  ASSERT_EQ(sent.size(), 11u);
+  // Every frame the gimbal decoded, as hex digits, in arrival order.
+  std::string wire;
+  for (const std::string& l : Lines(trace))
+    if (!l.empty() && l[0] != ' ') wire += Digits(l) + "|";
+  for (std::size_t i = 0; i + 1 < sent.size(); ++i)  // the manual bytes are no whole frame
+    EXPECT_NE(wire.find(sent[i] + "|"), std::string::npos) << "echoed but not received: " << sent[i];
+  EXPECT_EQ(sent.back(), "7e7e4400");
+}
+
+TEST(Script, GrammarMessagesAndErrors) {
+  const auto out = Lines(RunScript({"--simulate"},
+                                   "type 1158 7G\nclick 1159\nok\nget 1158\n"
+                                   "type 1158 7E  7E 44\nclick 1159\nsent\n"
+                                   "type 1016 \nget 1016\n"
+                                   "select 1094 4\nget 1004\n"
+                                   "slide 1063 3\nwait 200\nget 1106\nget 1063\n"
+                                   "click 1149\nget 1149\nget 1150\n"
+                                   "frobnicate 12\nclick 4242\nget\nselect 1094 99\n"
+                                   "focus 1111\nkey Escape\n"));
+  EXPECT_TRUE(Has(out, "message Input instruction error"));
+  EXPECT_TRUE(Has(out, "1158=7G"));
+  EXPECT_TRUE(Has(out, "sent=7e-7e-44"));
+  EXPECT_TRUE(Has(out, "1016="));
+  EXPECT_TRUE(Has(out, "1004=STATUS：COM1 OPENED，115200,E,8,1"));
+  EXPECT_TRUE(Has(out, "1106=3"));
+  EXPECT_TRUE(Has(out, "1063=3"));
+  EXPECT_TRUE(Has(out, "1149=1"));
+  EXPECT_TRUE(Has(out, "1150=0"));
+  for (const char* bad : {"error frobnicate 12", "error click 4242", "error get", "error select 1094 99"})
+    EXPECT_TRUE(Has(out, bad)) << bad;
+}
+
+TEST(Script, WithoutCom1TheWarningIsReportedAndOkHidesIt) {
+  int rc = -1;
+  const auto out = Lines(RunScript({"--port", "COM1=/dev/ttyVarnelMissing0"}, "get 1004\nok\nok\nquit\n", &rc));
+  EXPECT_TRUE(Has(out, "message This serial port is not found!"));
+  EXPECT_TRUE(Has(out, "1004=STATUS：COM1 NOT OPENED"));
+  EXPECT_TRUE(Has(out, "error ok"));  // the second ok finds nothing open
+  EXPECT_EQ(rc, 0);
+}
+
+TEST(Script, EnterWithAnInvalidValueShowsTheMessageAndGoesOn) {
+  const auto out = Lines(RunScript({"--simulate"}, "type 1111 2100\nkey Return\nok\nget 1111\nquit\n"));
+  bool found = false;
+  for (const std::string& l : out) found |= l.rfind("message ", 0) == 0 && l.find("2017 and 2099") != std::string::npos;
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(Has(out, "1111=2100"));
+}
+
+TEST(CommandLine, HelpAndBadOptions) {
+  Child c = Spawn({VARNEL_BIN, "--help"});
+  const std::string help = ReadAll(c.out, 10000);
+  EXPECT_EQ(Finish(c), 0);
+  for (const char* word : {"--port COMn=PATH", "--list-ports", "--simulate", "--script"})
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  Child bad = Spawn({VARNEL_BIN, "--port", "ttyUSB0"});
+  ReadAll(bad.out, 10000);
+  EXPECT_EQ(Finish(bad), 2);
+}

@@ -1,0 +1,221 @@
+// The serial port against real pseudo-terminals: bytes really cross a tty.
+#include <errno.h>
+#include <linux/capability.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "test_pty.h"
+#include "serial/com_base.h"
+#include "serial/port_settings.h"
+
+namespace {
+DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
+  DCB d;
+  d.BaudRate = baud;
+  d.ByteSize = 8;
+  d.Parity = parity;
+  d.StopBits = ONESTOPBIT;
+  return d;
+}
+
+// Counters and modem lines under the test's control.
+class FakeLineIo : public LineIo {
+ public:
+  bool ErrorCounts(std::intptr_t, LineErrorCounts& out) override {
+    out = counts;
+    return supported;
+  }
+  bool LowerModemLines(std::intptr_t) override {
+    ++lowered;
+    return false;  // as a device without modem lines answers
+  }
+  LineErrorCounts counts;
+  bool supported = true;
+  int lowered = 0;
+};
+
+class SerialPort : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(pty.ok()); }
+  bool OpenStartup() {
+    const DCB dcb = StartupDcb();
+    return port.Open(pty.path(), &dcb, nullptr) == 1;
+  }
+  TestPty pty;
+  CComSync port;
+};
+}  // namespace
+
+TEST_F(SerialPort, OpenGivesRawModeAtTheAskedSpeed) {
+  ASSERT_TRUE(OpenStartup());
+  termios t{};
+  ASSERT_EQ(tcgetattr(static_cast<int>(port.NativeHandle()), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B57600);
+  EXPECT_EQ(cfgetispeed(&t), B57600);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_iflag & (IGNPAR | INPCK | PARMRK | ISTRIP | IXON | IXOFF | ICRNL), 0u);
+  EXPECT_EQ(t.c_cflag & (CRTSCTS | HUPCL), 0u);
+  EXPECT_EQ(t.c_cc[VMIN], 0);
+  EXPECT_EQ(t.c_cc[VTIME], 0);
+}
+
+TEST_F(SerialPort, ReopensEveryTimeWithEveryParity) {
+  for (std::uint8_t parity : {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY}) {
+    for (int i = 0; i < 10; ++i) {
+      const DCB dcb = Dcb(i % 2 ? 115200 : 9600, parity);
+      ASSERT_EQ(port.Open(pty.path(), &dcb, nullptr), 1) << "parity " << int(parity) << " open " << i;
+      port.Close();
+    }
+  }
+}
+
+TEST_F(SerialPort, RefusedSettingsCloseTheHandleAndFreeTheLock) {
+  for (std::uint32_t baud : {0u, 12345u}) {
+    const DCB dcb = Dcb(baud, EVENPARITY);
+    EXPECT_EQ(port.Open(pty.path(), &dcb, nullptr), 0) << baud;
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.LastError(), SerialError::UnsupportedSettings);
+    const int fd = open(pty.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the lock outlived the refused open";
+    close(fd);
+  }
+}
+
+TEST(SerialPortErrors, MissingDeviceAndNoSerialDevice) {
+  CComSync port;
+  EXPECT_EQ(port.Open("/dev/ttyVarnelNone0", nullptr, nullptr), 0);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.LastError(), SerialError::DeviceNotFound);
+  EXPECT_NE(port.LastErrorText().find("/dev/ttyVarnelNone0"), std::string::npos);
+  EXPECT_EQ(port.Open("/dev/null", nullptr, nullptr), 0);
+  EXPECT_EQ(port.LastError(), SerialError::DeviceNotFound);
+}
+
+TEST_F(SerialPort, ASecondOpenerIsRefused) {
+  ASSERT_TRUE(OpenStartup());
+  CComSync second;  // another Varnel, even as root: the flock stops it
+  const DCB dcb = StartupDcb();
+  EXPECT_EQ(second.Open(pty.path(), &dcb, nullptr), 0);
+  EXPECT_EQ(second.LastError(), SerialError::DeviceBusy);
+  EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(SerialPort, ExclusiveAgainstAProcessWithoutCapSysAdmin) {
+  // Root ignores TIOCEXCL, so the check runs in a child that dropped the
+  // capability; there a plain open of the device must fail with EBUSY.
+  ASSERT_TRUE(OpenStartup());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0) _exit(10);
+    data[CAP_SYS_ADMIN / 32].effective &= ~(1u << (CAP_SYS_ADMIN % 32));
+    data[CAP_SYS_ADMIN / 32].permitted &= ~(1u << (CAP_SYS_ADMIN % 32));
+    if (syscall(SYS_capset, &header, data) != 0) _exit(11);
+    const int fd = open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) _exit(1);
+    _exit(errno == EBUSY ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened despite TIOCEXCL, 2: other error, 10/11: capability calls";
+  port.Close();
+  // Closed, the device is free again for everybody.
+  const int fd = open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  EXPECT_GE(fd, 0);
+  if (fd >= 0) close(fd);
+}
+
+TEST_F(SerialPort, ReadTakesAtMostMaxAndLeavesTheRest) {
+  ASSERT_TRUE(OpenStartup());
+  pty.Send({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 10));
+  std::uint8_t buf[100] = {};
+  EXPECT_EQ(port.Read(buf, 4), 4);
+  EXPECT_EQ(buf[3], 4);
+  EXPECT_EQ(port.Read(buf, 100), 6);
+  EXPECT_EQ(buf[0], 5);
+  EXPECT_EQ(port.Read(buf, 100), 0);  // nothing queued: back at once with nothing
+}
+
+TEST_F(SerialPort, WrittenBytesArriveAtTheOtherEnd) {
+  ASSERT_TRUE(OpenStartup());
+  std::vector<std::uint8_t> frame(48);
+  for (int i = 0; i < 48; ++i) frame[i] = static_cast<std::uint8_t>(i * 7);
+  EXPECT_EQ(port.Write(frame.data(), 48), 48);
+  EXPECT_EQ(pty.Receive(48), frame);
+}
+
+TEST_F(SerialPort, ClosedPortAndNullBufferDoNothing) {
+  std::uint8_t buf[8] = {};
+  EXPECT_EQ(port.Read(buf, 8), 0);
+  EXPECT_EQ(port.Write(buf, 8), 0);
+  ASSERT_TRUE(OpenStartup());
+  EXPECT_EQ(port.Write(nullptr, 8), 0);
+  port.Close();
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.Write(buf, 8), 0);
+}
+
+TEST_F(SerialPort, TheOtherEndGoingAwayGivesZeroNotAHang) {
+  ASSERT_TRUE(OpenStartup());
+  pty.CloseMaster();
+  std::uint8_t buf[64] = {};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(port.Read(buf, sizeof buf), 0);
+    EXPECT_EQ(port.Write(buf, sizeof buf), 0);
+  }
+  EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(SerialPort, ALineErrorDiscardsWhatIsQueued) {
+  FakeLineIo io;
+  port.SetLineIo(&io);
+  ASSERT_TRUE(OpenStartup());
+  EXPECT_EQ(io.lowered, 1);  // DTR and RTS lowered; the refusal does not fail the open
+  pty.Send({0xAA, 0xBB, 0xCC});
+  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 3));
+  io.counts.parity = 1;  // the driver counted a parity error
+  std::uint8_t buf[16] = {};
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0);
+  pty.Send({0x11});
+  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 1));
+  EXPECT_EQ(port.Read(buf, sizeof buf), 1);
+  EXPECT_EQ(buf[0], 0x11);
+  port.SetLineIo(nullptr);
+}
+
+TEST_F(SerialPort, ALineErrorBeforeAWriteStillWrites) {
+  FakeLineIo io;
+  port.SetLineIo(&io);
+  ASSERT_TRUE(OpenStartup());
+  io.counts.frame = 3;
+  const std::uint8_t b[3] = {1, 2, 3};
+  EXPECT_EQ(port.Write(b, 3), 3);
+  EXPECT_EQ(pty.Receive(3), std::vector<std::uint8_t>({1, 2, 3}));
+  port.SetLineIo(nullptr);
+}
+
+TEST_F(SerialPort, DriversWithoutCountersNeverFailReads) {
+  FakeLineIo io;
+  io.supported = false;
+  io.counts.overrun = 99;  // not to be believed: the driver said it keeps none
+  port.SetLineIo(&io);
+  ASSERT_TRUE(OpenStartup());
+  pty.Send({0x42});
+  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 1));
+  std::uint8_t buf[4];
+  EXPECT_EQ(port.Read(buf, 4), 1);
+  port.SetLineIo(nullptr);
+}

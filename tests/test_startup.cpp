@@ -1,0 +1,155 @@
+// Start-up, the port settings of the "I/O" group, and how the window ends.
+#include <gtest/gtest.h>
+
+#include "bytes.h"
+#include "panel.h"
+#include "protocol/frame.h"
+#include "receive/recv_log.h"
+
+TEST(Startup, EveryControlTheStartUpSets) {
+  Panel p;
+  const std::pair<int, int> selections[] = {
+      {idc::ComPort, 0}, {idc::Baud, 3},     {idc::Parity, 2},       {idc::Channel, 0},
+      {idc::Template, 0}, {idc::Defog, 0},   {idc::Steady, 0},       {idc::ControlMode, 0},
+      {idc::Preservation, 0}, {idc::PreservationMode, 0}, {idc::Core, 0}, {idc::VideoFormat1, -1},
+      {idc::VideoFormat2, -1}, {idc::RecvLog, -1},
+  };
+  for (const auto& [id, sel] : selections) EXPECT_EQ(p.c.GetCurSel(id), sel) << id;
+  EXPECT_EQ(p.c.GetWindowText(idc::Baud), "57600");
+  EXPECT_EQ(p.c.GetWindowText(idc::Parity), "EVENPARITY");
+  EXPECT_EQ(p.c.GetWindowText(idc::Template), "Adaptive template");
+  EXPECT_EQ(p.c.GetPos(idc::ZoomSlider), 1);
+  EXPECT_EQ(p.c.GetPos(idc::CoeffSlider), 100);
+  EXPECT_EQ(p.c.GetPos(idc::ContrastSlider), 50);
+  EXPECT_EQ(p.c.GetPos(idc::BrightnessSlider), 50);
+  EXPECT_EQ(p.c.GetCheck(idc::Visca), 1);
+  EXPECT_EQ(p.c.GetCheck(idc::PrivateZoom), 0);
+  EXPECT_EQ(g_ZoomProtocol, 1);
+  EXPECT_FALSE(p.c.IsWindowEnabled(idc::VideoFormat1));
+  EXPECT_FALSE(p.c.IsWindowEnabled(idc::VideoFormat2));
+  EXPECT_FALSE(p.c.IsWindowVisible(idc::PrepareTest));
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 OPENED，57600,E,8,1");
+  EXPECT_EQ(p.host.warnings, 0);
+  EXPECT_EQ(p.dlg->m_nComPort, 1);
+  EXPECT_EQ(p.dlg->m_strComName, "COM1");
+  EXPECT_EQ(p.dlg->Values().m_nPollPeriod, 160);
+  EXPECT_EQ(p.dlg->Values().m_dGpsN, 41.7066043096186);  // committed from its text
+  EXPECT_EQ(p.c.GetWindowText(idc::CoeffText), "100");    // written by the slider's first paint
+  EXPECT_EQ(g_pMainDlg.load(), p.dlg.get());
+}
+
+TEST(Startup, TheLineIsSetUpAsAskedAndPollingRuns) {
+  Panel p(true, false);
+  p.dlg->OnInitDialog();
+  EXPECT_TRUE(p.dlg->Timer().IsRunning());
+  EXPECT_EQ(p.dlg->Timer().Period(), 160u);
+  EXPECT_EQ(g_PollPaused.load(), 0);
+  termios t{};
+  ASSERT_EQ(tcgetattr(static_cast<int>(p.port.NativeHandle()), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B57600);
+}
+
+TEST(Startup, WithoutCom1TheWarningShowsOnceAndTheWindowWorks) {
+  Panel p(false);
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 NOT OPENED");
+  EXPECT_EQ(p.host.warnings, 1);
+  ASSERT_EQ(p.host.diagnostics.size(), 1u);
+  EXPECT_NE(p.host.diagnostics[0].find("/dev/ttyVarnelMissing0"), std::string::npos);
+  EXPECT_NE(p.host.diagnostics[0].find("no such device"), std::string::npos);
+  // Commands still build and echo; nothing is written, nothing is said.
+  p.Click(idc::CancelTracking);
+  EXPECT_EQ(p.Sent(), FormatSentFrame(Frame48({{0, "7E 7E 44 00 00 26"}}, 0x66).data(), 48));
+  EXPECT_EQ(p.host.warnings, 1);
+  EXPECT_TRUE(p.host.messages.empty());
+}
+
+TEST(PortSettings, AnotherPortClosesTheOpenOneFirstEvenWhenItFails) {
+  Panel p;
+  TestPty second;
+  ASSERT_TRUE(p.port.IsOpen());
+  p.Select(idc::ComPort, 1);  // COM2 is /dev/ttyS1 and not there
+  EXPECT_FALSE(p.port.IsOpen());
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM2 NOT OPENED");
+  EXPECT_EQ(p.host.warnings, 1);
+  // COM1 is free again: another program could take it now.
+  CComSync other;
+  EXPECT_EQ(other.Open(p.pty.path(), nullptr, nullptr), 1);
+  other.Close();
+  MapPort("COM2", second.path());
+  p.Select(idc::ComPort, 1);
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM2 OPENED，57600,E,8,1");
+  EXPECT_EQ(p.host.warnings, 1);
+  p.Select(idc::ComPort, 2);
+  p.Select(idc::ComPort, 4);
+  EXPECT_EQ(p.host.warnings, 3);  // once for each failed attempt
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM5 NOT OPENED");
+}
+
+TEST(PortSettings, BaudAndParityChangeOnlyTheirPartOfTheStatus) {
+  Panel p;
+  p.Select(idc::Baud, 4);
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 OPENED，115200,E,8,1");
+  termios t{};
+  ASSERT_EQ(tcgetattr(static_cast<int>(p.port.NativeHandle()), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  p.Select(idc::Parity, 3);
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 OPENED，115200,M,8,1");
+  p.Select(idc::Parity, 0);
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 OPENED，115200,N,8,1");
+  // The reopened port carries traffic.
+  p.Click(idc::QueryState);
+  EXPECT_EQ(p.Wire(48), Frame48({{0, "7E 7E 44 00 00 8B 02"}}, 0xCD));
+}
+
+TEST(PortSettings, NoBaudSelectedIsRefusedWithoutTouchingTheLine) {
+  Panel p;
+  p.c.Type(idc::Baud, "56000");  // typed, no entry: no selection
+  p.dlg->OnSelChange(idc::Baud);
+  EXPECT_FALSE(p.port.IsOpen());
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 NOT OPENED");
+  EXPECT_EQ(p.host.warnings, 1);
+}
+
+TEST(PortSettings, ReopeningRewritesTypedButUncommittedValues) {
+  Panel p;
+  p.c.Type(idc::Step, "42");
+  p.Select(idc::Baud, 0);
+  EXPECT_EQ(p.c.GetWindowText(idc::Step), "1");
+}
+
+TEST(Ending, EnterValidatesEscapeDoesNot) {
+  Panel p;
+  p.c.Type(idc::Year, "2100");
+  p.dlg->OnOK();
+  EXPECT_EQ(p.host.result, 0);  // still running
+  ASSERT_EQ(p.host.messages.size(), 1u);
+  EXPECT_NE(p.host.messages[0].find("between 2017 and 2099"), std::string::npos);
+  EXPECT_EQ(p.c.GetFocus(), idc::Year);
+  p.c.Type(idc::Year, "2099");
+  p.dlg->OnOK();
+  EXPECT_EQ(p.host.result, IDOK);
+  Panel q;
+  q.c.Type(idc::Year, "2100");
+  q.dlg->OnCancel();
+  EXPECT_EQ(q.host.result, IDCANCEL);
+  EXPECT_TRUE(q.host.messages.empty());
+}
+
+TEST(Ending, TheAboutItemAndOtherSystemCommands) {
+  Panel p;
+  p.dlg->OnSysCommand(IDM_ABOUTBOX);
+  p.dlg->OnSysCommand(IDM_ABOUTBOX | 0x3);
+  p.dlg->OnSysCommand(0xF060);  // close, handled by the window manager
+  EXPECT_EQ(p.host.abouts, 2);
+}
+
+TEST(Ending, DestroyingTheWindowStopsItsTimer) {
+  const int periods = OutstandingTimerPeriods();
+  {
+    Panel p(true, false);
+    p.dlg->OnInitDialog();
+    EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  }
+  EXPECT_EQ(OutstandingTimerPeriods(), periods);
+  EXPECT_EQ(LiveTimerEvents(), 0);
+}

@@ -1,0 +1,97 @@
+// The poll timer: start, stop, restart, and that nothing ticks after a stop.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "receive/mm_timer.h"
+
+namespace {
+std::atomic<int> g_ticks{0};
+std::atomic<std::uintptr_t> g_lastUser{0};
+void Count(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+  g_lastUser = user;
+  ++g_ticks;
+}
+
+bool WaitTicks(int n, int timeoutMs = 3000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (g_ticks.load() < n)
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return true;
+}
+
+class Timer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_ticks = 0;
+    periods = OutstandingTimerPeriods();
+  }
+  void TearDown() override {
+    EXPECT_EQ(OutstandingTimerPeriods(), periods) << "a resolution request was left unbalanced";
+    EXPECT_EQ(LiveTimerEvents(), 0);
+  }
+  int periods = 0;
+};
+}  // namespace
+
+TEST_F(Timer, TicksWithTheUserDataAndStopsDead) {
+  CMMTimer t;
+  ASSERT_EQ(t.Start(5, 1, 0x1234, Count), 1);
+  EXPECT_TRUE(t.IsRunning());
+  EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  ASSERT_TRUE(WaitTicks(3));
+  EXPECT_EQ(g_lastUser.load(), 0x1234u);
+  t.Stop();
+  const int atStop = g_ticks.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(g_ticks.load(), atStop) << "a tick arrived after Stop returned";
+  EXPECT_FALSE(t.IsRunning());
+}
+
+TEST_F(Timer, StopIsIdempotent) {
+  CMMTimer t;
+  t.Stop();
+  ASSERT_EQ(t.Start(5, 1, 0, Count), 1);
+  t.Stop();
+  t.Stop();
+  EXPECT_FALSE(t.IsRunning());
+}
+
+TEST_F(Timer, StartReplacesTheRunningEvent) {
+  CMMTimer t;
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(t.Start(5, 1, 0, Count), 1);
+  EXPECT_EQ(LiveTimerEvents(), 1);
+  EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  EXPECT_EQ(t.Period(), 5u);
+}
+
+TEST_F(Timer, RefusedStartsLeaveNothingRunning) {
+  CMMTimer t;
+  // Resolution outside the device limits: refused before any period request.
+  EXPECT_EQ(t.Start(160, 0, 0, Count), 0);
+  EXPECT_EQ(OutstandingTimerPeriods(), periods);
+  EXPECT_EQ(t.Start(160, 2000000, 0, Count), 0);
+  // Period 0 (an emptied poll period field): the event is refused and the
+  // period request undone.
+  EXPECT_EQ(t.Start(0, 1, 0, Count), 0);
+  EXPECT_EQ(t.Start(static_cast<unsigned>(-5), 1, 0, Count), 0);
+  EXPECT_FALSE(t.IsRunning());
+  // A refused start also ends the one that ran before.
+  ASSERT_EQ(t.Start(5, 1, 0, Count), 1);
+  EXPECT_EQ(t.Start(0, 1, 0, Count), 0);
+  EXPECT_FALSE(t.IsRunning());
+}
+
+TEST_F(Timer, DestructionStops) {
+  {
+    CMMTimer t;
+    ASSERT_EQ(t.Start(2, 1, 0, Count), 1);
+    ASSERT_TRUE(WaitTicks(1));
+  }
+  const int after = g_ticks.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(g_ticks.load(), after);
+}

@@ -1,0 +1,265 @@
+// The real window on the offscreen platform: every control, the size, what
+// the keyboard does, the Warning, the start-up traffic, and a picture of it.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRawFont>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/panel/control_table.h"
+#include "app/qt/varnel_window.h"
+#include "test_pty.h"
+#include "serial/port_map.h"
+
+namespace {
+// Closes the next message box as the operator would, and remembers its text.
+void AnswerNextBox(QString* text) {
+  QTimer::singleShot(50, [text] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      if (text) *text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+}
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TestPty> pty;
+  std::unique_ptr<CComSync> port;
+  std::unique_ptr<VarnelWindow> window;
+
+  void Open(bool withCom1 = true) {
+    pty = std::make_unique<TestPty>();
+    ClearPortMap();
+    MapPort("COM1", withCom1 ? pty->path() : std::string("/dev/ttyVarnelMissing0"));
+    port = std::make_unique<CComSync>();
+    window = std::make_unique<VarnelWindow>(*port);
+    window->setQuietDiagnostics(true);
+    window->Init();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTest::qWait(100);
+  }
+
+ private slots:
+  void cleanup() {
+    window.reset();
+    port.reset();
+    pty.reset();
+  }
+
+  void everyControlWithItsCaptionAndKind() {
+    Open();
+    QtControls& c = window->controls();
+    int count = 0;
+    for (const ControlDef& def : ControlTable()) {
+      if (!def.id) continue;
+      ++count;
+      QVERIFY2(c.Exists(def.id), qPrintable(QString::number(def.id)));
+      QCOMPARE(c.Kind(def.id), def.kind);
+      switch (def.kind) {
+        case ControlKind::Button:
+        case ControlKind::MultiLineButton:
+        case ControlKind::Check:
+        case ControlKind::Radio: QCOMPARE(c.GetWindowText(def.id), std::string(def.caption)); break;
+        case ControlKind::Combo:
+        case ControlKind::SortedCombo: {
+          const auto entries = DisplayedEntries(def.id);
+          QCOMPARE(c.GetCount(def.id), static_cast<int>(entries.size()));
+          for (int i = 0; i < c.GetCount(def.id); ++i) QCOMPARE(c.GetLBText(def.id, i), entries[i]);
+          break;
+        }
+        default: break;
+      }
+    }
+    QCOMPARE(count, 107);
+    QCOMPARE(window->windowTitle(), QString("Cloud Platform Control V1.991"));
+    QCOMPARE(c.GetWindowText(idc::Status), std::string("STATUS：COM1 OPENED，57600,E,8,1"));
+    QCOMPARE(c.GetCurSel(idc::Template), 0);
+    QVERIFY(!c.IsWindowVisible(idc::PrepareTest));
+    QVERIFY(!c.IsWindowEnabled(idc::VideoFormat1));
+    QVERIFY(!window->warning()->isVisible());
+    QCOMPARE(window->findChildren<QGroupBox*>().size(), 8);
+  }
+
+  void fixedSizeWithoutMaximise() {
+    Open();
+    const DialogUnits& du = window->units();
+    QCOMPARE(window->size(), QSize(du.X(782), du.Y(429)));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+    QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+  }
+
+  void captionsFitAndNothingOverlaps() {
+    Open();
+    QtControls& c = window->controls();
+    const QRect client = window->rect();
+    std::vector<std::pair<int, QRect>> placed;
+    for (const ControlDef& def : ControlTable()) {
+      if (def.kind == ControlKind::Group) continue;
+      QWidget* w = def.id ? c.Widget(def.id) : nullptr;
+      const QRect r = window->units().Rect(def.x, def.y, def.w, def.h);
+      QVERIFY2(client.contains(r), def.caption);
+      const QFontMetrics fm(window->font());
+      const int text = fm.horizontalAdvance(QString::fromUtf8(def.caption));
+      int room = r.width();
+      if (def.kind == ControlKind::Check || def.kind == ControlKind::Radio) {
+        QStyleOptionButton opt;
+        opt.initFrom(w);
+        room -= w->style()->pixelMetric(QStyle::PM_IndicatorWidth, &opt, w) +
+                w->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &opt, w) + 2;
+      } else if (def.kind == ControlKind::Button) {
+        room -= 8;
+      } else if (def.kind == ControlKind::MultiLineButton) {
+        room = (room - 8) * 2;  // the caption wraps onto two lines
+      } else if (def.kind == ControlKind::Combo || def.kind == ControlKind::SortedCombo) {
+        int widest = 0;
+        for (const std::string& e : DisplayedEntries(def.id))
+          widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(e)));
+        QVERIFY2(widest + 24 <= r.width(), qPrintable(QString::number(def.id)));
+      }
+      QVERIFY2(text <= room, qPrintable(QString("%1 \"%2\" needs %3 px, has %4").arg(def.id).arg(def.caption)
+                                            .arg(text).arg(room)));
+      for (const auto& [otherId, other] : placed)
+        QVERIFY2(!other.intersects(r), qPrintable(QString("%1 overlaps %2 (%3)").arg(def.id).arg(otherId).arg(def.caption)));
+      placed.emplace_back(def.id, r);
+    }
+    const QFontMetrics fm(window->font());
+    for (const ControlDef& def : ControlTable())
+      if (def.kind == ControlKind::Group)
+        QVERIFY2(fm.horizontalAdvance(QString::fromUtf8(def.caption)) + 16 <= window->units().X(def.w), def.caption);
+  }
+
+  void chineseTextsRenderAndAPictureIsWritten() {
+    Open();
+    const QRawFont raw = QRawFont::fromFont(window->font());
+    for (char32_t ch : {U'接', U'收', U'信', U'息', U'格', U'式', U'化', U'设', U'置', U'关', U'于', U'：', U'，'})
+      QVERIFY2(raw.supportsCharacter(ch), "the dialog font has no glyph for a Chinese text of the panel");
+    window->controls().AddString(idc::RecvLog, "接收信息");
+    window->controls().SetWindowText(idc::FormatStatus, "格式化中……");
+    QTest::qWait(50);
+    const QString path = QStringLiteral(VARNEL_SHOT_DIR "/varnel-window.png");
+    QVERIFY(window->grab().save(path));
+    qInfo("window picture: %s", qPrintable(path));
+  }
+
+  void startUpTrafficOnceThenSilence() {
+    Open();
+    // The four sliders paint once on first display, and each paint sends.
+    const auto wire = pty->Drain(200);
+    std::vector<std::uint8_t> zoom = {0x81, 0x01, 0x04, 0x47, 0, 0, 0, 0, 0xFF};
+    QCOMPARE(wire.size(), std::size_t(9 + 3 * 48));
+    int coeff = 0, adjust = 0, zooms = 0;
+    for (std::size_t i = 0; i < wire.size();) {
+      if (wire[i] == 0x81) {
+        QVERIFY(std::equal(zoom.begin(), zoom.end(), wire.begin() + static_cast<long>(i)));
+        ++zooms;
+        i += 9;
+      } else {
+        QCOMPARE(wire[i + 5], wire[i + 5] == 0xC8 ? std::uint8_t(0xC8) : std::uint8_t(0x1D));
+        if (wire[i + 5] == 0xC8) {
+          QCOMPARE(int(wire[i + 6]), 100);
+          ++coeff;
+        } else {
+          QCOMPARE(int(wire[i + 8]), 50);
+          QCOMPARE(int(wire[i + 12]), 50);
+          ++adjust;
+        }
+        i += 48;
+      }
+    }
+    QCOMPARE(zooms, 1);
+    QCOMPARE(coeff, 1);
+    QCOMPARE(adjust, 2);
+    QTest::qWait(400);  // a window left alone sends nothing more
+    QCOMPARE(pty->Drain(50).size(), std::size_t(0));
+    window->update();  // a repaint sends them again
+    QTest::qWait(200);
+    QCOMPARE(pty->Drain(100).size(), std::size_t(9 + 3 * 48));
+  }
+
+  void enterValidatesAndEndsEscapeEnds() {
+    Open();
+    auto* year = qobject_cast<QLineEdit*>(window->controls().Widget(idc::Year));
+    year->setFocus();
+    year->selectAll();
+    QTest::keyClicks(year, "2100");
+    QString text;
+    AnswerNextBox(&text);
+    QTest::keyClick(year, Qt::Key_Return);
+    QVERIFY(text.contains("between 2017 and 2099"));
+    QVERIFY(window->isVisible());
+    year->selectAll();
+    QTest::keyClicks(year, "2099");
+    QTest::keyClick(year, Qt::Key_Return);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->result(), int(QDialog::Accepted));
+
+    Open();
+    auto* month = window->controls().Widget(idc::Month);
+    qobject_cast<QLineEdit*>(month)->setText("13");
+    QTest::keyClick(month, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->result(), int(QDialog::Rejected));
+  }
+
+  void enterOrSpaceOnAButtonPressesIt() {
+    Open();
+    pty->Drain(100);
+    auto* query = window->controls().Widget(idc::QueryState);
+    query->setFocus();
+    QTest::keyClick(query, Qt::Key_Return);
+    QVERIFY(window->isVisible());
+    QCOMPARE(pty->Receive(48).at(5), std::uint8_t(0x8B));
+    QTest::keyClick(query, Qt::Key_Space);
+    QCOMPARE(pty->Receive(48).at(6), std::uint8_t(0x02));
+  }
+
+  void warningIsModelessAndShownOnEveryFailure() {
+    Open(false);
+    QtControls& c = window->controls();
+    QCOMPARE(c.GetWindowText(idc::Status), std::string("STATUS：COM1 NOT OPENED"));
+    QVERIFY(window->warning()->isVisible());
+    QCOMPARE(window->warning()->windowTitle(), QString("Warning!"));
+    QVERIFY(window->warning()->findChild<QLabel*>()->text() == "This serial port is not found!");
+    QVERIFY(!window->warning()->isModal());
+    auto* parity = qobject_cast<QComboBox*>(c.Widget(idc::Parity));
+    QVERIFY(parity->isEnabled());  // the main window goes on working
+    window->warning()->okButton()->click();
+    QVERIFY(!window->warning()->isVisible());
+    parity->setCurrentIndex(1);
+    emit parity->activated(1);
+    QVERIFY(window->warning()->isVisible());
+  }
+
+  void aboutBoxContents() {
+    Open();
+    AboutDialog about(window.get());
+    QCOMPARE(about.windowTitle(), QString("关于 Varnel"));
+    QStringList texts;
+    for (QLabel* l : about.findChildren<QLabel*>()) texts << l->text();
+    QVERIFY(texts.contains("Varnel 1.99"));
+    QCOMPARE(about.okButton()->text(), QString("确定"));
+  }
+};
+
+int main(int argc, char** argv) {
+  // No display is needed: the window is drawn offscreen unless told otherwise.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+#include "test_window.moc"
