@@ -1,7 +1,11 @@
 #include "app/qt/qt_controls.h"
 
 #include <QAbstractButton>
-#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -21,44 +25,120 @@ void WrapButton::resizeEvent(QResizeEvent* event) {
   m_label->setGeometry(rect().adjusted(3, 1, -3, -1));
 }
 
+LogView::LogView(LogModel* model, QWidget* parent)
+    : QAbstractScrollArea(parent), m_model(model), m_rowHeight(fontMetrics().height() + 2) {
+  setFocusPolicy(Qt::StrongFocus);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAutoFillBackground(true);
+  connect(model, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { RowsAppended(first, last); });
+  connect(model, &QAbstractItemModel::modelReset, this, [this] { Reset(); });
+}
+
+int LogView::VisibleRows() const { return std::max(1, viewport()->height() / m_rowHeight); }
+
+void LogView::UpdateScrollBars() {
+  const int rows = m_model->rowCount();
+  verticalScrollBar()->setPageStep(VisibleRows());
+  verticalScrollBar()->setRange(0, std::max(0, rows - VisibleRows()));
+  horizontalScrollBar()->setPageStep(viewport()->width());
+  horizontalScrollBar()->setRange(0, std::max(0, m_widest - viewport()->width()));
+}
+
+void LogView::RowsAppended(int first, int last) {
+  for (int row = first; row <= last; ++row) {
+    const std::string_view line = m_model->Store().Line(static_cast<std::size_t>(row));
+    // Measuring text is the dear part of an append; only a line longer than
+    // any before can be the new widest (hex lines all have the same length).
+    if (line.size() <= m_longestBytes) continue;
+    m_longestBytes = line.size();
+    m_widest = std::max(m_widest, fontMetrics().horizontalAdvance(
+                                      QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()))) + 8);
+  }
+  // A scroll bar's range change posts work of its own to the event loop;
+  // one change per turn of the loop, not one per line, keeps a poll that
+  // appends seventy lines (or a million appended at once) cheap.
+  if (!m_scrollBarsPending) {
+    m_scrollBarsPending = true;
+    QTimer::singleShot(0, this, [this] {
+      m_scrollBarsPending = false;
+      UpdateScrollBars();
+    });
+  }
+  // The list is never scrolled to the new line; it is drawn only if it shows.
+  if (first < firstVisibleRow() + VisibleRows() + 1) viewport()->update();
+}
+
+void LogView::Reset() {
+  m_widest = 0;
+  m_longestBytes = 0;
+  m_current = -1;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void LogView::setCurrentRow(int row) {
+  m_current = row >= 0 && row < m_model->rowCount() ? row : -1;
+  viewport()->update();
+}
+
+void LogView::paintEvent(QPaintEvent*) {
+  QPainter p(viewport());
+  const int first = firstVisibleRow();
+  const int rows = m_model->rowCount();
+  const int x = 3 - horizontalScrollBar()->value();
+  for (int row = first, y = 0; row < rows && y < viewport()->height(); ++row, y += m_rowHeight) {
+    const QRect line(0, y, viewport()->width(), m_rowHeight);
+    if (row == m_current) {
+      p.fillRect(line, palette().highlight());
+      p.setPen(palette().highlightedText().color());
+    } else {
+      p.setPen(palette().text().color());
+    }
+    const std::string_view text = m_model->Store().Line(static_cast<std::size_t>(row));
+    p.drawText(QRect(x, y, m_widest + 8, m_rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  }
+}
+
+void LogView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void LogView::mousePressEvent(QMouseEvent* event) {
+  setCurrentRow(firstVisibleRow() + event->position().toPoint().y() / m_rowHeight);
+}
+
+void LogView::keyPressEvent(QKeyEvent* event) {
+  const int rows = m_model->rowCount();
+  int row = m_current;
+  switch (event->key()) {
+    case Qt::Key_Down: row = std::min(rows - 1, row + 1); break;
+    case Qt::Key_Up: row = std::max(0, row - 1); break;
+    case Qt::Key_PageDown: row = std::min(rows - 1, row + VisibleRows()); break;
+    case Qt::Key_PageUp: row = std::max(0, row - VisibleRows()); break;
+    case Qt::Key_Home: row = 0; break;
+    case Qt::Key_End: row = rows - 1; break;
+    default: QAbstractScrollArea::keyPressEvent(event); return;
+  }
+  setCurrentRow(row);
+  if (row < firstVisibleRow()) verticalScrollBar()->setValue(row);
+  else if (row >= firstVisibleRow() + VisibleRows()) verticalScrollBar()->setValue(row - VisibleRows() + 1);
+}
+
+void LogView::scrollContentsBy(int, int) { viewport()->update(); }
+
 LogBox::LogBox(QWidget* parent)
-    : QWidget(parent), m_model(new LogModel(this)), m_view(new QTableView(this)), m_edit(new QLineEdit(this)) {
+    : QWidget(parent), m_model(new LogModel(this)), m_edit(new QLineEdit(this)) {
+  m_view = new LogView(m_model, this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
   layout->addWidget(m_edit);
   layout->addWidget(m_view, 1);
-  m_view->setModel(m_model);
-  m_view->horizontalHeader()->hide();
-  m_view->verticalHeader()->hide();
-  // Uniform rows: the header keeps one span for all of them, so appending
-  // costs the same at line 10 and at line 1,000,000.
-  m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 2);
-  m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  m_view->setShowGrid(false);
-  m_view->setWordWrap(false);
-  m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-  m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-}
-
-void LogBox::Append(const std::string& line) {
-  m_model->Append(line);
-  // Widen the one column for a longer line, so it can be scrolled to.
-  const int width = m_view->fontMetrics().horizontalAdvance(QString::fromStdString(line)) + 8;
-  if (width > m_widest) {
-    m_widest = width;
-    m_view->setColumnWidth(0, std::max(width, m_view->viewport()->width()));
-  } else if (m_model->rowCount() == 1) {
-    m_view->setColumnWidth(0, std::max(m_widest, m_view->viewport()->width()));
-  }
-}
-
-void LogBox::Clear() {
-  m_model->Clear();
-  m_widest = 0;
 }
 
 // ---- QtControls ---------------------------------------------------------------
@@ -147,8 +227,7 @@ void QtControls::SetCheck(int id, int state) {
 
 int QtControls::GetCurSel(int id) const {
   if (Kind(id) == ControlKind::SimpleCombo) {
-    const QModelIndex current = static_cast<LogBox*>(Widget(id))->view()->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    return static_cast<LogBox*>(Widget(id))->view()->currentRow();
   }
   auto* c = qobject_cast<QComboBox*>(Widget(id));
   if (!c) return -1;
@@ -160,8 +239,7 @@ int QtControls::GetCurSel(int id) const {
 
 void QtControls::SetCurSel(int id, int index) {
   if (Kind(id) == ControlKind::SimpleCombo) {
-    auto* box = static_cast<LogBox*>(Widget(id));
-    box->view()->setCurrentIndex(box->model()->index(index, 0));
+    static_cast<LogBox*>(Widget(id))->view()->setCurrentRow(index);
     return;
   }
   if (auto* c = qobject_cast<QComboBox*>(Widget(id))) {
@@ -184,12 +262,12 @@ std::string QtControls::GetLBText(int id, int index) const {
 }
 
 void QtControls::AddString(int id, const std::string& text) {
-  if (Kind(id) == ControlKind::SimpleCombo) static_cast<LogBox*>(Widget(id))->Append(text);
+  if (Kind(id) == ControlKind::SimpleCombo) static_cast<LogBox*>(Widget(id))->model()->Append(text);
   else if (auto* c = qobject_cast<QComboBox*>(Widget(id))) c->addItem(Q(text));
 }
 
 void QtControls::ResetContent(int id) {
-  if (Kind(id) == ControlKind::SimpleCombo) static_cast<LogBox*>(Widget(id))->Clear();
+  if (Kind(id) == ControlKind::SimpleCombo) static_cast<LogBox*>(Widget(id))->model()->Clear();
   else if (auto* c = qobject_cast<QComboBox*>(Widget(id))) c->clear();
 }
 

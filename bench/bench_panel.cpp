@@ -1,0 +1,61 @@
+// The poll and the frame path without a window (the in-memory controls).
+#include <benchmark/benchmark.h>
+
+#include "app/dialog.h"
+#include "app/panel/control_ids.h"
+#include "app/panel/mem_controls.h"
+#include "bench_common.h"
+#include "protocol/commands.h"
+#include "protocol/frame.h"
+#include "protocol/reply.h"
+#include "serial/port_map.h"
+
+namespace {
+class NullHost : public IDialogHost {
+ public:
+  void MessageBox(const std::string&) override {}
+  void ShowWarning() override {}
+  void ShowAbout() override {}
+  void PostDialogMessage(unsigned) override {}
+  void EndDialog(int) override {}
+  void Diagnostic(const std::string&) override {}
+};
+
+void BM_PollSerialMillionLines(benchmark::State& state) {
+  BenchPty pty;
+  MapPort("COM1", pty.path);
+  MemControls controls;
+  NullHost host;
+  CComSync port;
+  CVarnelDlg dlg(controls, host, port);
+  dlg.OnInitDialog();
+  dlg.Timer().Stop();
+  for (int i = 0; i < 1000000; ++i) controls.AddString(idc::RecvLog, "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10");
+  const auto n = static_cast<std::size_t>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (n) Feed(pty, static_cast<int>(port.NativeHandle()), n);
+    state.ResumeTiming();
+    dlg.OnPollSerial();
+  }
+  state.counters["log_lines"] = static_cast<double>(controls.GetCount(idc::RecvLog));
+}
+BENCHMARK(BM_PollSerialMillionLines)->Arg(0)->Arg(8)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeReply(benchmark::State& state) {
+  const std::uint8_t reply[8] = {0xBB, 0x09, 0x01, 0x49, 0x02, 0x00, 0x00, 0x00};
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeReplyFrame(reply));
+}
+BENCHMARK(BM_DecodeReply);
+
+void BM_BuildAndEchoFrame(benchmark::State& state) {
+  std::uint8_t f[48];
+  for (auto _ : state) {
+    BuildCardQuery(f, kQueryState);
+    benchmark::DoNotOptimize(FormatSentFrame(f, 48));
+  }
+}
+BENCHMARK(BM_BuildAndEchoFrame);
+}  // namespace
+
+BENCHMARK_MAIN();
