@@ -185,6 +185,11 @@ void CVarnelDlg::ApplyPortSettings() {
 void CVarnelDlg::SendCommand(std::size_t n) { m_port.Write(g_SendFrame, static_cast<unsigned>(n)); }
 void CVarnelDlg::SendZoomFrame(std::size_t n) { m_port.Write(g_ZoomFrame, static_cast<unsigned>(n)); }
 
+void CVarnelDlg::SendAndShow(std::size_t n) {
+  SendCommand(n);
+  ShowSentFrame(n);
+}
+
 void CVarnelDlg::ShowSentFrame(std::size_t n) {
   m_v.m_strSentFrame = FormatSentFrame(g_SendFrame, n);
   UpdateData(false);
@@ -214,14 +219,12 @@ void CVarnelDlg::OnClicked(int id) {
       UpdateData(true);
       m_bTracking = 0;
       BuildCancelFrame(g_SendFrame);
-      SendCommand(48);
-      ShowSentFrame(48);
+      SendAndShow(48);
       break;
     case idc::TemplateOk:
       // No commit first: the echo's refresh puts back the last committed values.
       BuildTemplateFrame(g_SendFrame, TemplateCode(m_ctl.GetCurSel(idc::Template)));
-      SendCommand(48);
-      ShowSentFrame(48);
+      SendAndShow(48);
       break;
 
     case idc::Visca:
@@ -241,22 +244,19 @@ void CVarnelDlg::OnClicked(int id) {
     case idc::Thaw:
       UpdateData(true);
       BuildFreezeFrame(g_SendFrame, id == idc::Frozen);
-      SendCommand(48);
-      ShowSentFrame(48);
+      SendAndShow(48);
       break;
     case idc::ChannelOk: SendThermal(false); break;
     case idc::AlarmOk: SendThermal(true); break;
     case idc::Shutter:
       UpdateData(true);
       BuildShutterFrame(g_SendFrame);
-      SendCommand(48);
-      ShowSentFrame(48);
+      SendAndShow(48);
       break;
     case idc::Enhance:
       UpdateData(true);
       BuildEnhanceFrame(g_SendFrame, m_v.m_bImageEnhance);
-      SendCommand(48);
-      ShowSentFrame(48);
+      SendAndShow(48);
       break;
     case idc::CompTempCheck: SendStabilizer(); break;
 
@@ -294,8 +294,7 @@ void CVarnelDlg::OnSelChange(int id) {
     case idc::Defog: {
       UpdateData(true);
       const std::size_t n = BuildDefog(g_SendFrame, m_ctl.GetCurSel(idc::Defog));
-      SendCommand(n);
-      ShowSentFrame(n);
+      SendAndShow(n);
       break;
     }
     case idc::VideoFormat2: {
@@ -305,8 +304,7 @@ void CVarnelDlg::OnSelChange(int id) {
       const std::optional<std::uint8_t> code = VideoFormatCode(m_ctl.GetCurSel(idc::VideoFormat2));
       if (!code) break;
       const std::size_t n = BuildVideoFormat(g_SendFrame, *code);
-      SendCommand(n);
-      ShowSentFrame(n);
+      SendAndShow(n);
       break;
     }
     default: break;  // 1147: the OSD command reads it
@@ -318,19 +316,15 @@ void CVarnelDlg::OnCustomDraw(int id) {
     case idc::ZoomSlider: {
       UpdateData(true);
       g_ZoomLevel = ClampZoom(m_ctl.GetPos(idc::ZoomSlider));
-      if (g_ZoomProtocol == 1) {
+      const bool visca = g_ZoomProtocol == 1;
+      if (visca) {
         BuildViscaZoom(g_ZoomFrame, g_ZoomLevel);
         SendZoomFrame(9);
-        m_ctl.SetWindowText(idc::ZoomText, std::to_string(g_ZoomLevel));
-        UpdateData(true);
-        ShowZoomFrame();
       } else {
         BuildPrivateZoom(g_SendFrame, g_ZoomLevel);
         SendCommand(48);
-        m_ctl.SetWindowText(idc::ZoomText, std::to_string(g_ZoomLevel));
-        UpdateData(true);
-        ShowSentFrame(48);
       }
+      ShowSliderValue(idc::ZoomText, g_ZoomLevel, visca);
       break;
     }
     case idc::CoeffSlider:
@@ -338,9 +332,7 @@ void CVarnelDlg::OnCustomDraw(int id) {
       g_TempCompCoeff = m_ctl.GetPos(idc::CoeffSlider);
       BuildTempCoeffFrame(g_SendFrame, g_TempCompCoeff);
       SendCommand(48);
-      m_ctl.SetWindowText(idc::CoeffText, std::to_string(g_TempCompCoeff));
-      UpdateData(true);
-      ShowSentFrame(48);
+      ShowSliderValue(idc::CoeffText, g_TempCompCoeff, false);
       break;
     case idc::ContrastSlider:
     case idc::BrightnessSlider: {
@@ -350,13 +342,18 @@ void CVarnelDlg::OnCustomDraw(int id) {
       value = m_ctl.GetPos(id);
       BuildContrastBrightnessFrame(g_SendFrame, m_nContrast, m_nBrightness);
       SendCommand(48);
-      m_ctl.SetWindowText(contrast ? idc::ContrastText : idc::BrightnessText, std::to_string(value));
-      UpdateData(true);
-      ShowSentFrame(48);
+      ShowSliderValue(contrast ? idc::ContrastText : idc::BrightnessText, value, false);
       break;
     }
     default: break;
   }
+}
+
+void CVarnelDlg::ShowSliderValue(int edit, int value, bool zoomFrame) {
+  m_ctl.SetWindowText(edit, std::to_string(value));
+  UpdateData(true);
+  if (zoomFrame) ShowZoomFrame();
+  else ShowSentFrame(48);
 }
 
 void CVarnelDlg::OnMessage(unsigned message) {
@@ -371,16 +368,14 @@ void CVarnelDlg::Move(int dx, int dy) {
   if (dy) m_v.m_nOffsetY = dy * m_v.m_nStep;
   BuildMoveFrame(g_SendFrame, ControlModeCode(m_ctl.GetCurSel(idc::ControlMode)), dx ? m_v.m_nOffsetX : 0,
                  dy ? m_v.m_nOffsetY : 0, m_bTracking);
-  SendCommand(48);
-  ShowSentFrame(48);
+  SendAndShow(48);
 }
 
 void CVarnelDlg::Track(std::uint8_t state) {
   UpdateData(true);
   m_bTracking = state;
   BuildTrackFrame(g_SendFrame, state, TemplateCode(m_ctl.GetCurSel(idc::Template)));
-  SendCommand(48);
-  ShowSentFrame(48);
+  SendAndShow(48);
 }
 
 // ---- zoom and the adjustment sliders ------------------------------------------
@@ -416,15 +411,13 @@ void CVarnelDlg::SendThermal(bool withCompensation) {
   s.compTemp = m_v.m_fCompTemp;
   s.compTempOn = m_v.m_bCompTemp;
   BuildThermalFrame(g_SendFrame, s);
-  SendCommand(48);
-  ShowSentFrame(48);
+  SendAndShow(48);
 }
 
 void CVarnelDlg::SendStabilizer() {
   UpdateData(true);
   const std::size_t n = BuildStabilizer(g_SendFrame, m_ctl.GetCurSel(idc::Steady));
-  SendCommand(n);
-  ShowSentFrame(n);
+  SendAndShow(n);
 }
 
 // ---- storage and SD card ----------------------------------------------------
@@ -443,14 +436,12 @@ void CVarnelDlg::SendStorage(std::uint8_t action) {
   s.preservationMode = m_ctl.GetCurSel(idc::PreservationMode);
   s.channelSelection = m_ctl.GetCurSel(idc::Channel);
   BuildStorageFrame(g_SendFrame, static_cast<StorageAction>(action), s);
-  SendCommand(48);
-  ShowSentFrame(48);
+  SendAndShow(48);
 }
 
 void CVarnelDlg::SendQuery(std::uint8_t query) {
   BuildCardQuery(g_SendFrame, query);
-  SendCommand(48);
-  ShowSentFrame(48);
+  SendAndShow(48);
 }
 
 void CVarnelDlg::Format() {
@@ -493,8 +484,7 @@ void CVarnelDlg::SendOsd() {
   s.gpsE = m_v.m_dGpsE;
   s.gpsH = m_v.m_fGpsH;
   BuildOsdFrame(g_SendFrame, s);
-  SendCommand(48);
-  ShowSentFrame(48);
+  SendAndShow(48);
 }
 
 // ---- manual instructions ----------------------------------------------------

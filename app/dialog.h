@@ -50,6 +50,7 @@ class CVarnelDlg {
   void SendCommand(std::size_t n);
   void SendZoomFrame(std::size_t n);
   void ShowSentFrame(std::size_t n);
+  void SendAndShow(std::size_t n);  // SendCommand then ShowSentFrame
   void ShowZoomFrame();
   void ShowManualFrame(std::size_t n);
   void DecodeReply(const std::uint8_t* frame);
@@ -79,6 +80,7 @@ class CVarnelDlg {
   void Track(std::uint8_t state);
   void ZoomStep(int d);
   void StepValue(int& value, int upper, int d, int edit, int slider);
+  void ShowSliderValue(int edit, int value, bool zoomFrame);
   void SendThermal(bool withCompensation);
   void SendStorage(std::uint8_t action);
   void SendQuery(std::uint8_t query);

@@ -32,21 +32,31 @@ void PutU16(std::uint8_t* at, std::int32_t value) {
 }
 
 namespace {
+// The wire order is least significant byte first whatever the host order is.
 template <typename T>
 void PutLittleEndian(std::uint8_t* at, T value) {
   unsigned char raw[sizeof(T)];
   std::memcpy(raw, &value, sizeof(T));
-  // The wire order is least significant byte first whatever the host order is.
-  if constexpr (std::endian::native == std::endian::big) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) at[i] = raw[sizeof(T) - 1 - i];
-  } else {
-    std::memcpy(at, raw, sizeof(T));
-  }
+  for (std::size_t i = 0; i < sizeof(T); ++i)
+    at[i] = std::endian::native == std::endian::big ? raw[sizeof(T) - 1 - i] : raw[i];
+}
+
+template <typename T>
+T GetLittleEndian(const std::uint8_t* at) {
+  unsigned char raw[sizeof(T)];
+  for (std::size_t i = 0; i < sizeof(T); ++i)
+    raw[i] = std::endian::native == std::endian::big ? at[sizeof(T) - 1 - i] : at[i];
+  T value;
+  std::memcpy(&value, raw, sizeof(T));
+  return value;
 }
 }  // namespace
 
 void PutF32(std::uint8_t* at, float value) { PutLittleEndian(at, value); }
 void PutF64(std::uint8_t* at, double value) { PutLittleEndian(at, value); }
+std::int16_t GetS16(const std::uint8_t* at) { return GetLittleEndian<std::int16_t>(at); }
+float GetF32(const std::uint8_t* at) { return GetLittleEndian<float>(at); }
+double GetF64(const std::uint8_t* at) { return GetLittleEndian<double>(at); }
 
 std::string HexJoin(const std::uint8_t* bytes, std::size_t n) {
   static const char kDigits[] = "0123456789abcdef";

@@ -35,6 +35,10 @@ void SealFrame();
 void PutU16(std::uint8_t* at, std::int32_t value);  // low 16 bits, two's complement
 void PutF32(std::uint8_t* at, float value);         // IEEE 754 single, LSB first
 void PutF64(std::uint8_t* at, double value);        // IEEE 754 double, LSB first
+// And back, for whoever reads frames (the simulated gimbal, its trace).
+std::int16_t GetS16(const std::uint8_t* at);
+float GetF32(const std::uint8_t* at);
+double GetF64(const std::uint8_t* at);
 
 // The sent-frame display text. n = 48: three groups of 16 joined by two spaces;
 // other lengths (14, 9, 7, 6): all bytes joined by "-". Always ends in "\r\n".

@@ -18,17 +18,6 @@ std::string Fmt(const char* format, ...) {
   va_end(args);
   return buf;
 }
-int S16(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | (p[1] << 8)); }
-float F32(const std::uint8_t* p) {
-  float v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-double F64(const std::uint8_t* p) {
-  double v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
 const char* TemplateName(int code) {
   switch (code) {
     case 0x3C: return "adaptive";
@@ -50,7 +39,7 @@ std::string DescribeFrame(const std::uint8_t* f) {
       if (f[12] == 0x01)
         return Fmt("0x%02X tracking %s, template %s (0x%02X)", code, f[11] ? "start" : "stop", TemplateName(f[13]),
                    f[13]);
-      return Fmt("0x%02X move (%s) x=%d y=%d tracking=%d", code, mode, S16(f + 7), S16(f + 9), f[11]);
+      return Fmt("0x%02X move (%s) x=%d y=%d tracking=%d", code, mode, GetS16(f + 7), GetS16(f + 9), f[11]);
     }
     case kCmdCancelTracking: return "0x26 cancel tracking";
     case kCmdTemplate: return Fmt("0x82 tracking template %s (0x%02X)", TemplateName(f[13]), f[13]);
@@ -61,7 +50,7 @@ std::string DescribeFrame(const std::uint8_t* f) {
     case kCmdDisplayChannel:
       return Fmt("0x78 display channel %d pseudo colour=%d temperature bar=%d alarm=%d high=%d low=%d "
                  "compensation=%g (%s)",
-                 f[14], f[6], f[12], S16(f + 10), f[17], f[18], static_cast<double>(F32(f + 19)), f[23] ? "on" : "off");
+                 f[14], f[6], f[12], GetS16(f + 10), f[17], f[18], static_cast<double>(GetF32(f + 19)), f[23] ? "on" : "off");
     case kCmdStorage: {
       static const char* kActions[] = {"stop storage", "start storage", "single capture", "action 3"};
       return Fmt("0x7C %s interlaced=%d network=%d length=%d preservation=%d mode=%d channel=%d", kActions[f[6] & 3],
@@ -78,8 +67,8 @@ std::string DescribeFrame(const std::uint8_t* f) {
       return Fmt("0x83 OSD display=0x%02X input=0x%02X core=0x%02X %04d-%02d-%02d %02d:%02d:%02d heading=%g "
                  "pitching=%g roll=%g GPS_N=%.15g GPS_E=%.15g GPS_H=%g",
                  f[3], f[6], f[4], f[7] | (f[8] << 8), f[9], f[10], f[11], f[12], f[13],
-                 static_cast<double>(F32(f + 15)), static_cast<double>(F32(f + 19)), static_cast<double>(F32(f + 23)),
-                 F64(f + 27), F64(f + 35), static_cast<double>(F32(f + 43)));
+                 static_cast<double>(GetF32(f + 15)), static_cast<double>(GetF32(f + 19)), static_cast<double>(GetF32(f + 23)),
+                 GetF64(f + 27), GetF64(f + 35), static_cast<double>(GetF32(f + 43)));
     case kCmdTempCoeff: return Fmt("0xC8 temperature compensation coefficient %d", f[6]);
     case kCmdContrastBrightness: return Fmt("0x1D contrast %d brightness %d", f[8], f[12]);
     default: return Fmt("0x%02X unknown command", code);

@@ -7,19 +7,6 @@
 #include "protocol/frame.h"
 #include "protocol/reply.h"
 
-namespace {
-float GetF32(const std::uint8_t* p) {
-  float v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-double GetF64(const std::uint8_t* p) {
-  double v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-int GetS16(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | (p[1] << 8)); }
-}  // namespace
 
 Gimbal::Gimbal(SimOptions options) : m_options(options) {
   if (m_options.noCard) m_state.card.inserted = false;
