@@ -38,6 +38,21 @@ class WindowTest : public QObject {
   std::unique_ptr<TestPty> pty;
   std::unique_ptr<CComSync> port;
   std::unique_ptr<VarnelWindow> window;
+  std::vector<std::uint8_t> startup;  // what the first display sent
+
+  // Reads the device side while the window runs, until n bytes came or the time is up.
+  std::vector<std::uint8_t> Collect(std::size_t n, int timeoutMs = 5000) {
+    std::vector<std::uint8_t> got;
+    const bool complete = QTest::qWaitFor(
+        [&] {
+          const auto more = pty->Receive(4096, 0);
+          got.insert(got.end(), more.begin(), more.end());
+          return got.size() >= n;
+        },
+        timeoutMs);
+    (void)complete;  // the caller compares what came
+    return got;
+  }
 
   void Open(bool withCom1 = true) {
     pty = std::make_unique<TestPty>();
@@ -49,7 +64,8 @@ class WindowTest : public QObject {
     window->Init();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QTest::qWait(100);
+    // The four sliders' first paints send the zoom and three image frames.
+    startup = withCom1 ? Collect(9 + 3 * 48) : std::vector<std::uint8_t>();
   }
 
  private slots:
@@ -158,7 +174,7 @@ class WindowTest : public QObject {
   void startUpTrafficOnceThenSilence() {
     Open();
     // The four sliders paint once on first display, and each paint sends.
-    const auto wire = pty->Drain(200);
+    const auto wire = startup;
     std::vector<std::uint8_t> zoom = {0x81, 0x01, 0x04, 0x47, 0, 0, 0, 0, 0xFF};
     QCOMPARE(wire.size(), std::size_t(9 + 3 * 48));
     int coeff = 0, adjust = 0, zooms = 0;
@@ -186,8 +202,7 @@ class WindowTest : public QObject {
     QTest::qWait(400);  // a window left alone sends nothing more
     QCOMPARE(pty->Drain(50).size(), std::size_t(0));
     window->update();  // a repaint sends them again
-    QTest::qWait(200);
-    QCOMPARE(pty->Drain(100).size(), std::size_t(9 + 3 * 48));
+    QCOMPARE(Collect(9 + 3 * 48).size(), std::size_t(9 + 3 * 48));
   }
 
   void enterValidatesAndEndsEscapeEnds() {
@@ -217,14 +232,13 @@ class WindowTest : public QObject {
 
   void enterOrSpaceOnAButtonPressesIt() {
     Open();
-    pty->Drain(100);
     auto* query = window->controls().Widget(idc::QueryState);
     query->setFocus();
     QTest::keyClick(query, Qt::Key_Return);
     QVERIFY(window->isVisible());
-    QCOMPARE(pty->Receive(48).at(5), std::uint8_t(0x8B));
+    QCOMPARE(Collect(48).at(5), std::uint8_t(0x8B));
     QTest::keyClick(query, Qt::Key_Space);
-    QCOMPARE(pty->Receive(48).at(6), std::uint8_t(0x02));
+    QCOMPARE(Collect(48).at(6), std::uint8_t(0x02));
   }
 
   void warningIsModelessAndShownOnEveryFailure() {
