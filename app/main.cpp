@@ -27,12 +27,13 @@ void PrintPorts() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);  // takes Qt's own options out of argv
+  // Our own options first, so that --help, --version, --list-ports and a
+  // wrong option are answered without a display.
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   Options options;
   std::string error;
-  if (!ParseOptions(args, options, error)) {
+  if (!ParseOptions(WithoutQtOptions(args), options, error)) {
     std::cerr << "varnel: " << error << "\n\n" << UsageText();
     return 2;
   }
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     for (const auto& [com, path] : options.ports) std::cout << com << " -> " << path << " (--port)\n";
     return 0;
   }
+  QApplication app(argc, argv);
 
   std::unique_ptr<PtyGimbal> gimbal;
   if (options.simulate) {

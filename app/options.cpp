@@ -75,3 +75,20 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
   }
   return true;
 }
+
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args) {
+  static const char* kWithValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-style",
+                                     "-stylesheet", "-session", "-display", "-geometry", "-title", "-name",
+                                     "-qmljsdebugger", "-qwindowgeometry", "-qwindowtitle", "-qwindowicon"};
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() > 1 && a[0] == '-' && a[1] != '-' && a != "-h") {
+      for (const char* v : kWithValue)
+        if (a == v) ++i;  // and its value
+      continue;
+    }
+    out.push_back(a);
+  }
+  return out;
+}

@@ -20,3 +20,6 @@ struct Options {
 // false with a message for the operator when the command line is wrong.
 bool ParseOptions(const std::vector<std::string>& args, Options& out, std::string& error);
 const char* UsageText();
+// The arguments without Qt's own options (-platform offscreen, -style X, ...),
+// so that --help, --version and --list-ports work without a display.
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args);
