@@ -1,6 +1,8 @@
 #include "app/qt/script.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -32,10 +34,14 @@ ScriptRunner::ScriptRunner(VarnelWindow& window, std::string path, std::ostream&
 
 ScriptRunner::~ScriptRunner() {
   if (m_reader.joinable()) {
-    // Standard input may never end; do not hold the program for it.
-    if (m_path == "-") m_reader.detach();
-    else m_reader.join();
+    // Standard input may never end: wake the reader and wait for it, so that
+    // it never hands a line to a runner that is gone.
+    const char stop = 'q';
+    (void)!write(m_wake[1], &stop, 1);
+    m_reader.join();
   }
+  for (int fd : m_wake)
+    if (fd >= 0) close(fd);
 }
 
 void ScriptRunner::Attach() {
@@ -50,10 +56,22 @@ void ScriptRunner::Start() {
     Print("error cannot read " + m_path);
     return;
   }
+  if (pipe2(m_wake, O_CLOEXEC) != 0) {
+    close(fd);
+    Print("error cannot read " + m_path);
+    return;
+  }
   m_reader = std::thread([this, fd] {
     std::string pending;
     char buf[4096];
     for (;;) {
+      pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0 && errno != EINTR) break;
+      if (fds[1].revents) {
+        close(fd);
+        return;  // the runner is going away
+      }
+      if (!fds[0].revents) continue;
       const ssize_t n = read(fd, buf, sizeof buf);
       if (n <= 0) break;
       pending.append(buf, static_cast<std::size_t>(n));
@@ -191,8 +209,9 @@ void ScriptRunner::Execute(const std::string& line) {
     }
   } else if (cmd == "quit" && rest.empty()) {
     // As Escape: close whatever box is open first, then the window.
-    while (QWidget* modal = QApplication::activeModalWidget()) {
-      if (modal == &m_window) break;
+    for (int i = 0; i < 8; ++i) {  // bounded: a box that refuses to close must not hang the script
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal == &m_window) break;
       modal->close();
     }
     m_window.reject();

@@ -38,5 +38,5 @@ class ScriptRunner : public QObject {
   bool m_waiting = false;
   bool m_eof = false;
   std::thread m_reader;
-  int m_readFd = -1;
+  int m_wake[2] = {-1, -1};  // tells the reader thread to stop
 };
