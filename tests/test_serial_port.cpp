@@ -12,18 +12,10 @@
 
 #include "test_pty.h"
 #include "serial/com_base.h"
+#include "test_dcb.h"
 #include "serial/port_settings.h"
 
 namespace {
-DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
-  DCB d;
-  d.BaudRate = baud;
-  d.ByteSize = 8;
-  d.Parity = parity;
-  d.StopBits = ONESTOPBIT;
-  return d;
-}
-
 // Counters and modem lines under the test's control.
 class FakeLineIo : public LineIo {
  public:

@@ -4,17 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/posix/termios_map.h"
-
-namespace {
-DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
-  DCB d;
-  d.BaudRate = baud;
-  d.ByteSize = 8;
-  d.Parity = parity;
-  d.StopBits = ONESTOPBIT;
-  return d;
-}
-}  // namespace
+#include "test_dcb.h"
 
 TEST(TermiosMap, EveryBaudOfTheList) {
   const std::pair<std::uint32_t, speed_t> cases[] = {

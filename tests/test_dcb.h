@@ -1,0 +1,13 @@
+// Line settings as the panel builds them: 8 data bits, 1 stop bit, nothing else.
+#pragma once
+
+#include "serial/com_base.h"
+
+inline DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
+  DCB d;
+  d.BaudRate = baud;
+  d.ByteSize = 8;
+  d.Parity = parity;
+  d.StopBits = ONESTOPBIT;
+  return d;
+}
