@@ -197,7 +197,7 @@ TEST(Script, GrammarMessagesAndErrors) {
                                    "select 1094 4\nget 1004\n"
                                    "slide 1063 3\nwait 200\nget 1106\nget 1063\n"
                                    "click 1149\nget 1149\nget 1150\n"
-                                   "frobnicate 12\nclick 4242\nget\nselect 1094 99\n"
+                                   "frobnicate 12\nclick 4242\nget\nselect 1094 99\nselect 1148 2\nclick 1156\n"
                                    "focus 1111\nkey Escape\n"));
   EXPECT_TRUE(Has(out, "message Input instruction error"));
   EXPECT_TRUE(Has(out, "1158=7G"));
@@ -208,7 +208,8 @@ TEST(Script, GrammarMessagesAndErrors) {
   EXPECT_TRUE(Has(out, "1063=3"));
   EXPECT_TRUE(Has(out, "1149=1"));
   EXPECT_TRUE(Has(out, "1150=0"));
-  for (const char* bad : {"error frobnicate 12", "error click 4242", "error get", "error select 1094 99"})
+  for (const char* bad : {"error frobnicate 12", "error click 4242", "error get", "error select 1094 99",
+                          "error select 1148 2", "error click 1156"})
     EXPECT_TRUE(Has(out, bad)) << bad;
 }
 

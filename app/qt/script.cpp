@@ -141,6 +141,10 @@ void ScriptRunner::Execute(const std::string& line) {
   const bool noExtra = !(args >> extra);
   int id = 0;
   auto error = [&] { Print("error " + line); };
+  // What the operator cannot reach (a disabled list, the hidden button) the
+  // script cannot operate either.
+  const bool operable = (cmd == "click" || cmd == "type" || cmd == "select" || cmd == "slide") && Id(a, id);
+  if (operable && (!c.IsWindowEnabled(id) || !c.IsWindowVisible(id))) return error();
 
   if (cmd == "click" && Id(a, id) && b.empty()) {
     auto* button = qobject_cast<QAbstractButton*>(c.Widget(id));
