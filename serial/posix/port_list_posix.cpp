@@ -28,8 +28,15 @@ std::vector<PortInfo> ListPorts() {
     if (name.rfind("ttyS", 0) == 0 && ReadFirstLine(entry.path() / "type") == "0") continue;
     PortInfo info;
     info.device = "/dev/" + name;
-    const fs::path driver = fs::read_symlink(entry.path() / "device" / "driver", ec);
-    if (!ec) info.description = driver.filename();
+    // The driver that serves it (ftdi_sio, cdc_acm, serial); newer kernels put
+    // generic serial-base devices in between, whose ancestor has the real one.
+    fs::path device = fs::canonical(entry.path() / "device", ec);
+    for (int up = 0; up < 4 && !ec; ++up, device = device.parent_path()) {
+      if (fs::read_symlink(device / "subsystem", ec).filename() == "serial-base") continue;
+      const fs::path driver = fs::read_symlink(device / "driver", ec);
+      if (!ec) info.description = driver.filename();
+      break;
+    }
     ec.clear();
     ports.push_back(info);
   }
