@@ -49,12 +49,6 @@ void PtyGimbal::Stop() {
   }
 }
 
-GimbalState PtyGimbal::Snapshot() {
-  std::lock_guard lock(m_mutex);
-  m_gimbal.Advance(Gimbal::Clock::now());
-  return m_gimbal.State();
-}
-
 void PtyGimbal::Serve() {
   std::deque<SimReply> pending;  // ordered by due time
   std::uint8_t buf[4096];
@@ -72,13 +66,8 @@ void PtyGimbal::Serve() {
     if (fds[0].revents & POLLIN) {
       const ssize_t n = read(m_master, buf, sizeof buf);
       if (n > 0) {
-        std::vector<std::string> trace;
-        std::vector<SimReply> replies;
-        {
-          std::lock_guard lock(m_mutex);
-          replies = m_gimbal.Feed(buf, static_cast<std::size_t>(n), Gimbal::Clock::now());
-          trace = m_gimbal.TakeTrace();
-        }
+        std::vector<SimReply> replies = m_gimbal.Feed(buf, static_cast<std::size_t>(n), Gimbal::Clock::now());
+        const std::vector<std::string> trace = m_gimbal.TakeTrace();
         if (m_sink)
           for (const std::string& line : trace) m_sink(line);
         for (SimReply& r : replies) pending.push_back(std::move(r));

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -19,14 +18,12 @@ class PtyGimbal {
   const std::string& Path() const { return m_path; }  // the device the panel opens
   // Receives every trace line (from the serving thread).
   void SetTraceSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
-  GimbalState Snapshot();
 
  private:
   void Serve();
 
   SimOptions m_options;
-  Gimbal m_gimbal;
-  std::mutex m_mutex;  // guards m_gimbal between the serving thread and Snapshot
+  Gimbal m_gimbal;  // touched by the serving thread only
   int m_master = -1, m_slave = -1;
   int m_wake[2] = {-1, -1};
   std::string m_path;

@@ -82,7 +82,6 @@ void ScriptRunner::Start() {
       }
     }
     if (!pending.empty()) QMetaObject::invokeMethod(this, [this, pending] { Feed(pending); }, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(this, [this] { Finished(); }, Qt::QueuedConnection);
     close(fd);
   });
 }
@@ -92,8 +91,6 @@ void ScriptRunner::Feed(std::string line) {
   m_lines.push_back(std::move(line));
   if (!m_waiting) QTimer::singleShot(0, this, &ScriptRunner::Step);
 }
-
-void ScriptRunner::Finished() { m_eof = true; }
 
 void ScriptRunner::Step() {
   if (m_waiting || m_lines.empty()) return;

@@ -26,7 +26,6 @@ class ScriptRunner : public QObject {
 
  private:
   void Feed(std::string line);  // from the reader thread
-  void Finished();
   void Step();
   void Print(const std::string& line);
   bool Id(const std::string& word, int& id) const;
@@ -36,7 +35,6 @@ class ScriptRunner : public QObject {
   std::ostream& m_out;
   std::deque<std::string> m_lines;
   bool m_waiting = false;
-  bool m_eof = false;
   std::thread m_reader;
   int m_wake[2] = {-1, -1};  // tells the reader thread to stop
 };
