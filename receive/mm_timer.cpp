@@ -1,5 +1,7 @@
 #include "receive/mm_timer.h"
 
+using namespace mm;
+
 CMMTimer::~CMMTimer() { Stop(); }
 
 int CMMTimer::Start(unsigned period, unsigned resolution, std::uintptr_t user, LPTIMECALLBACK callback) {

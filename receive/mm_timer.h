@@ -14,7 +14,7 @@ class CMMTimer {
   CMMTimer& operator=(const CMMTimer&) = delete;
 
   // Replaces a running event. Nonzero on success.
-  int Start(unsigned period, unsigned resolution, std::uintptr_t user, LPTIMECALLBACK callback);
+  int Start(unsigned period, unsigned resolution, std::uintptr_t user, mm::LPTIMECALLBACK callback);
   // Idempotent; no tick is delivered after it returns.
   void Stop();
   bool IsRunning() const { return m_nTimerId != 0; }
@@ -24,6 +24,6 @@ class CMMTimer {
   unsigned m_nPeriod = 0;
   unsigned m_nResolution = 0;
   std::uintptr_t m_dwUser = 0;
-  LPTIMECALLBACK m_pfnCallback = nullptr;
+  mm::LPTIMECALLBACK m_pfnCallback = nullptr;
   unsigned m_nTimerId = 0;
 };

@@ -1,10 +1,13 @@
 // The multimedia-timer service the poll timer is built on: device caps, the
 // resolution request, and periodic events whose callback runs on a thread of
-// its own. One backend per platform (posix/mm_timer_posix.cpp).
+// its own. One backend per platform: posix/ (a thread per event), win32/
+// (winmm itself). The names are winmm's, in namespace mm so that the Win32
+// backend can include <mmsystem.h> beside them; include this header first.
 #pragma once
 
 #include <cstdint>
 
+namespace mm {
 using MMRESULT = unsigned;
 inline constexpr MMRESULT TIMERR_NOERROR = 0;
 inline constexpr MMRESULT TIMERR_NOCANDO = 97;
@@ -26,6 +29,8 @@ unsigned timeSetEvent(unsigned delay, unsigned resolution, LPTIMECALLBACK callba
 // Returns once the event's callback has finished and will not run again.
 MMRESULT timeKillEvent(unsigned id);
 
-// For tests: resolution requests not yet ended, and events alive.
+// For tests: resolution requests not yet ended, and events alive, as counted
+// by these calls.
 int OutstandingTimerPeriods();
 int LiveTimerEvents();
+}  // namespace mm

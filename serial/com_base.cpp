@@ -34,15 +34,7 @@ bool CComBase::SetState(const DCB* dcb) {
 
 bool CComBase::SetTimeouts(const COMMTIMEOUTS* timeouts) {
   if (!IsOpen() || !timeouts) return false;
-  return serial_backend::ApplyTimeouts(m_hCom, *timeouts);
-}
-
-bool CComBase::TakeLineError() {
-  LineErrorCounts now;
-  if (!m_lineIo->ErrorCounts(m_hCom, now)) return false;  // no counters: no errors to report
-  const bool changed = !(now == m_errorBaseline);
-  m_errorBaseline = now;
-  return changed;
+  return serial_backend::ApplyTimeouts(m_hCom, *timeouts, m_baud);
 }
 
 void CComBase::Fail(SerialError error, std::string text) {
@@ -62,8 +54,7 @@ int CComSync::Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeout
     Fail(opened.error, where + ": " + opened.reason);
     return 0;
   }
-  // The driver's queues are its own on this platform; the requested sizes
-  // (m_dwInQueue, m_dwOutQueue) have no call to go to.
+  serial_backend::SetQueues(m_hCom, m_dwInQueue, m_dwOutQueue);
   serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 
   if (!SetState(dcb ? dcb : &m_dcb)) {
@@ -84,14 +75,15 @@ int CComSync::Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeout
 
 int CComSync::Read(void* buffer, unsigned max) {
   if (!IsOpen() || !buffer) return 0;
-  if (TakeLineError()) {
+  const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
+  if (status.lineError) {
     // A framing, parity or overrun error makes the whole queue suspect.
     serial_backend::Purge(m_hCom, PURGE_RXABORT | PURGE_RXCLEAR);
     return 0;
   }
-  const long queued = serial_backend::QueuedInput(m_hCom);
-  if (queued <= 0) return 0;
-  const unsigned n = std::min<unsigned long>(max, static_cast<unsigned long>(queued));
+  // Without the queued count a read could wait: read nothing this time.
+  if (status.queued <= 0) return 0;
+  const unsigned n = std::min<unsigned long>(max, static_cast<unsigned long>(status.queued));
   if (n == 0) return 0;
   const long got = serial_backend::ReadSome(m_hCom, buffer, n);
   return got > 0 ? static_cast<int>(got) : 0;
@@ -99,11 +91,11 @@ int CComSync::Read(void* buffer, unsigned max) {
 
 int CComSync::Write(const void* buffer, unsigned count) {
   if (!IsOpen() || !buffer) return 0;
-  if (TakeLineError()) serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_TXCLEAR);
+  if (serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline).lineError)
+    serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_TXCLEAR);
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
-  const unsigned baud = m_baud ? m_baud : 9600;
-  const unsigned lineMs = static_cast<unsigned>((static_cast<unsigned long long>(count) * 11 * 1000) / baud);
-  const long written = serial_backend::WriteAll(m_hCom, buffer, count, lineMs + 2000);
+  const unsigned deadlineMs = serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;
+  const long written = serial_backend::WriteAll(m_hCom, buffer, count, deadlineMs);
   return written > 0 ? static_cast<int>(written) : 0;
 }

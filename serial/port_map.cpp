@@ -1,5 +1,7 @@
 #include "serial/port_map.h"
 
+#include "serial/backend.h"
+
 #include <cctype>
 #include <map>
 #include <mutex>
@@ -34,9 +36,10 @@ void ClearPortMap() { Map().clear(); }
 
 std::string ResolvePortName(std::string_view name) {
   const auto it = Map().find(Upper(name));
-  if (it != Map().end()) return it->second;
-  if (const int n = ComNumber(name)) return "/dev/ttyS" + std::to_string(n - 1);
-  return std::string(name);
+  const std::string target = it != Map().end() ? it->second : std::string(name);
+  // A COM name, given or mapped to (COM1=COM7), is the platform's COM device.
+  if (const int n = ComNumber(target)) return serial_backend::DeviceForCom(n);
+  return target;
 }
 
 bool ParsePortOption(std::string_view option, std::string& comName, std::string& path) {
@@ -52,13 +55,9 @@ bool ParsePortOption(std::string_view option, std::string& comName, std::string&
 std::string ComNameForDevice(const std::string& device) {
   for (const auto& [com, path] : Map())
     if (path == device) return com;
-  const std::string prefix = "/dev/ttyS";
-  if (device.compare(0, prefix.size(), prefix) == 0) {
-    const std::string rest = device.substr(prefix.size());
-    if (!rest.empty() && rest.find_first_not_of("0123456789") == std::string::npos) {
-      const std::string com = "COM" + std::to_string(std::stoi(rest) + 1);
-      if (Map().find(com) == Map().end()) return com;  // a map sends that name elsewhere
-    }
+  if (const int n = serial_backend::ComForDevice(device)) {
+    const std::string com = "COM" + std::to_string(n);
+    if (Map().find(com) == Map().end()) return com;  // a map sends that name elsewhere
   }
   return {};
 }

@@ -182,7 +182,7 @@ TEST(PollCommit, TheTimerPostsOnlyWhenNotPaused) {
 
 TEST(PollCommit, FormatLeavesExactlyOneTimerAtThePeriodShown) {
   Panel p;
-  const int periods = OutstandingTimerPeriods();
+  const int periods = mm::OutstandingTimerPeriods();
   // Format writes the values back before it reads them, so the period it
   // uses is the one a tick has committed since it was typed.
   p.c.Type(idc::PollPeriod, "50");
@@ -192,12 +192,12 @@ TEST(PollCommit, FormatLeavesExactlyOneTimerAtThePeriodShown) {
   p.dlg->OnPollSerial();
   p.Click(idc::Format);
   p.Click(idc::Format);
-  EXPECT_EQ(LiveTimerEvents(), 1);
-  EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  EXPECT_EQ(mm::LiveTimerEvents(), 1);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1);
   EXPECT_EQ(p.dlg->Timer().Period(), 80u);
   p.c.Type(idc::PollPeriod, "0");  // a period the timer refuses: no polling then, and nothing left over
   p.dlg->OnPollSerial();
   p.Click(idc::Format);
   EXPECT_FALSE(p.dlg->Timer().IsRunning());
-  EXPECT_EQ(OutstandingTimerPeriods(), periods);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods);
 }

@@ -144,12 +144,12 @@ TEST(Ending, TheAboutItemAndOtherSystemCommands) {
 }
 
 TEST(Ending, DestroyingTheWindowStopsItsTimer) {
-  const int periods = OutstandingTimerPeriods();
+  const int periods = mm::OutstandingTimerPeriods();
   {
     Panel p(true, false);
     p.dlg->OnInitDialog();
-    EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+    EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1);
   }
-  EXPECT_EQ(OutstandingTimerPeriods(), periods);
-  EXPECT_EQ(LiveTimerEvents(), 0);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods);
+  EXPECT_EQ(mm::LiveTimerEvents(), 0);
 }

@@ -27,11 +27,11 @@ class Timer : public ::testing::Test {
  protected:
   void SetUp() override {
     g_ticks = 0;
-    periods = OutstandingTimerPeriods();
+    periods = mm::OutstandingTimerPeriods();
   }
   void TearDown() override {
-    EXPECT_EQ(OutstandingTimerPeriods(), periods) << "a resolution request was left unbalanced";
-    EXPECT_EQ(LiveTimerEvents(), 0);
+    EXPECT_EQ(mm::OutstandingTimerPeriods(), periods) << "a resolution request was left unbalanced";
+    EXPECT_EQ(mm::LiveTimerEvents(), 0);
   }
   int periods = 0;
 };
@@ -41,7 +41,7 @@ TEST_F(Timer, TicksWithTheUserDataAndStopsDead) {
   CMMTimer t;
   ASSERT_EQ(t.Start(5, 1, 0x1234, Count), 1);
   EXPECT_TRUE(t.IsRunning());
-  EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1);
   ASSERT_TRUE(WaitTicks(3));
   EXPECT_EQ(g_lastUser.load(), 0x1234u);
   t.Stop();
@@ -63,8 +63,8 @@ TEST_F(Timer, StopIsIdempotent) {
 TEST_F(Timer, StartReplacesTheRunningEvent) {
   CMMTimer t;
   for (int i = 0; i < 5; ++i) ASSERT_EQ(t.Start(5, 1, 0, Count), 1);
-  EXPECT_EQ(LiveTimerEvents(), 1);
-  EXPECT_EQ(OutstandingTimerPeriods(), periods + 1);
+  EXPECT_EQ(mm::LiveTimerEvents(), 1);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1);
   EXPECT_EQ(t.Period(), 5u);
 }
 
@@ -72,7 +72,7 @@ TEST_F(Timer, RefusedStartsLeaveNothingRunning) {
   CMMTimer t;
   // Resolution outside the device limits: refused before any period request.
   EXPECT_EQ(t.Start(160, 0, 0, Count), 0);
-  EXPECT_EQ(OutstandingTimerPeriods(), periods);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods);
   EXPECT_EQ(t.Start(160, 2000000, 0, Count), 0);
   // Period 0 (an emptied poll period field): the event is refused and the
   // period request undone.

@@ -10,6 +10,7 @@
 
 #include "receive/mm_timer_api.h"
 
+namespace mm {
 namespace {
 constexpr unsigned kPeriodMin = 1;        // ms
 constexpr unsigned kPeriodMax = 1000000;  // ms
@@ -106,3 +107,4 @@ int LiveTimerEvents() {
   std::lock_guard lock(g_eventsMutex);
   return static_cast<int>(g_events.size());
 }
+}  // namespace mm

@@ -89,6 +89,11 @@ void CloseDevice(std::intptr_t h) {
   close(Fd(h));
 }
 
+void SetQueues(std::intptr_t, std::uint32_t, std::uint32_t) {
+  // A tty's queues are the kernel's own (4 KB in, a page or more out); there
+  // is no call to ask for other sizes.
+}
+
 void Purge(std::intptr_t h, unsigned mask) {
   const bool rx = mask & (PURGE_RXABORT | PURGE_RXCLEAR);
   const bool tx = mask & (PURGE_TXABORT | PURGE_TXCLEAR);
@@ -97,7 +102,7 @@ void Purge(std::intptr_t h, unsigned mask) {
   else if (tx) tcflush(Fd(h), TCOFLUSH);
 }
 
-bool ApplyState(std::intptr_t h, const DCB& dcb, LineIo& io) {
+bool ApplyState(std::intptr_t h, const comm::DCB& dcb, LineIo& io) {
   // Refused before any system call: baud 0 would reach the driver as B0 and
   // hang up the line.
   const std::optional<termios> wanted = DcbToTermios(dcb);
@@ -108,22 +113,30 @@ bool ApplyState(std::intptr_t h, const DCB& dcb, LineIo& io) {
   termios got{};
   if (tcgetattr(Fd(h), &got) != 0) return false;
   if (!TermiosHolds(*wanted, got, IsPseudoTerminal(Fd(h)))) return false;
-  if (dcb.fDtrControl == DTR_CONTROL_DISABLE && dcb.fRtsControl == RTS_CONTROL_DISABLE) {
+  if (dcb.fDtrControl == comm::DTR_CONTROL_DISABLE && dcb.fRtsControl == comm::RTS_CONTROL_DISABLE) {
     io.LowerModemLines(h);  // a device without modem lines refuses; nothing to lower then
   }
   return true;
 }
 
-bool ApplyTimeouts(std::intptr_t, const COMMTIMEOUTS&) {
+bool ApplyTimeouts(std::intptr_t, const comm::COMMTIMEOUTS&, std::uint32_t) {
   // Reads never wait (VMIN = VTIME = 0 and only the queued count is read);
   // writes have their own deadline. Nothing else to set here.
   return true;
 }
 
-long QueuedInput(std::intptr_t h) {
+CommStatus ClearError(std::intptr_t h, LineIo& io, LineErrorCounts& baseline) {
+  CommStatus status;
+  // The driver counts line errors instead of holding a pending mask: an error
+  // is pending when a count moved since the last look. No counters, no errors.
+  LineErrorCounts now;
+  if (io.ErrorCounts(h, now)) {
+    status.lineError = !(now == baseline);
+    baseline = now;
+  }
   int queued = 0;
-  if (ioctl(Fd(h), FIONREAD, &queued) != 0) return -1;
-  return queued;
+  if (ioctl(Fd(h), FIONREAD, &queued) == 0) status.queued = queued;
+  return status;
 }
 
 long ReadSome(std::intptr_t h, void* buffer, unsigned n) {
@@ -132,6 +145,16 @@ long ReadSome(std::intptr_t h, void* buffer, unsigned n) {
     if (got < 0 && errno == EINTR) continue;
     return got < 0 ? 0 : static_cast<long>(got);
   }
+}
+
+std::string DeviceForCom(int n) { return "/dev/ttyS" + std::to_string(n - 1); }
+
+int ComForDevice(const std::string& device) {
+  const std::string prefix = "/dev/ttyS";
+  if (device.compare(0, prefix.size(), prefix) != 0) return 0;
+  const std::string rest = device.substr(prefix.size());
+  if (rest.empty() || rest.size() > 3 || rest.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::stoi(rest) + 1;
 }
 
 long WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
