@@ -106,7 +106,7 @@ bool CVarnelDlg::OnInitDialog() {
   m_strComName = ComName(m_nComPort);
 
   // Fixed here, not read from lists 1094 and 1096, which only show the same.
-  const DCB dcb = StartupDcb();
+  const comm::DCB dcb = StartupDcb();
   m_chParity = 'E';
   m_nDataBits = 8;
   m_nStopBits = 1;

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr unsigned WM_USER = 0x0400;
-inline constexpr unsigned WM_POLL_SERIAL = WM_USER + 100;  // 0x464
+inline constexpr unsigned WM_POLL_SERIAL = 0x0400 + 100;  // WM_USER + 100
 inline constexpr std::size_t kRecvBufferSize = 1000;
 
 // Read on the timer thread, written on the dialog thread: an atomic byte.
@@ -24,6 +23,7 @@ std::vector<std::string> ReceivedLines(const std::uint8_t* bytes, std::size_t n)
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;
 };
+// The wall clock, to the millisecond (one file per platform: posix/, win32/).
 LocalTime GetLocalTime();
 // "%d/%d/%d %d:%d:%d:%d", nothing zero-padded: 2017/12/7 9:5:3:42.
 std::string FormatTimeStamp(const LocalTime& t);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a warning-clean build, the whole suite again
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and the timer and
-# polling tests under ThreadSanitizer.
+# under AddressSanitizer + UndefinedBehaviorSanitizer, the timer and polling
+# tests under ThreadSanitizer, and the Windows build's suites under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -31,3 +31,10 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNEL_WERROR=ON -D
 cmake --build build/tsan -j "$jobs" --target test_receive test_dialog
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -L tsan -j "$jobs"
+
+echo "== Windows build under Wine"
+cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON >/dev/null
+cmake --build build/windows -j "$jobs"
+# One at a time: the test programs share the prefix's COM ports.
+ctest --test-dir build/windows --output-on-failure

@@ -10,8 +10,8 @@ CComSync g_ComPort;
 CComBase::CComBase() : m_lineIo(&DefaultLineIo()) {
   m_dcb.BaudRate = 115200;
   m_dcb.ByteSize = 8;
-  m_dcb.Parity = EVENPARITY;
-  m_dcb.StopBits = ONESTOPBIT;
+  m_dcb.Parity = comm::EVENPARITY;
+  m_dcb.StopBits = comm::ONESTOPBIT;
   m_timeouts.ReadIntervalTimeout = 0xFFFF;
 }
 
@@ -22,17 +22,21 @@ CComBase::~CComBase() {
 void CComBase::Close() {
   if (!IsOpen()) return;
   serial_backend::CloseDevice(m_hCom);
-  m_hCom = INVALID_HANDLE_VALUE;
+  m_hCom = comm::INVALID_HANDLE_VALUE;
 }
 
-bool CComBase::SetState(const DCB* dcb) {
+bool CComBase::SetState(const comm::DCB* dcb) {
   if (!IsOpen() || !dcb) return false;
+  // No rate chosen (list 1094 typed into) never reaches a driver: a tty takes
+  // 0 as B0, "hang up", and so does Wine's serial layer on top of one;
+  // Windows' own drivers refuse it. Refused here, the same on every platform.
+  if (dcb->BaudRate == 0) return false;
   if (!serial_backend::ApplyState(m_hCom, *dcb, *m_lineIo)) return false;
   m_baud = dcb->BaudRate;
   return true;
 }
 
-bool CComBase::SetTimeouts(const COMMTIMEOUTS* timeouts) {
+bool CComBase::SetTimeouts(const comm::COMMTIMEOUTS* timeouts) {
   if (!IsOpen() || !timeouts) return false;
   return serial_backend::ApplyTimeouts(m_hCom, *timeouts, m_baud);
 }
@@ -42,7 +46,7 @@ void CComBase::Fail(SerialError error, std::string text) {
   m_lastErrorText = std::move(text);
 }
 
-int CComSync::Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeouts) {
+int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) {
   m_lastError = SerialError::None;
   m_lastErrorText.clear();
   m_devicePath = ResolvePortName(name);
@@ -55,7 +59,7 @@ int CComSync::Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeout
     return 0;
   }
   serial_backend::SetQueues(m_hCom, m_dwInQueue, m_dwOutQueue);
-  serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
 
   if (!SetState(dcb ? dcb : &m_dcb)) {
     Close();
@@ -78,7 +82,7 @@ int CComSync::Read(void* buffer, unsigned max) {
   const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
   if (status.lineError) {
     // A framing, parity or overrun error makes the whole queue suspect.
-    serial_backend::Purge(m_hCom, PURGE_RXABORT | PURGE_RXCLEAR);
+    serial_backend::Purge(m_hCom, comm::PURGE_RXABORT | comm::PURGE_RXCLEAR);
     return 0;
   }
   // Without the queued count a read could wait: read nothing this time.
@@ -92,7 +96,7 @@ int CComSync::Read(void* buffer, unsigned max) {
 int CComSync::Write(const void* buffer, unsigned count) {
   if (!IsOpen() || !buffer) return 0;
   if (serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline).lineError)
-    serial_backend::Purge(m_hCom, PURGE_TXABORT | PURGE_TXCLEAR);
+    serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
   const unsigned deadlineMs = serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;

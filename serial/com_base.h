@@ -10,27 +10,20 @@
 
 #include "serial/comm_types.h"
 
-using comm::COMMTIMEOUTS;
-using comm::DCB;
-using comm::DTR_CONTROL_DISABLE, comm::RTS_CONTROL_DISABLE;
-using comm::INVALID_HANDLE_VALUE;
-using comm::NOPARITY, comm::ODDPARITY, comm::EVENPARITY, comm::MARKPARITY, comm::SPACEPARITY;
-using comm::ONESTOPBIT, comm::ONE5STOPBITS, comm::TWOSTOPBITS;
-using comm::PURGE_TXABORT, comm::PURGE_RXABORT, comm::PURGE_TXCLEAR, comm::PURGE_RXCLEAR;
 
 class CComBase {
  public:
   CComBase();
-  virtual int Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeouts) = 0;
+  virtual int Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) = 0;
   virtual int Read(void* buffer, unsigned max) = 0;
   virtual int Write(const void* buffer, unsigned count) = 0;
   virtual ~CComBase();
 
   void Close();
-  bool IsOpen() const { return m_hCom != INVALID_HANDLE_VALUE; }
+  bool IsOpen() const { return m_hCom != comm::INVALID_HANDLE_VALUE; }
   std::intptr_t NativeHandle() const { return m_hCom; }
-  bool SetState(const DCB* dcb);
-  bool SetTimeouts(const COMMTIMEOUTS* timeouts);
+  bool SetState(const comm::DCB* dcb);
+  bool SetTimeouts(const comm::COMMTIMEOUTS* timeouts);
 
   SerialError LastError() const { return m_lastError; }
   // One line for the operator's terminal: the device and the reason.
@@ -42,11 +35,11 @@ class CComBase {
  protected:
   void Fail(SerialError error, std::string text);
 
-  std::intptr_t m_hCom = INVALID_HANDLE_VALUE;
+  std::intptr_t m_hCom = comm::INVALID_HANDLE_VALUE;
   std::uint32_t m_dwInQueue = 8192;
   std::uint32_t m_dwOutQueue = 8192;
-  DCB m_dcb;
-  COMMTIMEOUTS m_timeouts;
+  comm::DCB m_dcb;
+  comm::COMMTIMEOUTS m_timeouts;
   LineIo* m_lineIo;
   LineErrorCounts m_errorBaseline;
   std::uint32_t m_baud = 0;  // for the write deadline
@@ -57,7 +50,7 @@ class CComBase {
 
 class CComSync : public CComBase {
  public:
-  int Open(std::string name, const DCB* dcb, const COMMTIMEOUTS* timeouts) override;
+  int Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) override;
   int Read(void* buffer, unsigned max) override;
   int Write(const void* buffer, unsigned count) override;
   ~CComSync() override = default;

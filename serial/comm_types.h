@@ -1,7 +1,6 @@
 // The panel's own copies of the Win32 line-setting types, in namespace comm so
-// that the Win32 backend can include <windows.h> beside them: there the real
-// DCB, COMMTIMEOUTS and PURGE_* are the system's, and these are comm::. Every
-// other file names them unqualified through com_base.h.
+// that Windows code can include <windows.h> beside them: there the real DCB,
+// COMMTIMEOUTS and PURGE_* are the system's, and these are comm::.
 //
 // A file that includes <windows.h> must include this header first: the
 // system's macros (NOPARITY, PURGE_RXABORT, INVALID_HANDLE_VALUE) would

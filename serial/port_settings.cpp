@@ -15,16 +15,16 @@ PortChoice ChoosePortSettings(int portSelection, int baudSelection, int paritySe
     c.dcb.Parity = static_cast<std::uint8_t>(paritySelection);
     c.parityLetter = kLetters[paritySelection];
   }
-  c.dcb.StopBits = ONESTOPBIT;
+  c.dcb.StopBits = comm::ONESTOPBIT;
   return c;
 }
 
-DCB StartupDcb() {
-  DCB dcb;
+comm::DCB StartupDcb() {
+  comm::DCB dcb;
   dcb.BaudRate = 57600;
   dcb.ByteSize = 8;
-  dcb.Parity = EVENPARITY;
-  dcb.StopBits = ONESTOPBIT;
+  dcb.Parity = comm::EVENPARITY;
+  dcb.StopBits = comm::ONESTOPBIT;
   return dcb;
 }
 

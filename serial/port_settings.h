@@ -9,14 +9,14 @@
 
 struct PortChoice {
   int comPort = 0;          // list index + 1; 0 with no selection
-  DCB dcb;                  // only BaudRate, ByteSize, Parity, StopBits set
+  comm::DCB dcb;                  // only BaudRate, ByteSize, Parity, StopBits set
   char parityLetter = 0;    // 0 when list 1096 has no selection (letter unchanged)
 };
 
 std::uint32_t BaudForSelection(int selection);  // 0 for no selection
 PortChoice ChoosePortSettings(int portSelection, int baudSelection, int paritySelection);
 // The fixed start-up settings: 57600 baud, 8 data bits, even parity, 1 stop bit.
-DCB StartupDcb();
+comm::DCB StartupDcb();
 
 std::string ComName(int port);  // "COM%d"
 // "STATUS：COM%d OPENED，%d,%c,%d,%d" (full-width colon and comma).

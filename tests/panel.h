@@ -46,7 +46,7 @@ class FakeHost : public IDialogHost {
 struct Panel {
   explicit Panel(bool withCom1 = true, bool init = true) {
     ClearPortMap();
-    MapPort("COM1", withCom1 ? pty.path() : std::string("/dev/ttyVarnelMissing0"));
+    MapPort("COM1", withCom1 ? pty.path() : std::string(kMissingPort));
     dlg = std::make_unique<CVarnelDlg>(c, host, port);
     if (init) {
       dlg->OnInitDialog();

@@ -3,11 +3,11 @@
 
 #include "serial/com_base.h"
 
-inline DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
-  DCB d;
+inline comm::DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
+  comm::DCB d;
   d.BaudRate = baud;
   d.ByteSize = 8;
   d.Parity = parity;
-  d.StopBits = ONESTOPBIT;
+  d.StopBits = comm::ONESTOPBIT;
   return d;
 }

@@ -12,7 +12,7 @@ namespace {
 // Puts bytes on the line and waits until the panel's side has them queued.
 void Arrive(Panel& p, const std::vector<std::uint8_t>& bytes) {
   p.pty.Send(bytes);
-  ASSERT_TRUE(WaitQueued(static_cast<int>(p.port.NativeHandle()), static_cast<int>(bytes.size())));
+  ASSERT_TRUE(WaitQueued(p.port.NativeHandle(), static_cast<int>(bytes.size())));
 }
 }  // namespace
 

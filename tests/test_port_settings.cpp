@@ -3,6 +3,7 @@
 
 #include "serial/port_map.h"
 #include "serial/port_settings.h"
+#include "test_pty.h"
 
 TEST(PortSettings, SelectionsToLineSettings) {
   struct Case {
@@ -13,9 +14,9 @@ TEST(PortSettings, SelectionsToLineSettings) {
     char letter;
   };
   const Case cases[] = {
-      {0, 3, 2, 1, 57600, EVENPARITY, 'E'},  {2, 0, 0, 3, 9600, NOPARITY, 'N'},
-      {20, 4, 3, 21, 115200, MARKPARITY, 'M'}, {1, 1, 1, 2, 19200, ODDPARITY, 'O'},
-      {4, 2, 4, 5, 38400, SPACEPARITY, 'S'},  {-1, -1, -1, 0, 0, NOPARITY, 0},
+      {0, 3, 2, 1, 57600, comm::EVENPARITY, 'E'},  {2, 0, 0, 3, 9600, comm::NOPARITY, 'N'},
+      {20, 4, 3, 21, 115200, comm::MARKPARITY, 'M'}, {1, 1, 1, 2, 19200, comm::ODDPARITY, 'O'},
+      {4, 2, 4, 5, 38400, comm::SPACEPARITY, 'S'},  {-1, -1, -1, 0, 0, comm::NOPARITY, 0},
   };
   for (const Case& c : cases) {
     const PortChoice p = ChoosePortSettings(c.port, c.baud, c.parity);
@@ -24,7 +25,7 @@ TEST(PortSettings, SelectionsToLineSettings) {
     EXPECT_EQ(p.dcb.Parity, c.dcbParity);
     EXPECT_EQ(p.parityLetter, c.letter);
     EXPECT_EQ(p.dcb.ByteSize, 8);
-    EXPECT_EQ(p.dcb.StopBits, ONESTOPBIT);
+    EXPECT_EQ(p.dcb.StopBits, comm::ONESTOPBIT);
     EXPECT_EQ(p.dcb.fOutxCtsFlow + p.dcb.fDtrControl + p.dcb.fRtsControl + p.dcb.fOutX + p.dcb.fInX + p.dcb.fParity,
               0u);
   }
@@ -39,8 +40,8 @@ TEST(PortSettings, StatusTexts) {
 
 TEST(PortMap, DefaultsOptionsAndOtherNames) {
   ClearPortMap();
-  EXPECT_EQ(ResolvePortName("COM1"), "/dev/ttyS0");
-  EXPECT_EQ(ResolvePortName("COM21"), "/dev/ttyS20");
+  EXPECT_EQ(ResolvePortName("COM1"), kCom1Device);
+  EXPECT_EQ(ResolvePortName("com21"), kCom21Device);
   EXPECT_EQ(ResolvePortName("/dev/pts/7"), "/dev/pts/7");
   std::string com, path;
   ASSERT_TRUE(ParsePortOption("com2=/dev/serial/by-id/usb-FTDI-if00", com, path));
@@ -48,9 +49,12 @@ TEST(PortMap, DefaultsOptionsAndOtherNames) {
   MapPort(com, path);
   EXPECT_EQ(ResolvePortName("COM2"), "/dev/serial/by-id/usb-FTDI-if00");
   EXPECT_EQ(ComNameForDevice("/dev/serial/by-id/usb-FTDI-if00"), "COM2");
-  EXPECT_EQ(ComNameForDevice("/dev/ttyS0"), "COM1");
+  EXPECT_EQ(ComNameForDevice(kCom1Device), "COM1");
+  EXPECT_EQ(ComNameForDevice(kCom21Device), "COM21");
   MapPort("COM1", "/dev/ttyUSB0");
-  EXPECT_EQ(ComNameForDevice("/dev/ttyS0"), "");  // COM1 is the adapter now
+  EXPECT_EQ(ComNameForDevice(kCom1Device), "");  // COM1 is the adapter now
+  MapPort("COM3", "com21");  // a COM name mapped to another reaches that one's device
+  EXPECT_EQ(ResolvePortName("COM3"), kCom21Device);
   for (const char* bad : {"COM1", "=x", "COMx=/dev/a", "COM0=/dev/a", "COM3="})
     EXPECT_FALSE(ParsePortOption(bad, com, path)) << bad;
   ClearPortMap();

@@ -36,7 +36,7 @@ class SerialPort : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(pty.ok()); }
   bool OpenStartup() {
-    const DCB dcb = StartupDcb();
+    const comm::DCB dcb = StartupDcb();
     return port.Open(pty.path(), &dcb, nullptr) == 1;
   }
   TestPty pty;
@@ -59,9 +59,9 @@ TEST_F(SerialPort, OpenGivesRawModeAtTheAskedSpeed) {
 }
 
 TEST_F(SerialPort, ReopensEveryTimeWithEveryParity) {
-  for (std::uint8_t parity : {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY}) {
+  for (std::uint8_t parity : {comm::NOPARITY, comm::ODDPARITY, comm::EVENPARITY, comm::MARKPARITY, comm::SPACEPARITY}) {
     for (int i = 0; i < 10; ++i) {
-      const DCB dcb = Dcb(i % 2 ? 115200 : 9600, parity);
+      const comm::DCB dcb = Dcb(i % 2 ? 115200 : 9600, parity);
       ASSERT_EQ(port.Open(pty.path(), &dcb, nullptr), 1) << "parity " << int(parity) << " open " << i;
       port.Close();
     }
@@ -70,7 +70,7 @@ TEST_F(SerialPort, ReopensEveryTimeWithEveryParity) {
 
 TEST_F(SerialPort, RefusedSettingsCloseTheHandleAndFreeTheLock) {
   for (std::uint32_t baud : {0u, 12345u}) {
-    const DCB dcb = Dcb(baud, EVENPARITY);
+    const comm::DCB dcb = Dcb(baud, comm::EVENPARITY);
     EXPECT_EQ(port.Open(pty.path(), &dcb, nullptr), 0) << baud;
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.LastError(), SerialError::UnsupportedSettings);
@@ -94,7 +94,7 @@ TEST(SerialPortErrors, MissingDeviceAndNoSerialDevice) {
 TEST_F(SerialPort, ASecondOpenerIsRefused) {
   ASSERT_TRUE(OpenStartup());
   CComSync second;  // another Varnel, even as root: the flock stops it
-  const DCB dcb = StartupDcb();
+  const comm::DCB dcb = StartupDcb();
   EXPECT_EQ(second.Open(pty.path(), &dcb, nullptr), 0);
   EXPECT_EQ(second.LastError(), SerialError::DeviceBusy);
   EXPECT_TRUE(port.IsOpen());
@@ -131,7 +131,7 @@ TEST_F(SerialPort, ExclusiveAgainstAProcessWithoutCapSysAdmin) {
 TEST_F(SerialPort, ReadTakesAtMostMaxAndLeavesTheRest) {
   ASSERT_TRUE(OpenStartup());
   pty.Send({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 10));
+  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 10));
   std::uint8_t buf[100] = {};
   EXPECT_EQ(port.Read(buf, 4), 4);
   EXPECT_EQ(buf[3], 4);
@@ -177,12 +177,12 @@ TEST_F(SerialPort, ALineErrorDiscardsWhatIsQueued) {
   ASSERT_TRUE(OpenStartup());
   EXPECT_EQ(io.lowered, 1);  // DTR and RTS lowered; the refusal does not fail the open
   pty.Send({0xAA, 0xBB, 0xCC});
-  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 3));
+  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 3));
   io.counts.parity = 1;  // the driver counted a parity error
   std::uint8_t buf[16] = {};
   EXPECT_EQ(port.Read(buf, sizeof buf), 0);
   pty.Send({0x11});
-  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 1));
+  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 1));
   EXPECT_EQ(port.Read(buf, sizeof buf), 1);
   EXPECT_EQ(buf[0], 0x11);
   port.SetLineIo(nullptr);
@@ -206,7 +206,7 @@ TEST_F(SerialPort, DriversWithoutCountersNeverFailReads) {
   port.SetLineIo(&io);
   ASSERT_TRUE(OpenStartup());
   pty.Send({0x42});
-  ASSERT_TRUE(WaitQueued(static_cast<int>(port.NativeHandle()), 1));
+  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 1));
   std::uint8_t buf[4];
   EXPECT_EQ(port.Read(buf, 4), 1);
   port.SetLineIo(nullptr);

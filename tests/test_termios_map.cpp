@@ -10,7 +10,7 @@ TEST(TermiosMap, EveryBaudOfTheList) {
   const std::pair<std::uint32_t, speed_t> cases[] = {
       {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
   for (const auto& [baud, speed] : cases) {
-    const auto t = DcbToTermios(Dcb(baud, EVENPARITY));
+    const auto t = DcbToTermios(Dcb(baud, comm::EVENPARITY));
     ASSERT_TRUE(t) << baud;
     EXPECT_EQ(cfgetospeed(&*t), speed) << baud;
     EXPECT_EQ(cfgetispeed(&*t), speed) << baud;
@@ -19,7 +19,7 @@ TEST(TermiosMap, EveryBaudOfTheList) {
 
 TEST(TermiosMap, BaudZeroAndUnknownRatesAreRefused) {
   // Zero must never reach cfsetspeed: B0 means "hang up the line".
-  for (std::uint32_t baud : {0u, 1u, 12345u, 56000u}) EXPECT_FALSE(DcbToTermios(Dcb(baud, NOPARITY))) << baud;
+  for (std::uint32_t baud : {0u, 1u, 12345u, 56000u}) EXPECT_FALSE(DcbToTermios(Dcb(baud, comm::NOPARITY))) << baud;
 }
 
 TEST(TermiosMap, EveryParity) {
@@ -28,11 +28,11 @@ TEST(TermiosMap, EveryParity) {
     tcflag_t flags;
   };
   const Case cases[] = {
-      {NOPARITY, 0},
-      {ODDPARITY, PARENB | PARODD},
-      {EVENPARITY, PARENB},
-      {MARKPARITY, PARENB | PARODD | CMSPAR},
-      {SPACEPARITY, PARENB | CMSPAR},
+      {comm::NOPARITY, 0},
+      {comm::ODDPARITY, PARENB | PARODD},
+      {comm::EVENPARITY, PARENB},
+      {comm::MARKPARITY, PARENB | PARODD | CMSPAR},
+      {comm::SPACEPARITY, PARENB | CMSPAR},
   };
   for (const Case& c : cases) {
     const auto t = DcbToTermios(Dcb(57600, c.parity));
@@ -46,7 +46,7 @@ TEST(TermiosMap, EveryParity) {
 }
 
 TEST(TermiosMap, RawEightBitsOneStopNoFlowControl) {
-  const auto t = DcbToTermios(Dcb(57600, EVENPARITY));
+  const auto t = DcbToTermios(Dcb(57600, comm::EVENPARITY));
   ASSERT_TRUE(t);
   EXPECT_EQ(t->c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(t->c_cflag & (CSTOPB | CRTSCTS | HUPCL), 0u);
@@ -59,9 +59,9 @@ TEST(TermiosMap, RawEightBitsOneStopNoFlowControl) {
 }
 
 TEST(TermiosMap, OtherByteSizesStopBitsAndFlowControlFollowTheDcb) {
-  DCB d = Dcb(9600, NOPARITY);
+  comm::DCB d = Dcb(9600, comm::NOPARITY);
   d.ByteSize = 7;
-  d.StopBits = TWOSTOPBITS;
+  d.StopBits = comm::TWOSTOPBITS;
   d.fOutxCtsFlow = 1;
   d.fOutX = d.fInX = 1;
   d.fParity = 1;
@@ -71,15 +71,15 @@ TEST(TermiosMap, OtherByteSizesStopBitsAndFlowControlFollowTheDcb) {
   EXPECT_TRUE(t->c_cflag & CSTOPB);
   EXPECT_TRUE(t->c_cflag & CRTSCTS);
   EXPECT_EQ(t->c_iflag & (IXON | IXOFF | INPCK), static_cast<tcflag_t>(IXON | IXOFF | INPCK));
-  d.StopBits = ONE5STOPBITS;
+  d.StopBits = comm::ONE5STOPBITS;
   EXPECT_FALSE(DcbToTermios(d));
-  d.StopBits = ONESTOPBIT;
+  d.StopBits = comm::ONESTOPBIT;
   d.ByteSize = 9;
   EXPECT_FALSE(DcbToTermios(d));
 }
 
 TEST(TermiosMap, APseudoTerminalIsJudgedWithoutItsParityBits) {
-  const termios wanted = *DcbToTermios(Dcb(57600, EVENPARITY));
+  const termios wanted = *DcbToTermios(Dcb(57600, comm::EVENPARITY));
   termios got = wanted;
   got.c_cflag &= ~(PARENB | CSIZE);  // what a pty keeps
   got.c_cflag |= CS8;

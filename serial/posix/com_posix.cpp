@@ -95,8 +95,8 @@ void SetQueues(std::intptr_t, std::uint32_t, std::uint32_t) {
 }
 
 void Purge(std::intptr_t h, unsigned mask) {
-  const bool rx = mask & (PURGE_RXABORT | PURGE_RXCLEAR);
-  const bool tx = mask & (PURGE_TXABORT | PURGE_TXCLEAR);
+  const bool rx = mask & (comm::PURGE_RXABORT | comm::PURGE_RXCLEAR);
+  const bool tx = mask & (comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
   if (rx && tx) tcflush(Fd(h), TCIOFLUSH);
   else if (rx) tcflush(Fd(h), TCIFLUSH);
   else if (tx) tcflush(Fd(h), TCOFLUSH);

@@ -19,7 +19,7 @@ std::optional<speed_t> BaudToSpeed(std::uint32_t baud) {
   return std::nullopt;
 }
 
-std::optional<termios> DcbToTermios(const DCB& dcb) {
+std::optional<termios> DcbToTermios(const comm::DCB& dcb) {
   const std::optional<speed_t> speed = BaudToSpeed(dcb.BaudRate);
   if (!speed) return std::nullopt;
   termios t;
@@ -46,16 +46,16 @@ std::optional<termios> DcbToTermios(const DCB& dcb) {
     default: return std::nullopt;
   }
   switch (dcb.Parity) {
-    case NOPARITY: break;
-    case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
-    case EVENPARITY: t.c_cflag |= PARENB; break;
-    case MARKPARITY: t.c_cflag |= PARENB | PARODD | CMSPAR; break;   // stick parity 1
-    case SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;           // stick parity 0
+    case comm::NOPARITY: break;
+    case comm::ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
+    case comm::EVENPARITY: t.c_cflag |= PARENB; break;
+    case comm::MARKPARITY: t.c_cflag |= PARENB | PARODD | CMSPAR; break;   // stick parity 1
+    case comm::SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;           // stick parity 0
     default: return std::nullopt;
   }
   switch (dcb.StopBits) {
-    case ONESTOPBIT: break;
-    case TWOSTOPBITS: t.c_cflag |= CSTOPB; break;
+    case comm::ONESTOPBIT: break;
+    case comm::TWOSTOPBITS: t.c_cflag |= CSTOPB; break;
     default: return std::nullopt;
   }
   if (dcb.fOutxCtsFlow || dcb.fRtsControl == 2) t.c_cflag |= CRTSCTS;

@@ -1,5 +1,5 @@
 // A fresh pseudo-terminal per test: the test holds the master (raw), the code
-// under test opens the slave by its path. Reads wait with a deadline, never
+// under test opens the slave by its path (the "far end" is the master). Reads wait with a deadline, never
 // with a fixed sleep.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -75,8 +76,9 @@ class TestPty {
   std::string m_path;
 };
 
-// Waits until the driver has queued n bytes on fd (the slave side).
-inline bool WaitQueued(int fd, int n, int timeoutMs = 2000) {
+// Waits until the driver has queued n bytes on the panel's side of the line.
+inline bool WaitQueued(std::intptr_t handle, int n, int timeoutMs = 2000) {
+  const int fd = static_cast<int>(handle);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < deadline) {
     int queued = 0;
@@ -86,3 +88,24 @@ inline bool WaitQueued(int fd, int n, int timeoutMs = 2000) {
   }
   return false;
 }
+
+// The rate the device is set to now, as the driver reads it back.
+inline std::optional<unsigned> DeviceBaud(std::intptr_t handle) {
+  termios t{};
+  if (tcgetattr(static_cast<int>(handle), &t) != 0) return std::nullopt;
+  switch (cfgetospeed(&t)) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
+  }
+}
+
+// A port name that reaches no device, and what the operator is told about it.
+inline constexpr const char* kMissingPort = "/dev/ttyVarnelMissing0";
+inline constexpr const char* kMissingReason = "no such device";
+// The devices COM1 and COM21 reach when no --port maps them.
+inline constexpr const char* kCom1Device = "/dev/ttyS0";
+inline constexpr const char* kCom21Device = "/dev/ttyS20";

@@ -1,0 +1,79 @@
+// The COM ports this Windows has: the names from the registry's SERIALCOMM
+// map (every port a driver has created, present now), each with its friendly
+// name from SetupAPI where the Ports class has one ("USB Serial Port (COM7)").
+#include "serial/port_map.h"
+
+#include <windows.h>
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+
+#include <algorithm>
+#include <map>
+
+
+namespace {
+std::string Utf8(const wchar_t* w, int len = -1) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w, len, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w, len, s.data(), n, nullptr, nullptr);
+  if (len < 0 && !s.empty()) s.pop_back();  // the terminator
+  return s;
+}
+
+// "COM7" -> "USB Serial Port (COM7)", for the devices of the Ports class.
+std::map<std::string, std::string> FriendlyNames() {
+  std::map<std::string, std::string> names;
+  const HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return names;
+  SP_DEVINFO_DATA info{};
+  info.cbSize = sizeof info;
+  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &info); ++i) {
+    wchar_t friendly[256] = {};
+    if (!SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr, reinterpret_cast<BYTE*>(friendly),
+                                           sizeof friendly - sizeof(wchar_t), nullptr))
+      continue;
+    const HKEY key = SetupDiOpenDevRegKey(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) continue;
+    wchar_t port[64] = {};
+    DWORD size = sizeof port - sizeof(wchar_t), type = 0;
+    if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+      names[Utf8(port)] = Utf8(friendly);
+    RegCloseKey(key);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return names;
+}
+}  // namespace
+
+std::vector<PortInfo> ListPorts() {
+  std::vector<PortInfo> ports;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return ports;
+  const std::map<std::string, std::string> friendly = FriendlyNames();
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256], data[64];
+    DWORD nameLen = 256, dataSize = sizeof data - sizeof(wchar_t), type = 0;
+    const LONG rc = RegEnumValueW(key, i, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
+    data[dataSize / sizeof(wchar_t)] = L'\0';
+    const std::string com = Utf8(data);  // "COM7"
+    PortInfo info;
+    info.device = com;
+    const auto it = friendly.find(com);
+    info.description = it != friendly.end() ? it->second : Utf8(name);  // else the driver's device, \Device\Serial0
+    info.comName = ComNameForDevice(com);  // mapped to it: --port COM1=COM7
+    if (info.comName.empty()) info.comName = ComNameForDevice("\\\\.\\" + com);
+    ports.push_back(info);
+  }
+  RegCloseKey(key);
+  // COM2 before COM10.
+  std::sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) {
+    return a.device.size() != b.device.size() ? a.device.size() < b.device.size() : a.device < b.device;
+  });
+  return ports;
+}
