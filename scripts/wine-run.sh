@@ -51,13 +51,13 @@ cleanup() {
 }
 trap cleanup EXIT
 rm -f "$dosdevices"/com*
-coproc MODEM { exec "$modem" "$dosdevices" 31 4; }
+coproc MODEM { exec "$modem" "$dosdevices" 31 4 9>&-; }
 modem_pid=$MODEM_PID
 read -r -t 10 ready <&"${MODEM[0]}" || { echo "wine-run: the null-modem pairs did not start" >&2; exit 1; }
 ln -s "$(readlink "$dosdevices/com31")" "$dosdevices/com21"
 
 set +e
-LD_PRELOAD=$shim${LD_PRELOAD:+:$LD_PRELOAD} "$wine" "$exe" "$@"
+LD_PRELOAD=$shim${LD_PRELOAD:+:$LD_PRELOAD} "$wine" "$exe" "$@" 9>&-
 status=$?
 set -e
 exit $status

@@ -128,38 +128,6 @@ TEST_F(SerialPort, ExclusiveAgainstAProcessWithoutCapSysAdmin) {
   if (fd >= 0) close(fd);
 }
 
-TEST_F(SerialPort, ReadTakesAtMostMaxAndLeavesTheRest) {
-  ASSERT_TRUE(OpenStartup());
-  pty.Send({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 10));
-  std::uint8_t buf[100] = {};
-  EXPECT_EQ(port.Read(buf, 4), 4);
-  EXPECT_EQ(buf[3], 4);
-  EXPECT_EQ(port.Read(buf, 100), 6);
-  EXPECT_EQ(buf[0], 5);
-  EXPECT_EQ(port.Read(buf, 100), 0);  // nothing queued: back at once with nothing
-}
-
-TEST_F(SerialPort, WrittenBytesArriveAtTheOtherEnd) {
-  ASSERT_TRUE(OpenStartup());
-  std::vector<std::uint8_t> frame(48);
-  for (int i = 0; i < 48; ++i) frame[i] = static_cast<std::uint8_t>(i * 7);
-  EXPECT_EQ(port.Write(frame.data(), 48), 48);
-  EXPECT_EQ(pty.Receive(48), frame);
-}
-
-TEST_F(SerialPort, ClosedPortAndNullBufferDoNothing) {
-  std::uint8_t buf[8] = {};
-  EXPECT_EQ(port.Read(buf, 8), 0);
-  EXPECT_EQ(port.Write(buf, 8), 0);
-  ASSERT_TRUE(OpenStartup());
-  EXPECT_EQ(port.Write(nullptr, 8), 0);
-  port.Close();
-  port.Close();
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_EQ(port.Write(buf, 8), 0);
-}
-
 TEST_F(SerialPort, TheOtherEndGoingAwayGivesZeroNotAHang) {
   ASSERT_TRUE(OpenStartup());
   pty.CloseMaster();

@@ -10,9 +10,13 @@
 #include <string>
 #include <thread>
 
+#include "app/script_commands.h"
+
 class VarnelWindow;
 
-class ScriptRunner : public QObject {
+// Reads the script on a thread of its own and runs it on the window's thread,
+// with the grammar of ScriptCommands and the Qt widgets' own actions.
+class ScriptRunner : public QObject, private IScriptActions {
   Q_OBJECT
  public:
   // path "-" reads standard input.
@@ -28,7 +32,15 @@ class ScriptRunner : public QObject {
   void Feed(std::string line);  // from the reader thread
   void Step();
   void Print(const std::string& line);
-  bool Id(const std::string& word, int& id) const;
+  // The operator's actions, on the Qt widgets.
+  IControls& Controls() override;
+  bool Click(int id) override;
+  bool Type(int id, const std::string& text) override;
+  bool Select(int id, int index) override;
+  bool Slide(int id, int pos) override;
+  void Key(bool enter) override;
+  bool PressOk() override;
+  void Quit() override;
 
   VarnelWindow& m_window;
   std::string m_path;
@@ -37,4 +49,5 @@ class ScriptRunner : public QObject {
   bool m_waiting = false;
   std::thread m_reader;
   int m_wake[2] = {-1, -1};  // tells the reader thread to stop
+  ScriptCommands m_commands;
 };

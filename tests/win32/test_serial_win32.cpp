@@ -32,37 +32,6 @@ std::vector<std::uint8_t> Frame48() {
 }
 }  // namespace
 
-TEST_F(SerialPort, AFrameArrivesByteForByteAtTheFarEnd) {
-  ASSERT_TRUE(OpenStartup(far.path()));
-  const std::vector<std::uint8_t> frame = Frame48();
-  EXPECT_EQ(port.Write(frame.data(), 48), 48);
-  EXPECT_EQ(far.Receive(48), frame);
-  EXPECT_EQ(far.Drain(50).size(), 0u) << "more than the frame went out";
-}
-
-TEST_F(SerialPort, AReplyComesBackInOneRead) {
-  ASSERT_TRUE(OpenStartup(far.path()));
-  std::uint8_t buf[1000] = {};
-  EXPECT_EQ(port.Read(buf, sizeof buf), 0);  // nothing queued: back with nothing
-  const std::vector<std::uint8_t> reply = {0xBB, 0x09, 0x01, 0x49, 0x02, 0x00, 0x00, 0x00};
-  far.Send(reply);
-  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 8));
-  ASSERT_EQ(port.Read(buf, sizeof buf), 8);
-  EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + 8), reply);
-  EXPECT_EQ(port.Read(buf, sizeof buf), 0);
-}
-
-TEST_F(SerialPort, ReadTakesAtMostMaxAndLeavesTheRest) {
-  ASSERT_TRUE(OpenStartup(far.path()));
-  far.Send({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-  ASSERT_TRUE(WaitQueued(port.NativeHandle(), 10));
-  std::uint8_t buf[100] = {};
-  EXPECT_EQ(port.Read(buf, 4), 4);
-  EXPECT_EQ(buf[3], 4);
-  EXPECT_EQ(port.Read(buf, 100), 6);
-  EXPECT_EQ(buf[0], 5);
-}
-
 TEST_F(SerialPort, TheLineIsSetAsAskedWithAWriteDeadline) {
   ASSERT_TRUE(OpenStartup(far.path()));
   EXPECT_EQ(DeviceBaud(port.NativeHandle()), 57600u);
@@ -153,10 +122,3 @@ TEST(SerialPortErrors, EveryOpenErrorIsMappedToWhatTheOperatorCanDo) {
   }
 }
 
-TEST_F(SerialPort, ClosedPortAndNullBufferDoNothing) {
-  std::uint8_t buf[8] = {};
-  EXPECT_EQ(port.Write(buf, 8), 0);
-  ASSERT_TRUE(OpenStartup(far.path()));
-  EXPECT_EQ(port.Write(nullptr, 8), 0);
-  EXPECT_EQ(far.Drain(50).size(), 0u);
-}

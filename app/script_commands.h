@@ -1,0 +1,52 @@
+// Script mode's grammar, free of any toolkit: one command a line, and what
+// the operator would see printed back (UTF-8, a line each). Each window
+// provides only the operator's actions on its own widgets; reading values
+// goes through the control layer. The Linux and the Windows window share it,
+// so the same script gives the same output on both.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/panel/controls.h"
+
+// The operator's actions on a window. Each returns false when the control is
+// not of a kind the action reaches (typing into a button, sliding a list).
+class IScriptActions {
+ public:
+  virtual ~IScriptActions() = default;
+  virtual IControls& Controls() = 0;
+  // Presses a button, check box or radio button; the focus moves to it first,
+  // as with the mouse.
+  virtual bool Click(int id) = 0;
+  // Replaces the text of an edit, or of a list's edit field, as if typed.
+  virtual bool Type(int id, const std::string& text) = 0;
+  // Chooses entry index (known to exist) of a list, so its selection change runs.
+  virtual bool Select(int id, int index) = 0;
+  virtual bool Slide(int id, int pos) = 0;
+  // Return (true) or Escape (false) on the focused control.
+  virtual void Key(bool enter) = 0;
+  // Presses OK in the message box or Warning window that is open; false when none is.
+  virtual bool PressOk() = 0;
+  // Ends the program at once, as Escape would, closing any box first.
+  virtual void Quit() = 0;
+};
+
+class ScriptCommands {
+ public:
+  ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print)
+      : m_actions(actions), m_print(std::move(print)) {}
+  // Runs one line ("wait" aside: the runner waits, see WaitDelay).
+  void Execute(const std::string& line);
+  // The delay of a well-formed "wait MS" line, else nothing.
+  static std::optional<int> WaitDelay(const std::string& line);
+
+ private:
+  bool Id(const std::string& word, int& id);
+  IScriptActions& m_actions;
+  std::function<void(const std::string&)> m_print;
+};
+
+// The line as read, without the carriage return a Windows editor leaves.
+std::string ScriptLine(std::string line);

@@ -1,0 +1,110 @@
+// Script mode's grammar on the in-memory controls: what each line does and
+// prints, apart from any window. The Linux window's end-to-end tests
+// (test_script) show the same lines working on real widgets.
+#include <gtest/gtest.h>
+
+#include "app/panel/control_ids.h"
+#include "app/panel/mem_controls.h"
+#include "app/script_commands.h"
+
+namespace {
+class RecordingActions : public IScriptActions {
+ public:
+  IControls& Controls() override { return c; }
+  bool Click(int id) override { return Did("click " + std::to_string(id)); }
+  bool Type(int id, const std::string& text) override {
+    c.Type(id, text);
+    return Did("type " + std::to_string(id) + " [" + text + "]");
+  }
+  bool Select(int id, int index) override { return Did("select " + std::to_string(id) + " " + std::to_string(index)); }
+  bool Slide(int id, int pos) override { return Did("slide " + std::to_string(id) + " " + std::to_string(pos)); }
+  void Key(bool enter) override { Did(enter ? "Return" : "Escape"); }
+  bool PressOk() override { return boxOpen && Did("ok"); }
+  void Quit() override { Did("quit"); }
+
+  bool Did(const std::string& what) {
+    done.push_back(what);
+    return true;
+  }
+  MemControls c;
+  std::vector<std::string> done;
+  bool boxOpen = false;
+};
+
+struct Script {
+  RecordingActions actions;
+  std::vector<std::string> printed;
+  ScriptCommands commands{actions, [this](const std::string& line) { printed.push_back(line); }};
+  void Run(const std::string& line) { commands.Execute(line); }
+};
+}  // namespace
+
+TEST(ScriptCommands, ActionsReachTheWindowAndWrongLinesSayError) {
+  const struct {
+    const char* line;
+    const char* action;  // nullptr: none, and "error LINE" printed
+  } cases[] = {
+      {"click 1050", "click 1050"},
+      {"type 1158 7E 7E  44 ", "type 1158 [7E 7E  44 ]"},  // the rest of the line, verbatim
+      {"type 1158 ", "type 1158 []"},
+      {"type 1158", "type 1158 []"},
+      {"select 1094 4", "select 1094 4"},
+      {"slide 1063 30", "slide 1063 30"},
+      {"key Return", "Return"},
+      {"key Escape", "Escape"},
+      {"quit", "quit"},
+      {"select 1094 5", nullptr},   // no such entry
+      {"select 1094 -1", nullptr},
+      {"select 1094 x", nullptr},
+      {"select 1094 1 2", nullptr},
+      {"select 1146 0", nullptr},   // disabled until a core is chosen
+      {"click 1156", nullptr},      // hidden
+      {"click 9999", nullptr},      // no such control
+      {"click 1050 now", nullptr},
+      {"slide 1063", nullptr},
+      {"key Tab", nullptr},
+      {"jump 1050", nullptr},
+      {"ok", nullptr},               // no box is open
+      {"quit now", nullptr},
+  };
+  for (const auto& t : cases) {
+    Script s;
+    s.actions.c.EnableWindow(idc::VideoFormat1, false);
+    s.actions.c.ShowWindow(idc::PrepareTest, false);
+    s.Run(t.line);
+    if (t.action) {
+      EXPECT_EQ(s.actions.done, std::vector<std::string>{t.action}) << t.line;
+      EXPECT_TRUE(s.printed.empty()) << t.line;
+    } else {
+      EXPECT_TRUE(s.actions.done.empty()) << t.line;
+      EXPECT_EQ(s.printed, std::vector<std::string>{std::string("error ") + t.line}) << t.line;
+    }
+  }
+}
+
+TEST(ScriptCommands, GetPrintsWhatEachKindOfControlHolds) {
+  Script s;
+  s.actions.c.SetCheck(idc::ShowRecvTime, 1);
+  s.actions.c.SetCurSel(idc::Baud, 3);
+  s.actions.c.SetPos(idc::ZoomSlider, 7, false);
+  s.actions.c.SetWindowText(idc::Status, "STATUS：COM1 NOT OPENED");
+  s.actions.c.SetWindowText(idc::SentFrame, "7e-7e\r\n");
+  s.actions.c.AddString(idc::RecvLog, "接收信息");
+  s.actions.c.AddString(idc::RecvLog, "bb-09");
+  s.actions.boxOpen = true;
+  for (const char* line : {"get 1063", "get 1094", "get 1004", "get 1107", "log", "sent", "ok", "focus 1158", ""})
+    s.Run(line);
+  EXPECT_EQ(s.printed, (std::vector<std::string>{"1063=7", "1094=3", "1004=STATUS：COM1 NOT OPENED", "1107=-1", "log 2",
+                                                 "| 接收信息", "| bb-09", "sent=7e-7e"}));
+  EXPECT_EQ(s.actions.c.GetFocus(), idc::ManualText);
+  EXPECT_EQ(s.actions.done, std::vector<std::string>{"ok"});
+}
+
+TEST(ScriptCommands, WaitAndLineEnds) {
+  EXPECT_EQ(ScriptCommands::WaitDelay("wait 500"), 500);
+  EXPECT_EQ(ScriptCommands::WaitDelay("wait 0"), 0);
+  for (const char* bad : {"wait", "wait -1", "wait 5 6", "wait x", "waiting 5", "click 1050"})
+    EXPECT_FALSE(ScriptCommands::WaitDelay(bad)) << bad;
+  EXPECT_EQ(ScriptLine("click 1050\r"), "click 1050");
+  EXPECT_EQ(ScriptLine("type 1158 a\r\r"), "type 1158 a\r");
+}
