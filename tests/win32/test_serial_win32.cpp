@@ -121,4 +121,3 @@ TEST(SerialPortErrors, EveryOpenErrorIsMappedToWhatTheOperatorCanDo) {
     EXPECT_EQ(r.handle, comm::INVALID_HANDLE_VALUE);
   }
 }
-
