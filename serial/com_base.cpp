@@ -1,11 +1,32 @@
 #include "serial/com_base.h"
 
 #include <algorithm>
+#include <map>
 
 #include "serial/backend.h"
 #include "serial/port_map.h"
 
 CComSync g_ComPort;
+
+namespace {
+// Any handle value but the invalid one: the port is open, on no driver.
+constexpr std::intptr_t kInProcessHandle = 0x1D;
+
+std::map<std::string, InProcessDevice*>& InProcessDevices() {
+  static std::map<std::string, InProcessDevice*> devices;
+  return devices;
+}
+}  // namespace
+
+void AttachInProcessDevice(const std::string& name, InProcessDevice* device) {
+  if (device) InProcessDevices()[name] = device;
+  else InProcessDevices().erase(name);
+}
+
+InProcessDevice* FindInProcessDevice(const std::string& name) {
+  const auto it = InProcessDevices().find(name);
+  return it == InProcessDevices().end() ? nullptr : it->second;
+}
 
 CComBase::CComBase() : m_lineIo(&DefaultLineIo()) {
   m_dcb.BaudRate = 115200;
@@ -21,7 +42,8 @@ CComBase::~CComBase() {
 
 void CComBase::Close() {
   if (!IsOpen()) return;
-  serial_backend::CloseDevice(m_hCom);
+  if (!m_inProcess) serial_backend::CloseDevice(m_hCom);
+  m_inProcess = nullptr;
   m_hCom = comm::INVALID_HANDLE_VALUE;
 }
 
@@ -31,14 +53,14 @@ bool CComBase::SetState(const comm::DCB* dcb) {
   // 0 as B0, "hang up", and so does Wine's serial layer on top of one;
   // Windows' own drivers refuse it. Refused here, the same on every platform.
   if (dcb->BaudRate == 0) return false;
-  if (!serial_backend::ApplyState(m_hCom, *dcb, *m_lineIo)) return false;
+  if (!m_inProcess && !serial_backend::ApplyState(m_hCom, *dcb, *m_lineIo)) return false;
   m_baud = dcb->BaudRate;
   return true;
 }
 
 bool CComBase::SetTimeouts(const comm::COMMTIMEOUTS* timeouts) {
   if (!IsOpen() || !timeouts) return false;
-  return serial_backend::ApplyTimeouts(m_hCom, *timeouts, m_baud);
+  return m_inProcess || serial_backend::ApplyTimeouts(m_hCom, *timeouts, m_baud);
 }
 
 void CComBase::Fail(SerialError error, std::string text) {
@@ -52,14 +74,19 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   m_devicePath = ResolvePortName(name);
   const std::string where = name == m_devicePath ? name : name + " (" + m_devicePath + ")";
 
-  serial_backend::OpenResult opened = serial_backend::OpenDevice(m_devicePath);
-  m_hCom = opened.handle;
-  if (!IsOpen()) {
-    Fail(opened.error, where + ": " + opened.reason);
-    return 0;
+  if ((m_inProcess = FindInProcessDevice(m_devicePath))) {
+    m_hCom = kInProcessHandle;
+  } else {
+    serial_backend::OpenResult opened = serial_backend::OpenDevice(m_devicePath);
+    m_hCom = opened.handle;
+    if (!IsOpen()) {
+      Fail(opened.error, where + ": " + opened.reason);
+      return 0;
+    }
+    serial_backend::SetQueues(m_hCom, m_dwInQueue, m_dwOutQueue);
+    serial_backend::Purge(m_hCom,
+                          comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
   }
-  serial_backend::SetQueues(m_hCom, m_dwInQueue, m_dwOutQueue);
-  serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
 
   if (!SetState(dcb ? dcb : &m_dcb)) {
     Close();
@@ -73,12 +100,13 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   }
   // Errors counted before this open belong to an earlier user of the line.
   m_errorBaseline = {};
-  m_lineIo->ErrorCounts(m_hCom, m_errorBaseline);
+  if (!m_inProcess) m_lineIo->ErrorCounts(m_hCom, m_errorBaseline);
   return 1;
 }
 
 int CComSync::Read(void* buffer, unsigned max) {
   if (!IsOpen() || !buffer) return 0;
+  if (m_inProcess) return static_cast<int>(m_inProcess->ToPanel(static_cast<std::uint8_t*>(buffer), max));
   const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
   if (status.lineError) {
     // A framing, parity or overrun error makes the whole queue suspect.
@@ -95,6 +123,10 @@ int CComSync::Read(void* buffer, unsigned max) {
 
 int CComSync::Write(const void* buffer, unsigned count) {
   if (!IsOpen() || !buffer) return 0;
+  if (m_inProcess) {
+    m_inProcess->FromPanel(static_cast<const std::uint8_t*>(buffer), count);
+    return static_cast<int>(count);
+  }
   if (serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline).lineError)
     serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the

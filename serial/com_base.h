@@ -9,6 +9,7 @@
 #include <string>
 
 #include "serial/comm_types.h"
+#include "serial/in_process.h"
 
 
 class CComBase {
@@ -46,6 +47,7 @@ class CComBase {
   SerialError m_lastError = SerialError::None;
   std::string m_lastErrorText;
   std::string m_devicePath;
+  InProcessDevice* m_inProcess = nullptr;  // set while an in-process device is open
 };
 
 class CComSync : public CComBase {
