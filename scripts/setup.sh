@@ -11,7 +11,7 @@ packages=(
   xvfb xauth                                  # a display for machines without one
   libcap2-bin                                 # capsh, for the exclusive-open test
   g++-mingw-w64-x86-64-posix googletest       # the Windows build: mingw-w64, GoogleTest's sources
-  wine64                                      # runs the Windows build's tests
+  wine64 fonts-wine                           # runs the Windows build's tests; Wine's own fonts
 )
 
 missing=()

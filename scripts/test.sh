@@ -34,7 +34,8 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 
 echo "== Windows build under Wine"
 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON -DVARNEL_LINUX_TESTS="$PWD/build/release/tests" >/dev/null
 cmake --build build/windows -j "$jobs"
-# One at a time: the test programs share the prefix's COM ports.
-ctest --test-dir build/windows --output-on-failure
+# One at a time: the test programs share the prefix's COM ports. One virtual
+# display for all of them, so that no window needs a display of its own.
+xvfb-run -a -s "-screen 0 1600x1000x24" ctest --test-dir build/windows --output-on-failure

@@ -1,5 +1,8 @@
-// End to end: the real program on the offscreen platform, driven through
-// script mode, against the simulated gimbal on a pseudo-terminal.
+// End to end: the real program driven through script mode, against the
+// simulated gimbal or a pseudo-terminal. The Linux build runs on the
+// offscreen platform; with VARNEL_TEST_EXE naming the Windows build's
+// varnel.exe, the same tests run it under Wine (scripts/wine-run.sh), the
+// pseudo-terminals linked as its COM ports.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,22 +12,54 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+#include "test_pty.h"
+
 namespace {
+// The varnel.exe under test, or nothing for the Linux build.
+const char* WindowsExe() { return std::getenv("VARNEL_TEST_EXE"); }
+
+// The command line that starts the program under test with args.
+std::vector<std::string> Varnel(std::vector<std::string> args) {
+  if (const char* exe = WindowsExe()) {
+    args.insert(args.begin(), {VARNEL_WINE_RUN, exe});
+  } else {
+    args.insert(args.begin(), VARNEL_BIN);
+  }
+  return args;
+}
+
+// COM1 on the device at path: a --port option on Linux, a link in the Wine
+// prefix for the Windows build (set in the child's environment by Spawn).
+struct Com1 {
+  std::vector<std::string> args;
+  std::string wineLinks;
+};
+Com1 Com1On(const std::string& path) {
+  if (WindowsExe()) return {{}, "com1=" + path};
+  return {{"--port", "COM1=" + path}, {}};
+}
+const char* MissingPort() { return WindowsExe() ? "COM20" : "/dev/ttyVarnelMissing0"; }
+
 struct Child {
   pid_t pid = -1;
   int in = -1, out = -1;
 };
 
-Child Spawn(const std::vector<std::string>& args) {
+Child Spawn(const std::vector<std::string>& args, const std::string& wineLinks = {}) {
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0) return {};
   Child c;
   c.pid = fork();
   if (c.pid == 0) {
+    setpgid(0, 0);  // a group of its own: a time-out ends Wine and its helpers too
+    if (!wineLinks.empty()) setenv("VARNEL_WINE_LINKS", wineLinks.c_str(), 1);
     dup2(in[0], 0);
     dup2(out[1], 1);
     const int null = open("/dev/null", O_WRONLY);
@@ -69,7 +104,9 @@ int Finish(Child& c, int timeoutMs = 20000) {
   int status = 0;
   while (waitpid(c.pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(c.pid, SIGKILL);
+      kill(-c.pid, SIGTERM);
+      usleep(200000);
+      kill(-c.pid, SIGKILL);
       waitpid(c.pid, &status, 0);
       return -1;
     }
@@ -81,11 +118,11 @@ int Finish(Child& c, int timeoutMs = 20000) {
 }
 
 // Runs varnel with the script on standard input; returns what it printed.
-std::string RunScript(std::vector<std::string> args, const std::string& script, int* exitCode = nullptr) {
-  args.insert(args.begin(), VARNEL_BIN);
+std::string RunScript(std::vector<std::string> args, const std::string& script, int* exitCode = nullptr,
+                      const std::string& wineLinks = {}) {
   args.push_back("--script");
   args.push_back("-");
-  Child c = Spawn(args);
+  Child c = Spawn(Varnel(args), wineLinks);
   EXPECT_GT(c.pid, 0);
   (void)!write(c.in, script.data(), script.size());
   close(c.in);
@@ -172,7 +209,8 @@ TEST(Script, EveryFrameThatReachesTheGimbalIsTheOneEchoed) {
       "click 1066\nwait 200\nsent\n"     // contrast
       "type 1158 7E 7E 44 00\nclick 1159\nsent\n"  // manual
       "wait 300\nquit\n";
-  const auto out = Lines(RunScript({"--port", "COM1=" + path}, script));
+  const Com1 com1 = Com1On(path);
+  const auto out = Lines(RunScript(com1.args, script, nullptr, com1.wineLinks));
   kill(sim.pid, SIGTERM);
   const std::string trace = first.substr(first.find('\n') + 1) + ReadAll(sim.out, 3000);
   Finish(sim);
@@ -215,7 +253,7 @@ TEST(Script, GrammarMessagesAndErrors) {
 
 TEST(Script, WithoutCom1TheWarningIsReportedAndOkHidesIt) {
   int rc = -1;
-  const auto out = Lines(RunScript({"--port", "COM1=/dev/ttyVarnelMissing0"}, "get 1004\nok\nok\nquit\n", &rc));
+  const auto out = Lines(RunScript({"--port", std::string("COM1=") + MissingPort()}, "get 1004\nok\nok\nquit\n", &rc));
   EXPECT_TRUE(Has(out, "message This serial port is not found!"));
   EXPECT_TRUE(Has(out, "1004=STATUS：COM1 NOT OPENED"));
   EXPECT_TRUE(Has(out, "error ok"));  // the second ok finds nothing open
@@ -231,12 +269,91 @@ TEST(Script, EnterWithAnInvalidValueShowsTheMessageAndGoesOn) {
 }
 
 TEST(CommandLine, HelpAndBadOptions) {
-  Child c = Spawn({VARNEL_BIN, "--help"});
+  Child c = Spawn(Varnel({"--help"}));
   const std::string help = ReadAll(c.out, 10000);
   EXPECT_EQ(Finish(c), 0);
-  for (const char* word : {"--port COMn=PATH", "--list-ports", "--simulate", "--script"})
+  for (const char* word : {"--port COMn=", "--list-ports", "--simulate", "--script", "--screenshot"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
-  Child bad = Spawn({VARNEL_BIN, "--port", "ttyUSB0"});
+  Child bad = Spawn(Varnel({"--port", "ttyUSB0"}));
   ReadAll(bad.out, 10000);
   EXPECT_EQ(Finish(bad), 2);
+}
+
+// Up to n bytes from a line the program has yet to open (until it does, the
+// pseudo-terminal reports a hang-up, not "nothing yet").
+std::vector<std::uint8_t> ReceiveFromProgram(const TestPty& line, std::size_t n, int timeoutMs) {
+  std::vector<std::uint8_t> out;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (out.size() < n && std::chrono::steady_clock::now() < deadline) {
+    const std::vector<std::uint8_t> more = line.Receive(n - out.size(), 50);
+    out.insert(out.end(), more.begin(), more.end());
+    if (more.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return out;
+}
+
+TEST(Script, StartUpTrafficOnceThenSilence) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  const Com1 com1 = Com1On(line.path());
+  std::string out;
+  std::thread run([&] { out = RunScript(com1.args, "wait 1500\nget 1004\nquit\n", nullptr, com1.wineLinks); });
+  // The four sliders paint once on first display, and each paint sends.
+  const std::vector<std::uint8_t> wire = ReceiveFromProgram(line, 9 + 3 * 48, 20000);
+  const std::vector<std::uint8_t> more = ReceiveFromProgram(line, 1, 1000);
+  run.join();
+  EXPECT_NE(out.find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos) << out;
+  ASSERT_EQ(wire.size(), std::size_t(9 + 3 * 48));
+  EXPECT_EQ(more.size(), 0u) << "sent more than the start-up frames";
+  int zooms = 0, coeff = 0, adjust = 0;
+  for (std::size_t i = 0; i < wire.size();) {
+    if (wire[i] == 0x81) {
+      EXPECT_EQ(std::vector<std::uint8_t>(wire.begin() + i, wire.begin() + i + 9), Hex("81 01 04 47 00 00 00 00 FF"));
+      ++zooms;
+      i += 9;
+      continue;
+    }
+    ASSERT_EQ(std::vector<std::uint8_t>(wire.begin() + i, wire.begin() + i + 3), Hex("7E 7E 44"));
+    if (wire[i + 5] == 0xC8) {
+      EXPECT_EQ(wire[i + 6], 100);
+      ++coeff;
+    } else {
+      EXPECT_EQ(wire[i + 5], 0x1D);
+      EXPECT_EQ(wire[i + 8], 50);
+      EXPECT_EQ(wire[i + 12], 50);
+      ++adjust;
+    }
+    i += 48;
+  }
+  EXPECT_EQ(zooms, 1);
+  EXPECT_EQ(coeff, 1);
+  EXPECT_EQ(adjust, 2);
+}
+
+TEST(Script, EnterEndsOnlyWhenEveryValueIsValid) {
+  int rc = -1;
+  // No quit: Enter on an edit (not a push button) is OK, and OK ends the window.
+  const auto out = Lines(RunScript({"--simulate"}, "type 1158 7E\nkey Return\n", &rc));
+  EXPECT_EQ(rc, 0);
+  for (const std::string& l : out) EXPECT_EQ(l.rfind("message ", 0), std::string::npos) << l;
+}
+
+TEST(Script, TheSameScriptGivesTheSameOutputOnLinuxAndWindows) {
+  if (!WindowsExe()) GTEST_SKIP() << "set VARNEL_TEST_EXE to the Windows build's varnel.exe";
+  const std::string script =
+      "click 1050\nwait 500\nlog\nget 1163\nget 1004\nsent\n"
+      "select 1105 1\nsent\nclick 1059\nwait 200\nget 1106\nsent\n"
+      "type 1102 0\nclick 1040\nok\nget 1102\ntype 1102 600\n"  // mended before a tick can see it
+      "type 1158 7E 7E 44\nclick 1159\nsent\nclick 1157\nlog\n"
+      "slide 1065 80\nwait 200\nget 1121\nget 1065\nselect 1096 4\nget 1004\n"
+      "select 1148 1\nclick 1156\nbogus\nquit\n";
+  const std::string windows = RunScript({"--simulate"}, script);
+  Child c = Spawn({VARNEL_BIN, "--simulate", "--script", "-"});
+  (void)!write(c.in, script.data(), script.size());
+  close(c.in);
+  c.in = open("/dev/null", O_RDONLY);
+  const std::string onLinux = ReadAll(c.out, 30000);
+  Finish(c);
+  EXPECT_EQ(Lines(windows), Lines(onLinux));
+  EXPECT_GT(Lines(onLinux).size(), 15u);
 }

@@ -50,7 +50,7 @@ inline constexpr int kFirstPairPort = 31;
 inline constexpr int kPairs = 4;
 
 // A port name that reaches no device, and what the operator is told about it.
-inline constexpr const char* kMissingPort = "COM7";
+inline constexpr const char* kMissingPort = "COM20";  // see scripts/wine-run.sh
 inline constexpr const char* kMissingReason = "no such port";
 // The devices COM1 and COM21 reach when no --port maps them.
 inline constexpr const char* kCom1Device = "\\\\.\\COM1";

@@ -1,0 +1,13 @@
+// <windows.h> and the common controls, for this folder's .cpp files; include
+// it after the project's own headers. The control layer's and the dialog
+// host's operations carry Win32's names (GetWindowText, MessageBox), which
+// <windows.h> turns into macros for its A and W functions: those macros are
+// undone here, and this folder calls the W functions by their full names.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#undef GetWindowText
+#undef SetWindowText
+#undef MessageBox

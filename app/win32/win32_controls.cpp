@@ -1,0 +1,197 @@
+#include "app/win32/win32_controls.h"
+
+#include "app/panel/control_table.h"
+#include "app/win32/dialog_templates.h"
+#include "app/win32/win32_text.h"
+
+// Last: <windows.h>, with the macros that clash with our names undone.
+#include "app/win32/win32.h"
+
+namespace {
+ControlKind KindOf(int id) {
+  const ControlDef* def = FindControl(id);
+  return def ? def->kind : ControlKind::Static;
+}
+bool IsList(int id) {
+  const ControlKind k = KindOf(id);
+  return k == ControlKind::Combo || k == ControlKind::SortedCombo;
+}
+std::string TextOf(HWND h) {
+  if (!h) return {};
+  const int n = GetWindowTextLengthW(h);
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  const int got = GetWindowTextW(h, w.data(), n + 1);
+  w.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return Utf8(w);
+}
+}  // namespace
+
+void Win32Controls::Attach(void* dialog) {
+  m_dialog = dialog;
+  if (HWND list = static_cast<HWND>(Handle(idc::RecvLog))) {
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    RECT r{};
+    GetClientRect(list, &r);
+    column.cx = r.right - r.left;
+    ListView_InsertColumn(list, 0, &column);
+  }
+}
+
+void* Win32Controls::Handle(int id) const { return m_dialog ? GetDlgItem(static_cast<HWND>(m_dialog), id) : nullptr; }
+bool Win32Controls::Exists(int id) const { return FindControl(id) != nullptr && Handle(id) != nullptr; }
+bool Win32Controls::IsLog(int id) const { return id == idc::RecvLog; }
+
+std::string Win32Controls::GetWindowText(int id) const {
+  return TextOf(static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id)));
+}
+
+void Win32Controls::SetWindowText(int id, const std::string& text) {
+  if (HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id))) SetWindowTextW(h, Wide(text).c_str());
+}
+
+int Win32Controls::GetCheck(int id) const {
+  return SendMessageW(static_cast<HWND>(Handle(id)), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+void Win32Controls::SetCheck(int id, int state) {
+  SendMessageW(static_cast<HWND>(Handle(id)), BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int Win32Controls::GetCurSel(int id) const {
+  HWND h = static_cast<HWND>(Handle(id));
+  if (IsLog(id)) return ListView_GetNextItem(h, -1, LVNI_SELECTED);
+  if (!IsList(id)) return -1;
+  const int index = static_cast<int>(SendMessageW(h, CB_GETCURSEL, 0, 0));
+  // Typed text that is not the selected entry leaves no selection.
+  if (index < 0 || GetWindowText(id) != GetLBText(id, index)) return -1;
+  return index;
+}
+
+void Win32Controls::SetCurSel(int id, int index) {
+  HWND h = static_cast<HWND>(Handle(id));
+  if (IsLog(id)) {
+    ListView_SetItemState(h, -1, 0, LVIS_SELECTED);
+    if (index >= 0) ListView_SetItemState(h, index, LVIS_SELECTED, LVIS_SELECTED);
+    return;
+  }
+  if (IsList(id)) SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int Win32Controls::GetCount(int id) const {
+  if (IsLog(id)) return static_cast<int>(m_log.Size());
+  if (!IsList(id)) return 0;
+  return static_cast<int>(SendMessageW(static_cast<HWND>(Handle(id)), CB_GETCOUNT, 0, 0));
+}
+
+std::string Win32Controls::GetLBText(int id, int index) const {
+  if (IsLog(id)) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_log.Size()) return {};
+    return std::string(m_log.Line(static_cast<std::size_t>(index)));
+  }
+  HWND h = static_cast<HWND>(Handle(id));
+  const LRESULT n = SendMessageW(h, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (n == CB_ERR) return {};
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  SendMessageW(h, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
+  w.resize(static_cast<std::size_t>(n));
+  return Utf8(w);
+}
+
+void Win32Controls::AddString(int id, const std::string& text) {
+  if (IsLog(id)) {
+    m_log.Append(text);
+    m_widestChars = std::max(m_widestChars, text.size());
+    LogCountChanged();
+    return;
+  }
+  SendMessageW(static_cast<HWND>(Handle(id)), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+void Win32Controls::ResetContent(int id) {
+  if (IsLog(id)) {
+    m_log.Clear();
+    m_widestChars = 0;
+    m_cachedRow = -1;
+    LogCountChanged();
+    return;
+  }
+  SendMessageW(static_cast<HWND>(Handle(id)), CB_RESETCONTENT, 0, 0);
+}
+
+void Win32Controls::LogCountChanged() {
+  HWND list = static_cast<HWND>(Handle(idc::RecvLog));
+  if (!list) return;
+  // Only the count: the view asks for the rows it shows, and neither scrolls
+  // nor repaints what it already shows.
+  ListView_SetItemCountEx(list, static_cast<int>(m_log.Size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  // Wide enough for the longest line, so that the horizontal scroll bar reaches it.
+  HDC dc = GetDC(list);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(list, dc);
+  const int width = static_cast<int>(m_widestChars) * tm.tmAveCharWidth + 16;
+  if (ListView_GetColumnWidth(list, 0) < width) ListView_SetColumnWidth(list, 0, width);
+}
+
+const std::wstring& Win32Controls::LogRowText(int row) {
+  if (row != m_cachedRow) {
+    m_cachedRow = row;
+    m_cachedText = row >= 0 && static_cast<std::size_t>(row) < m_log.Size()
+                       ? Wide(std::string(m_log.Line(static_cast<std::size_t>(row))))
+                       : std::wstring();
+  }
+  return m_cachedText;
+}
+
+int Win32Controls::GetPos(int id) const {
+  return static_cast<int>(SendMessageW(static_cast<HWND>(Handle(id)), TBM_GETPOS, 0, 0));
+}
+
+void Win32Controls::SetPos(int id, int pos, bool redraw) {
+  HWND h = static_cast<HWND>(Handle(id));
+  SendMessageW(h, TBM_SETPOS, redraw ? TRUE : FALSE, pos);
+  if (redraw) InvalidateRect(h, nullptr, FALSE);  // repaints even when the position did not change
+}
+
+void Win32Controls::SetRange(int id, int min, int max) {
+  HWND h = static_cast<HWND>(Handle(id));
+  SendMessageW(h, TBM_SETRANGEMIN, FALSE, min);
+  SendMessageW(h, TBM_SETRANGEMAX, FALSE, max);
+}
+
+int Win32Controls::GetRangeMin(int id) const {
+  return static_cast<int>(SendMessageW(static_cast<HWND>(Handle(id)), TBM_GETRANGEMIN, 0, 0));
+}
+int Win32Controls::GetRangeMax(int id) const {
+  return static_cast<int>(SendMessageW(static_cast<HWND>(Handle(id)), TBM_GETRANGEMAX, 0, 0));
+}
+
+void Win32Controls::EnableWindow(int id, bool enable) { ::EnableWindow(static_cast<HWND>(Handle(id)), enable); }
+bool Win32Controls::IsWindowEnabled(int id) const { return ::IsWindowEnabled(static_cast<HWND>(Handle(id))) != 0; }
+void Win32Controls::ShowWindow(int id, bool show) {
+  ::ShowWindow(static_cast<HWND>(Handle(id)), show ? SW_SHOW : SW_HIDE);
+}
+bool Win32Controls::IsWindowVisible(int id) const {
+  return (GetWindowLongW(static_cast<HWND>(Handle(id)), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Win32Controls::SetFocus(int id) {
+  // Through the dialog manager, so that the default button follows the focus.
+  if (HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id)))
+    SendMessageW(static_cast<HWND>(m_dialog), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+}
+
+int Win32Controls::GetFocus() const {
+  // The focus may sit in a part of a control (a combo box's edit field).
+  for (HWND h = ::GetFocus(); h; h = GetParent(h)) {
+    if (GetParent(h) == static_cast<HWND>(m_dialog)) {
+      const int id = GetDlgCtrlID(h);
+      return id == kLogEditId ? idc::RecvLog : (FindControl(id) ? id : 0);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,51 @@
+// The control layer over the real Win32 controls of the main dialog, each
+// found by its id. The log (1155) is an owner-data list view showing the
+// rows of a LogStore, with its edit field (kLogEditId) above it.
+#pragma once
+
+#include <string>
+
+#include "app/panel/controls.h"
+#include "receive/log_store.h"
+
+class Win32Controls : public IControls {
+ public:
+  void Attach(void* dialog);  // the dialog's HWND, once its controls exist
+  void* Handle(int id) const;  // the control's HWND, or null
+  const LogStore& Log() const { return m_log; }
+  // The text of a log row, for the list view's requests.
+  const std::wstring& LogRowText(int row);
+
+  bool Exists(int id) const override;
+  std::string GetWindowText(int id) const override;
+  void SetWindowText(int id, const std::string& text) override;
+  int GetCheck(int id) const override;
+  void SetCheck(int id, int state) override;
+  int GetCurSel(int id) const override;
+  void SetCurSel(int id, int index) override;
+  int GetCount(int id) const override;
+  std::string GetLBText(int id, int index) const override;
+  void AddString(int id, const std::string& text) override;
+  void ResetContent(int id) override;
+  int GetPos(int id) const override;
+  void SetPos(int id, int pos, bool redraw) override;
+  void SetRange(int id, int min, int max) override;
+  int GetRangeMin(int id) const override;
+  int GetRangeMax(int id) const override;
+  void EnableWindow(int id, bool enable) override;
+  bool IsWindowEnabled(int id) const override;
+  void ShowWindow(int id, bool show) override;
+  bool IsWindowVisible(int id) const override;
+  void SetFocus(int id) override;
+  int GetFocus() const override;
+
+ private:
+  bool IsLog(int id) const;
+  void LogCountChanged();
+
+  void* m_dialog = nullptr;
+  LogStore m_log;
+  std::size_t m_widestChars = 0;  // longest log line so far, for the column width
+  int m_cachedRow = -1;
+  std::wstring m_cachedText;
+};

@@ -1,0 +1,200 @@
+#include "app/win32/win32_window.h"
+
+#include "app/panel/control_table.h"
+#include "app/win32/console.h"
+#include "app/win32/dialog_templates.h"
+#include "app/win32/win32_text.h"
+#include "receive/recv_log.h"
+
+// Last: <windows.h>, with the macros that clash with our names undone.
+#include "app/win32/win32.h"
+
+namespace {
+constexpr int kIconId = 128;
+
+INT_PTR CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+  auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  return window ? window->Handle(hwnd, msg, wParam, lParam) : FALSE;
+}
+
+// Modeless: OK, Escape and the close box only hide it.
+INT_PTR CALLBACK WarningProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_INITDIALOG) return TRUE;
+  if ((msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) || msg == WM_CLOSE) {
+    ShowWindow(hwnd, SW_HIDE);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK AboutProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_INITDIALOG) return TRUE;
+  if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    ::EndDialog(hwnd, LOWORD(wParam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR Result(HWND hwnd, LRESULT result) {
+  SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+}  // namespace
+
+Win32Window::Win32Window(CComBase& port) : m_port(port) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  m_icon = LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                      GetSystemMetrics(SM_CYICON), 0);
+  m_smallIcon = LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                           GetSystemMetrics(SM_CYSMICON), 0);
+}
+
+Win32Window::~Win32Window() {
+  m_dlg.reset();  // stops the poll timer
+  if (m_icon) DestroyIcon(static_cast<HICON>(m_icon));
+  if (m_smallIcon) DestroyIcon(static_cast<HICON>(m_smallIcon));
+}
+
+int Win32Window::Run() {
+  const std::vector<std::uint16_t> t = MainDialogTemplate();
+  const INT_PTR r = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
+                                            nullptr, MainProc, reinterpret_cast<LPARAM>(this));
+  m_dlg.reset();
+  return static_cast<int>(r);
+}
+
+void Win32Window::InitDialog() {
+  HWND hwnd = static_cast<HWND>(m_hwnd);
+  // The drop-down lists' contents, as a template's initialisation data
+  // would fill them (the sorted list sorts them itself).
+  for (const ControlDef& def : ControlTable()) {
+    if (def.kind != ControlKind::Combo && def.kind != ControlKind::SortedCombo) continue;
+    for (const std::string& entry : ListEntries(def.id))
+      SendDlgItemMessageW(hwnd, def.id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+  }
+  m_controls.Attach(hwnd);
+  m_dlg = std::make_unique<CVarnelDlg>(m_controls, *this, m_port);
+
+  if (HMENU menu = GetSystemMenu(hwnd, FALSE)) {
+    const std::wstring about = Wide(kAboutMenuText);
+    if (!about.empty()) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+    }
+  }
+  SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+  SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+  m_dlg->OnInitDialog();
+  PostMessageW(hwnd, kShown, 0, 0);  // handled once the window is up
+}
+
+std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  HWND hwnd = static_cast<HWND>(window);
+  switch (msg) {
+    case WM_INITDIALOG:
+      m_hwnd = hwnd;
+      InitDialog();
+      return TRUE;  // the focus goes to the first tab stop
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      if (!m_dlg) return FALSE;
+      // The dialog manager's OK (Enter outside a push button) and Cancel
+      // (Escape, the close box); no control has id 1 or 2.
+      if (id == IDOK && code == BN_CLICKED) m_dlg->OnOK();
+      else if (id == IDCANCEL && code == BN_CLICKED) m_dlg->OnCancel();
+      else if (code == BN_CLICKED && FindControl(id)) m_dlg->OnClicked(id);
+      else if (code == CBN_SELCHANGE && FindControl(id)) m_dlg->OnSelChange(id);
+      else return FALSE;
+      return TRUE;
+    }
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->code == NM_CUSTOMDRAW && header->idFrom != idc::RecvLog) {
+        const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(lParam);
+        // Each paint of a slider runs its handler once, right after the
+        // paint: a handler that opened a message box inside a paint would
+        // nest painting.
+        if (draw->dwDrawStage == CDDS_PREPAINT) PostMessageW(hwnd, kSliderPainted, header->idFrom, 0);
+        return Result(hwnd, CDRF_DODEFAULT);
+      }
+      if (header->code == LVN_GETDISPINFOW && header->idFrom == idc::RecvLog) {
+        auto* info = reinterpret_cast<NMLVDISPINFOW*>(lParam);
+        if ((info->item.mask & LVIF_TEXT) && info->item.cchTextMax > 0) {
+          const std::wstring& text = m_controls.LogRowText(info->item.iItem);
+          lstrcpynW(info->item.pszText, text.c_str(), info->item.cchTextMax);
+        }
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == IDM_ABOUTBOX && m_dlg) {
+        m_dlg->OnSysCommand(static_cast<unsigned>(wParam));
+        return TRUE;
+      }
+      return FALSE;  // move, minimise, close: the system's
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(m_icon);
+    case WM_DESTROY:
+      m_dlg.reset();  // no tick outlives the window
+      return FALSE;
+    default:
+      break;
+  }
+  if (msg == kSliderPainted && m_dlg && !m_ending) {
+    ++m_sliderPaints;
+    m_pollsSincePaint = 0;
+    m_dlg->OnCustomDraw(static_cast<int>(wParam));
+    return TRUE;
+  }
+  if (msg == kShown) {
+    if (m_warning && IsWindowVisible(static_cast<HWND>(m_warning)))
+      SetWindowPos(static_cast<HWND>(m_warning), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (m_onShown) m_onShown();
+    return TRUE;
+  }
+  if (msg == WM_POLL_SERIAL) {
+    ++m_pollsSincePaint;
+    if (m_dlg && !m_ending) m_dlg->OnMessage(msg);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// ---- IDialogHost ------------------------------------------------------------
+
+void Win32Window::MessageBox(const std::string& text) {
+  if (m_observer) m_observer(text);
+  // Its modal loop goes on dispatching the poll's messages to this window.
+  MessageBoxW(static_cast<HWND>(m_hwnd), Wide(text).c_str(), L"Varnel", MB_OK | MB_ICONWARNING);
+}
+
+void Win32Window::ShowWarning() {
+  if (m_observer) m_observer(kWarningText);
+  if (!m_warning) {
+    const std::vector<std::uint16_t> t = WarningTemplate();
+    m_warning = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
+                                           static_cast<HWND>(m_hwnd), WarningProc, 0);
+  }
+  if (m_warning) ShowWindow(static_cast<HWND>(m_warning), SW_SHOW);
+}
+
+void Win32Window::ShowAbout() {
+  const std::vector<std::uint16_t> t = AboutTemplate();
+  DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
+                          static_cast<HWND>(m_hwnd), AboutProc, 0);
+}
+
+void Win32Window::PostDialogMessage(unsigned message) {
+  PostMessageW(static_cast<HWND>(m_hwnd), message, 0, 0);  // from any thread
+}
+
+void Win32Window::EndDialog(int result) {
+  m_ending = true;
+  ::EndDialog(static_cast<HWND>(m_hwnd), result);
+}
+
+void Win32Window::Diagnostic(const std::string& line) { Diagnose(line); }

@@ -1,0 +1,64 @@
+// The main window on Win32: a dialog from the in-memory template, run modally
+// by the dialog manager, its notifications routed to CVarnelDlg's handlers.
+// Also the dialog host: message boxes, the Warning window, the About box.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/dialog.h"
+#include "app/host.h"
+#include "app/win32/win32_controls.h"
+
+class Win32Window : public IDialogHost {
+ public:
+  explicit Win32Window(CComBase& port = g_ComPort);
+  ~Win32Window() override;
+
+  // Runs the window until it ends; returns IDOK or IDCANCEL.
+  int Run();
+
+  void* hwnd() const { return m_hwnd; }
+  void* warning() const { return m_warning; }
+  Win32Controls& controls() { return m_controls; }
+  CVarnelDlg& dialog() { return *m_dlg; }
+  // Called with the text of every message box and Warning that appears.
+  void SetMessageObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
+  // Called once, when the window has been shown.
+  void SetOnShown(std::function<void()> shown) { m_onShown = std::move(shown); }
+  // Whether the sliders have painted (and sent) and at least two polls have
+  // read what came back since: the start-up traffic is over.
+  bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
+
+  // IDialogHost
+  void MessageBox(const std::string& text) override;
+  void ShowWarning() override;
+  void ShowAbout() override;
+  void PostDialogMessage(unsigned message) override;
+  void EndDialog(int result) override;
+  void Diagnostic(const std::string& line) override;
+
+  // The window's own messages, above WM_POLL_SERIAL's range.
+  static constexpr unsigned kSliderPainted = 0x8000 + 1;  // WM_APP + 1; wParam: the slider's id
+  static constexpr unsigned kShown = 0x8000 + 2;
+
+  // The dialog procedure's work, once the window is known (WM_INITDIALOG on).
+  std::intptr_t Handle(void* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+ private:
+  void InitDialog();
+
+  CComBase& m_port;
+  void* m_hwnd = nullptr;
+  void* m_warning = nullptr;
+  void* m_icon = nullptr;
+  void* m_smallIcon = nullptr;
+  Win32Controls m_controls;
+  std::unique_ptr<CVarnelDlg> m_dlg;
+  std::function<void(const std::string&)> m_observer;
+  std::function<void()> m_onShown;
+  bool m_ending = false;
+  int m_sliderPaints = 0;
+  int m_pollsSincePaint = 0;
+};
