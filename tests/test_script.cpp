@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <sstream>
@@ -356,4 +357,26 @@ TEST(Script, TheSameScriptGivesTheSameOutputOnLinuxAndWindows) {
   Finish(c);
   EXPECT_EQ(Lines(windows), Lines(onLinux));
   EXPECT_GT(Lines(onLinux).size(), 15u);
+}
+
+TEST(Script, TheScreenshotIsAPictureOfTheWholeWindow) {
+  char dir[] = "/tmp/varnel-shot-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/window.png";
+  // Wine reaches the machine's files through drive Z:.
+  const std::string given = WindowsExe() ? "Z:" + path : path;
+  RunScript({"--simulate", "--screenshot", given}, "wait 1500\nquit\n");
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(f, nullptr) << "no picture at " << path;
+  unsigned char head[24] = {};
+  const std::size_t got = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  std::remove(path.c_str());
+  rmdir(dir);
+  ASSERT_EQ(got, sizeof head);
+  EXPECT_EQ(std::vector<unsigned char>(head, head + 8), (std::vector<unsigned char>{0x89, 'P', 'N', 'G', 13, 10, 26, 10}));
+  const auto be32 = [&](int at) { return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3]; };
+  // 782 x 429 dialog units are far more than 1000 x 500 pixels at any font size the panel may get.
+  EXPECT_GT(be32(16), 1000) << "width";
+  EXPECT_GT(be32(20), 500) << "height";
 }

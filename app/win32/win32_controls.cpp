@@ -28,19 +28,38 @@ std::string TextOf(HWND h) {
 
 void Win32Controls::Attach(void* dialog) {
   m_dialog = dialog;
+  // Each control's window, once: asking the dialog for it on every call costs
+  // a round trip to Wine's server, and a poll makes hundreds of calls.
+  m_handles.clear();
+  for (const ControlDef& def : ControlTable())
+    if (def.id)
+      if (HWND h = GetDlgItem(static_cast<HWND>(dialog), def.id)) m_handles[def.id] = h;
+  if (HWND h = GetDlgItem(static_cast<HWND>(dialog), kLogEditId)) m_handles[kLogEditId] = h;
   if (HWND list = static_cast<HWND>(Handle(idc::RecvLog))) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
     RECT r{};
     GetClientRect(list, &r);
-    column.cx = r.right - r.left;
+    column.cx = m_columnWidth = r.right - r.left;
     ListView_InsertColumn(list, 0, &column);
+    // The log's rows are hex and ASCII: the average width of its font's
+    // characters measures them, once.
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    m_charWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 8;
   }
 }
 
-void* Win32Controls::Handle(int id) const { return m_dialog ? GetDlgItem(static_cast<HWND>(m_dialog), id) : nullptr; }
-bool Win32Controls::Exists(int id) const { return FindControl(id) != nullptr && Handle(id) != nullptr; }
+void* Win32Controls::Handle(int id) const {
+  const auto it = m_handles.find(id);
+  return it == m_handles.end() ? nullptr : it->second;
+}
+bool Win32Controls::Exists(int id) const { return id != kLogEditId && Handle(id) != nullptr; }
 bool Win32Controls::IsLog(int id) const { return id == idc::RecvLog; }
 
 std::string Win32Controls::GetWindowText(int id) const {
@@ -48,7 +67,10 @@ std::string Win32Controls::GetWindowText(int id) const {
 }
 
 void Win32Controls::SetWindowText(int id, const std::string& text) {
-  if (HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id))) SetWindowTextW(h, Wide(text).c_str());
+  HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id));
+  // Every poll writes every value back: an unchanged text is left alone, so
+  // that nothing repaints and an edit keeps its caret and selection.
+  if (h && TextOf(h) != text) SetWindowTextW(h, Wide(text).c_str());
 }
 
 int Win32Controls::GetCheck(int id) const {
@@ -56,7 +78,8 @@ int Win32Controls::GetCheck(int id) const {
 }
 
 void Win32Controls::SetCheck(int id, int state) {
-  SendMessageW(static_cast<HWND>(Handle(id)), BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (GetCheck(id) != (state ? 1 : 0))
+    SendMessageW(static_cast<HWND>(Handle(id)), BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int Win32Controls::GetCurSel(int id) const {
@@ -121,20 +144,26 @@ void Win32Controls::ResetContent(int id) {
 }
 
 void Win32Controls::LogCountChanged() {
+  // A poll appends many lines: the list view hears of them once, when the
+  // window's thread is next idle (the count is the store's meanwhile).
+  if (m_countPending || !m_dialog) return;
+  m_countPending = PostMessageW(static_cast<HWND>(m_dialog), kLogGrew, 0, 0) != 0;
+  if (!m_countPending) ShowLogCount();
+}
+
+void Win32Controls::ShowLogCount() {
+  m_countPending = false;
   HWND list = static_cast<HWND>(Handle(idc::RecvLog));
   if (!list) return;
   // Only the count: the view asks for the rows it shows, and neither scrolls
   // nor repaints what it already shows.
   ListView_SetItemCountEx(list, static_cast<int>(m_log.Size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
   // Wide enough for the longest line, so that the horizontal scroll bar reaches it.
-  HDC dc = GetDC(list);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(list, dc);
-  const int width = static_cast<int>(m_widestChars) * tm.tmAveCharWidth + 16;
-  if (ListView_GetColumnWidth(list, 0) < width) ListView_SetColumnWidth(list, 0, width);
+  const int width = static_cast<int>(m_widestChars) * m_charWidth + 16;
+  if (width > m_columnWidth) {
+    m_columnWidth = width;
+    ListView_SetColumnWidth(list, 0, width);
+  }
 }
 
 const std::wstring& Win32Controls::LogRowText(int row) {
@@ -186,8 +215,11 @@ void Win32Controls::SetFocus(int id) {
 }
 
 int Win32Controls::GetFocus() const {
+  HWND focus = ::GetFocus();
+  for (const auto& [id, h] : m_handles)  // most often a control itself
+    if (h == focus) return id == kLogEditId ? idc::RecvLog : id;
   // The focus may sit in a part of a control (a combo box's edit field).
-  for (HWND h = ::GetFocus(); h; h = GetParent(h)) {
+  for (HWND h = focus; h; h = GetParent(h)) {
     if (GetParent(h) == static_cast<HWND>(m_dialog)) {
       const int id = GetDlgCtrlID(h);
       return id == kLogEditId ? idc::RecvLog : (FindControl(id) ? id : 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "app/panel/controls.h"
 #include "receive/log_store.h"
@@ -15,6 +16,10 @@ class Win32Controls : public IControls {
   const LogStore& Log() const { return m_log; }
   // The text of a log row, for the list view's requests.
   const std::wstring& LogRowText(int row);
+  // The dialog's message (posted to it) on which the list view learns the
+  // log's new length, and the work for it.
+  static constexpr unsigned kLogGrew = 0x8000 + 3;  // WM_APP + 3
+  void ShowLogCount();
 
   bool Exists(int id) const override;
   std::string GetWindowText(int id) const override;
@@ -44,8 +49,12 @@ class Win32Controls : public IControls {
   void LogCountChanged();
 
   void* m_dialog = nullptr;
+  std::unordered_map<int, void*> m_handles;  // id -> HWND
   LogStore m_log;
   std::size_t m_widestChars = 0;  // longest log line so far, for the column width
+  int m_charWidth = 8;            // pixels, the log font's average
+  int m_columnWidth = 0;          // pixels
+  bool m_countPending = false;
   int m_cachedRow = -1;
   std::wstring m_cachedText;
 };

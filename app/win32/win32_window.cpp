@@ -150,6 +150,10 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     m_dlg->OnCustomDraw(static_cast<int>(wParam));
     return TRUE;
   }
+  if (msg == Win32Controls::kLogGrew) {
+    m_controls.ShowLogCount();
+    return TRUE;
+  }
   if (msg == kShown) {
     if (m_warning && IsWindowVisible(static_cast<HWND>(m_warning)))
       SetWindowPos(static_cast<HWND>(m_warning), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
