@@ -55,12 +55,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<PtyGimbal> gimbal;
   if (options.simulate) {
-    SimOptions sim;
-    sim.noCard = options.simNoCard;
-    sim.split = options.simSplit;
-    sim.replyDelayMs = options.simReplyDelayMs;
-    sim.trace = options.simTrace;
-    gimbal = std::make_unique<PtyGimbal>(sim);
+    gimbal = std::make_unique<PtyGimbal>(SimOptionsOf(options));
     gimbal->SetTraceSink([](const std::string& line) { std::cerr << "sim: " << line << std::endl; });
     if (!gimbal->Start(&error)) {
       std::cerr << "varnel: " << error << '\n';

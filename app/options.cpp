@@ -4,6 +4,32 @@
 
 #include "serial/port_map.h"
 
+std::string UsageText() {
+  return std::string("Usage: varnel [options]\n"
+                     "Control panel for the pan/tilt camera gimbal (\"cloud platform\") on a serial port.\n"
+                     "\n") +
+         PlatformUsage().deviceOptions +
+         "  --sim-no-card        with --simulate: no SD card inserted\n"
+         "  --sim-split          with --simulate: every reply arrives in two pieces\n"
+         "  --sim-reply-delay MS with --simulate: answer MS milliseconds late\n"
+         "  --sim-trace          with --simulate: print every frame the gimbal receives\n"
+         "  --script FILE        drive the window from FILE ('-' for standard input) and\n"
+         "                       print what the operator would see; see README.md\n"
+         "  --screenshot FILE    write a PNG of the window once it is shown\n"
+         "  --help, --version\n"
+         "\n" +
+         PlatformUsage().note;
+}
+
+SimOptions SimOptionsOf(const Options& o) {
+  SimOptions sim;
+  sim.noCard = o.simNoCard;
+  sim.split = o.simSplit;
+  sim.replyDelayMs = o.simReplyDelayMs;
+  sim.trace = o.simTrace;
+  return sim;
+}
+
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];

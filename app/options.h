@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/gimbal.h"
+
 struct Options {
   std::vector<std::pair<std::string, std::string>> ports;  // COMn -> device
   bool listPorts = false;
@@ -19,7 +21,16 @@ struct Options {
 
 // false with a message for the operator when the command line is wrong.
 bool ParseOptions(const std::vector<std::string>& args, Options& out, std::string& error);
-const char* UsageText();
+std::string UsageText();
+// What --help says differently on each platform (app/qt/usage_linux.cpp,
+// app/win32/usage_windows.cpp): the device options, and a closing note.
+struct UsageWords {
+  const char* deviceOptions;
+  const char* note;
+};
+const UsageWords& PlatformUsage();
+// The simulated gimbal's settings from the --sim-* options.
+SimOptions SimOptionsOf(const Options& options);
 // The arguments without Qt's own options (-platform offscreen, -style X, ...),
 // so that --help, --version and --list-ports work without a display.
 std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args);

@@ -69,9 +69,9 @@ std::vector<std::uint16_t> MainDialogTemplate() {
   for (const ControlDef& def : table) items += def.kind == ControlKind::SimpleCombo ? 2 : 1;
   TemplateWriter t;
   // A pop-up with caption, system menu and minimise box, a modal frame, in
-  // the taskbar; no maximise box, not resizable.
-  t.Header(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, WS_EX_APPWINDOW, items,
-           kDialogWidthDlu, kDialogHeightDlu, kDialogCaption, "宋体", 9);
+  // the taskbar; no maximise box, not resizable. Centred, as the dialogs are.
+  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+           WS_EX_APPWINDOW, items, kDialogWidthDlu, kDialogHeightDlu, kDialogCaption, "宋体", 9);
   // Frames first: every control then lies above its group's frame, and the
   // Tab order is the table's.
   for (const ControlDef& def : table)
@@ -126,8 +126,8 @@ std::vector<std::uint16_t> MainDialogTemplate() {
 
 std::vector<std::uint16_t> WarningTemplate() {
   TemplateWriter t;
-  t.Header(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 2, 194, 70, "Warning!", "MS Shell Dlg",
-           8);
+  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 2, 194, 70, "Warning!",
+           "MS Shell Dlg", 8);
   t.Item(kChild | SS_LEFT, 0, 50, 22, 112, 12, -1, L"Static", "This serial port is not found!");
   t.Item(kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 70, 43, 50, 14, IDOK, L"Button", "OK");
   return t.Take();
@@ -135,7 +135,7 @@ std::vector<std::uint16_t> WarningTemplate() {
 
 std::vector<std::uint16_t> AboutTemplate() {
   TemplateWriter t;
-  t.Header(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 4, 235, 55, "关于 Varnel", "宋体", 9);
+  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 4, 235, 55, "关于 Varnel", "宋体", 9);
   t.Item(kChild | SS_ICON, 0, 11, 17, 20, 20, -1, L"Static", "#128");  // icon resource 128
   t.Item(kChild | SS_LEFT | SS_NOPREFIX, 0, 40, 10, 130, 8, -1, L"Static", "Varnel 1.99");
   t.Item(kChild | SS_LEFT, 0, 40, 25, 130, 8, -1, L"Static", "云台控制面板，Windows 版");

@@ -68,12 +68,7 @@ int main() {
   // The simulated gimbal lives inside the program; COM1 reaches it.
   std::unique_ptr<SimDevice> gimbal;
   if (options.simulate) {
-    SimOptions sim;
-    sim.noCard = options.simNoCard;
-    sim.split = options.simSplit;
-    sim.replyDelayMs = options.simReplyDelayMs;
-    sim.trace = options.simTrace;
-    gimbal = std::make_unique<SimDevice>(sim);
+    gimbal = std::make_unique<SimDevice>(SimOptionsOf(options));
     gimbal->SetTraceSink([](const std::string& line) { Diagnose("sim: " + line); });
     AttachInProcessDevice(SimDevice::kName, gimbal.get());
     MapPort("COM1", SimDevice::kName);
