@@ -1,7 +1,6 @@
 // The POSIX backend of the serial port: termios, flock and ioctls.
 #include <errno.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -14,18 +13,12 @@
 #include <cstring>
 
 #include "serial/backend.h"
+#include "serial/posix/permission.h"
 #include "serial/posix/termios_map.h"
 
 namespace serial_backend {
 namespace {
 int Fd(std::intptr_t h) { return static_cast<int>(h); }
-
-std::string GroupOf(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return {};
-  if (const group* g = getgrgid(st.st_gid)) return g->gr_name;
-  return std::to_string(st.st_gid);
-}
 
 // Unix98 pseudo-terminal slaves have majors 136 to 143.
 bool IsPseudoTerminal(int fd) {
@@ -48,11 +41,8 @@ OpenResult OpenDevice(const std::string& path) {
       r.reason = "no such device";
     } else if (e == EACCES || e == EPERM) {
       r.error = SerialError::PermissionDenied;
-      const std::string group = GroupOf(path);
-      r.reason = "permission denied" +
-                 (group.empty() ? std::string()
-                                : " (the device belongs to group '" + group + "'; add yourself with: sudo usermod -aG " +
-                                      group + " $USER, then log in again)");
+      const std::string advice = PermissionAdviceFor(path);
+      r.reason = "permission denied" + (advice.empty() ? std::string() : " (" + advice + ")");
     } else if (e == EBUSY) {
       r.error = SerialError::DeviceBusy;
       r.reason = "held by another process";
