@@ -4,6 +4,176 @@
 
 #include "protocol/frame.h"
 
+// ---- layouts ----------------------------------------------------------------
+// Each frame's fields are written down once, here: offset and encoding. The
+// builders put through them and the readers get through them, so the two
+// directions cannot disagree about where a field lives.
+namespace {
+struct U8 {
+  std::size_t at;
+  void Put(std::uint8_t* f, int v) const { f[at] = static_cast<std::uint8_t>(v); }
+  std::uint8_t Get(const std::uint8_t* f) const { return f[at]; }
+};
+struct S8 {  // a list index sent as one byte: no selection (-1) is 0xFF
+  std::size_t at;
+  void Put(std::uint8_t* f, int v) const { f[at] = static_cast<std::uint8_t>(v); }
+  int Get(const std::uint8_t* f) const { return static_cast<std::int8_t>(f[at]); }
+};
+struct S16 {  // low 16 bits, two's complement, LSB first
+  std::size_t at;
+  void Put(std::uint8_t* f, std::int32_t v) const { PutU16(f + at, v); }
+  std::int16_t Get(const std::uint8_t* f) const { return GetS16(f + at); }
+};
+struct U16 {  // low 16 bits, LSB first, read back unsigned
+  std::size_t at;
+  void Put(std::uint8_t* f, std::int32_t v) const { PutU16(f + at, v); }
+  std::uint16_t Get(const std::uint8_t* f) const { return GetU16(f + at); }
+};
+struct Year {  // the OSD year: value % 256, then value / 256
+  std::size_t at;
+  void Put(std::uint8_t* f, std::int32_t v) const {
+    f[at] = static_cast<std::uint8_t>(v % 256);
+    f[at + 1] = static_cast<std::uint8_t>(v / 256);
+  }
+  int Get(const std::uint8_t* f) const { return f[at] | (f[at + 1] << 8); }
+};
+struct F32 {
+  std::size_t at;
+  void Put(std::uint8_t* f, float v) const { PutF32(f + at, v); }
+  float Get(const std::uint8_t* f) const { return GetF32(f + at); }
+};
+struct F64 {
+  std::size_t at;
+  void Put(std::uint8_t* f, double v) const { PutF64(f + at, v); }
+  double Get(const std::uint8_t* f) const { return GetF64(f + at); }
+};
+
+// 0x71 / 0x88 / 0x89: a move or a tracking command, told apart by the kind byte.
+namespace motion {
+constexpr U8 kKindComplement{6};  // ~kind
+constexpr S16 kX{7};              // steps, positive to the right
+constexpr S16 kY{9};              // steps, positive downwards
+constexpr U8 kTracking{11};       // move: tracking check box; tracking: 1 start, 0 stop
+constexpr U8 kKind{12};           // 0 move, 1 tracking
+constexpr U8 kTemplate{13};       // template code (tracking frames and 0x82)
+constexpr std::uint8_t kMove = 0x00, kTrack = 0x01;
+}  // namespace motion
+namespace zoom {
+constexpr U8 kLevel{6};  // level + 0x80
+constexpr int kLevelBias = 0x80;
+}  // namespace zoom
+namespace freeze {
+constexpr U8 kOn{6};       // 1 freeze, 0 thaw
+constexpr U8 kMarker{17};  // always 1
+}  // namespace freeze
+namespace shutter {
+constexpr U8 kMarker{4};  // always 1
+}
+namespace enhance {
+constexpr U8 kOn{6};
+}
+namespace thermal {
+constexpr U8 kPseudoColor{6};
+constexpr S16 kAlarmTemp{10};  // degrees
+constexpr U8 kTempBar{12};
+constexpr U8 kChannel{14};     // 0..7
+constexpr U8 kHighAlarm{17};
+constexpr U8 kLowAlarm{18};
+constexpr F32 kCompTemp{19};   // degrees, alarm-temperature "OK" only
+constexpr U8 kCompTempOn{23};  // alarm-temperature "OK" only
+}  // namespace thermal
+namespace storage {
+constexpr U8 kAction{6};  // action + 0x08 interlaced + 0x04 network
+constexpr std::uint8_t kActionMask = 0x03, kInterlaced = 0x08, kNetwork = 0x04;
+constexpr U16 kVideoLength{7};  // minutes, start storage only
+constexpr S8 kPreservation{10};
+constexpr S8 kPreservationMode{11};
+constexpr U8 kChannel{14};
+}  // namespace storage
+namespace query {
+constexpr U8 kCode{6};  // CardQuery
+}
+namespace osd {
+constexpr U8 kDisplay{3};  // bit n = check 1130+n
+constexpr U8 kCore{4};     // core code
+constexpr U8 kInput{6};    // OsdInputFlags
+constexpr Year kYear{7};
+constexpr U8 kMonth{9}, kDay{10}, kHour{11}, kMinute{12}, kSecond{13};
+constexpr F32 kHeading{15};   // degrees
+constexpr F32 kPitching{19};  // degrees
+constexpr F32 kRoll{23};      // degrees
+constexpr F64 kGpsN{27};      // degrees north
+constexpr F64 kGpsE{35};      // degrees east
+constexpr F32 kGpsH{43};      // metres
+}  // namespace osd
+namespace coeff {
+constexpr U8 kValue{6};  // 0..200
+}
+namespace contrast {
+constexpr U8 kContrast{8};     // 0..100
+constexpr U8 kBrightness{12};  // 0..100
+}  // namespace contrast
+
+// VISCA: 81 01 04 <command> parameters FF.
+constexpr std::uint8_t kViscaZoomHead[] = {0x81, 0x01, 0x04, 0x47};  // then 0p 0q 0r 0s FF
+constexpr std::uint8_t kStabilizerHead[] = {0x81, 0x01, 0x04, 0x34};  // then param FF
+constexpr std::uint8_t kDefogHead[] = {0x81, 0x01, 0x04, 0x37};       // then param 00 FF
+constexpr std::uint8_t kVideoFormatHead[] = {0x81, 0x01, 0x04, 0x24, 0x72};  // then 0p 0q FF
+constexpr std::size_t kViscaZoomSize = 9, kStabilizerSize = 6, kDefogSize = 7, kVideoFormatSize = 8;
+// The camera block expects these two trailers after the video format's terminator.
+constexpr std::uint8_t kVideoFormatTrailers[] = {0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF};
+
+template <std::size_t N>
+bool StartsWith(const std::uint8_t* c, std::size_t n, const std::uint8_t (&head)[N]) {
+  return n >= N && std::memcmp(c, head, N) == 0;
+}
+template <std::size_t N>
+std::size_t PutHead(std::uint8_t* f, const std::uint8_t (&head)[N]) {
+  std::memset(f, 0, kFrameSize);
+  std::memcpy(f, head, N);
+  return N;
+}
+}  // namespace
+
+// ---- any frame --------------------------------------------------------------
+
+FrameCheck CheckFrame(const std::uint8_t* bytes, std::size_t n) {
+  if (!MayStartFrame(bytes, n) || n == 0) return FrameCheck::kNotAFrame;
+  if (n < kFrameSize) return FrameCheck::kTooShort;
+  return FrameChecksum(bytes) == bytes[kChecksumByte] ? FrameCheck::kValid : FrameCheck::kBadChecksum;
+}
+
+bool MayStartFrame(const std::uint8_t* bytes, std::size_t n) {
+  static constexpr std::uint8_t kStart[] = {kSync, kSync, kTag};
+  for (std::size_t i = 0; i < n && i < sizeof kStart; ++i)
+    if (bytes[i] != kStart[i]) return false;
+  return true;
+}
+
+std::uint8_t ReadCode(const std::uint8_t* f) { return f[kCodeByte]; }
+
+const char* CommandName(std::uint8_t code) {
+  switch (code) {
+    case kCmdContrastBrightness: return "contrast and brightness";
+    case kCmdCancelTracking: return "cancel tracking";
+    case kCmdShutter: return "shutter";
+    case kCmdCrossWire: return "cross wire";
+    case kCmdDisplayChannel: return "display channel";
+    case kCmdStorage: return "storage";
+    case kCmdZoom: return "zoom level";
+    case kCmdFreeze: return "freeze picture";
+    case kCmdTemplate: return "tracking template";
+    case kCmdOsd: return "OSD";
+    case kCmdGimbalMode1: return "gimbal mode 1";
+    case kCmdGimbalMode2: return "gimbal mode 2";
+    case kCmdFormat: return "format SD card";
+    case kCmdCardQuery: return "card query";
+    case kCmdEnhance: return "image enhancement";
+    case kCmdTempCoeff: return "temperature compensation coefficient";
+    default: return nullptr;
+  }
+}
+
 // ---- tracking ---------------------------------------------------------------
 
 std::uint8_t ControlModeCode(int selection) {
@@ -15,30 +185,48 @@ std::uint8_t ControlModeCode(int selection) {
   }
 }
 
-std::uint8_t TemplateCode(int selection) {
-  // Indexed in the list's alphabetical order: Adaptive, Large, Middle, Small.
-  static constexpr std::uint8_t kCodes[] = {0x3C, 0x24, 0x28, 0x30};
-  return selection >= 0 && selection < 4 ? kCodes[selection] : 0x00;
+namespace {
+// Indexed in the list's alphabetical order: Adaptive, Large, Middle, Small.
+constexpr std::uint8_t kTemplateCodes[] = {0x3C, 0x24, 0x28, 0x30};
+constexpr const char* kTemplateNames[] = {"adaptive", "large", "middle", "small"};
+}  // namespace
+
+std::uint8_t TemplateCode(int selection) { return selection >= 0 && selection < 4 ? kTemplateCodes[selection] : 0x00; }
+
+const char* TemplateName(std::uint8_t code) {
+  for (int i = 0; i < 4; ++i)
+    if (kTemplateCodes[i] == code) return kTemplateNames[i];
+  return "none";
 }
 
 void BuildMoveFrame(std::uint8_t* f, std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t tracking) {
+  using namespace motion;
   BeginFrame(f, code);
-  f[12] = 0x00;                              // 0 = move frame
-  f[6] = static_cast<std::uint8_t>(~f[12]);  // complement of the frame kind
-  PutU16(f + 7, x);                          // pixels or steps, positive to the right
-  PutU16(f + 9, y);                          // positive downwards
-  f[11] = tracking;
+  kKind.Put(f, kMove);
+  kKindComplement.Put(f, static_cast<std::uint8_t>(~kMove));
+  kX.Put(f, x);
+  kY.Put(f, y);
+  kTracking.Put(f, tracking);
   SealFrame(f);
 }
 
 void BuildTrackFrame(std::uint8_t* f, std::uint8_t state, std::uint8_t templateCode) {
+  using namespace motion;
   BeginFrame(f, kCmdCrossWire);
-  f[12] = 0x01;  // 1 = tracking frame
-  f[6] = static_cast<std::uint8_t>(~f[12]);
-  f[11] = state;
-  f[13] = templateCode;
+  kKind.Put(f, kTrack);
+  kKindComplement.Put(f, static_cast<std::uint8_t>(~kTrack));
+  kTracking.Put(f, state);
+  kTemplate.Put(f, templateCode);
   SealFrame(f);
 }
+
+bool IsTrackFrame(const std::uint8_t* f) { return motion::kKind.Get(f) == motion::kTrack; }
+
+MoveCommand ReadMoveFrame(const std::uint8_t* f) {
+  return {ReadCode(f), motion::kX.Get(f), motion::kY.Get(f), motion::kTracking.Get(f)};
+}
+
+TrackCommand ReadTrackFrame(const std::uint8_t* f) { return {motion::kTracking.Get(f), motion::kTemplate.Get(f)}; }
 
 void BuildCancelFrame(std::uint8_t* f) {
   BeginFrame(f, kCmdCancelTracking);
@@ -47,9 +235,11 @@ void BuildCancelFrame(std::uint8_t* f) {
 
 void BuildTemplateFrame(std::uint8_t* f, std::uint8_t templateCode) {
   BeginFrame(f, kCmdTemplate);
-  f[13] = templateCode;
+  motion::kTemplate.Put(f, templateCode);
   SealFrame(f);
 }
+
+std::uint8_t ReadTemplateFrame(const std::uint8_t* f) { return motion::kTemplate.Get(f); }
 
 // ---- zoom -------------------------------------------------------------------
 
@@ -61,64 +251,88 @@ const std::uint16_t kZoomPositions[kZoomMax] = {
 
 int ClampZoom(int level) { return level < kZoomMin ? kZoomMin : (level > kZoomMax ? kZoomMax : level); }
 
+int ZoomLevelAt(std::uint16_t position) {
+  int level = kZoomMin;
+  for (int i = 0; i < kZoomMax; ++i)
+    if (kZoomPositions[i] <= position) level = i + 1;
+  return level;
+}
+
 void BuildViscaZoom(std::uint8_t* z, int level) {
   const std::uint16_t p = kZoomPositions[ClampZoom(level) - 1];
   std::memset(z, 0, kZoomFrameSize);
-  z[0] = 0x81;
-  z[1] = 0x01;
-  z[2] = 0x04;
-  z[3] = 0x47;
-  z[4] = static_cast<std::uint8_t>((p >> 12) & 0x0F);
-  z[5] = static_cast<std::uint8_t>((p >> 8) & 0x0F);
-  z[6] = static_cast<std::uint8_t>((p >> 4) & 0x0F);
-  z[7] = static_cast<std::uint8_t>(p & 0x0F);
-  z[8] = 0xFF;
+  std::memcpy(z, kViscaZoomHead, sizeof kViscaZoomHead);
+  for (int i = 0; i < 4; ++i) z[4 + i] = static_cast<std::uint8_t>((p >> (12 - 4 * i)) & 0x0F);  // one nibble a byte
+  z[8] = kViscaTerminator;
 }
 
 void BuildPrivateZoom(std::uint8_t* f, int level) {
   BeginFrame(f, kCmdZoom);
-  f[6] = static_cast<std::uint8_t>(ClampZoom(level) + 0x80);
+  zoom::kLevel.Put(f, ClampZoom(level) + zoom::kLevelBias);
   SealFrame(f);
 }
+
+int ReadPrivateZoom(const std::uint8_t* f) { return zoom::kLevel.Get(f) - zoom::kLevelBias; }
 
 // ---- imaging ----------------------------------------------------------------
 
 void BuildFreezeFrame(std::uint8_t* f, bool freeze) {
   BeginFrame(f, kCmdFreeze);
-  f[6] = freeze ? 0x01 : 0x00;
-  f[17] = 0x01;
+  freeze::kOn.Put(f, freeze ? 1 : 0);
+  freeze::kMarker.Put(f, 1);
   SealFrame(f);
 }
+
+bool ReadFreezeFrame(const std::uint8_t* f) { return freeze::kOn.Get(f) != 0; }
 
 void BuildShutterFrame(std::uint8_t* f) {
   BeginFrame(f, kCmdShutter);
-  f[4] = 0x01;
+  shutter::kMarker.Put(f, 1);
   SealFrame(f);
 }
 
-void BuildEnhanceFrame(std::uint8_t* f, int enhance) {
+void BuildEnhanceFrame(std::uint8_t* f, int on) {
   BeginFrame(f, kCmdEnhance);
-  f[6] = static_cast<std::uint8_t>(enhance);
+  enhance::kOn.Put(f, on);
   SealFrame(f);
 }
+
+int ReadEnhanceFrame(const std::uint8_t* f) { return enhance::kOn.Get(f); }
 
 static std::uint8_t ChannelByte(int selection) {
   return selection >= 0 && selection <= 7 ? static_cast<std::uint8_t>(selection) : 0;
 }
 
 void BuildThermalFrame(std::uint8_t* f, const ThermalSettings& s) {
+  using namespace thermal;
   BeginFrame(f, kCmdDisplayChannel);
-  f[6] = static_cast<std::uint8_t>(s.pseudoColor);
-  PutU16(f + 10, s.alarmTemp);  // degrees, two's complement
-  f[12] = static_cast<std::uint8_t>(s.tempBar);
-  f[14] = ChannelByte(s.channelSelection);
-  f[17] = static_cast<std::uint8_t>(s.highAlarm);
-  f[18] = static_cast<std::uint8_t>(s.lowAlarm);
+  kPseudoColor.Put(f, s.pseudoColor);
+  kAlarmTemp.Put(f, s.alarmTemp);
+  kTempBar.Put(f, s.tempBar);
+  kChannel.Put(f, ChannelByte(s.channelSelection));
+  kHighAlarm.Put(f, s.highAlarm);
+  kLowAlarm.Put(f, s.lowAlarm);
   if (s.withCompensation) {
-    PutF32(f + 19, s.compTemp);  // degrees
-    f[23] = static_cast<std::uint8_t>(s.compTempOn);
+    kCompTemp.Put(f, s.compTemp);
+    kCompTempOn.Put(f, s.compTempOn);
   }
   SealFrame(f);
+}
+
+ThermalSettings ReadThermalFrame(const std::uint8_t* f) {
+  using namespace thermal;
+  ThermalSettings s;
+  s.pseudoColor = kPseudoColor.Get(f);
+  s.alarmTemp = kAlarmTemp.Get(f);
+  s.tempBar = kTempBar.Get(f);
+  s.channelSelection = kChannel.Get(f);
+  s.highAlarm = kHighAlarm.Get(f);
+  s.lowAlarm = kLowAlarm.Get(f);
+  s.compTemp = kCompTemp.Get(f);
+  s.compTempOn = kCompTempOn.Get(f);
+  s.withCompensation = false;  // only the alarm-temperature "OK" writes these bytes
+  for (std::size_t i = kCompTemp.at; i <= kCompTempOn.at; ++i) s.withCompensation = s.withCompensation || f[i] != 0;
+  return s;
 }
 
 std::uint8_t StabilizerParam(int selection) {
@@ -132,22 +346,18 @@ std::uint8_t DefogParam(int selection) {
 }
 
 std::size_t BuildStabilizer(std::uint8_t* f, int selection) {
-  static constexpr std::uint8_t kHead[] = {0x81, 0x01, 0x04, 0x34};
-  std::memset(f, 0, kFrameSize);
-  std::memcpy(f, kHead, sizeof kHead);
-  f[4] = StabilizerParam(selection);
-  f[5] = 0xFF;
-  return 6;
+  const std::size_t at = PutHead(f, kStabilizerHead);
+  f[at] = StabilizerParam(selection);
+  f[at + 1] = kViscaTerminator;
+  return kStabilizerSize;
 }
 
 std::size_t BuildDefog(std::uint8_t* f, int selection) {
-  static constexpr std::uint8_t kHead[] = {0x81, 0x01, 0x04, 0x37};
-  std::memset(f, 0, kFrameSize);
-  std::memcpy(f, kHead, sizeof kHead);
-  f[4] = DefogParam(selection);
-  f[5] = 0x00;
-  f[6] = 0xFF;
-  return 7;
+  const std::size_t at = PutHead(f, kDefogHead);
+  f[at] = DefogParam(selection);
+  f[at + 1] = 0x00;
+  f[at + 2] = kViscaTerminator;
+  return kDefogSize;
 }
 
 std::optional<std::uint8_t> VideoFormatCode(int selection) {
@@ -157,25 +367,49 @@ std::optional<std::uint8_t> VideoFormatCode(int selection) {
 }
 
 std::size_t BuildVideoFormat(std::uint8_t* f, std::uint8_t code) {
-  std::memset(f, 0, kFrameSize);
-  const std::uint8_t bytes[14] = {0x81, 0x01, 0x04, 0x24, 0x72, static_cast<std::uint8_t>(code >> 4),
-                                  static_cast<std::uint8_t>(code & 0x0F), 0xFF,
-                                  // the camera block expects these two trailers after the terminator
-                                  0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF};
-  std::memcpy(f, bytes, sizeof bytes);
-  return sizeof bytes;
+  const std::size_t at = PutHead(f, kVideoFormatHead);
+  f[at] = static_cast<std::uint8_t>(code >> 4);
+  f[at + 1] = static_cast<std::uint8_t>(code & 0x0F);
+  f[at + 2] = kViscaTerminator;
+  std::memcpy(f + kVideoFormatSize, kVideoFormatTrailers, sizeof kVideoFormatTrailers);
+  return kVideoFormatSize + sizeof kVideoFormatTrailers;
+}
+
+ViscaCommand ReadVisca(const std::uint8_t* c, std::size_t n) {
+  if (n == kViscaZoomSize && StartsWith(c, n, kViscaZoomHead))
+    return {ViscaKind::kZoom, (c[4] << 12) | (c[5] << 8) | (c[6] << 4) | c[7]};
+  if (n == kStabilizerSize && StartsWith(c, n, kStabilizerHead)) return {ViscaKind::kStabilizer, c[4]};
+  if (n == kDefogSize && StartsWith(c, n, kDefogHead)) return {ViscaKind::kDefog, c[4]};
+  if (n == kVideoFormatSize && StartsWith(c, n, kVideoFormatHead))
+    return {ViscaKind::kVideoFormat, (c[5] << 4) | c[6]};
+  return {};
 }
 
 // ---- storage ----------------------------------------------------------------
 
 void BuildStorageFrame(std::uint8_t* f, StorageAction action, const StorageSettings& s) {
+  using namespace storage;
   BeginFrame(f, kCmdStorage);
-  f[6] = static_cast<std::uint8_t>(action + (s.interlaced ? 0x08 : 0) + (s.network ? 0x04 : 0));
-  if (action == kStorageStart) PutU16(f + 7, s.videoLength);
-  f[10] = static_cast<std::uint8_t>(s.preservation);      // -1 becomes 0xFF
-  f[11] = static_cast<std::uint8_t>(s.preservationMode);  // -1 becomes 0xFF
-  f[14] = ChannelByte(s.channelSelection);
+  kAction.Put(f, action + (s.interlaced ? kInterlaced : 0) + (s.network ? kNetwork : 0));
+  if (action == kStorageStart) kVideoLength.Put(f, s.videoLength);
+  kPreservation.Put(f, s.preservation);
+  kPreservationMode.Put(f, s.preservationMode);
+  kChannel.Put(f, ChannelByte(s.channelSelection));
   SealFrame(f);
+}
+
+StorageCommand ReadStorageFrame(const std::uint8_t* f) {
+  using namespace storage;
+  StorageCommand c{};
+  const std::uint8_t a = kAction.Get(f);
+  c.action = a & kActionMask;
+  c.settings.interlaced = (a & kInterlaced) ? 1 : 0;
+  c.settings.network = (a & kNetwork) ? 1 : 0;
+  c.settings.videoLength = kVideoLength.Get(f);
+  c.settings.preservation = kPreservation.Get(f);
+  c.settings.preservationMode = kPreservationMode.Get(f);
+  c.settings.channelSelection = kChannel.Get(f);
+  return c;
 }
 
 void BuildFormatFrame(std::uint8_t* f) {
@@ -183,10 +417,23 @@ void BuildFormatFrame(std::uint8_t* f) {
   SealFrame(f);
 }
 
-void BuildCardQuery(std::uint8_t* f, std::uint8_t query) {
+void BuildCardQuery(std::uint8_t* f, std::uint8_t q) {
   BeginFrame(f, kCmdCardQuery);
-  f[6] = query;
+  query::kCode.Put(f, q);
   SealFrame(f);
+}
+
+std::uint8_t ReadCardQuery(const std::uint8_t* f) { return query::kCode.Get(f); }
+
+const char* CardQueryName(std::uint8_t q) {
+  switch (q) {
+    case kQueryState: return "state";
+    case kQueryCapacity: return "capacity";
+    case kQueryResidual: return "residual capacity";
+    case kQueryPictures: return "remaining pictures";
+    case kQueryMinutes: return "remaining minutes";
+    default: return "?";
+  }
 }
 
 // ---- OSD --------------------------------------------------------------------
@@ -199,43 +446,75 @@ std::uint8_t OsdInputFlags(int c1138, int c1144, int c1139, int c1140, int c1141
   return static_cast<std::uint8_t>(v);
 }
 
-std::uint8_t CoreCode(int selection) {
-  static constexpr std::uint8_t kCodes[] = {0x00, 0x10, 0x11, 0x12, 0x30, 0x31, 0x32};
-  return selection >= 0 && selection < 7 ? kCodes[selection] : 0x00;
+namespace {
+constexpr std::uint8_t kCoreCodes[] = {0x00, 0x10, 0x11, 0x12, 0x30, 0x31, 0x32};
 }
 
+std::uint8_t CoreCode(int selection) { return selection >= 0 && selection < 7 ? kCoreCodes[selection] : 0x00; }
+
 void BuildOsdFrame(std::uint8_t* f, const OsdSettings& s) {
+  using namespace osd;
   BeginFrame(f, kCmdOsd);
-  f[3] = s.displayFlags;
-  f[4] = CoreCode(s.coreSelection);
-  f[6] = s.inputFlags;
-  f[7] = static_cast<std::uint8_t>(s.year % 256);
-  f[8] = static_cast<std::uint8_t>(s.year / 256);
-  f[9] = static_cast<std::uint8_t>(s.month);
-  f[10] = static_cast<std::uint8_t>(s.day);
-  f[11] = static_cast<std::uint8_t>(s.hour);
-  f[12] = static_cast<std::uint8_t>(s.minute);
-  f[13] = static_cast<std::uint8_t>(s.second);
-  PutF32(f + 15, s.heading);   // degrees
-  PutF32(f + 19, s.pitching);  // degrees
-  PutF32(f + 23, s.roll);      // degrees
-  PutF64(f + 27, s.gpsN);      // degrees north
-  PutF64(f + 35, s.gpsE);      // degrees east
-  PutF32(f + 43, s.gpsH);      // metres
+  kDisplay.Put(f, s.displayFlags);
+  kCore.Put(f, CoreCode(s.coreSelection));
+  kInput.Put(f, s.inputFlags);
+  kYear.Put(f, s.year);
+  kMonth.Put(f, s.month);
+  kDay.Put(f, s.day);
+  kHour.Put(f, s.hour);
+  kMinute.Put(f, s.minute);
+  kSecond.Put(f, s.second);
+  kHeading.Put(f, s.heading);
+  kPitching.Put(f, s.pitching);
+  kRoll.Put(f, s.roll);
+  kGpsN.Put(f, s.gpsN);
+  kGpsE.Put(f, s.gpsE);
+  kGpsH.Put(f, s.gpsH);
   SealFrame(f);
+}
+
+OsdCommand ReadOsdFrame(const std::uint8_t* f) {
+  using namespace osd;
+  OsdCommand c{};
+  OsdSettings& s = c.settings;
+  c.coreCode = kCore.Get(f);
+  s.coreSelection = -1;
+  for (int i = 0; i < 7; ++i)
+    if (kCoreCodes[i] == c.coreCode) s.coreSelection = i;
+  s.displayFlags = kDisplay.Get(f);
+  s.inputFlags = kInput.Get(f);
+  s.year = kYear.Get(f);
+  s.month = kMonth.Get(f);
+  s.day = kDay.Get(f);
+  s.hour = kHour.Get(f);
+  s.minute = kMinute.Get(f);
+  s.second = kSecond.Get(f);
+  s.heading = kHeading.Get(f);
+  s.pitching = kPitching.Get(f);
+  s.roll = kRoll.Get(f);
+  s.gpsN = kGpsN.Get(f);
+  s.gpsE = kGpsE.Get(f);
+  s.gpsH = kGpsH.Get(f);
+  return c;
 }
 
 // ---- image adjustment -------------------------------------------------------
 
-void BuildTempCoeffFrame(std::uint8_t* f, int coeff) {
+void BuildTempCoeffFrame(std::uint8_t* f, int value) {
   BeginFrame(f, kCmdTempCoeff);
-  f[6] = static_cast<std::uint8_t>(coeff);
+  coeff::kValue.Put(f, value);
   SealFrame(f);
 }
 
-void BuildContrastBrightnessFrame(std::uint8_t* f, int contrast, int brightness) {
+int ReadTempCoeffFrame(const std::uint8_t* f) { return coeff::kValue.Get(f); }
+
+void BuildContrastBrightnessFrame(std::uint8_t* f, int c, int b) {
   BeginFrame(f, kCmdContrastBrightness);
-  f[8] = static_cast<std::uint8_t>(contrast);
-  f[12] = static_cast<std::uint8_t>(brightness);
+  contrast::kContrast.Put(f, c);
+  contrast::kBrightness.Put(f, b);
   SealFrame(f);
+}
+
+ContrastBrightness ReadContrastBrightnessFrame(const std::uint8_t* f) {
+  return {contrast::kContrast.Get(f), contrast::kBrightness.Get(f)};
 }

@@ -1,7 +1,9 @@
-// Pure builders for every command family of the panel. Each one clears the
-// buffer it is given and writes fixed offsets; the caller sends the returned
-// number of bytes (48 for private-protocol frames). Units and sources of each
-// field are in the comments beside the offsets in commands.cpp.
+// Every command family of the panel, both ways: a builder that clears the
+// buffer it is given and fills it, and beside it a reader that takes a frame
+// apart into the same fields (the simulated gimbal and its trace read with
+// them). Both directions use one layout per frame, in commands.cpp, with the
+// units of each field beside its offset. The caller sends the returned number
+// of bytes (48 for private-protocol frames).
 #pragma once
 
 #include <cstddef>
@@ -28,6 +30,21 @@ enum CommandCode : std::uint8_t {
   kCmdTempCoeff = 0xC8,
 };
 
+// What a run of bytes is, for whoever reads frames off the line.
+enum class FrameCheck {
+  kValid,
+  kTooShort,     // fewer than 48 bytes
+  kNotAFrame,    // does not start 7E 7E 44
+  kBadChecksum,  // the last byte is not the sum of the others
+};
+FrameCheck CheckFrame(const std::uint8_t* bytes, std::size_t n);
+// True while the n bytes seen so far may still be the start of a frame.
+bool MayStartFrame(const std::uint8_t* bytes, std::size_t n);
+std::uint8_t ReadCode(const std::uint8_t* f);
+// The name an integrator reads in a trace ("cross wire", "format SD card", ...);
+// nullptr for a code the device does not know.
+const char* CommandName(std::uint8_t code);
+
 // ---- tracking and gimbal motion -------------------------------------------
 // List 1151 selection -> command code of the arrow frames (-1: none -> 0x00).
 std::uint8_t ControlModeCode(int selection);
@@ -37,6 +54,22 @@ void BuildMoveFrame(std::uint8_t* f, std::uint8_t code, std::int32_t x, std::int
 void BuildTrackFrame(std::uint8_t* f, std::uint8_t state, std::uint8_t templateCode);
 void BuildCancelFrame(std::uint8_t* f);
 void BuildTemplateFrame(std::uint8_t* f, std::uint8_t templateCode);
+const char* TemplateName(std::uint8_t templateCode);  // "adaptive", "large", ...; "none" otherwise
+
+// 0x71 (and 0x88, 0x89 for moves) carries either a move or a tracking command.
+bool IsTrackFrame(const std::uint8_t* f);
+struct MoveCommand {
+  std::uint8_t code;
+  std::int16_t x, y;  // steps, as the 16 bits sent
+  std::uint8_t tracking;
+};
+MoveCommand ReadMoveFrame(const std::uint8_t* f);
+struct TrackCommand {
+  std::uint8_t state;  // 1 start, 0 stop
+  std::uint8_t templateCode;
+};
+TrackCommand ReadTrackFrame(const std::uint8_t* f);
+std::uint8_t ReadTemplateFrame(const std::uint8_t* f);
 
 // ---- zoom -----------------------------------------------------------------
 inline constexpr int kZoomMin = 1;
@@ -45,11 +78,15 @@ extern const std::uint16_t kZoomPositions[kZoomMax];  // index level-1
 int ClampZoom(int level);
 void BuildViscaZoom(std::uint8_t* zoom9, int level);  // 81 01 04 47 0p 0q 0r 0s FF
 void BuildPrivateZoom(std::uint8_t* f, int level);    // 0x7D, byte 6 = level + 0x80
+int ReadPrivateZoom(const std::uint8_t* f);            // the level as sent
+int ZoomLevelAt(std::uint16_t position);               // highest level whose position is not above
 
 // ---- imaging and video modes ----------------------------------------------
 void BuildFreezeFrame(std::uint8_t* f, bool freeze);
 void BuildShutterFrame(std::uint8_t* f);
 void BuildEnhanceFrame(std::uint8_t* f, int enhance);
+bool ReadFreezeFrame(const std::uint8_t* f);
+int ReadEnhanceFrame(const std::uint8_t* f);
 
 // The 0x78 frame shared by the display-channel "OK" and the alarm-temperature "OK".
 struct ThermalSettings {
@@ -64,6 +101,9 @@ struct ThermalSettings {
   int compTempOn = 0;
 };
 void BuildThermalFrame(std::uint8_t* f, const ThermalSettings& s);
+// alarmTemp comes back as the signed 16 bits sent, channelSelection as the
+// channel byte, withCompensation when any compensation byte is set.
+ThermalSettings ReadThermalFrame(const std::uint8_t* f);
 
 std::uint8_t StabilizerParam(int selection);  // list 1107
 std::uint8_t DefogParam(int selection);       // list 1105
@@ -73,6 +113,18 @@ std::size_t BuildDefog(std::uint8_t* f, int selection);       // 7 bytes
 // (the camera must never get a guessed format code).
 std::optional<std::uint8_t> VideoFormatCode(int selection);
 std::size_t BuildVideoFormat(std::uint8_t* f, std::uint8_t code);
+
+// VISCA commands for the camera block: address 81, up to the FF terminator.
+inline constexpr std::uint8_t kViscaAddress = 0x81;
+inline constexpr std::uint8_t kViscaTerminator = 0xFF;
+inline constexpr std::size_t kViscaMaxSize = 16;
+enum class ViscaKind { kZoom, kStabilizer, kDefog, kVideoFormat, kOther };
+struct ViscaCommand {
+  ViscaKind kind = ViscaKind::kOther;
+  int value = 0;  // zoom position, stabilizer or defog parameter, video format code
+};
+// c: one command, address to terminator (the trailers of a video format frame are not part of it).
+ViscaCommand ReadVisca(const std::uint8_t* c, std::size_t n);
 
 // ---- storage, capture and SD card -----------------------------------------
 enum StorageAction : std::uint8_t { kStorageStop = 0, kStorageStart = 1, kStorageCapture = 2 };
@@ -85,6 +137,11 @@ struct StorageSettings {
   int channelSelection = 0;  // list 1035 index, byte 14 (outside 0..7 -> 0)
 };
 void BuildStorageFrame(std::uint8_t* f, StorageAction action, const StorageSettings& s);
+struct StorageCommand {
+  int action;  // StorageAction, or 3 from a foreign frame
+  StorageSettings settings;  // videoLength 0..65535; preservation bytes as signed (0xFF -> -1)
+};
+StorageCommand ReadStorageFrame(const std::uint8_t* f);
 void BuildFormatFrame(std::uint8_t* f);
 enum CardQuery : std::uint8_t {
   kQueryState = 0x02,
@@ -94,6 +151,8 @@ enum CardQuery : std::uint8_t {
   kQueryMinutes = 0x06,
 };
 void BuildCardQuery(std::uint8_t* f, std::uint8_t query);
+std::uint8_t ReadCardQuery(const std::uint8_t* f);
+const char* CardQueryName(std::uint8_t query);  // "state", ...; "?" otherwise
 
 // ---- OSD ------------------------------------------------------------------
 struct OsdSettings {
@@ -110,7 +169,17 @@ std::uint8_t OsdInputFlags(int c1138, int c1144, int c1139, int c1140, int c1141
                            int c1145);
 std::uint8_t CoreCode(int selection);  // 0 for index 0 or none
 void BuildOsdFrame(std::uint8_t* f, const OsdSettings& s);
+struct OsdCommand {
+  OsdSettings settings;  // coreSelection -1 for a core code the list does not offer
+  std::uint8_t coreCode;
+};
+OsdCommand ReadOsdFrame(const std::uint8_t* f);
 
 // ---- temperature compensation, contrast, brightness ------------------------
 void BuildTempCoeffFrame(std::uint8_t* f, int coeff);  // 0..200
 void BuildContrastBrightnessFrame(std::uint8_t* f, int contrast, int brightness);  // 0..100 each
+int ReadTempCoeffFrame(const std::uint8_t* f);
+struct ContrastBrightness {
+  int contrast, brightness;
+};
+ContrastBrightness ReadContrastBrightnessFrame(const std::uint8_t* f);

@@ -55,6 +55,7 @@ T GetLittleEndian(const std::uint8_t* at) {
 void PutF32(std::uint8_t* at, float value) { PutLittleEndian(at, value); }
 void PutF64(std::uint8_t* at, double value) { PutLittleEndian(at, value); }
 std::int16_t GetS16(const std::uint8_t* at) { return GetLittleEndian<std::int16_t>(at); }
+std::uint16_t GetU16(const std::uint8_t* at) { return GetLittleEndian<std::uint16_t>(at); }
 float GetF32(const std::uint8_t* at) { return GetLittleEndian<float>(at); }
 double GetF64(const std::uint8_t* at) { return GetLittleEndian<double>(at); }
 

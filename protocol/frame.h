@@ -35,8 +35,9 @@ void SealFrame();
 void PutU16(std::uint8_t* at, std::int32_t value);  // low 16 bits, two's complement
 void PutF32(std::uint8_t* at, float value);         // IEEE 754 single, LSB first
 void PutF64(std::uint8_t* at, double value);        // IEEE 754 double, LSB first
-// And back, for whoever reads frames (the simulated gimbal, its trace).
+// And back, for the readers of the command frames.
 std::int16_t GetS16(const std::uint8_t* at);
+std::uint16_t GetU16(const std::uint8_t* at);
 float GetF32(const std::uint8_t* at);
 double GetF64(const std::uint8_t* at);
 

@@ -68,10 +68,10 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
     const std::size_t left = m_buffer.size() - pos;
     const std::uint8_t* p = m_buffer.data() + pos;
     if (p[0] == kSync) {
-      if (left >= 2 && p[1] != kSync) { drop(); continue; }
-      if (left >= 3 && p[2] != kTag) { drop(); continue; }
-      if (left < kFrameSize) break;  // wait for the rest
-      if (FrameChecksum(p) != p[kChecksumByte]) {
+      if (!MayStartFrame(p, left)) { drop(); continue; }
+      const FrameCheck check = CheckFrame(p, left);
+      if (check == FrameCheck::kTooShort) break;  // wait for the rest
+      if (check == FrameCheck::kBadChecksum) {
         // Dropped; a real frame may start inside it, so look again one byte on.
         ++m_badChecksums;
         if (m_options.trace) m_trace.push_back("bad checksum: " + HexJoin(p, kFrameSize));
@@ -87,11 +87,11 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
       pos += kFrameSize;
       continue;
     }
-    if (p[0] == 0x81) {  // VISCA: address 1, up to the terminator
-      const std::size_t limit = std::min<std::size_t>(left, 16);
-      const auto* end = std::find(p + 1, p + limit, 0xFF);
+    if (p[0] == kViscaAddress) {  // VISCA: up to the terminator
+      const std::size_t limit = std::min<std::size_t>(left, kViscaMaxSize);
+      const auto* end = std::find(p + 1, p + limit, kViscaTerminator);
       if (end == p + limit) {
-        if (left < 16) break;  // wait for the terminator
+        if (left < kViscaMaxSize) break;  // wait for the terminator
         drop();
         continue;
       }
@@ -113,18 +113,13 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
 
 void Gimbal::HandleVisca(const std::vector<std::uint8_t>& c, Clock::time_point now, std::vector<SimReply>& out) {
   GimbalState& s = m_state;
-  if (c.size() == 9 && c[1] == 0x01 && c[2] == 0x04 && c[3] == 0x47) {
-    const int p = (c[4] << 12) | (c[5] << 8) | (c[6] << 4) | c[7];
-    int level = 1;
-    for (int i = 0; i < kZoomMax; ++i)
-      if (kZoomPositions[i] <= p) level = i + 1;
-    s.zoomLevel = level;
-  } else if (c.size() == 6 && c[3] == 0x34) {
-    s.stabilizer = c[4];
-  } else if (c.size() == 7 && c[3] == 0x37) {
-    s.defog = c[4];
-  } else if (c.size() == 8 && c[3] == 0x24 && c[4] == 0x72) {
-    s.videoFormat = (c[5] << 4) | c[6];
+  const ViscaCommand v = ReadVisca(c.data(), c.size());
+  switch (v.kind) {
+    case ViscaKind::kZoom: s.zoomLevel = ZoomLevelAt(static_cast<std::uint16_t>(v.value)); break;
+    case ViscaKind::kStabilizer: s.stabilizer = v.value; break;
+    case ViscaKind::kDefog: s.defog = v.value; break;
+    case ViscaKind::kVideoFormat: s.videoFormat = v.value; break;
+    case ViscaKind::kOther: break;
   }
   // A camera block acknowledges every command, then reports its completion.
   Reply({0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF}, now, out);
@@ -134,55 +129,63 @@ void Gimbal::HandleFrame(const std::uint8_t* f, Clock::time_point now, std::vect
   GimbalState& s = m_state;
   CardState& card = s.card;
   std::uint8_t reply[kReplySize];
-  switch (f[kCodeByte]) {
+  switch (ReadCode(f)) {
     case kCmdCrossWire:
     case kCmdGimbalMode1:
     case kCmdGimbalMode2:
-      if (f[12] == 0x01) {
-        s.tracking = f[11] != 0;
-        s.templateCode = f[13];
+      if (IsTrackFrame(f)) {
+        const TrackCommand t = ReadTrackFrame(f);
+        s.tracking = t.state != 0;
+        s.templateCode = t.templateCode;
       } else {
-        s.moveX = GetS16(f + 7);
-        s.moveY = GetS16(f + 9);
-        s.tracking = f[11] != 0;
+        const MoveCommand m = ReadMoveFrame(f);
+        s.moveX = m.x;
+        s.moveY = m.y;
+        s.tracking = m.tracking != 0;
       }
       break;
     case kCmdCancelTracking: s.tracking = false; break;
-    case kCmdTemplate: s.templateCode = f[13]; break;
-    case kCmdZoom: s.zoomLevel = ClampZoom(f[6] - 0x80); break;
-    case kCmdFreeze: s.frozen = f[6] != 0; break;
+    case kCmdTemplate: s.templateCode = ReadTemplateFrame(f); break;
+    case kCmdZoom: s.zoomLevel = ClampZoom(ReadPrivateZoom(f)); break;
+    case kCmdFreeze: s.frozen = ReadFreezeFrame(f); break;
     case kCmdShutter: ++s.shutterCount; break;
-    case kCmdEnhance: s.enhance = f[6] != 0; break;
-    case kCmdDisplayChannel:
-      s.channel = f[14];
-      s.alarmTemp = GetS16(f + 10);
-      s.compTemp = GetF32(f + 19);
+    case kCmdEnhance: s.enhance = ReadEnhanceFrame(f) != 0; break;
+    case kCmdDisplayChannel: {
+      const ThermalSettings t = ReadThermalFrame(f);
+      s.channel = t.channelSelection;
+      s.alarmTemp = t.alarmTemp;
+      s.compTemp = t.compTemp;
       break;
-    case kCmdTempCoeff: s.coeff = f[6]; break;
-    case kCmdContrastBrightness:
-      s.contrast = f[8];
-      s.brightness = f[12];
+    }
+    case kCmdTempCoeff: s.coeff = ReadTempCoeffFrame(f); break;
+    case kCmdContrastBrightness: {
+      const ContrastBrightness cb = ReadContrastBrightnessFrame(f);
+      s.contrast = cb.contrast;
+      s.brightness = cb.brightness;
       break;
-    case kCmdOsd:
-      s.osdDisplay = f[3];
-      s.core = f[4];
-      s.osdInput = f[6];
-      s.year = f[7] | (f[8] << 8);
-      s.month = f[9];
-      s.day = f[10];
-      s.hour = f[11];
-      s.minute = f[12];
-      s.second = f[13];
-      s.heading = GetF32(f + 15);
-      s.pitching = GetF32(f + 19);
-      s.roll = GetF32(f + 23);
-      s.gpsN = GetF64(f + 27);
-      s.gpsE = GetF64(f + 35);
-      s.gpsH = GetF32(f + 43);
+    }
+    case kCmdOsd: {
+      const OsdCommand o = ReadOsdFrame(f);
+      s.osdDisplay = o.settings.displayFlags;
+      s.core = o.coreCode;
+      s.osdInput = o.settings.inputFlags;
+      s.year = o.settings.year;
+      s.month = o.settings.month;
+      s.day = o.settings.day;
+      s.hour = o.settings.hour;
+      s.minute = o.settings.minute;
+      s.second = o.settings.second;
+      s.heading = o.settings.heading;
+      s.pitching = o.settings.pitching;
+      s.roll = o.settings.roll;
+      s.gpsN = o.settings.gpsN;
+      s.gpsE = o.settings.gpsE;
+      s.gpsH = o.settings.gpsH;
       break;
+    }
     case kCmdStorage: {
       if (!card.inserted || card.formatting) break;
-      const int action = f[6] & 0x03;
+      const int action = ReadStorageFrame(f).action;
       if (action == kStorageStart) card.recording = card.residualKB > 0;
       else if (action == kStorageStop) card.recording = false;
       else if (action == kStorageCapture && card.residualKB >= kPictureKB) {
@@ -200,7 +203,7 @@ void Gimbal::HandleFrame(const std::uint8_t* f, Clock::time_point now, std::vect
       m_formatDone = now + std::chrono::seconds(kFormatSeconds);
       break;
     case kCmdCardQuery: {
-      const std::uint8_t query = f[6];
+      const std::uint8_t query = ReadCardQuery(f);
       if (query == kQueryState) {
         std::uint8_t a = 0, b = 0;
         if (card.inserted) {
