@@ -182,8 +182,14 @@ void CVarnelDlg::ApplyPortSettings() {
 
 // ---- transmit path ----------------------------------------------------------
 
-void CVarnelDlg::SendCommand(std::size_t n) { m_port.Write(g_SendFrame, static_cast<unsigned>(n)); }
-void CVarnelDlg::SendZoomFrame(std::size_t n) { m_port.Write(g_ZoomFrame, static_cast<unsigned>(n)); }
+void CVarnelDlg::SendCommand(std::size_t n) { Send(g_SendFrame, n); }
+void CVarnelDlg::SendZoomFrame(std::size_t n) { Send(g_ZoomFrame, n); }
+
+void CVarnelDlg::Send(const std::uint8_t* bytes, std::size_t n) {
+  m_port.Write(bytes, static_cast<unsigned>(n));
+  const std::string notice = m_port.TakeNotice();
+  if (!notice.empty()) m_host.Diagnostic("varnel: " + notice);
+}
 
 void CVarnelDlg::SendAndShow(std::size_t n) {
   SendCommand(n);

@@ -49,6 +49,7 @@ class CVarnelDlg {
   // The transmit path.
   void SendCommand(std::size_t n);
   void SendZoomFrame(std::size_t n);
+  void Send(const std::uint8_t* bytes, std::size_t n);  // and says on the terminal when the device stalls
   void ShowSentFrame(std::size_t n);
   void SendAndShow(std::size_t n);  // SendCommand then ShowSentFrame
   void ShowZoomFrame();

@@ -38,8 +38,13 @@ struct CommStatus {
 CommStatus ClearError(std::intptr_t handle, LineIo& io, LineErrorCounts& baseline);
 // (ReadFile.) Never called with more than is queued, so it does not wait.
 long ReadSome(std::intptr_t handle, void* buffer, unsigned n);
-// (WriteFile.) Everything, or what went out before deadlineMs; the count written.
-long WriteAll(std::intptr_t handle, const void* buffer, unsigned count, unsigned deadlineMs);
+// (WriteFile.) Everything, or what went out before deadlineMs (0: only what
+// the driver takes at once, without waiting).
+struct WriteResult {
+  long written = 0;
+  bool deadline = false;  // cut short by the deadline, not by an error
+};
+WriteResult WriteAll(std::intptr_t handle, const void* buffer, unsigned count, unsigned deadlineMs);
 // (CloseHandle.)
 void CloseDevice(std::intptr_t handle);
 

@@ -73,6 +73,8 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   m_lastErrorText.clear();
   m_devicePath = ResolvePortName(name);
   const std::string where = name == m_devicePath ? name : name + " (" + m_devicePath + ")";
+  m_where = where;
+  m_stalled = false;
 
   if ((m_inProcess = FindInProcessDevice(m_devicePath))) {
     m_hCom = kInProcessHandle;
@@ -129,9 +131,29 @@ int CComSync::Write(const void* buffer, unsigned count) {
   }
   if (serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline).lineError)
     serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
+  if (m_stalled) {
+    // The device took nothing for a whole deadline: waiting again would only
+    // freeze the window once more. Hand over what the driver takes now.
+    const serial_backend::WriteResult r = serial_backend::WriteAll(m_hCom, buffer, count, 0);
+    if (r.written == static_cast<long>(count)) {
+      m_stalled = false;
+      m_notice = m_where + " takes data again";
+    }
+    return r.written > 0 ? static_cast<int>(r.written) : 0;
+  }
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
   const unsigned deadlineMs = serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;
-  const long written = serial_backend::WriteAll(m_hCom, buffer, count, deadlineMs);
-  return written > 0 ? static_cast<int>(written) : 0;
+  const serial_backend::WriteResult r = serial_backend::WriteAll(m_hCom, buffer, count, deadlineMs);
+  if (r.deadline) {
+    m_stalled = true;
+    m_notice = m_where + " is not taking data";
+  }
+  return r.written > 0 ? static_cast<int>(r.written) : 0;
+}
+
+std::string CComBase::TakeNotice() {
+  std::string notice;
+  notice.swap(m_notice);
+  return notice;
 }

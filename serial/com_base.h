@@ -33,6 +33,14 @@ class CComBase {
 
   void SetLineIo(LineIo* io) { m_lineIo = io ? io : &DefaultLineIo(); }
 
+  // True after a write ran into its deadline, until a write goes out whole:
+  // meanwhile writes hand the driver what it takes and never wait, so a device
+  // that stopped reading costs the window one deadline, not one per press.
+  bool Stalled() const { return m_stalled; }
+  // The line for the operator's terminal when the device stopped or started
+  // taking data again since the last call; empty otherwise.
+  std::string TakeNotice();
+
  protected:
   void Fail(SerialError error, std::string text);
 
@@ -47,6 +55,9 @@ class CComBase {
   SerialError m_lastError = SerialError::None;
   std::string m_lastErrorText;
   std::string m_devicePath;
+  std::string m_where;  // "COM1 (/dev/ttyUSB0)", for the operator
+  bool m_stalled = false;
+  std::string m_notice;
   InProcessDevice* m_inProcess = nullptr;  // set while an in-process device is open
 };
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "literal_frames.h"
 #include "test_pty.h"
 
 namespace {
@@ -53,9 +54,11 @@ struct Child {
   int in = -1, out = -1;
 };
 
-Child Spawn(const std::vector<std::string>& args, const std::string& wineLinks = {}) {
-  int in[2], out[2];
+// errOut: where the child's standard error is to be read; nullptr discards it.
+Child Spawn(const std::vector<std::string>& args, const std::string& wineLinks = {}, int* errOut = nullptr) {
+  int in[2], out[2], err[2] = {-1, -1};
   if (pipe(in) != 0 || pipe(out) != 0) return {};
+  if (errOut && pipe(err) != 0) return {};
   Child c;
   c.pid = fork();
   if (c.pid == 0) {
@@ -63,8 +66,12 @@ Child Spawn(const std::vector<std::string>& args, const std::string& wineLinks =
     if (!wineLinks.empty()) setenv("VARNEL_WINE_LINKS", wineLinks.c_str(), 1);
     dup2(in[0], 0);
     dup2(out[1], 1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 2);
+    if (errOut) {
+      dup2(err[1], 2);
+      close(err[0]);
+    } else {
+      dup2(open("/dev/null", O_WRONLY), 2);
+    }
     close(in[1]);
     close(out[0]);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -76,6 +83,10 @@ Child Spawn(const std::vector<std::string>& args, const std::string& wineLinks =
   }
   close(in[0]);
   close(out[1]);
+  if (errOut) {
+    close(err[1]);
+    *errOut = err[0];
+  }
   c.in = in[1];
   c.out = out[0];
   return c;
@@ -379,4 +390,83 @@ TEST(Script, TheScreenshotIsAPictureOfTheWholeWindow) {
   // 782 x 429 dialog units are far more than 1000 x 500 pixels at any font size the panel may get.
   EXPECT_GT(be32(16), 1000) << "width";
   EXPECT_GT(be32(20), 500) << "height";
+}
+
+// Standard output up to and including the first line that starts with prefix.
+std::string ReadUntilLine(int fd, const std::string& prefix, int timeoutMs) {
+  std::string text;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (text.find("\n" + prefix) == std::string::npos && text.rfind(prefix, 0) != 0) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    char c;
+    if (read(fd, &c, 1) != 1) break;
+    text += c;
+  }
+  // The rest of that line.
+  while (!text.empty() && text.back() != '\n') {
+    pollfd p{fd, POLLIN, 0};
+    char c;
+    if (poll(&p, 1, 2000) <= 0 || read(fd, &c, 1) != 1) break;
+    text += c;
+  }
+  return text;
+}
+
+int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A device that stops reading: 500 presses of "Query State" cost one write
+// deadline (2 s) in all, not one each; the window keeps answering; the
+// terminal says so once; once the device reads again, the next frame arrives whole.
+TEST(Script, AStalledDeviceCostsOneDeadlineAndTheWindowKeepsAnswering) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--script", "-"});
+  int err = -1;
+  Child c = Spawn(Varnel(args), com1.wineLinks, &err);
+  ASSERT_GT(c.pid, 0);
+  fcntl(err, F_SETFL, O_NONBLOCK);
+  std::string script = "wait 200\n";  // the start-up traffic, then the presses
+  for (int i = 0; i < 500; ++i) script += "click 1050\n";
+  script += "get 1004\n";
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(write(c.in, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+  const std::string first = ReadUntilLine(c.out, "1004=", 120000);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_NE(first.find("1004=STATUS：COM1 OPENED"), std::string::npos) << first;
+  // One deadline, the program's start (Wine's is slow) and 500 presses; each press
+  // waiting its own deadline would take 900 s.
+  std::printf("500 presses on a stalled device: %.2f s\n", seconds);
+  EXPECT_LT(seconds, 2.2 + 15.0) << "500 presses on a stalled device";
+
+  // Still answering at once: a press and a question.
+  const std::string more = "click 1050\nget 1004\n";
+  const auto asked = std::chrono::steady_clock::now();
+  (void)!write(c.in, more.data(), more.size());
+  ReadUntilLine(c.out, "1004=", 20000);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count(), 1.0)
+      << "a press waited for the stalled device";
+
+  // The device reads again: the next frame arrives whole.
+  line.Drain(300);
+  const std::string query = "click 1050\nget 1004\n";
+  (void)!write(c.in, query.data(), query.size());
+  ReadUntilLine(c.out, "1004=", 20000);
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  (void)!write(c.in, "quit\n", 5);
+  Finish(c);
+  const std::string errors = ReadAll(err, 2000);
+  close(err);
+  EXPECT_EQ(CountOf(errors, "is not taking data"), 1) << errors;
+  EXPECT_EQ(CountOf(errors, "takes data again"), 1) << errors;
+  EXPECT_NE(errors.find("varnel: COM1 (" ), std::string::npos) << errors;
 }

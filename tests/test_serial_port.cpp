@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "test_pty.h"
@@ -178,4 +179,45 @@ TEST_F(SerialPort, DriversWithoutCountersNeverFailReads) {
   std::uint8_t buf[4];
   EXPECT_EQ(port.Read(buf, 4), 1);
   port.SetLineIo(nullptr);
+}
+
+// A device that stops reading (here: nobody reads the far end) costs one
+// deadline; after it, writes hand over what the driver takes and return at
+// once, until the device reads again and a frame goes out whole.
+TEST_F(SerialPort, AStalledDeviceCostsOneDeadlineNotOnePerWrite) {
+  ASSERT_TRUE(OpenStartup());
+  const std::vector<std::uint8_t> frame(48, 0x7E);
+  using Clock = std::chrono::steady_clock;
+  // Fill the line until a write runs into its deadline.
+  int writes = 0;
+  const auto start = Clock::now();
+  while (!port.Stalled() && writes < 10000) {
+    port.Write(frame.data(), 48);
+    ++writes;
+  }
+  ASSERT_TRUE(port.Stalled()) << "the line never filled";
+  const double fillSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  EXPECT_GT(fillSeconds, 1.9) << "the deadline was not waited for";
+  EXPECT_EQ(port.TakeNotice(), pty.path() + " is not taking data");
+  EXPECT_EQ(port.TakeNotice(), "") << "said once";
+
+  // Another 500 writes: none waits for the driver (each would take 2 s).
+  const auto stalledAt = Clock::now();
+  int taken = 0;
+  for (int i = 0; i < 500; ++i) taken += port.Write(frame.data(), 48);
+  const double seconds = std::chrono::duration<double>(Clock::now() - stalledAt).count();
+  EXPECT_LT(seconds, 2.0) << "writes waited while the device was stalled";
+  EXPECT_TRUE(port.Stalled());
+  EXPECT_EQ(port.TakeNotice(), "");
+
+  // The far end reads again: the next frame goes out whole and that is said.
+  pty.Drain(200);
+  std::vector<std::uint8_t> query(48);
+  for (int i = 0; i < 48; ++i) query[i] = static_cast<std::uint8_t>(i);
+  EXPECT_EQ(port.Write(query.data(), 48), 48);
+  EXPECT_FALSE(port.Stalled());
+  EXPECT_EQ(port.TakeNotice(), pty.path() + " takes data again");
+  EXPECT_EQ(pty.Receive(48), query);
+  std::fprintf(stderr, "fill %.3f s (%d writes), 500 stalled writes %.3f s\n", fillSeconds, writes, seconds);
+  (void)taken;
 }

@@ -147,24 +147,32 @@ int ComForDevice(const std::string& device) {
   return std::stoi(rest) + 1;
 }
 
-long WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+WriteResult WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
   const auto* p = static_cast<const unsigned char*>(buffer);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-  unsigned done = 0;
-  while (done < count) {
-    const ssize_t w = write(Fd(h), p + done, count - done);
+  WriteResult result;
+  while (result.written < static_cast<long>(count)) {
+    const ssize_t w = write(Fd(h), p + result.written, count - static_cast<unsigned>(result.written));
     if (w > 0) {
-      done += static_cast<unsigned>(w);
+      result.written += w;
       continue;
     }
     if (w < 0 && errno == EINTR) continue;
     if (w < 0 && errno != EAGAIN) break;  // EIO: the device went away
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
+    if (left.count() <= 0) {
+      result.deadline = true;
+      break;
+    }
     pollfd pfd{Fd(h), POLLOUT, 0};
-    if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
-    if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) break;
+    const int ready = poll(&pfd, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      result.deadline = true;
+      break;
+    }
+    if (ready < 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) break;
   }
-  return done;
+  return result;
 }
 }  // namespace serial_backend

@@ -132,12 +132,28 @@ long ReadSome(std::intptr_t h, void* buffer, unsigned n) {
   return static_cast<long>(got);
 }
 
-long WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned) {
-  // The deadline is the write time-out set at Open; a write cut short by it
-  // reports what went out.
+WriteResult WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+  // The deadline is the write time-out set at Open. A write that must not
+  // wait runs under a 1 ms time-out, then the port's own time-outs come back.
+  COMMTIMEOUTS saved{};
+  const bool probe = deadlineMs == 0 && GetCommTimeouts(H(h), &saved);
+  if (probe) {
+    COMMTIMEOUTS quick = saved;
+    quick.WriteTotalTimeoutMultiplier = 0;
+    quick.WriteTotalTimeoutConstant = 1;
+    SetCommTimeouts(H(h), &quick);
+  }
+  WriteResult result;
   DWORD written = 0;
-  if (!WriteFile(H(h), buffer, count, &written, nullptr) && written == 0) return 0;
-  return static_cast<long>(written);
+  const BOOL ok = WriteFile(H(h), buffer, count, &written, nullptr);
+  const DWORD error = ok ? 0 : GetLastError();
+  if (probe) SetCommTimeouts(H(h), &saved);
+  result.written = static_cast<long>(written);
+  // A synchronous write that times out succeeds with fewer bytes (some
+  // drivers fail it with a time-out code instead).
+  result.deadline = written < count &&
+                    (ok || error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT || error == WAIT_TIMEOUT);
+  return result;
 }
 
 void CloseDevice(std::intptr_t h) { CloseHandle(H(h)); }
