@@ -1,6 +1,9 @@
-// The received-data log's lines, packed into one growing buffer: the log only
-// grows, nothing limits it, and a million lines must stay cheap to append to
-// and to hold (about the line's own bytes plus an offset each).
+// The received-data log's lines. The log only grows (nothing limits it) and a
+// poll must never pause to move what is already stored, so lines go into
+// fixed-size blocks taken whole from the system: appending fills the last
+// block or starts a new one, and nothing stored is ever copied. Hex lines,
+// nearly all of the log, are kept as their bytes (17 bytes for a line of 50
+// characters), so a million lines cost about 22 MB.
 #pragma once
 
 #include <cstddef>
@@ -11,13 +14,37 @@
 
 class LogStore {
  public:
+  LogStore() = default;
+  ~LogStore();
+  LogStore(const LogStore&) = delete;
+  LogStore& operator=(const LogStore&) = delete;
+
   void Append(std::string_view line);
+  // Gives every block back to the system.
   void Clear();
-  std::size_t Size() const { return m_ends.size(); }
-  std::string_view Line(std::size_t index) const;
-  std::size_t MemoryBytes() const { return m_text.capacity() + m_ends.capacity() * sizeof(std::uint64_t); }
+  std::size_t Size() const { return m_lines; }
+  // The line as appended; empty past the end.
+  std::string Line(std::size_t index) const;
+  // The memory the stored lines occupy (the pages written, and the block table).
+  std::size_t MemoryBytes() const;
+
+  static constexpr std::size_t kBlockTextBytes = 1 << 20;
+  static constexpr std::size_t kBlockLines = 1 << 16;
 
  private:
-  std::string m_text;                // all lines back to back
-  std::vector<std::uint64_t> m_ends;  // end offset of each line in m_text
+  struct Block {
+    void* base;
+    std::size_t mapped;
+    std::uint32_t* ends;  // end of each line's record in text
+    std::uint8_t* text;   // the records back to back
+    std::size_t textCapacity;
+    std::size_t firstLine;
+    std::size_t lines;
+    std::size_t used;
+  };
+  Block& BlockFor(std::size_t recordBytes);
+
+  std::vector<Block> m_blocks;
+  std::size_t m_lines = 0;
+  std::vector<std::uint8_t> m_packed;  // the hex line being appended, as bytes
 };

@@ -1,6 +1,8 @@
 // What a poll appends to the log: line breaks, the time stamp, the store.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <iterator>
 #include <numeric>
 
 #include "receive/log_store.h"
@@ -62,25 +64,73 @@ TEST(TimeStamp, NothingIsZeroPadded) {
   EXPECT_LT(now.millisecond, 1000);
 }
 
-TEST(LogStore, AppendsReadsBackAndClears) {
+namespace {
+// Resident memory in KiB where the system says it (Linux); 0 elsewhere.
+long ResidentKiB() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * 4;
+}
+}  // namespace
+
+// Every shape of line the log may hold comes back byte for byte, whether it is
+// stored as bytes or as text, across many blocks.
+TEST(LogStore, LinesComeBackByteForByteAcrossBlocks) {
+  const std::string shapes[] = {
+      "接收信息",
+      "bb-09-01-41-00-00-00-06",
+      "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10",
+      "-11-12-13-14-15-16-17-18-19-1a-1b-1c-1d-1e",
+      "-ff",
+      "ff",
+      "",
+      " Inserted card Not in initialization not read-only Formatting not completed Unformatted Unfilled Tested "
+      "Effective format No mistake Stop video ",
+      "BB-09",          // upper case: text
+      "bb-09-",         // trailing dash: text
+      "bb--09",         // double dash: text
+      "-",              // a dash alone
+      "b",              // half a byte
+      "--bb",           // two leading dashes
+      "接收信息 ",      // the caption and more
+      std::string("a\0b", 3),
+      "2017/12/7 9:5:3:42",
+  };
+  const std::size_t n = std::size(shapes);
   LogStore log;
-  log.Append("接收信息");
-  log.Append("");
-  log.Append("bb-09");
-  ASSERT_EQ(log.Size(), 3u);
-  EXPECT_EQ(log.Line(0), "接收信息");
-  EXPECT_EQ(log.Line(1), "");
-  EXPECT_EQ(log.Line(2), "bb-09");
-  EXPECT_EQ(log.Line(3), "");
-  log.Clear();
-  EXPECT_EQ(log.Size(), 0u);
+  const std::size_t total = LogStore::kBlockLines * 3 + 7;  // several blocks by line count
+  for (std::size_t i = 0; i < total; ++i) log.Append(shapes[i % n]);
+  // And a line longer than a whole block, then more after it.
+  const std::string huge(LogStore::kBlockTextBytes * 2 + 5, 'x');
+  log.Append(huge);
+  log.Append(shapes[1]);
+  ASSERT_EQ(log.Size(), total + 2);
+  for (std::size_t i = 0; i < total; ++i) ASSERT_EQ(log.Line(i), shapes[i % n]) << "line " << i;
+  EXPECT_EQ(log.Line(total), huge);
+  EXPECT_EQ(log.Line(total + 1), shapes[1]);
+  EXPECT_EQ(log.Line(total + 2), "");
 }
 
-TEST(LogStore, AMillionLinesStayCompact) {
+TEST(LogStore, ClearingGivesTheMemoryBack) {
   LogStore log;
-  const std::string line = "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10";  // 50 bytes
+  const std::string line = "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10";  // 50 characters
+  const long before = ResidentKiB();
   for (int i = 0; i < 1000000; ++i) log.Append(line);
   EXPECT_EQ(log.Line(999999), line);
-  // The line's bytes and one offset each, plus the vectors' growth slack.
-  EXPECT_LT(log.MemoryBytes(), 150u * 1000 * 1000);
+  // 17 bytes and a record byte for the line, 4 for where it ends.
+  EXPECT_LT(log.MemoryBytes(), 23u * 1000 * 1000);
+  const long grown = ResidentKiB() - before;
+  log.Clear();
+  EXPECT_EQ(log.Size(), 0u);
+  EXPECT_EQ(log.MemoryBytes(), 0u);
+  EXPECT_EQ(log.Line(0), "");
+  if (before > 0) {
+    EXPECT_GT(grown, 15 * 1024);
+    EXPECT_LT(ResidentKiB() - before, grown / 4) << "resident memory after clearing";
+  }
+  log.Append("bb");  // usable again
+  EXPECT_EQ(log.Line(0), "bb");
 }

@@ -6,7 +6,7 @@ int LogModel::rowCount(const QModelIndex& parent) const {
 
 QVariant LogModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid()) return {};
-  const std::string_view line = m_store.Line(static_cast<std::size_t>(index.row()));
+  const std::string line = m_store.Line(static_cast<std::size_t>(index.row()));
   return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 

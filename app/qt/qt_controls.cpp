@@ -49,7 +49,7 @@ void LogView::UpdateScrollBars() {
 
 void LogView::RowsAppended(int first, int last) {
   for (int row = first; row <= last; ++row) {
-    const std::string_view line = m_model->Store().Line(static_cast<std::size_t>(row));
+    const std::string line = m_model->Store().Line(static_cast<std::size_t>(row));
     // Measuring text is the dear part of an append; only a line longer than
     // any before can be the new widest (hex lines all have the same length).
     if (line.size() <= m_longestBytes) continue;
@@ -97,7 +97,7 @@ void LogView::paintEvent(QPaintEvent*) {
     } else {
       p.setPen(palette().text().color());
     }
-    const std::string_view text = m_model->Store().Line(static_cast<std::size_t>(row));
+    const std::string text = m_model->Store().Line(static_cast<std::size_t>(row));
     p.drawText(QRect(x, y, m_widest + 8, m_rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
