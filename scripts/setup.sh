@@ -12,6 +12,7 @@ packages=(
   libcap2-bin                                 # capsh, for the exclusive-open test
   g++-mingw-w64-x86-64-posix googletest       # the Windows build: mingw-w64, GoogleTest's sources
   wine64 fonts-wine                           # runs the Windows build's tests; Wine's own fonts
+  clang libclang-rt-14-dev                    # libFuzzer, for the fuzz targets
 )
 
 missing=()

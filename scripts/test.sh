@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a warning-clean build, the whole suite again
 # under AddressSanitizer + UndefinedBehaviorSanitizer, the timer and polling
-# tests under ThreadSanitizer, and the Windows build's suites under Wine.
+# tests under ThreadSanitizer, each fuzz target for 30 s, and the Windows
+# build's suites under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -31,6 +32,9 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNEL_WERROR=ON -D
 cmake --build build/tsan -j "$jobs" --target test_receive test_dialog
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -L tsan -j "$jobs"
+
+echo "== fuzz targets, 30 s each"
+bash scripts/fuzz.sh 30
 
 echo "== Windows build under Wine"
 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
