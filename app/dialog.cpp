@@ -1,5 +1,7 @@
 #include "app/dialog.h"
 
+#include "app/session_log.h"
+
 #include <cstring>
 
 #include "app/panel/control_ids.h"
@@ -186,7 +188,13 @@ void CVarnelDlg::SendCommand(std::size_t n) { Send(g_SendFrame, n); }
 void CVarnelDlg::SendZoomFrame(std::size_t n) { Send(g_ZoomFrame, n); }
 
 void CVarnelDlg::Send(const std::uint8_t* bytes, std::size_t n) {
-  m_port.Write(bytes, static_cast<unsigned>(n));
+  const int written = m_port.Write(bytes, static_cast<unsigned>(n));
+  if (g_SessionLog && written > 0)
+    g_SessionLog->Record(SessionLog::Direction::kSent, bytes, static_cast<std::size_t>(written));
+  SayPortNotice();
+}
+
+void CVarnelDlg::SayPortNotice() {
   const std::string notice = m_port.TakeNotice();
   if (!notice.empty()) m_host.Diagnostic("varnel: " + notice);
 }
@@ -518,6 +526,9 @@ void CVarnelDlg::OnPollSerial() {
   if (!g_PollPaused) {
     std::memset(g_RecvBuffer, 0, sizeof g_RecvBuffer);
     const int n = m_port.Read(g_RecvBuffer, kRecvBufferSize);
+    SayPortNotice();
+    if (g_SessionLog && n > 0)
+      g_SessionLog->Record(SessionLog::Direction::kReceived, g_RecvBuffer, static_cast<std::size_t>(n));
     for (const std::string& line : ReceivedLines(g_RecvBuffer, static_cast<std::size_t>(n > 0 ? n : 0)))
       m_ctl.AddString(idc::RecvLog, line);
     if (m_v.m_bShowRecvTime) m_ctl.AddString(idc::RecvLog, FormatTimeStamp(GetLocalTime()));

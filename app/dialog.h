@@ -16,6 +16,7 @@
 #include "serial/com_base.h"
 
 class CVarnelDlg;
+class SessionLog;
 
 // Process-wide values the handlers share.
 extern std::atomic<CVarnelDlg*> g_pMainDlg;  // read by the timer thread
@@ -89,6 +90,7 @@ class CVarnelDlg {
   void SendOsd();
   void SendStabilizer();
   void ManualInput();
+  void SayPortNotice();  // the port's news for the terminal, once each
 
   IControls& m_ctl;
   IDialogHost& m_host;

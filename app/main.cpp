@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/options.h"
+#include "app/session_log.h"
 #include "app/qt/script.h"
 #include "app/qt/varnel_window.h"
 #include "serial/port_map.h"
@@ -65,6 +66,11 @@ int main(int argc, char** argv) {
     std::cerr << "varnel: simulated gimbal on " << gimbal->Path() << " as COM1\n";
   }
 
+  // The session log, when asked for: a file that cannot be written is said
+  // once, and the panel goes on without it.
+  SessionLog sessionLog([](const std::string& why) { std::cerr << "varnel: " << why << std::endl; });
+  if (!options.log.empty() && sessionLog.Open(options.log)) g_SessionLog = &sessionLog;
+
   int result = 0;
   {
     VarnelWindow window;
@@ -86,6 +92,7 @@ int main(int argc, char** argv) {
     result = window.exec();
     script.reset();
   }
+  g_SessionLog = nullptr;
   g_ComPort.Close();  // before the simulated gimbal goes
   if (gimbal) gimbal->Stop();
   (void)result;  // the application ends the same way whichever button ended the window

@@ -16,6 +16,8 @@ std::string UsageText() {
          "  --script FILE        drive the window from FILE ('-' for standard input) and\n"
          "                       print what the operator would see; see README.md\n"
          "  --screenshot FILE    write a PNG of the window once it is shown\n"
+         "  --log FILE           append every frame sent and every read to FILE, a line\n"
+         "                       each with the time to the millisecond and TX or RX\n"
          "  --help, --version\n"
          "\n" +
          PlatformUsage().note;
@@ -70,6 +72,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       if (!value(o.script)) return false;
     } else if (a == "--screenshot") {
       if (!value(o.screenshot)) return false;
+    } else if (a == "--log") {
+      if (!value(o.log)) return false;
     } else {
       error = "unknown option " + a;
       return false;

@@ -16,6 +16,7 @@ struct Options {
   int simReplyDelayMs = 0;
   std::string script;      // "-" for standard input
   std::string screenshot;  // PNG of the window once it has been shown
+  std::string log;         // session log: every frame sent and every read, time-stamped
   bool help = false, version = false;
 };
 

@@ -34,6 +34,7 @@ bool ApplyTimeouts(std::intptr_t handle, const comm::COMMTIMEOUTS& timeouts, std
 struct CommStatus {
   bool lineError = false;
   long queued = -1;
+  bool gone = false;  // the device went away (unplugged, hung up): it will not come back on this handle
 };
 CommStatus ClearError(std::intptr_t handle, LineIo& io, LineErrorCounts& baseline);
 // (ReadFile.) Never called with more than is queued, so it does not wait.
@@ -43,6 +44,7 @@ long ReadSome(std::intptr_t handle, void* buffer, unsigned n);
 struct WriteResult {
   long written = 0;
   bool deadline = false;  // cut short by the deadline, not by an error
+  bool gone = false;      // the device went away
 };
 WriteResult WriteAll(std::intptr_t handle, const void* buffer, unsigned count, unsigned deadlineMs);
 // (CloseHandle.)

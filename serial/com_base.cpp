@@ -75,6 +75,7 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   const std::string where = name == m_devicePath ? name : name + " (" + m_devicePath + ")";
   m_where = where;
   m_stalled = false;
+  m_gone = false;
 
   if ((m_inProcess = FindInProcessDevice(m_devicePath))) {
     m_hCom = kInProcessHandle;
@@ -106,10 +107,21 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   return 1;
 }
 
+void CComBase::WentAway() {
+  if (m_gone) return;
+  m_gone = true;
+  m_stalled = false;
+  m_notice = m_where + " went away; choose the port in I/O ID again once it is back";
+}
+
 int CComSync::Read(void* buffer, unsigned max) {
-  if (!IsOpen() || !buffer) return 0;
+  if (!IsOpen() || !buffer || m_gone) return 0;
   if (m_inProcess) return static_cast<int>(m_inProcess->ToPanel(static_cast<std::uint8_t*>(buffer), max));
   const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
+  if (status.gone) {
+    WentAway();
+    return 0;
+  }
   if (status.lineError) {
     // A framing, parity or overrun error makes the whole queue suspect.
     serial_backend::Purge(m_hCom, comm::PURGE_RXABORT | comm::PURGE_RXCLEAR);
@@ -124,17 +136,22 @@ int CComSync::Read(void* buffer, unsigned max) {
 }
 
 int CComSync::Write(const void* buffer, unsigned count) {
-  if (!IsOpen() || !buffer) return 0;
+  if (!IsOpen() || !buffer || m_gone) return 0;
   if (m_inProcess) {
     m_inProcess->FromPanel(static_cast<const std::uint8_t*>(buffer), count);
     return static_cast<int>(count);
   }
-  if (serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline).lineError)
-    serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
+  const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
+  if (status.gone) {
+    WentAway();
+    return 0;
+  }
+  if (status.lineError) serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
   if (m_stalled) {
     // The device took nothing for a whole deadline: waiting again would only
     // freeze the window once more. Hand over what the driver takes now.
     const serial_backend::WriteResult r = serial_backend::WriteAll(m_hCom, buffer, count, 0);
+    if (r.gone) WentAway();
     if (r.written == static_cast<long>(count)) {
       m_stalled = false;
       m_notice = m_where + " takes data again";
@@ -145,6 +162,7 @@ int CComSync::Write(const void* buffer, unsigned count) {
   // panel: allow the line time of the bytes plus two seconds.
   const unsigned deadlineMs = serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;
   const serial_backend::WriteResult r = serial_backend::WriteAll(m_hCom, buffer, count, deadlineMs);
+  if (r.gone) WentAway();
   if (r.deadline) {
     m_stalled = true;
     m_notice = m_where + " is not taking data";

@@ -37,6 +37,10 @@ class CComBase {
   // meanwhile writes hand the driver what it takes and never wait, so a device
   // that stopped reading costs the window one deadline, not one per press.
   bool Stalled() const { return m_stalled; }
+  // True once the device went away while open (unplugged, hung up): reads
+  // and writes then give 0 without asking the driver, until the port is
+  // opened again.
+  bool Gone() const { return m_gone; }
   // The line for the operator's terminal when the device stopped or started
   // taking data again since the last call; empty otherwise.
   std::string TakeNotice();
@@ -57,7 +61,9 @@ class CComBase {
   std::string m_devicePath;
   std::string m_where;  // "COM1 (/dev/ttyUSB0)", for the operator
   bool m_stalled = false;
+  bool m_gone = false;
   std::string m_notice;
+  void WentAway();
   InProcessDevice* m_inProcess = nullptr;  // set while an in-process device is open
 };
 

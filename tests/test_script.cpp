@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -469,4 +472,140 @@ TEST(Script, AStalledDeviceCostsOneDeadlineAndTheWindowKeepsAnswering) {
   EXPECT_EQ(CountOf(errors, "is not taking data"), 1) << errors;
   EXPECT_EQ(CountOf(errors, "takes data again"), 1) << errors;
   EXPECT_NE(errors.find("varnel: COM1 (" ), std::string::npos) << errors;
+}
+
+namespace {
+// The processor time a process has used so far, in seconds (Linux).
+double CpuSeconds(pid_t pid) {
+  std::FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+  if (!f) return -1;
+  char buf[2048] = {};
+  const std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  std::string stat(buf, n);
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i)
+    if (i == 14 || i == 15) ticks += std::stod(field);  // utime, stime
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Every process of the group (Wine runs the program in several), summed.
+double GroupCpuSeconds(pid_t group) {
+  double total = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    if (getpgid(pid) == group) total += std::max(0.0, CpuSeconds(pid));
+  }
+  return total;
+}
+}  // namespace
+
+// An adapter unplugged while the panel has it: one line on the terminal, the
+// window keeps answering with its status line unchanged, and the polling
+// goes on at an idle panel's cost (no loop on the dead device).
+TEST(Script, AnUnpluggedDeviceIsSaidOnceAndCostsNothing) {
+  auto line = std::make_unique<TestPty>();
+  ASSERT_TRUE(line->ok());
+  const std::string path = line->path();
+  const Com1 com1 = Com1On(path);
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--script", "-"});
+  int err = -1;
+  Child c = Spawn(Varnel(args), com1.wineLinks, &err);
+  ASSERT_GT(c.pid, 0);
+  const std::string first = "get 1004\n";
+  (void)!write(c.in, first.data(), first.size());
+  const std::string before = ReadUntilLine(c.out, "1004=", 60000);
+  ASSERT_NE(before.find("1004=STATUS：COM1 OPENED"), std::string::npos) << before;
+  ReceiveFromProgram(*line, 9 + 3 * 48, 5000);  // the start-up frames
+
+  line.reset();  // unplugged
+  const std::string presses = "wait 500\nclick 1050\nclick 1014\nwait 300\nget 1004\n";
+  (void)!write(c.in, presses.data(), presses.size());
+  const std::string after = ReadUntilLine(c.out, "1004=", 20000);
+  EXPECT_NE(after.find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos) << after;
+
+  const double cpuBefore = GroupCpuSeconds(c.pid);
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  const double cpu = GroupCpuSeconds(c.pid) - cpuBefore;
+  std::printf("processor time over 5 s after the unplug: %.2f s\n", cpu);
+  EXPECT_LT(cpu, 1.0) << "the panel works hard on a device that is gone";
+
+  const std::string again = "click 1050\nget 1004\n";
+  (void)!write(c.in, again.data(), again.size());
+  EXPECT_NE(ReadUntilLine(c.out, "1004=", 5000).find("1004="), std::string::npos) << "no answer after the unplug";
+  (void)!write(c.in, "quit\n", 5);
+  Finish(c);
+  const std::string errors = ReadAll(err, 2000);
+  close(err);
+  EXPECT_EQ(CountOf(errors, "went away"), 1) << errors;
+  EXPECT_NE(errors.find("varnel: COM1 (" ), std::string::npos) << errors;
+  EXPECT_NE(errors.find("went away; choose the port in I/O ID again once it is back"), std::string::npos) << errors;
+}
+
+// --log: every frame written and every read, once each, in order, with its
+// direction and time; complete even when the program is killed outright.
+TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  char dir[] = "/tmp/varnel-log-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string logPath = std::string(dir) + "/session.txt";
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--log", WindowsExe() ? "Z:" + logPath : logPath, "--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks);
+  ASSERT_GT(c.pid, 0);
+  const std::string hello = "get 1004\n";
+  (void)!write(c.in, hello.data(), hello.size());
+  ReadUntilLine(c.out, "1004=", 60000);
+  std::vector<std::uint8_t> sent = ReceiveFromProgram(line, 9 + 3 * 48, 5000);  // start-up frames
+  std::vector<std::uint8_t> received;
+  const std::vector<std::uint8_t> reply = Hex("BB 09 01 41 00 00 00 06");
+  for (int round = 0; round < 3; ++round) {
+    const std::string press = "click 1050\nget 1004\n";
+    (void)!write(c.in, press.data(), press.size());
+    ReadUntilLine(c.out, "1004=", 5000);
+    const auto frame = line.Receive(48, 5000);
+    sent.insert(sent.end(), frame.begin(), frame.end());
+    line.Send(reply);
+    received.insert(received.end(), reply.begin(), reply.end());
+    // The next poll takes it: wait until the log shows it.
+    const std::string look = "wait 400\nget 1004\n";
+    (void)!write(c.in, look.data(), look.size());
+    ReadUntilLine(c.out, "1004=", 5000);
+  }
+  kill(-c.pid, SIGKILL);  // mid-session, no chance to tidy up
+  Finish(c);
+
+  std::ifstream in(logPath);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  std::remove(logPath.c_str());
+  rmdir(dir);
+  std::vector<std::uint8_t> tx, rx;
+  std::string order;
+  for (const std::string& l : lines) {
+    // 2026-12-08T06:45:16.123 TX 7e-7e-44-...
+    ASSERT_GT(l.size(), 27u) << l;
+    EXPECT_EQ(l[4], '-');
+    EXPECT_EQ(l[10], 'T');
+    EXPECT_EQ(l[19], '.');
+    const std::string dirText = l.substr(24, 2);
+    ASSERT_TRUE(dirText == "TX" || dirText == "RX") << l;
+    order += dirText[0];
+    std::string hex = l.substr(27);
+    for (char& ch : hex)
+      if (ch == '-') ch = ' ';
+    const auto bytes = Hex(hex);
+    (dirText == "TX" ? tx : rx).insert((dirText == "TX" ? tx : rx).end(), bytes.begin(), bytes.end());
+  }
+  EXPECT_EQ(tx, sent) << "the log's TX lines are not what reached the device";
+  EXPECT_EQ(rx, received) << "the log's RX lines are not what the device sent";
+  // The start-up frames, then each query before the reply to it.
+  EXPECT_EQ(order, "TTTTTRTRTR") << order;
 }

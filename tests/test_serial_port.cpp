@@ -129,15 +129,28 @@ TEST_F(SerialPort, ExclusiveAgainstAProcessWithoutCapSysAdmin) {
   if (fd >= 0) close(fd);
 }
 
-TEST_F(SerialPort, TheOtherEndGoingAwayGivesZeroNotAHang) {
+TEST_F(SerialPort, TheOtherEndGoingAwayGivesZeroNotAHangAndIsSaidOnce) {
   ASSERT_TRUE(OpenStartup());
-  pty.CloseMaster();
   std::uint8_t buf[64] = {};
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0);
+  EXPECT_FALSE(port.Gone());
+  pty.CloseMaster();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(port.Read(buf, sizeof buf), 0);
     EXPECT_EQ(port.Write(buf, sizeof buf), 0);
   }
-  EXPECT_TRUE(port.IsOpen());
+  EXPECT_TRUE(port.IsOpen());  // the status line keeps its text until the operator chooses again
+  EXPECT_TRUE(port.Gone());
+  EXPECT_EQ(port.TakeNotice(), pty.path() + " went away; choose the port in I/O ID again once it is back");
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0);
+  EXPECT_EQ(port.TakeNotice(), "") << "said once";
+  // Choosing the port again opens whatever is there now.
+  TestPty back;
+  const comm::DCB dcb = StartupDcb();
+  ASSERT_EQ(port.Open(back.path(), &dcb, nullptr), 1);
+  EXPECT_FALSE(port.Gone());
+  EXPECT_EQ(port.Write(buf, 8), 8);
+  EXPECT_EQ(back.Receive(8).size(), 8u);
 }
 
 TEST_F(SerialPort, ALineErrorDiscardsWhatIsQueued) {

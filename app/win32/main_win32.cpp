@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/session_log.h"
 #include "app/win32/console.h"
 #include "app/win32/screenshot.h"
 #include "app/win32/script_win32.h"
@@ -75,6 +76,9 @@ int main() {
     Diagnose("varnel: simulated gimbal inside the program as COM1");
   }
 
+  SessionLog sessionLog([](const std::string& why) { Diagnose("varnel: " + why); });
+  if (!options.log.empty() && sessionLog.Open(options.log)) g_SessionLog = &sessionLog;
+
   {
     Win32Window window;
     std::unique_ptr<Win32ScriptRunner> script;
@@ -100,6 +104,7 @@ int main() {
     window.Run();
     script.reset();
   }
+  g_SessionLog = nullptr;
   g_ComPort.Close();  // before the simulated gimbal goes
   AttachInProcessDevice(SimDevice::kName, nullptr);
   return 0;

@@ -125,7 +125,13 @@ CommStatus ClearError(std::intptr_t h, LineIo& io, LineErrorCounts& baseline) {
     baseline = now;
   }
   int queued = 0;
-  if (ioctl(Fd(h), FIONREAD, &queued) == 0) status.queued = queued;
+  if (ioctl(Fd(h), FIONREAD, &queued) == 0) {
+    status.queued = queued;
+  } else {
+    // A hung-up tty (adapter unplugged, the far end of a pseudo-terminal
+    // closed) answers every question with EIO from then on.
+    status.gone = errno == EIO || errno == ENXIO || errno == ENODEV;
+  }
   return status;
 }
 
@@ -158,7 +164,10 @@ WriteResult WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsign
       continue;
     }
     if (w < 0 && errno == EINTR) continue;
-    if (w < 0 && errno != EAGAIN) break;  // EIO: the device went away
+    if (w < 0 && errno != EAGAIN) {
+      result.gone = errno == EIO || errno == ENXIO || errno == ENODEV;
+      break;
+    }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       result.deadline = true;
@@ -171,7 +180,10 @@ WriteResult WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsign
       result.deadline = true;
       break;
     }
-    if (ready < 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) break;
+    if (ready < 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+      result.gone = ready > 0 && (pfd.revents & (POLLERR | POLLHUP));
+      break;
+    }
   }
   return result;
 }

@@ -120,7 +120,12 @@ CommStatus ClearError(std::intptr_t h, LineIo&, LineErrorCounts&) {
   CommStatus status;
   DWORD errors = 0;
   COMSTAT stat{};
-  if (!ClearCommError(H(h), &errors, &stat)) return status;
+  if (!ClearCommError(H(h), &errors, &stat)) {
+    // A port that works always answers; an unplugged adapter's handle fails
+    // every call from then on.
+    status.gone = true;
+    return status;
+  }
   status.lineError = errors != 0;
   status.queued = static_cast<long>(stat.cbInQue);
   return status;
@@ -153,6 +158,8 @@ WriteResult WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsign
   // drivers fail it with a time-out code instead).
   result.deadline = written < count &&
                     (ok || error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT || error == WAIT_TIMEOUT);
+  result.gone = !ok && (error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND || error == ERROR_GEN_FAILURE ||
+                        error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_OPERATION_ABORTED);
   return result;
 }
 

@@ -27,6 +27,9 @@ class TestPty {
       m_path = name;
       close(slave);
       fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+      // A program the test starts must not hold the far end open: closing it
+      // here has to be the device going away.
+      fcntl(m_master, F_SETFD, FD_CLOEXEC);
     }
   }
   ~TestPty() { CloseMaster(); }

@@ -1,0 +1,48 @@
+// The opt-in record of a session (--log FILE), for the gimbal's maker or an
+// integrator: every frame the panel writes and every read of the poll, one
+// line each, with the wall-clock time to the millisecond and the direction:
+//
+//   2026-12-08T06:45:16.123 TX 7e-7e-44-00-00-8b-02-...
+//   2026-12-08T06:45:16.287 RX bb-09-01-41-00-00-00-06
+//
+// Each line is handed to the system as it happens, so a crash or a killed
+// program loses nothing sent or received before it. Without --log nothing is
+// written anywhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "receive/recv_log.h"
+
+class SessionLog {
+ public:
+  enum class Direction { kSent, kReceived };
+  // complain: told once, the first time the file cannot be opened or written.
+  explicit SessionLog(std::function<void(const std::string&)> complain);
+  ~SessionLog();
+  SessionLog(const SessionLog&) = delete;
+  SessionLog& operator=(const SessionLog&) = delete;
+
+  // Appends to path (created when missing); false when it cannot be opened.
+  bool Open(const std::string& path);
+  bool IsOpen() const { return m_file != nullptr; }
+  void Record(Direction direction, const std::uint8_t* bytes, std::size_t n);
+
+  // "2026-12-08T06:45:16.123 TX 7e-7e-44" (no line end).
+  static std::string Line(const LocalTime& at, Direction direction, const std::uint8_t* bytes, std::size_t n);
+
+ private:
+  void Complain(const std::string& what);
+  std::function<void(const std::string&)> m_complain;
+  std::FILE* m_file = nullptr;
+  std::string m_path;
+  bool m_complained = false;
+};
+
+// The session's log when --log asked for one; every frame the dialog writes
+// and every read of its poll go there as well.
+extern SessionLog* g_SessionLog;
