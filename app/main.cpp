@@ -1,6 +1,8 @@
 // varnel: the application. Runs the main window modally and ends with it.
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -9,17 +11,23 @@
 #include "app/qt/script.h"
 #include "app/qt/varnel_window.h"
 #include "serial/port_map.h"
+#include "serial/posix/port_list_posix.h"
 #include "sim/pty_gimbal.h"
 
 namespace {
 constexpr int kScriptStartDelayMs = 400;
 
+// In COM order: each device, the COM name that reaches it, what it is, and
+// its stable names.
 void PrintPorts() {
-  const std::vector<PortInfo> ports = ListPorts();
+  std::vector<PortInfo> ports = ListPorts();
   if (ports.empty()) std::cout << "no serial devices found\n";
+  std::stable_sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) {
+    const auto number = [](const std::string& com) { return com.empty() ? 1000 : std::atoi(com.c_str() + 3); };
+    return number(a.comName) < number(b.comName);
+  });
   for (const PortInfo& p : ports) {
-    std::cout << p.device;
-    if (!p.comName.empty()) std::cout << "  = " << p.comName;
+    std::cout << (p.comName.empty() ? "(none)" : p.comName) << "  " << p.device;
     if (!p.description.empty()) std::cout << "  (" << p.description << ")";
     std::cout << '\n';
     for (const std::string& stable : p.stableNames) std::cout << "    " << stable << '\n';
@@ -47,6 +55,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   for (const auto& [com, path] : options.ports) MapPort(com, path);
+  // The serial devices present take the COM names in a stable order; --port
+  // maps stay as given.
+  UseDiscoveredPorts(EnumeratePorts());
   if (options.listPorts) {
     PrintPorts();
     for (const auto& [com, path] : options.ports) std::cout << com << " -> " << path << " (--port)\n";
@@ -63,6 +74,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     MapPort("COM1", gimbal->Path());
+    UseDiscoveredPorts(EnumeratePorts());  // the devices present move up past COM1
     std::cerr << "varnel: simulated gimbal on " << gimbal->Path() << " as COM1\n";
   }
 

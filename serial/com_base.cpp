@@ -72,6 +72,10 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   m_lastError = SerialError::None;
   m_lastErrorText.clear();
   m_devicePath = ResolvePortName(name);
+  if (m_devicePath.empty()) {
+    Fail(SerialError::DeviceNotFound, name + ": no serial device is there (varnel --list-ports shows which are)");
+    return 0;
+  }
   const std::string where = name == m_devicePath ? name : name + " (" + m_devicePath + ")";
   m_where = where;
   m_stalled = false;

@@ -12,6 +12,16 @@ std::map<std::string, std::string>& Map() {
   return map;
 }
 
+// COM name -> {path, description} of the devices found, once discovery ran.
+struct Discovered {
+  bool active = false;
+  std::map<std::string, std::pair<std::string, std::string>> names;
+};
+Discovered& Found() {
+  static Discovered found;
+  return found;
+}
+
 std::string Upper(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -32,10 +42,44 @@ int ComNumber(std::string_view name) {
 }  // namespace
 
 void MapPort(const std::string& comName, const std::string& path) { Map()[Upper(comName)] = path; }
-void ClearPortMap() { Map().clear(); }
+void ClearPortMap() {
+  Map().clear();
+  Found() = {};
+}
+
+void UseDiscoveredPorts(const std::vector<PortInfo>& ports) {
+  Discovered found;
+  found.active = true;
+  int n = 1;
+  for (const PortInfo& p : ports) {
+    const std::string path = p.stableNames.empty() ? p.device : p.stableNames.front();
+    bool mapped = false;
+    for (const auto& [com, target] : Map()) {
+      mapped = mapped || target == p.device;
+      for (const std::string& stable : p.stableNames) mapped = mapped || target == stable;
+    }
+    if (mapped) continue;  // --port gave it its name
+    while (Map().count("COM" + std::to_string(n))) ++n;
+    found.names["COM" + std::to_string(n++)] = {path, p.description};
+  }
+  Found() = std::move(found);
+}
+
+std::string DescribePortName(std::string_view name) {
+  const std::string com = Upper(name);
+  if (Map().count(com)) return ResolvePortName(com);
+  const auto it = Found().names.find(com);
+  if (it != Found().names.end())
+    return it->second.second.empty() ? it->second.first : it->second.first + " (" + it->second.second + ")";
+  return ResolvePortName(com);
+}
 
 std::string ResolvePortName(std::string_view name) {
   const auto it = Map().find(Upper(name));
+  if (it == Map().end() && Found().active && ComNumber(name)) {
+    const auto found = Found().names.find(Upper(name));
+    return found == Found().names.end() ? std::string() : found->second.first;
+  }
   const std::string target = it != Map().end() ? it->second : std::string(name);
   // A COM name, given or mapped to (COM1=COM7), is the platform's COM device.
   if (const int n = ComNumber(target)) return serial_backend::DeviceForCom(n);
@@ -55,6 +99,11 @@ bool ParsePortOption(std::string_view option, std::string& comName, std::string&
 std::string ComNameForDevice(const std::string& device) {
   for (const auto& [com, path] : Map())
     if (path == device) return com;
+  if (Found().active) {
+    for (const auto& [com, found] : Found().names)
+      if (found.first == device) return com;
+    return {};
+  }
   if (const int n = serial_backend::ComForDevice(device)) {
     const std::string com = "COM" + std::to_string(n);
     if (Map().find(com) == Map().end()) return com;  // a map sends that name elsewhere

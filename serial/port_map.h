@@ -23,3 +23,13 @@ struct PortInfo {
 std::vector<PortInfo> ListPorts();
 // The COM name a device path is reached by, or "" (mapped names first).
 std::string ComNameForDevice(const std::string& device);
+
+// The devices found on this machine take the COM names in their order (COM1
+// the first), each by its stable name where it has one, so that an adapter
+// keeps its COM name when plugged in again. Names a --port map gives keep
+// their map, and a device a map reaches gets no second name. From then on a
+// COM name beyond the devices found reaches nothing.
+void UseDiscoveredPorts(const std::vector<PortInfo>& ports);
+// What a COM name reaches, for the operator: "/dev/serial/by-id/... (ftdi_sio, ...)",
+// or "" when it reaches nothing.
+std::string DescribePortName(std::string_view name);

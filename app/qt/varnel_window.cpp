@@ -1,5 +1,9 @@
 #include "app/qt/varnel_window.h"
 
+#include <QComboBox>
+
+#include "serial/port_map.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -122,7 +126,17 @@ void VarnelWindow::Build() {
   }
 }
 
-void VarnelWindow::Init() { m_dlg->OnInitDialog(); }
+void VarnelWindow::Init() {
+  // Which device each COM name of "I/O ID" reaches, on hovering its entry;
+  // the entries' texts stay the panel's own.
+  if (auto* ports = qobject_cast<QComboBox*>(m_controls.Widget(idc::ComPort))) {
+    for (int i = 0; i < ports->count(); ++i) {
+      const std::string device = DescribePortName(ports->itemText(i).toStdString());
+      ports->setItemData(i, QString::fromStdString(device.empty() ? "no serial device" : device), Qt::ToolTipRole);
+    }
+  }
+  m_dlg->OnInitDialog();
+}
 
 void VarnelWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
