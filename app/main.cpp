@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   QApplication app(argc, argv);
+  // The installed menu entry, so that a desktop puts the window under it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.varnel.Varnel"));
 
   std::unique_ptr<PtyGimbal> gimbal;
   if (options.simulate) {

@@ -14,7 +14,7 @@ std::string UsageText() {
          "  --sim-reply-delay MS with --simulate: answer MS milliseconds late\n"
          "  --sim-trace          with --simulate: print every frame the gimbal receives\n"
          "  --script FILE        drive the window from FILE ('-' for standard input) and\n"
-         "                       print what the operator would see; see README.md\n"
+         "                       print what the operator would see (see the manual)\n"
          "  --screenshot FILE    write a PNG of the window once it is shown\n"
          "  --log FILE           append every frame sent and every read to FILE, a line\n"
          "                       each with the time to the millisecond and TX or RX\n"

@@ -1,5 +1,6 @@
 // The command line of varnel. Without options the program behaves as the
-// panel always has: COM1 is /dev/ttyS0 at 57600 baud, even parity.
+// panel always has: it opens COM1 at 57600 baud, even parity; on Linux COM1
+// is the first serial device present.
 #pragma once
 
 #include <string>

@@ -13,6 +13,8 @@ packages=(
   g++-mingw-w64-x86-64-posix googletest       # the Windows build: mingw-w64, GoogleTest's sources
   wine64 fonts-wine                           # runs the Windows build's tests; Wine's own fonts
   clang libclang-rt-14-dev                    # libFuzzer, for the fuzz targets
+  librsvg2-bin dpkg-dev                       # the icon's PNG sizes; the package's Depends (dpkg-shlibdeps)
+  desktop-file-utils appstream                # validate the menu entry and the AppStream file
 )
 
 missing=()

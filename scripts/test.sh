@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a warning-clean build, the whole suite again
-# under AddressSanitizer + UndefinedBehaviorSanitizer, the timer and polling
+# Builds and runs every test: a warning-clean build and its suite, the Debian
+# package installed and removed again, the whole suite again under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the timer and polling
 # tests under ThreadSanitizer, each fuzz target for 30 s, and the Windows
 # build's suites under Wine.
 set -euo pipefail
@@ -17,6 +18,9 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_
 cmake --build build/release -j "$jobs"
 echo "== tests"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== the Debian package: built, installed, run, removed"
+bash scripts/package-test.sh
 
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNEL_WERROR=ON -DVARNEL_BENCH=OFF \

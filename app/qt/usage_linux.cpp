@@ -5,7 +5,8 @@ const UsageWords& PlatformUsage() {
   static const UsageWords words{
       "  --port COMn=PATH     the panel's COMn is the device PATH (a /dev/ttyUSB0, a\n"
       "                       /dev/serial/by-id/... link, a pseudo-terminal); repeatable.\n"
-      "                       Unmapped, COMn is /dev/ttyS<n-1>.\n"
+      "                       Unmapped, COM1, COM2, ... are the serial devices present:\n"
+      "                       UARTs first, then adapters in the order of their stable names.\n"
       "  --list-ports         print the serial devices present, their stable names and\n"
       "                       the COM name that reaches each, then exit\n"
       "  --simulate           start a simulated gimbal on a pseudo-terminal inside the\n"
