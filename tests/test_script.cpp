@@ -508,6 +508,10 @@ double GroupCpuSeconds(pid_t group) {
 // window keeps answering with its status line unchanged, and the polling
 // goes on at an idle panel's cost (no loop on the dead device).
 TEST(Script, AnUnpluggedDeviceIsSaidOnceAndCostsNothing) {
+  // Under Wine a closed pseudo-terminal is no unplugged adapter: Wine's serial
+  // layer keeps waiting on the hung-up line (its server dumps its objects),
+  // where a Windows driver fails the calls at once.
+  if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
   auto line = std::make_unique<TestPty>();
   ASSERT_TRUE(line->ok());
   const std::string path = line->path();
