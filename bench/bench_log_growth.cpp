@@ -23,19 +23,10 @@
 #include "app/panel/mem_controls.h"
 #include "app/qt/varnel_window.h"
 #include "bench_common.h"
+#include "null_host.h"
 #include "serial/port_map.h"
 
 namespace {
-class NullHost : public IDialogHost {
- public:
-  void MessageBox(const std::string&) override {}
-  void ShowWarning() override {}
-  void ShowAbout() override {}
-  void PostDialogMessage(unsigned) override {}
-  void EndDialog(int) override {}
-  void Diagnostic(const std::string&) override {}
-};
-
 long PeakResidentKiB() {
   long kib = 0;
   if (FILE* f = std::fopen("/proc/self/status", "r")) {

@@ -5,22 +5,13 @@
 #include "app/panel/control_ids.h"
 #include "app/panel/mem_controls.h"
 #include "bench_common.h"
+#include "null_host.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "protocol/reply.h"
 #include "serial/port_map.h"
 
 namespace {
-class NullHost : public IDialogHost {
- public:
-  void MessageBox(const std::string&) override {}
-  void ShowWarning() override {}
-  void ShowAbout() override {}
-  void PostDialogMessage(unsigned) override {}
-  void EndDialog(int) override {}
-  void Diagnostic(const std::string&) override {}
-};
-
 void BM_PollSerialMillionLines(benchmark::State& state) {
   BenchPty pty;
   MapPort("COM1", pty.path);
