@@ -65,19 +65,18 @@ LogStore::Block& LogStore::BlockFor(std::size_t recordBytes) {
 }
 
 void LogStore::Append(std::string_view line) {
-  std::vector<std::uint8_t>& packed = m_packed;
   Kind kind = kText;
   std::string_view payload = line;
   if (line == kRecvCaption) {
     kind = kCaption;
     payload = {};
-  } else if (PackHex(line, packed)) {
+  } else if (PackHex(line, m_packed)) {
     kind = kHex;
-  } else if (!line.empty() && line[0] == '-' && PackHex(line.substr(1), packed)) {
+  } else if (!line.empty() && line[0] == '-' && PackHex(line.substr(1), m_packed)) {
     kind = kDashHex;
   }
   if (kind == kHex || kind == kDashHex)
-    payload = std::string_view(reinterpret_cast<const char*>(packed.data()), packed.size());
+    payload = std::string_view(reinterpret_cast<const char*>(m_packed.data()), m_packed.size());
   Block& b = BlockFor(1 + payload.size());
   b.text[b.used] = kind;
   if (!payload.empty()) std::memcpy(b.text + b.used + 1, payload.data(), payload.size());

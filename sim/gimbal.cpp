@@ -164,25 +164,7 @@ void Gimbal::HandleFrame(const std::uint8_t* f, Clock::time_point now, std::vect
       s.brightness = cb.brightness;
       break;
     }
-    case kCmdOsd: {
-      const OsdCommand o = ReadOsdFrame(f);
-      s.osdDisplay = o.settings.displayFlags;
-      s.core = o.coreCode;
-      s.osdInput = o.settings.inputFlags;
-      s.year = o.settings.year;
-      s.month = o.settings.month;
-      s.day = o.settings.day;
-      s.hour = o.settings.hour;
-      s.minute = o.settings.minute;
-      s.second = o.settings.second;
-      s.heading = o.settings.heading;
-      s.pitching = o.settings.pitching;
-      s.roll = o.settings.roll;
-      s.gpsN = o.settings.gpsN;
-      s.gpsE = o.settings.gpsE;
-      s.gpsH = o.settings.gpsH;
-      break;
-    }
+    case kCmdOsd: s.osd = ReadOsdFrame(f); break;
     case kCmdStorage: {
       if (!card.inserted || card.formatting) break;
       const int action = ReadStorageFrame(f).action;

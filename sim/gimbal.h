@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/commands.h"
+
 struct SimOptions {
   bool noCard = false;
   int replyDelayMs = 0;
@@ -39,10 +41,7 @@ struct GimbalState {
   int stabilizer = 2, defog = 2, videoFormat = 0;
   int coeff = 100, contrast = 50, brightness = 50;
   int shutterCount = 0, captureCount = 0;
-  std::uint8_t osdDisplay = 0, osdInput = 0, core = 0;
-  int year = 2017, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  float heading = 0, pitching = 0, roll = 0, gpsH = 0;
-  double gpsN = 0, gpsE = 0;
+  OsdCommand osd{{}, 0};  // the last OSD settings, as the frame carried them
   float compTemp = 0;
   int alarmTemp = 0;
 };

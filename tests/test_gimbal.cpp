@@ -149,8 +149,8 @@ TEST(Gimbal, KeepsWhatTheOtherCommandsSetAndTracesThem) {
   osd.gpsN = 30.25;
   BuildOsdFrame(f.data(), osd);
   Feed(g, f, t);
-  EXPECT_EQ(g.State().year, 2024);
-  EXPECT_EQ(g.State().gpsN, 30.25);
+  EXPECT_EQ(g.State().osd.settings.year, 2024);
+  EXPECT_EQ(g.State().osd.settings.gpsN, 30.25);
   BuildContrastBrightnessFrame(f.data(), 61, 42);
   Feed(g, f, t);
   EXPECT_EQ(g.State().contrast, 61);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "bytes.h"
+#include "literal_frames.h"
 #include "serial/com_base.h"
 #include "serial/port_map.h"
 #include "serial/port_settings.h"
@@ -29,7 +30,6 @@ class InProcess : public ::testing::Test {
   CComSync port;
 };
 
-const std::vector<std::uint8_t> kQueryState = Frame48({{0, "7E 7E 44 00 00 8B 02"}}, 0xCD);
 }  // namespace
 
 TEST_F(InProcess, AQueryIsAnsweredOnTheNextRead) {
@@ -39,7 +39,7 @@ TEST_F(InProcess, AQueryIsAnsweredOnTheNextRead) {
   EXPECT_EQ(port.DevicePath(), SimDevice::kName);
   std::uint8_t buf[1000];
   EXPECT_EQ(port.Read(buf, sizeof buf), 0);
-  EXPECT_EQ(port.Write(kQueryState.data(), 48), 48);
+  EXPECT_EQ(port.Write(Literal("query state").data(), 48), 48);
   ASSERT_EQ(port.Read(buf, sizeof buf), 8);
   EXPECT_EQ(buf[0], 0xBB);
   EXPECT_EQ(buf[1], 0x09);
@@ -53,7 +53,7 @@ TEST_F(InProcess, LateRepliesWaitForTheirTimeAndReadsTakeAtMostMax) {
   SimDevice device(options);
   AttachInProcessDevice(SimDevice::kName, &device);
   ASSERT_TRUE(Open());
-  port.Write(kQueryState.data(), 48);
+  port.Write(Literal("query state").data(), 48);
   std::uint8_t buf[16];
   EXPECT_EQ(port.Read(buf, sizeof buf), 0);  // not due yet, and the read does not wait
   std::this_thread::sleep_for(std::chrono::milliseconds(80));
@@ -73,7 +73,7 @@ TEST_F(InProcess, SettingsRefusalsCloseAndAGoneDeviceIsNoPort) {
   port.Close();
   std::uint8_t buf[8];
   EXPECT_EQ(port.Read(buf, 8), 0);
-  EXPECT_EQ(port.Write(kQueryState.data(), 48), 0);
+  EXPECT_EQ(port.Write(Literal("query state").data(), 48), 0);
   EXPECT_EQ(device.gimbal().FramesAccepted(), 0);
   AttachInProcessDevice(SimDevice::kName, nullptr);
   EXPECT_FALSE(Open());
