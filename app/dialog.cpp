@@ -5,33 +5,27 @@
 #include <cstring>
 
 #include "app/panel/control_ids.h"
+#include "app/panel/control_table.h"
 #include "protocol/commands.h"
-#include "protocol/frame.h"
 #include "protocol/reply.h"
-#include "receive/recv_log.h"
 #include "serial/port_settings.h"
 
-std::atomic<CVarnelDlg*> g_pMainDlg{nullptr};
-int g_ZoomLevel = 1;
-int g_ZoomProtocol = 1;
-int g_TempCompCoeff = 0;
+namespace {
+// What the entry chosen in list id stands for; none when nothing is chosen.
+int Code(const IControls& c, int id, int none) { return SelectedCode(id, c.GetCurSel(id)).value_or(none); }
+}  // namespace
 
-void PollTimerProc(unsigned, unsigned, std::uintptr_t, std::uintptr_t, std::uintptr_t) {
-  // Runs on the timer thread: test the flag, post, nothing else.
-  if (g_PollPaused.load(std::memory_order_relaxed)) return;
-  if (CVarnelDlg* dlg = g_pMainDlg.load(std::memory_order_acquire)) dlg->Host().PostDialogMessage(WM_POLL_SERIAL);
+void CVarnelDlg::PollTimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+  // The timer was started for this dialog and is stopped before it goes.
+  reinterpret_cast<CVarnelDlg*>(user)->m_host.PostDialogMessage(WM_POLL_SERIAL);
 }
 
-CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port)
-    : m_ctl(controls), m_host(host), m_port(port) {
+CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, SessionLog* log)
+    : m_ctl(controls), m_host(host), m_port(port), m_log(log) {
   m_bTracking = 0;
 }
 
-CVarnelDlg::~CVarnelDlg() {
-  m_Timer.Stop();
-  CVarnelDlg* self = this;
-  g_pMainDlg.compare_exchange_strong(self, nullptr);
-}
+CVarnelDlg::~CVarnelDlg() { m_Timer.Stop(); }
 
 // ---- data exchange ----------------------------------------------------------
 
@@ -90,7 +84,6 @@ bool CVarnelDlg::OnInitDialog() {
   // The framework's part: lists are filled by the control layer; the first
   // transfer into the controls also sets the slider ranges.
   UpdateData(false);
-  g_pMainDlg.store(this, std::memory_order_release);
 
   m_ctl.SetCurSel(idc::ComPort, 0);
   m_ctl.SetCurSel(idc::Baud, 3);
@@ -122,7 +115,7 @@ bool CVarnelDlg::OnInitDialog() {
 
   m_ctl.SetCheck(idc::Visca, 1);
   m_ctl.SetCheck(idc::PrivateZoom, 0);
-  g_ZoomProtocol = 1;
+  m_nZoomProtocol = 1;
 
   m_ctl.EnableWindow(idc::VideoFormat1, false);
   m_ctl.EnableWindow(idc::VideoFormat2, false);
@@ -140,7 +133,7 @@ bool CVarnelDlg::OnInitDialog() {
 
   m_ctl.ShowWindow(idc::PrepareTest, false);
   UpdateData(true);
-  if (StartPolling()) g_PollPaused = 0;
+  StartPolling();
   return true;
 }
 
@@ -164,7 +157,7 @@ void CVarnelDlg::OnCancel() { m_host.EndDialog(IDCANCEL); }
 void CVarnelDlg::ApplyPortSettings() {
   m_port.Close();
   const PortChoice choice =
-      ChoosePortSettings(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud), m_ctl.GetCurSel(idc::Parity));
+      ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud), m_ctl.GetCurSel(idc::Parity));
   m_nComPort = choice.comPort;
   if (choice.parityLetter) m_chParity = choice.parityLetter;
   m_nDataBits = 8;
@@ -184,13 +177,9 @@ void CVarnelDlg::ApplyPortSettings() {
 
 // ---- transmit path ----------------------------------------------------------
 
-void CVarnelDlg::SendCommand(std::size_t n) { Send(g_SendFrame, n); }
-void CVarnelDlg::SendZoomFrame(std::size_t n) { Send(g_ZoomFrame, n); }
-
-void CVarnelDlg::Send(const std::uint8_t* bytes, std::size_t n) {
-  const int written = m_port.Write(bytes, static_cast<unsigned>(n));
-  if (g_SessionLog && written > 0)
-    g_SessionLog->Record(SessionLog::Direction::kSent, bytes, static_cast<std::size_t>(written));
+void CVarnelDlg::Send(const Frame& frame) {
+  const int written = m_port.Write(frame.data(), static_cast<unsigned>(frame.size()));
+  if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, frame.data(), static_cast<std::size_t>(written));
   SayPortNotice();
 }
 
@@ -199,23 +188,13 @@ void CVarnelDlg::SayPortNotice() {
   if (!notice.empty()) m_host.Diagnostic("varnel: " + notice);
 }
 
-void CVarnelDlg::SendAndShow(std::size_t n) {
-  SendCommand(n);
-  ShowSentFrame(n);
+void CVarnelDlg::SendAndShow(const Frame& frame) {
+  Send(frame);
+  ShowSentFrame(frame);
 }
 
-void CVarnelDlg::ShowSentFrame(std::size_t n) {
-  m_v.m_strSentFrame = FormatSentFrame(g_SendFrame, n);
-  UpdateData(false);
-}
-
-void CVarnelDlg::ShowZoomFrame() {
-  m_v.m_strSentFrame = FormatSentFrame(g_ZoomFrame, kZoomFrameSize);
-  UpdateData(false);
-}
-
-void CVarnelDlg::ShowManualFrame(std::size_t n) {
-  m_v.m_strSentFrame = FormatManualFrame(g_SendFrame, n);
+void CVarnelDlg::ShowSentFrame(const Frame& frame) {
+  m_v.m_strSentFrame = FormatSentFrame(frame);
   UpdateData(false);
 }
 
@@ -232,24 +211,22 @@ void CVarnelDlg::OnClicked(int id) {
     case idc::CancelTracking:
       UpdateData(true);
       m_bTracking = 0;
-      BuildCancelFrame(g_SendFrame);
-      SendAndShow(48);
+      SendAndShow(BuildCancelFrame());
       break;
     case idc::TemplateOk:
       // No commit first: the echo's refresh puts back the last committed values.
-      BuildTemplateFrame(g_SendFrame, TemplateCode(m_ctl.GetCurSel(idc::Template)));
-      SendAndShow(48);
+      SendAndShow(BuildTemplateFrame(static_cast<std::uint8_t>(Code(m_ctl, idc::Template, kTemplateNone))));
       break;
 
     case idc::Visca:
       m_ctl.SetCheck(idc::Visca, 1);
       m_ctl.SetCheck(idc::PrivateZoom, 0);
-      g_ZoomProtocol = 1;
+      m_nZoomProtocol = 1;
       break;
     case idc::PrivateZoom:
       m_ctl.SetCheck(idc::PrivateZoom, 1);
       m_ctl.SetCheck(idc::Visca, 0);
-      g_ZoomProtocol = 0;
+      m_nZoomProtocol = 0;
       break;
     case idc::ZoomNarrow: ZoomStep(-1); break;
     case idc::ZoomEnlarge: ZoomStep(1); break;
@@ -257,20 +234,17 @@ void CVarnelDlg::OnClicked(int id) {
     case idc::Frozen:
     case idc::Thaw:
       UpdateData(true);
-      BuildFreezeFrame(g_SendFrame, id == idc::Frozen);
-      SendAndShow(48);
+      SendAndShow(BuildFreezeFrame(id == idc::Frozen));
       break;
     case idc::ChannelOk: SendThermal(false); break;
     case idc::AlarmOk: SendThermal(true); break;
     case idc::Shutter:
       UpdateData(true);
-      BuildShutterFrame(g_SendFrame);
-      SendAndShow(48);
+      SendAndShow(BuildShutterFrame());
       break;
     case idc::Enhance:
       UpdateData(true);
-      BuildEnhanceFrame(g_SendFrame, m_v.m_bImageEnhance);
-      SendAndShow(48);
+      SendAndShow(BuildEnhanceFrame(m_v.m_bImageEnhance));
       break;
     case idc::CompTempCheck: SendStabilizer(); break;
 
@@ -286,8 +260,8 @@ void CVarnelDlg::OnClicked(int id) {
 
     case idc::OsdSettings: SendOsd(); break;
 
-    case idc::CoeffNarrow: StepValue(g_TempCompCoeff, 200, -1, idc::CoeffText, idc::CoeffSlider); break;
-    case idc::CoeffEnlarge: StepValue(g_TempCompCoeff, 200, 1, idc::CoeffText, idc::CoeffSlider); break;
+    case idc::CoeffNarrow: StepValue(m_nTempCompCoeff, 200, -1, idc::CoeffText, idc::CoeffSlider); break;
+    case idc::CoeffEnlarge: StepValue(m_nTempCompCoeff, 200, 1, idc::CoeffText, idc::CoeffSlider); break;
     case idc::ContrastNarrow: StepValue(m_nContrast, 100, -1, idc::ContrastText, idc::ContrastSlider); break;
     case idc::ContrastEnlarge: StepValue(m_nContrast, 100, 1, idc::ContrastText, idc::ContrastSlider); break;
     case idc::BrightnessNarrow: StepValue(m_nBrightness, 100, -1, idc::BrightnessText, idc::BrightnessSlider); break;
@@ -305,20 +279,16 @@ void CVarnelDlg::OnSelChange(int id) {
     case idc::Baud:
     case idc::Parity: ApplyPortSettings(); break;
     case idc::Steady: SendStabilizer(); break;
-    case idc::Defog: {
+    case idc::Defog:
       UpdateData(true);
-      const std::size_t n = BuildDefog(g_SendFrame, m_ctl.GetCurSel(idc::Defog));
-      SendAndShow(n);
+      SendAndShow(BuildDefog(static_cast<std::uint8_t>(Code(m_ctl, idc::Defog, kViscaHold))));
       break;
-    }
     case idc::VideoFormat2: {
       UpdateData(true);
       // With no selection there is no format code; sending a guessed one to
       // the camera would be unsafe, so nothing goes out.
-      const std::optional<std::uint8_t> code = VideoFormatCode(m_ctl.GetCurSel(idc::VideoFormat2));
-      if (!code) break;
-      const std::size_t n = BuildVideoFormat(g_SendFrame, *code);
-      SendAndShow(n);
+      const std::optional<int> code = SelectedCode(idc::VideoFormat2, m_ctl.GetCurSel(idc::VideoFormat2));
+      if (code) SendAndShow(BuildVideoFormat(static_cast<std::uint8_t>(*code)));
       break;
     }
     default: break;  // 1147: the OSD command reads it
@@ -329,45 +299,41 @@ void CVarnelDlg::OnCustomDraw(int id) {
   switch (id) {
     case idc::ZoomSlider: {
       UpdateData(true);
-      g_ZoomLevel = ClampZoom(m_ctl.GetPos(idc::ZoomSlider));
-      const bool visca = g_ZoomProtocol == 1;
-      if (visca) {
-        BuildViscaZoom(g_ZoomFrame, g_ZoomLevel);
-        SendZoomFrame(9);
-      } else {
-        BuildPrivateZoom(g_SendFrame, g_ZoomLevel);
-        SendCommand(48);
-      }
-      ShowSliderValue(idc::ZoomText, g_ZoomLevel, visca);
+      m_nZoomLevel = ClampZoom(m_ctl.GetPos(idc::ZoomSlider));
+      const Frame frame = m_nZoomProtocol == 1 ? BuildViscaZoom(m_nZoomLevel) : BuildPrivateZoom(m_nZoomLevel);
+      Send(frame);
+      ShowSliderValue(idc::ZoomText, m_nZoomLevel, frame);
       break;
     }
-    case idc::CoeffSlider:
+    case idc::CoeffSlider: {
       UpdateData(true);
-      g_TempCompCoeff = m_ctl.GetPos(idc::CoeffSlider);
-      BuildTempCoeffFrame(g_SendFrame, g_TempCompCoeff);
-      SendCommand(48);
-      ShowSliderValue(idc::CoeffText, g_TempCompCoeff, false);
+      m_nTempCompCoeff = m_ctl.GetPos(idc::CoeffSlider);
+      const Frame frame = BuildTempCoeffFrame(m_nTempCompCoeff);
+      Send(frame);
+      ShowSliderValue(idc::CoeffText, m_nTempCompCoeff, frame);
       break;
+    }
     case idc::ContrastSlider:
     case idc::BrightnessSlider: {
       UpdateData(true);
       const bool contrast = id == idc::ContrastSlider;
       int& value = contrast ? m_nContrast : m_nBrightness;
       value = m_ctl.GetPos(id);
-      BuildContrastBrightnessFrame(g_SendFrame, m_nContrast, m_nBrightness);
-      SendCommand(48);
-      ShowSliderValue(contrast ? idc::ContrastText : idc::BrightnessText, value, false);
+      const Frame frame = BuildContrastBrightnessFrame(m_nContrast, m_nBrightness);
+      Send(frame);
+      ShowSliderValue(contrast ? idc::ContrastText : idc::BrightnessText, value, frame);
       break;
     }
-    default: break;
+    default: return;
   }
+  ++m_sliderPaints;
+  m_pollsSincePaint = 0;
 }
 
-void CVarnelDlg::ShowSliderValue(int edit, int value, bool zoomFrame) {
+void CVarnelDlg::ShowSliderValue(int edit, int value, const Frame& sent) {
   m_ctl.SetWindowText(edit, std::to_string(value));
   UpdateData(true);
-  if (zoomFrame) ShowZoomFrame();
-  else ShowSentFrame(48);
+  ShowSentFrame(sent);
 }
 
 void CVarnelDlg::OnMessage(unsigned message) {
@@ -380,25 +346,23 @@ void CVarnelDlg::Move(int dx, int dy) {
   UpdateData(true);
   if (dx) m_v.m_nOffsetX = dx * m_v.m_nStep;
   if (dy) m_v.m_nOffsetY = dy * m_v.m_nStep;
-  BuildMoveFrame(g_SendFrame, ControlModeCode(m_ctl.GetCurSel(idc::ControlMode)), dx ? m_v.m_nOffsetX : 0,
-                 dy ? m_v.m_nOffsetY : 0, m_bTracking);
-  SendAndShow(48);
+  const auto code = static_cast<std::uint8_t>(Code(m_ctl, idc::ControlMode, 0x00));
+  SendAndShow(BuildMoveFrame(code, dx ? m_v.m_nOffsetX : 0, dy ? m_v.m_nOffsetY : 0, m_bTracking));
 }
 
 void CVarnelDlg::Track(std::uint8_t state) {
   UpdateData(true);
   m_bTracking = state;
-  BuildTrackFrame(g_SendFrame, state, TemplateCode(m_ctl.GetCurSel(idc::Template)));
-  SendAndShow(48);
+  SendAndShow(BuildTrackFrame(state, static_cast<std::uint8_t>(Code(m_ctl, idc::Template, kTemplateNone))));
 }
 
 // ---- zoom and the adjustment sliders ------------------------------------------
 
 void CVarnelDlg::ZoomStep(int d) {
   UpdateData(true);
-  g_ZoomLevel = ClampZoom(g_ZoomLevel + d);
-  m_ctl.SetWindowText(idc::ZoomText, std::to_string(g_ZoomLevel));
-  m_ctl.SetPos(idc::ZoomSlider, g_ZoomLevel, true);  // the repaint sends
+  m_nZoomLevel = ClampZoom(m_nZoomLevel + d);
+  m_ctl.SetWindowText(idc::ZoomText, std::to_string(m_nZoomLevel));
+  m_ctl.SetPos(idc::ZoomSlider, m_nZoomLevel, true);  // the repaint sends
 }
 
 void CVarnelDlg::StepValue(int& value, int upper, int d, int edit, int slider) {
@@ -418,20 +382,18 @@ void CVarnelDlg::SendThermal(bool withCompensation) {
   s.pseudoColor = m_v.m_bPseudoColor;
   s.alarmTemp = m_v.m_nAlarmTemp;
   s.tempBar = m_v.m_bTempBar;
-  s.channelSelection = m_ctl.GetCurSel(idc::Channel);
+  s.channel = static_cast<std::uint8_t>(Code(m_ctl, idc::Channel, 0));
   s.highAlarm = m_v.m_bHighTempAlarm;
   s.lowAlarm = m_v.m_bLowTempAlarm;
   s.withCompensation = withCompensation;
   s.compTemp = m_v.m_fCompTemp;
   s.compTempOn = m_v.m_bCompTemp;
-  BuildThermalFrame(g_SendFrame, s);
-  SendAndShow(48);
+  SendAndShow(BuildThermalFrame(s));
 }
 
 void CVarnelDlg::SendStabilizer() {
   UpdateData(true);
-  const std::size_t n = BuildStabilizer(g_SendFrame, m_ctl.GetCurSel(idc::Steady));
-  SendAndShow(n);
+  SendAndShow(BuildStabilizer(static_cast<std::uint8_t>(Code(m_ctl, idc::Steady, kViscaHold))));
 }
 
 // ---- storage and SD card ----------------------------------------------------
@@ -446,25 +408,20 @@ void CVarnelDlg::SendStorage(std::uint8_t action) {
   s.interlaced = m_v.m_bInterlaced;
   s.network = m_v.m_bNetwork;
   s.videoLength = m_v.m_nVideoLength;
-  s.preservation = m_ctl.GetCurSel(idc::Preservation);
-  s.preservationMode = m_ctl.GetCurSel(idc::PreservationMode);
-  s.channelSelection = m_ctl.GetCurSel(idc::Channel);
-  BuildStorageFrame(g_SendFrame, static_cast<StorageAction>(action), s);
-  SendAndShow(48);
+  s.preservation = Code(m_ctl, idc::Preservation, -1);  // none goes out as 0xFF
+  s.preservationMode = Code(m_ctl, idc::PreservationMode, -1);
+  s.channel = static_cast<std::uint8_t>(Code(m_ctl, idc::Channel, 0));
+  SendAndShow(BuildStorageFrame(static_cast<StorageAction>(action), s));
 }
 
-void CVarnelDlg::SendQuery(std::uint8_t query) {
-  BuildCardQuery(g_SendFrame, query);
-  SendAndShow(48);
-}
+void CVarnelDlg::SendQuery(std::uint8_t query) { SendAndShow(BuildCardQuery(query)); }
 
 void CVarnelDlg::Format() {
-  BuildFormatFrame(g_SendFrame);
-  SendCommand(48);
+  const Frame frame = BuildFormatFrame();
+  Send(frame);
   m_ctl.SetWindowText(idc::FormatStatus, "格式化中……");
   UpdateData(false);
-  ShowSentFrame(48);
-  g_PollPaused = 0;
+  ShowSentFrame(frame);
   UpdateData(true);
   StartPolling();  // replaces the running timer, at the period 1161 shows now
 }
@@ -474,17 +431,16 @@ void CVarnelDlg::Format() {
 void CVarnelDlg::SendOsd() {
   UpdateData(true);
   OsdSettings s;
-  unsigned display = 0;
-  for (int id = 1130; id <= 1137; ++id) display += static_cast<unsigned>(m_v.Osd(id)) << (id - 1130);
-  s.displayFlags = static_cast<std::uint8_t>(display);
+  for (const OsdCheck& check : OsdChecks()) {
+    if (!m_v.Osd(check.id)) continue;
+    (check.input ? s.inputFlags : s.displayFlags) |= check.flag;
+  }
   const int core = m_ctl.GetCurSel(idc::Core);
-  s.coreSelection = core;
+  s.coreCode = static_cast<std::uint8_t>(Code(m_ctl, idc::Core, kCoreNone));
   if (core >= 1 && core <= 6) {
     m_ctl.EnableWindow(idc::VideoFormat1, false);
     m_ctl.EnableWindow(idc::VideoFormat2, true);
   }
-  s.inputFlags = OsdInputFlags(m_v.Osd(1138), m_v.Osd(1144), m_v.Osd(1139), m_v.Osd(1140), m_v.Osd(1141),
-                               m_v.Osd(1142), m_v.Osd(1143), m_v.Osd(1145));
   s.year = m_v.m_nYear;
   s.month = m_v.m_nMonth;
   s.day = m_v.m_nDay;
@@ -497,16 +453,15 @@ void CVarnelDlg::SendOsd() {
   s.gpsN = m_v.m_dGpsN;
   s.gpsE = m_v.m_dGpsE;
   s.gpsH = m_v.m_fGpsH;
-  BuildOsdFrame(g_SendFrame, s);
-  SendAndShow(48);
+  SendAndShow(BuildOsdFrame(s));
 }
 
 // ---- manual instructions ----------------------------------------------------
 
 void CVarnelDlg::ManualInput() {
   UpdateData(true);
-  const int n = ParseManualInstruction(m_v.m_strManual, g_SendFrame);
-  if (n < 0) {
+  const std::optional<Frame> frame = ParseManualInstruction(m_v.m_strManual);
+  if (!frame) {
     if (!m_inMessage) {
       m_inMessage = true;
       m_host.MessageBox(kInstructionError);
@@ -514,8 +469,9 @@ void CVarnelDlg::ManualInput() {
     }
     return;
   }
-  SendCommand(static_cast<std::size_t>(n));
-  ShowManualFrame(static_cast<std::size_t>(n));
+  Send(*frame);
+  m_v.m_strSentFrame = FormatManualFrame(*frame);
+  UpdateData(false);
 }
 
 // ---- polling and replies ----------------------------------------------------
@@ -523,17 +479,15 @@ void CVarnelDlg::ManualInput() {
 void CVarnelDlg::OnPollSerial() {
   Commit(Origin::Poll);
   WriteBack(Origin::Poll);
-  if (!g_PollPaused) {
-    std::memset(g_RecvBuffer, 0, sizeof g_RecvBuffer);
-    const int n = m_port.Read(g_RecvBuffer, kRecvBufferSize);
-    SayPortNotice();
-    if (g_SessionLog && n > 0)
-      g_SessionLog->Record(SessionLog::Direction::kReceived, g_RecvBuffer, static_cast<std::size_t>(n));
-    for (const std::string& line : ReceivedLines(g_RecvBuffer, static_cast<std::size_t>(n > 0 ? n : 0)))
-      m_ctl.AddString(idc::RecvLog, line);
-    if (m_v.m_bShowRecvTime) m_ctl.AddString(idc::RecvLog, FormatTimeStamp(GetLocalTime()));
-    if (n == static_cast<int>(kReplySize)) DecodeReply(g_RecvBuffer);
-  }
+  std::memset(m_recv, 0, sizeof m_recv);
+  const int n = m_port.Read(m_recv, kRecvBufferSize);
+  SayPortNotice();
+  if (m_log && n > 0) m_log->Record(SessionLog::Direction::kReceived, m_recv, static_cast<std::size_t>(n));
+  for (const LogLine& line : ReceivedLines(m_recv, static_cast<std::size_t>(n > 0 ? n : 0)))
+    m_ctl.AddLogLine(idc::RecvLog, line);
+  if (m_v.m_bShowRecvTime) m_ctl.AddLogLine(idc::RecvLog, TextLine(FormatTimeStamp(GetLocalTime())));
+  if (n == static_cast<int>(kReplySize)) DecodeReply(m_recv);
+  ++m_pollsSincePaint;
   WriteBack(Origin::Poll);
 }
 
@@ -544,5 +498,5 @@ void CVarnelDlg::DecodeReply(const std::uint8_t* frame) {
     m_ctl.SetWindowText(idc::FormatStatus, text);
     WriteBack(Origin::Poll);  // decoded only inside a poll: keep the operator's typing
   }
-  m_ctl.AddString(idc::RecvLog, reply->line);
+  m_ctl.AddLogLine(idc::RecvLog, TextLine(reply->line));
 }

@@ -3,7 +3,6 @@
 // drives the real window and the in-memory one.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -12,23 +11,20 @@
 #include "app/host.h"
 #include "app/panel/controls.h"
 #include "app/panel/data_exchange.h"
+#include "protocol/frame.h"
 #include "receive/mm_timer.h"
+#include "receive/recv_log.h"
 #include "serial/com_base.h"
 
-class CVarnelDlg;
 class SessionLog;
 
-// Process-wide values the handlers share.
-extern std::atomic<CVarnelDlg*> g_pMainDlg;  // read by the timer thread
-extern int g_ZoomLevel;                      // 1..30
-extern int g_ZoomProtocol;                   // 1 = VISCA, 0 = private protocol
-extern int g_TempCompCoeff;                  // 0..200
-
-void PollTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
+// The private message the poll timer posts to the dialog (WM_USER + 100).
+inline constexpr unsigned WM_POLL_SERIAL = 0x0400 + 100;
 
 class CVarnelDlg {
  public:
-  CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port = g_ComPort);
+  // log: where every frame written and every read goes as well (--log); may be null.
+  CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, SessionLog* log = nullptr);
   ~CVarnelDlg();
   CVarnelDlg(const CVarnelDlg&) = delete;
   CVarnelDlg& operator=(const CVarnelDlg&) = delete;
@@ -47,20 +43,20 @@ class CVarnelDlg {
 
   bool UpdateData(bool saveAndValidate = true);
 
-  // The transmit path.
-  void SendCommand(std::size_t n);
-  void SendZoomFrame(std::size_t n);
-  void Send(const std::uint8_t* bytes, std::size_t n);  // and says on the terminal when the device stalls
-  void ShowSentFrame(std::size_t n);
-  void SendAndShow(std::size_t n);  // SendCommand then ShowSentFrame
-  void ShowZoomFrame();
-  void ShowManualFrame(std::size_t n);
+  // The transmit path: the frame goes to the port whole, and its bytes are
+  // echoed under "Send instruction".
+  void Send(const Frame& frame);  // and says on the terminal when the device stalls
+  void ShowSentFrame(const Frame& frame);
+  void SendAndShow(const Frame& frame);
   void DecodeReply(const std::uint8_t* frame);
   void ApplyPortSettings();
 
   BoundValues& Values() { return m_v; }
   CMMTimer& Timer() { return m_Timer; }
   IDialogHost& Host() { return m_host; }
+  // The sliders have painted (and sent) and two polls have read what came
+  // back since: the start-up traffic is over, an operator would start now.
+  bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
   int m_nComPort = 0;
   std::string m_strComName;
   char m_chParity = 0;
@@ -77,12 +73,14 @@ class CVarnelDlg {
   void WriteBack(Origin origin);
   void ReportFailure(const DxFailure& failure);
   bool StartPolling();
+  // Runs on the timer's thread: post, nothing else.
+  static void PollTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
 
   void Move(int dx, int dy);
   void Track(std::uint8_t state);
   void ZoomStep(int d);
   void StepValue(int& value, int upper, int d, int edit, int slider);
-  void ShowSliderValue(int edit, int value, bool zoomFrame);
+  void ShowSliderValue(int edit, int value, const Frame& sent);
   void SendThermal(bool withCompensation);
   void SendStorage(std::uint8_t action);
   void SendQuery(std::uint8_t query);
@@ -95,7 +93,15 @@ class CVarnelDlg {
   IControls& m_ctl;
   IDialogHost& m_host;
   CComBase& m_port;
+  SessionLog* m_log;
   BoundValues m_v;
+
+  int m_nZoomLevel = 1;       // 1..30, what the zoom slider last sent
+  int m_nZoomProtocol = 1;    // 1 VISCA, 0 the private protocol
+  int m_nTempCompCoeff = 0;   // 0..200, what the coefficient slider last sent
+  std::uint8_t m_recv[kRecvBufferSize] = {};  // one poll's read
+  int m_sliderPaints = 0;
+  int m_pollsSincePaint = 0;
 
   bool m_inMessage = false;                       // a validation or error box is open
   std::pair<int, std::string> m_lastPollFailure;  // reported once while it stays the same

@@ -29,6 +29,7 @@ std::string UsageText();
 struct UsageWords {
   const char* deviceOptions;
   const char* note;
+  const char* aboutLine;  // the About box's second line
 };
 const UsageWords& PlatformUsage();
 // The simulated gimbal's settings from the --sim-* options.

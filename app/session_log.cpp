@@ -5,7 +5,6 @@
 
 #include "protocol/frame.h"
 
-SessionLog* g_SessionLog = nullptr;
 
 SessionLog::SessionLog(std::function<void(const std::string&)> complain) : m_complain(std::move(complain)) {}
 

@@ -42,7 +42,3 @@ class SessionLog {
   std::string m_path;
   bool m_complained = false;
 };
-
-// The session's log when --log asked for one; every frame the dialog writes
-// and every read of its poll go there as well.
-extern SessionLog* g_SessionLog;

@@ -77,8 +77,9 @@ double Percentile(std::vector<double> v, double p) {
 
 void Run(const char* name, long targetLines) {
   BenchPty pty;
-  MapPort("COM1", pty.path);
-  CComSync port;
+  PortMap map;
+  map.Map("COM1", pty.path);
+  CComSync port(&map);
   const long base = ResidentKiB();
   std::unique_ptr<Target> t;
   if (std::strcmp(name, "window") == 0) {

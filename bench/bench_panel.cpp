@@ -14,14 +14,16 @@
 namespace {
 void BM_PollSerialMillionLines(benchmark::State& state) {
   BenchPty pty;
-  MapPort("COM1", pty.path);
+  PortMap map;
+  map.Map("COM1", pty.path);
   MemControls controls;
   NullHost host;
-  CComSync port;
+  CComSync port(&map);
   CVarnelDlg dlg(controls, host, port);
   dlg.OnInitDialog();
   dlg.Timer().Stop();
-  for (int i = 0; i < 1000000; ++i) controls.AddString(idc::RecvLog, "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10");
+  const std::uint8_t line[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  for (int i = 0; i < 1000000; ++i) controls.AddLogLine(idc::RecvLog, HexLine(line, sizeof line));
   const auto n = static_cast<std::size_t>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
@@ -40,11 +42,7 @@ void BM_DecodeReply(benchmark::State& state) {
 BENCHMARK(BM_DecodeReply);
 
 void BM_BuildAndEchoFrame(benchmark::State& state) {
-  std::uint8_t f[48];
-  for (auto _ : state) {
-    BuildCardQuery(f, kQueryState);
-    benchmark::DoNotOptimize(FormatSentFrame(f, 48));
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(FormatSentFrame(BuildCardQuery(kQueryState)));
 }
 BENCHMARK(BM_BuildAndEchoFrame);
 }  // namespace

@@ -12,7 +12,7 @@
 namespace {
 struct Window {
   Window() {
-    MapPort("COM1", pty.path);
+    map.Map("COM1", pty.path);
     window = std::make_unique<VarnelWindow>(port);
     window->setQuietDiagnostics(true);
     window->Init();
@@ -20,13 +20,14 @@ struct Window {
     window->show();
     QApplication::processEvents();
     const long before = ResidentKiB();
-    for (int i = 0; i < 1000000; ++i)
-      window->controls().AddString(idc::RecvLog, "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10");
+    const std::uint8_t line[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    for (int i = 0; i < 1000000; ++i) window->controls().AddLogLine(idc::RecvLog, HexLine(line, sizeof line));
     QApplication::processEvents();
     mbPerMillionLines = (ResidentKiB() - before) / 1024.0;
   }
   BenchPty pty;
-  CComSync port;
+  PortMap map;
+  CComSync port{&map};
   std::unique_ptr<VarnelWindow> window;
   double mbPerMillionLines = 0;
 };

@@ -11,41 +11,41 @@
 namespace {
 struct U8 {
   std::size_t at;
-  void Put(std::uint8_t* f, int v) const { f[at] = static_cast<std::uint8_t>(v); }
-  std::uint8_t Get(const std::uint8_t* f) const { return f[at]; }
+  void Put(Frame& f, int v) const { f[at] = static_cast<std::uint8_t>(v); }
+  std::uint8_t Get(const Frame& f) const { return f[at]; }
 };
 struct S8 {  // a list index sent as one byte: no selection (-1) is 0xFF
   std::size_t at;
-  void Put(std::uint8_t* f, int v) const { f[at] = static_cast<std::uint8_t>(v); }
-  int Get(const std::uint8_t* f) const { return static_cast<std::int8_t>(f[at]); }
+  void Put(Frame& f, int v) const { f[at] = static_cast<std::uint8_t>(v); }
+  int Get(const Frame& f) const { return static_cast<std::int8_t>(f[at]); }
 };
 struct S16 {  // low 16 bits, two's complement, LSB first
   std::size_t at;
-  void Put(std::uint8_t* f, std::int32_t v) const { PutU16(f + at, v); }
-  std::int16_t Get(const std::uint8_t* f) const { return GetS16(f + at); }
+  void Put(Frame& f, std::int32_t v) const { PutU16(f.data() + at, v); }
+  std::int16_t Get(const Frame& f) const { return GetS16(f.data() + at); }
 };
 struct U16 {  // low 16 bits, LSB first, read back unsigned
   std::size_t at;
-  void Put(std::uint8_t* f, std::int32_t v) const { PutU16(f + at, v); }
-  std::uint16_t Get(const std::uint8_t* f) const { return GetU16(f + at); }
+  void Put(Frame& f, std::int32_t v) const { PutU16(f.data() + at, v); }
+  std::uint16_t Get(const Frame& f) const { return GetU16(f.data() + at); }
 };
 struct Year {  // the OSD year: value % 256, then value / 256
   std::size_t at;
-  void Put(std::uint8_t* f, std::int32_t v) const {
+  void Put(Frame& f, std::int32_t v) const {
     f[at] = static_cast<std::uint8_t>(v % 256);
     f[at + 1] = static_cast<std::uint8_t>(v / 256);
   }
-  int Get(const std::uint8_t* f) const { return f[at] | (f[at + 1] << 8); }
+  int Get(const Frame& f) const { return f[at] | (f[at + 1] << 8); }
 };
 struct F32 {
   std::size_t at;
-  void Put(std::uint8_t* f, float v) const { PutF32(f + at, v); }
-  float Get(const std::uint8_t* f) const { return GetF32(f + at); }
+  void Put(Frame& f, float v) const { PutF32(f.data() + at, v); }
+  float Get(const Frame& f) const { return GetF32(f.data() + at); }
 };
 struct F64 {
   std::size_t at;
-  void Put(std::uint8_t* f, double v) const { PutF64(f + at, v); }
-  double Get(const std::uint8_t* f) const { return GetF64(f + at); }
+  void Put(Frame& f, double v) const { PutF64(f.data() + at, v); }
+  double Get(const Frame& f) const { return GetF64(f.data() + at); }
 };
 
 // 0x71 / 0x88 / 0x89: a move or a tracking command, told apart by the kind byte.
@@ -124,23 +124,24 @@ constexpr std::size_t kViscaZoomSize = 9, kStabilizerSize = 6, kDefogSize = 7, k
 constexpr std::uint8_t kVideoFormatTrailers[] = {0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF};
 
 template <std::size_t N>
-bool StartsWith(const std::uint8_t* c, std::size_t n, const std::uint8_t (&head)[N]) {
-  return n >= N && std::memcmp(c, head, N) == 0;
+bool StartsWith(const Frame& c, const std::uint8_t (&head)[N]) {
+  return c.size() >= N && std::memcmp(c.data(), head, N) == 0;
 }
+// A VISCA command of size bytes that starts with head; the parameters follow at N.
 template <std::size_t N>
-std::size_t PutHead(std::uint8_t* f, const std::uint8_t (&head)[N]) {
-  std::memset(f, 0, kFrameSize);
-  std::memcpy(f, head, N);
-  return N;
+Frame ViscaHead(const std::uint8_t (&head)[N], std::size_t size) {
+  Frame f(head, N);
+  f.resize(size);
+  return f;
 }
 }  // namespace
 
 // ---- any frame --------------------------------------------------------------
 
-FrameCheck CheckFrame(const std::uint8_t* bytes, std::size_t n) {
-  if (!MayStartFrame(bytes, n) || n == 0) return FrameCheck::kNotAFrame;
-  if (n < kFrameSize) return FrameCheck::kTooShort;
-  return FrameChecksum(bytes) == bytes[kChecksumByte] ? FrameCheck::kValid : FrameCheck::kBadChecksum;
+FrameCheck CheckFrame(const Frame& f) {
+  if (!MayStartFrame(f.data(), f.size()) || f.empty()) return FrameCheck::kNotAFrame;
+  if (f.size() < kFrameSize) return FrameCheck::kTooShort;
+  return FrameChecksum(f.data()) == f[kChecksumByte] ? FrameCheck::kValid : FrameCheck::kBadChecksum;
 }
 
 bool MayStartFrame(const std::uint8_t* bytes, std::size_t n) {
@@ -150,7 +151,7 @@ bool MayStartFrame(const std::uint8_t* bytes, std::size_t n) {
   return true;
 }
 
-std::uint8_t ReadCode(const std::uint8_t* f) { return f[kCodeByte]; }
+std::uint8_t ReadCode(const Frame& f) { return f[kCodeByte]; }
 
 const char* CommandName(std::uint8_t code) {
   switch (code) {
@@ -176,70 +177,61 @@ const char* CommandName(std::uint8_t code) {
 
 // ---- tracking ---------------------------------------------------------------
 
-std::uint8_t ControlModeCode(int selection) {
-  switch (selection) {
-    case 0: return kCmdCrossWire;
-    case 1: return kCmdGimbalMode1;
-    case 2: return kCmdGimbalMode2;
-    default: return 0x00;
+const char* TemplateName(std::uint8_t code) {
+  switch (code) {
+    case kTemplateAdaptive: return "adaptive";
+    case kTemplateLarge: return "large";
+    case kTemplateMiddle: return "middle";
+    case kTemplateSmall: return "small";
+    default: return "none";
   }
 }
 
-namespace {
-// Indexed in the list's alphabetical order: Adaptive, Large, Middle, Small.
-constexpr std::uint8_t kTemplateCodes[] = {0x3C, 0x24, 0x28, 0x30};
-constexpr const char* kTemplateNames[] = {"adaptive", "large", "middle", "small"};
-}  // namespace
-
-std::uint8_t TemplateCode(int selection) { return selection >= 0 && selection < 4 ? kTemplateCodes[selection] : 0x00; }
-
-const char* TemplateName(std::uint8_t code) {
-  for (int i = 0; i < 4; ++i)
-    if (kTemplateCodes[i] == code) return kTemplateNames[i];
-  return "none";
-}
-
-void BuildMoveFrame(std::uint8_t* f, std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t tracking) {
+Frame BuildMoveFrame(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t tracking) {
   using namespace motion;
-  BeginFrame(f, code);
+  Frame f = BeginFrame(code);
   kKind.Put(f, kMove);
   kKindComplement.Put(f, static_cast<std::uint8_t>(~kMove));
   kX.Put(f, x);
   kY.Put(f, y);
   kTracking.Put(f, tracking);
   SealFrame(f);
+  return f;
 }
 
-void BuildTrackFrame(std::uint8_t* f, std::uint8_t state, std::uint8_t templateCode) {
+Frame BuildTrackFrame(std::uint8_t state, std::uint8_t templateCode) {
   using namespace motion;
-  BeginFrame(f, kCmdCrossWire);
+  Frame f = BeginFrame(kCmdCrossWire);
   kKind.Put(f, kTrack);
   kKindComplement.Put(f, static_cast<std::uint8_t>(~kTrack));
   kTracking.Put(f, state);
   kTemplate.Put(f, templateCode);
   SealFrame(f);
+  return f;
 }
 
-bool IsTrackFrame(const std::uint8_t* f) { return motion::kKind.Get(f) == motion::kTrack; }
+bool IsTrackFrame(const Frame& f) { return motion::kKind.Get(f) == motion::kTrack; }
 
-MoveCommand ReadMoveFrame(const std::uint8_t* f) {
+MoveCommand ReadMoveFrame(const Frame& f) {
   return {ReadCode(f), motion::kX.Get(f), motion::kY.Get(f), motion::kTracking.Get(f)};
 }
 
-TrackCommand ReadTrackFrame(const std::uint8_t* f) { return {motion::kTracking.Get(f), motion::kTemplate.Get(f)}; }
+TrackCommand ReadTrackFrame(const Frame& f) { return {motion::kTracking.Get(f), motion::kTemplate.Get(f)}; }
 
-void BuildCancelFrame(std::uint8_t* f) {
-  BeginFrame(f, kCmdCancelTracking);
+Frame BuildCancelFrame() {
+  Frame f = BeginFrame(kCmdCancelTracking);
   SealFrame(f);
+  return f;
 }
 
-void BuildTemplateFrame(std::uint8_t* f, std::uint8_t templateCode) {
-  BeginFrame(f, kCmdTemplate);
+Frame BuildTemplateFrame(std::uint8_t templateCode) {
+  Frame f = BeginFrame(kCmdTemplate);
   motion::kTemplate.Put(f, templateCode);
   SealFrame(f);
+  return f;
 }
 
-std::uint8_t ReadTemplateFrame(const std::uint8_t* f) { return motion::kTemplate.Get(f); }
+std::uint8_t ReadTemplateFrame(const Frame& f) { return motion::kTemplate.Get(f); }
 
 // ---- zoom -------------------------------------------------------------------
 
@@ -258,58 +250,58 @@ int ZoomLevelAt(std::uint16_t position) {
   return level;
 }
 
-void BuildViscaZoom(std::uint8_t* z, int level) {
+Frame BuildViscaZoom(int level) {
   const std::uint16_t p = kZoomPositions[ClampZoom(level) - 1];
-  std::memset(z, 0, kZoomFrameSize);
-  std::memcpy(z, kViscaZoomHead, sizeof kViscaZoomHead);
+  Frame z = ViscaHead(kViscaZoomHead, kViscaZoomSize);
   for (int i = 0; i < 4; ++i) z[4 + i] = static_cast<std::uint8_t>((p >> (12 - 4 * i)) & 0x0F);  // one nibble a byte
   z[8] = kViscaTerminator;
+  return z;
 }
 
-void BuildPrivateZoom(std::uint8_t* f, int level) {
-  BeginFrame(f, kCmdZoom);
+Frame BuildPrivateZoom(int level) {
+  Frame f = BeginFrame(kCmdZoom);
   zoom::kLevel.Put(f, ClampZoom(level) + zoom::kLevelBias);
   SealFrame(f);
+  return f;
 }
 
-int ReadPrivateZoom(const std::uint8_t* f) { return zoom::kLevel.Get(f) - zoom::kLevelBias; }
+int ReadPrivateZoom(const Frame& f) { return zoom::kLevel.Get(f) - zoom::kLevelBias; }
 
 // ---- imaging ----------------------------------------------------------------
 
-void BuildFreezeFrame(std::uint8_t* f, bool freeze) {
-  BeginFrame(f, kCmdFreeze);
+Frame BuildFreezeFrame(bool freeze) {
+  Frame f = BeginFrame(kCmdFreeze);
   freeze::kOn.Put(f, freeze ? 1 : 0);
   freeze::kMarker.Put(f, 1);
   SealFrame(f);
+  return f;
 }
 
-bool ReadFreezeFrame(const std::uint8_t* f) { return freeze::kOn.Get(f) != 0; }
+bool ReadFreezeFrame(const Frame& f) { return freeze::kOn.Get(f) != 0; }
 
-void BuildShutterFrame(std::uint8_t* f) {
-  BeginFrame(f, kCmdShutter);
+Frame BuildShutterFrame() {
+  Frame f = BeginFrame(kCmdShutter);
   shutter::kMarker.Put(f, 1);
   SealFrame(f);
+  return f;
 }
 
-void BuildEnhanceFrame(std::uint8_t* f, int on) {
-  BeginFrame(f, kCmdEnhance);
+Frame BuildEnhanceFrame(int on) {
+  Frame f = BeginFrame(kCmdEnhance);
   enhance::kOn.Put(f, on);
   SealFrame(f);
+  return f;
 }
 
-int ReadEnhanceFrame(const std::uint8_t* f) { return enhance::kOn.Get(f); }
+int ReadEnhanceFrame(const Frame& f) { return enhance::kOn.Get(f); }
 
-static std::uint8_t ChannelByte(int selection) {
-  return selection >= 0 && selection <= 7 ? static_cast<std::uint8_t>(selection) : 0;
-}
-
-void BuildThermalFrame(std::uint8_t* f, const ThermalSettings& s) {
+Frame BuildThermalFrame(const ThermalSettings& s) {
   using namespace thermal;
-  BeginFrame(f, kCmdDisplayChannel);
+  Frame f = BeginFrame(kCmdDisplayChannel);
   kPseudoColor.Put(f, s.pseudoColor);
   kAlarmTemp.Put(f, s.alarmTemp);
   kTempBar.Put(f, s.tempBar);
-  kChannel.Put(f, ChannelByte(s.channelSelection));
+  kChannel.Put(f, s.channel);
   kHighAlarm.Put(f, s.highAlarm);
   kLowAlarm.Put(f, s.lowAlarm);
   if (s.withCompensation) {
@@ -317,15 +309,16 @@ void BuildThermalFrame(std::uint8_t* f, const ThermalSettings& s) {
     kCompTempOn.Put(f, s.compTempOn);
   }
   SealFrame(f);
+  return f;
 }
 
-ThermalSettings ReadThermalFrame(const std::uint8_t* f) {
+ThermalSettings ReadThermalFrame(const Frame& f) {
   using namespace thermal;
   ThermalSettings s;
   s.pseudoColor = kPseudoColor.Get(f);
   s.alarmTemp = kAlarmTemp.Get(f);
   s.tempBar = kTempBar.Get(f);
-  s.channelSelection = kChannel.Get(f);
+  s.channel = kChannel.Get(f);
   s.highAlarm = kHighAlarm.Get(f);
   s.lowAlarm = kLowAlarm.Get(f);
   s.compTemp = kCompTemp.Get(f);
@@ -335,70 +328,59 @@ ThermalSettings ReadThermalFrame(const std::uint8_t* f) {
   return s;
 }
 
-std::uint8_t StabilizerParam(int selection) {
-  static constexpr std::uint8_t kParams[] = {0x02, 0x03, 0x00};  // ON, OFF, holding
-  return selection >= 0 && selection < 3 ? kParams[selection] : 0x00;
-}
-
-std::uint8_t DefogParam(int selection) {
-  static constexpr std::uint8_t kParams[] = {0x02, 0x03};  // ON, OFF
-  return selection >= 0 && selection < 2 ? kParams[selection] : 0x00;
-}
-
-std::size_t BuildStabilizer(std::uint8_t* f, int selection) {
-  const std::size_t at = PutHead(f, kStabilizerHead);
-  f[at] = StabilizerParam(selection);
+Frame BuildStabilizer(std::uint8_t param) {
+  Frame f = ViscaHead(kStabilizerHead, kStabilizerSize);
+  const std::size_t at = sizeof kStabilizerHead;
+  f[at] = param;
   f[at + 1] = kViscaTerminator;
-  return kStabilizerSize;
+  return f;
 }
 
-std::size_t BuildDefog(std::uint8_t* f, int selection) {
-  const std::size_t at = PutHead(f, kDefogHead);
-  f[at] = DefogParam(selection);
+Frame BuildDefog(std::uint8_t param) {
+  Frame f = ViscaHead(kDefogHead, kDefogSize);
+  const std::size_t at = sizeof kDefogHead;
+  f[at] = param;
   f[at + 1] = 0x00;
   f[at + 2] = kViscaTerminator;
-  return kDefogSize;
+  return f;
 }
 
-std::optional<std::uint8_t> VideoFormatCode(int selection) {
-  static constexpr std::uint8_t kCodes[] = {0x06, 0x07, 0x08, 0x13, 0x14, 0x15};
-  if (selection < 0 || selection >= 6) return std::nullopt;
-  return kCodes[selection];
-}
-
-std::size_t BuildVideoFormat(std::uint8_t* f, std::uint8_t code) {
-  const std::size_t at = PutHead(f, kVideoFormatHead);
+Frame BuildVideoFormat(std::uint8_t code) {
+  Frame f = ViscaHead(kVideoFormatHead, kVideoFormatSize + sizeof kVideoFormatTrailers);
+  const std::size_t at = sizeof kVideoFormatHead;
   f[at] = static_cast<std::uint8_t>(code >> 4);
   f[at + 1] = static_cast<std::uint8_t>(code & 0x0F);
   f[at + 2] = kViscaTerminator;
-  std::memcpy(f + kVideoFormatSize, kVideoFormatTrailers, sizeof kVideoFormatTrailers);
-  return kVideoFormatSize + sizeof kVideoFormatTrailers;
+  std::memcpy(f.data() + kVideoFormatSize, kVideoFormatTrailers, sizeof kVideoFormatTrailers);
+  return f;
 }
 
-ViscaCommand ReadVisca(const std::uint8_t* c, std::size_t n) {
-  if (n == kViscaZoomSize && StartsWith(c, n, kViscaZoomHead))
+ViscaCommand ReadVisca(const Frame& c) {
+  const std::size_t n = c.size();
+  if (n == kViscaZoomSize && StartsWith(c, kViscaZoomHead))
     return {ViscaKind::kZoom, (c[4] << 12) | (c[5] << 8) | (c[6] << 4) | c[7]};
-  if (n == kStabilizerSize && StartsWith(c, n, kStabilizerHead)) return {ViscaKind::kStabilizer, c[4]};
-  if (n == kDefogSize && StartsWith(c, n, kDefogHead)) return {ViscaKind::kDefog, c[4]};
-  if (n == kVideoFormatSize && StartsWith(c, n, kVideoFormatHead))
+  if (n == kStabilizerSize && StartsWith(c, kStabilizerHead)) return {ViscaKind::kStabilizer, c[4]};
+  if (n == kDefogSize && StartsWith(c, kDefogHead)) return {ViscaKind::kDefog, c[4]};
+  if (n == kVideoFormatSize && StartsWith(c, kVideoFormatHead))
     return {ViscaKind::kVideoFormat, (c[5] << 4) | c[6]};
   return {};
 }
 
 // ---- storage ----------------------------------------------------------------
 
-void BuildStorageFrame(std::uint8_t* f, StorageAction action, const StorageSettings& s) {
+Frame BuildStorageFrame(StorageAction action, const StorageSettings& s) {
   using namespace storage;
-  BeginFrame(f, kCmdStorage);
+  Frame f = BeginFrame(kCmdStorage);
   kAction.Put(f, action + (s.interlaced ? kInterlaced : 0) + (s.network ? kNetwork : 0));
   if (action == kStorageStart) kVideoLength.Put(f, s.videoLength);
   kPreservation.Put(f, s.preservation);
   kPreservationMode.Put(f, s.preservationMode);
-  kChannel.Put(f, ChannelByte(s.channelSelection));
+  kChannel.Put(f, s.channel);
   SealFrame(f);
+  return f;
 }
 
-StorageCommand ReadStorageFrame(const std::uint8_t* f) {
+StorageCommand ReadStorageFrame(const Frame& f) {
   using namespace storage;
   StorageCommand c{};
   const std::uint8_t a = kAction.Get(f);
@@ -408,22 +390,24 @@ StorageCommand ReadStorageFrame(const std::uint8_t* f) {
   c.settings.videoLength = kVideoLength.Get(f);
   c.settings.preservation = kPreservation.Get(f);
   c.settings.preservationMode = kPreservationMode.Get(f);
-  c.settings.channelSelection = kChannel.Get(f);
+  c.settings.channel = kChannel.Get(f);
   return c;
 }
 
-void BuildFormatFrame(std::uint8_t* f) {
-  BeginFrame(f, kCmdFormat);
+Frame BuildFormatFrame() {
+  Frame f = BeginFrame(kCmdFormat);
   SealFrame(f);
+  return f;
 }
 
-void BuildCardQuery(std::uint8_t* f, std::uint8_t q) {
-  BeginFrame(f, kCmdCardQuery);
+Frame BuildCardQuery(std::uint8_t q) {
+  Frame f = BeginFrame(kCmdCardQuery);
   query::kCode.Put(f, q);
   SealFrame(f);
+  return f;
 }
 
-std::uint8_t ReadCardQuery(const std::uint8_t* f) { return query::kCode.Get(f); }
+std::uint8_t ReadCardQuery(const Frame& f) { return query::kCode.Get(f); }
 
 const char* CardQueryName(std::uint8_t q) {
   switch (q) {
@@ -438,25 +422,11 @@ const char* CardQueryName(std::uint8_t q) {
 
 // ---- OSD --------------------------------------------------------------------
 
-std::uint8_t OsdInputFlags(int c1138, int c1144, int c1139, int c1140, int c1141, int c1142, int c1143,
-                           int c1145) {
-  const int bits[8] = {c1138, c1144, c1139, c1140, c1141, c1142, c1143, c1145};
-  unsigned v = 0;
-  for (int i = 0; i < 8; ++i) v += static_cast<unsigned>(bits[i]) << i;
-  return static_cast<std::uint8_t>(v);
-}
-
-namespace {
-constexpr std::uint8_t kCoreCodes[] = {0x00, 0x10, 0x11, 0x12, 0x30, 0x31, 0x32};
-}
-
-std::uint8_t CoreCode(int selection) { return selection >= 0 && selection < 7 ? kCoreCodes[selection] : 0x00; }
-
-void BuildOsdFrame(std::uint8_t* f, const OsdSettings& s) {
+Frame BuildOsdFrame(const OsdSettings& s) {
   using namespace osd;
-  BeginFrame(f, kCmdOsd);
+  Frame f = BeginFrame(kCmdOsd);
   kDisplay.Put(f, s.displayFlags);
-  kCore.Put(f, CoreCode(s.coreSelection));
+  kCore.Put(f, s.coreCode);
   kInput.Put(f, s.inputFlags);
   kYear.Put(f, s.year);
   kMonth.Put(f, s.month);
@@ -471,16 +441,13 @@ void BuildOsdFrame(std::uint8_t* f, const OsdSettings& s) {
   kGpsE.Put(f, s.gpsE);
   kGpsH.Put(f, s.gpsH);
   SealFrame(f);
+  return f;
 }
 
-OsdCommand ReadOsdFrame(const std::uint8_t* f) {
+OsdSettings ReadOsdFrame(const Frame& f) {
   using namespace osd;
-  OsdCommand c{};
-  OsdSettings& s = c.settings;
-  c.coreCode = kCore.Get(f);
-  s.coreSelection = -1;
-  for (int i = 0; i < 7; ++i)
-    if (kCoreCodes[i] == c.coreCode) s.coreSelection = i;
+  OsdSettings s;
+  s.coreCode = kCore.Get(f);
   s.displayFlags = kDisplay.Get(f);
   s.inputFlags = kInput.Get(f);
   s.year = kYear.Get(f);
@@ -495,26 +462,28 @@ OsdCommand ReadOsdFrame(const std::uint8_t* f) {
   s.gpsN = kGpsN.Get(f);
   s.gpsE = kGpsE.Get(f);
   s.gpsH = kGpsH.Get(f);
-  return c;
+  return s;
 }
 
 // ---- image adjustment -------------------------------------------------------
 
-void BuildTempCoeffFrame(std::uint8_t* f, int value) {
-  BeginFrame(f, kCmdTempCoeff);
+Frame BuildTempCoeffFrame(int value) {
+  Frame f = BeginFrame(kCmdTempCoeff);
   coeff::kValue.Put(f, value);
   SealFrame(f);
+  return f;
 }
 
-int ReadTempCoeffFrame(const std::uint8_t* f) { return coeff::kValue.Get(f); }
+int ReadTempCoeffFrame(const Frame& f) { return coeff::kValue.Get(f); }
 
-void BuildContrastBrightnessFrame(std::uint8_t* f, int c, int b) {
-  BeginFrame(f, kCmdContrastBrightness);
+Frame BuildContrastBrightnessFrame(int c, int b) {
+  Frame f = BeginFrame(kCmdContrastBrightness);
   contrast::kContrast.Put(f, c);
   contrast::kBrightness.Put(f, b);
   SealFrame(f);
+  return f;
 }
 
-ContrastBrightness ReadContrastBrightnessFrame(const std::uint8_t* f) {
+ContrastBrightness ReadContrastBrightnessFrame(const Frame& f) {
   return {contrast::kContrast.Get(f), contrast::kBrightness.Get(f)};
 }

@@ -3,15 +3,32 @@
 #include <bit>
 #include <cstring>
 
-std::uint8_t g_SendFrame[kFrameSize] = {};
-std::uint8_t g_ZoomFrame[kZoomFrameSize] = {};
+static_assert(Frame::kCapacity == kFrameSize);
 
-void BeginFrame(std::uint8_t* frame, std::uint8_t code) {
-  std::memset(frame, 0, kFrameSize);
+Frame::Frame(const std::uint8_t* bytes, std::size_t n) {
+  m_size = n < kCapacity ? n : kCapacity;
+  if (m_size) std::memcpy(m_bytes.data(), bytes, m_size);
+}
+
+void Frame::resize(std::size_t n) {
+  if (n > kCapacity) n = kCapacity;
+  // Bytes dropped now must not come back as stale data if the frame grows again.
+  for (std::size_t i = n; i < m_size; ++i) m_bytes[i] = 0;
+  m_size = n;
+}
+
+bool Frame::operator==(const Frame& other) const {
+  return m_size == other.m_size && std::memcmp(m_bytes.data(), other.m_bytes.data(), m_size) == 0;
+}
+
+Frame BeginFrame(std::uint8_t code) {
+  Frame frame;
+  frame.resize(kFrameSize);
   frame[0] = kSync;
   frame[1] = kSync;
   frame[2] = kTag;
   frame[kCodeByte] = code;
+  return frame;
 }
 
 std::uint8_t FrameChecksum(const std::uint8_t* frame) {
@@ -20,10 +37,7 @@ std::uint8_t FrameChecksum(const std::uint8_t* frame) {
   return static_cast<std::uint8_t>(sum);
 }
 
-void SealFrame(std::uint8_t* frame) { frame[kChecksumByte] = FrameChecksum(frame); }
-
-void BeginFrame(std::uint8_t code) { BeginFrame(g_SendFrame, code); }
-void SealFrame() { SealFrame(g_SendFrame); }
+void SealFrame(Frame& frame) { frame[kChecksumByte] = FrameChecksum(frame.data()); }
 
 void PutU16(std::uint8_t* at, std::int32_t value) {
   const auto v = static_cast<std::uint32_t>(value);
@@ -71,7 +85,9 @@ std::string HexJoin(const std::uint8_t* bytes, std::size_t n) {
   return out;
 }
 
-std::string FormatSentFrame(const std::uint8_t* bytes, std::size_t n) {
+std::string FormatSentFrame(const Frame& frame) {
+  const std::uint8_t* bytes = frame.data();
+  const std::size_t n = frame.size();
   std::string out;
   if (n == kFrameSize) {
     out = HexJoin(bytes, 16) + "  " + HexJoin(bytes + 16, 16) + "  " + HexJoin(bytes + 32, 16);
@@ -82,7 +98,7 @@ std::string FormatSentFrame(const std::uint8_t* bytes, std::size_t n) {
   return out;
 }
 
-std::string FormatManualFrame(const std::uint8_t* bytes, std::size_t n) { return HexJoin(bytes, n); }
+std::string FormatManualFrame(const Frame& frame) { return HexJoin(frame.data(), frame.size()); }
 
 std::int32_t HexTextToInt(std::string_view text) {
   std::uint32_t result = 0;
@@ -105,22 +121,23 @@ std::int32_t HexTextToInt(std::string_view text) {
   return static_cast<std::int32_t>(result);
 }
 
-int ParseManualInstruction(std::string_view text, std::uint8_t* out) {
-  std::memset(out, 0, kFrameSize);
+std::optional<Frame> ParseManualInstruction(std::string_view text) {
+  Frame out;
   const std::size_t len = text.size();
   std::size_t p = 0;
-  int n = 0;
   while (p < len) {
     if (text[p] == ' ') ++p;  // one space only: a second one starts the token
     const std::string_view token = text.substr(p < len ? p : len, 2);
     const std::int32_t value = HexTextToInt(token);
-    if (value < 0 || value > 255) return -1;
+    if (value < 0 || value > 255) return std::nullopt;
     // Text with more bytes than the frame holds is refused as a whole rather
-    // than sent cut short or stored past the buffer.
-    if (n == static_cast<int>(kFrameSize)) return -1;
-    out[n++] = static_cast<std::uint8_t>(value);
+    // than sent cut short.
+    if (out.size() == kFrameSize) return std::nullopt;
+    const std::size_t n = out.size();
+    out.resize(n + 1);
+    out[n] = static_cast<std::uint8_t>(value);
     p += 2;
     while (p < len && text[p] == ' ') ++p;
   }
-  return n;
+  return out;
 }

@@ -4,37 +4,10 @@
 #include <cstring>
 #include <new>
 
-#include "protocol/frame.h"
 #include "receive/block_memory.h"
 #include "receive/recv_log.h"
 
 namespace {
-// Each record starts with what it holds.
-enum Kind : std::uint8_t {
-  kText = 0,      // the line's bytes as they are
-  kCaption = 1,   // the read's caption line, no payload
-  kHex = 2,       // bytes, shown as two lowercase digits each joined by "-"
-  kDashHex = 3,   // the same after a leading "-" (the later lines of a read)
-};
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;  // upper case is not how the log writes bytes: kept as text
-}
-
-// The bytes of a line exactly as HexJoin would write them, or false.
-bool PackHex(std::string_view s, std::vector<std::uint8_t>& out) {
-  out.clear();
-  if (s.size() % 3 != 2) return false;
-  for (std::size_t i = 0; i < s.size(); i += 3) {
-    const int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
-    if (hi < 0 || lo < 0 || (i + 2 < s.size() && s[i + 2] != '-')) return false;
-    out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
-  }
-  return true;
-}
-
 constexpr std::size_t kPage = 4096;
 std::size_t Pages(std::size_t bytes) { return (bytes + kPage - 1) / kPage * kPage; }
 }  // namespace
@@ -64,21 +37,11 @@ LogStore::Block& LogStore::BlockFor(std::size_t recordBytes) {
   return m_blocks.back();
 }
 
-void LogStore::Append(std::string_view line) {
-  Kind kind = kText;
-  std::string_view payload = line;
-  if (line == kRecvCaption) {
-    kind = kCaption;
-    payload = {};
-  } else if (PackHex(line, m_packed)) {
-    kind = kHex;
-  } else if (!line.empty() && line[0] == '-' && PackHex(line.substr(1), m_packed)) {
-    kind = kDashHex;
-  }
-  if (kind == kHex || kind == kDashHex)
-    payload = std::string_view(reinterpret_cast<const char*>(m_packed.data()), m_packed.size());
+void LogStore::Append(const LogLine& line) {
+  // A record: the kind, then the line's bytes as they came.
+  const std::string_view payload = line.kind == LogKind::kCaption ? std::string_view() : line.bytes;
   Block& b = BlockFor(1 + payload.size());
-  b.text[b.used] = kind;
+  b.text[b.used] = static_cast<std::uint8_t>(line.kind);
   if (!payload.empty()) std::memcpy(b.text + b.used + 1, payload.data(), payload.size());
   b.used += 1 + payload.size();
   b.ends[b.lines++] = static_cast<std::uint32_t>(b.used);
@@ -94,12 +57,8 @@ std::string LogStore::Line(std::size_t index) const {
   const std::size_t begin = k ? b.ends[k - 1] : 0;
   const std::uint8_t* record = b.text + begin;
   const std::size_t n = b.ends[k] - begin - 1;
-  switch (record[0]) {
-    case kCaption: return kRecvCaption;
-    case kHex: return HexJoin(record + 1, n);
-    case kDashHex: return "-" + HexJoin(record + 1, n);
-    default: return std::string(reinterpret_cast<const char*>(record + 1), n);
-  }
+  const std::string_view bytes(reinterpret_cast<const char*>(record + 1), n);
+  return FormatLogLine({static_cast<LogKind>(record[0]), bytes});
 }
 
 std::size_t LogStore::MemoryBytes() const {

@@ -1,9 +1,10 @@
 // The received-data log's lines. The log only grows (nothing limits it) and a
 // poll must never pause to move what is already stored, so lines go into
 // fixed-size blocks taken whole from the system: appending fills the last
-// block or starts a new one, and nothing stored is ever copied. Hex lines,
-// nearly all of the log, are kept as their bytes (17 bytes for a line of 50
-// characters), so a million lines cost about 22 MB.
+// block or starts a new one, and nothing stored is ever copied. A line is
+// kept as its kind and the bytes that arrived (17 bytes for a line shown as
+// 50 characters) and formatted only when it is shown, so a million lines
+// cost about 18 MB.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "receive/recv_log.h"
+
 class LogStore {
  public:
   LogStore() = default;
@@ -19,7 +22,7 @@ class LogStore {
   LogStore(const LogStore&) = delete;
   LogStore& operator=(const LogStore&) = delete;
 
-  void Append(std::string_view line);
+  void Append(const LogLine& line);
   // Gives every block back to the system.
   void Clear();
   std::size_t Size() const { return m_lines; }
@@ -46,5 +49,4 @@ class LogStore {
 
   std::vector<Block> m_blocks;
   std::size_t m_lines = 0;
-  std::vector<std::uint8_t> m_packed;  // the hex line being appended, as bytes
 };

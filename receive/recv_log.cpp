@@ -1,24 +1,49 @@
 #include "receive/recv_log.h"
 
+#include <algorithm>
+
 #include "protocol/frame.h"
 
-std::atomic<std::uint8_t> g_PollPaused{0};
-std::uint8_t g_RecvBuffer[kRecvBufferSize] = {};
+LogLine TextLine(std::string_view text) { return {LogKind::kText, text}; }
 
-std::vector<std::string> ReceivedLines(const std::uint8_t* bytes, std::size_t n) {
-  std::vector<std::string> lines;
-  if (n == 0) return lines;
-  lines.emplace_back(kRecvCaption);
-  std::string current;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i) current += '-';
-    current += HexJoin(bytes + i, 1);
-    if (i % 14 == 2 && i > 3) {  // breaks after bytes 16, 30, 44, ...
-      lines.push_back(std::move(current));
-      current.clear();
-    }
+LogLine HexLine(const std::uint8_t* bytes, std::size_t n, bool continued) {
+  return {continued ? LogKind::kDashHex : LogKind::kHex,
+          std::string_view(reinterpret_cast<const char*>(bytes), n)};
+}
+
+std::string FormatLogLine(const LogLine& line) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.bytes.data());
+  switch (line.kind) {
+    case LogKind::kCaption: return kRecvCaption;
+    case LogKind::kHex: return HexJoin(bytes, line.bytes.size());
+    case LogKind::kDashHex: return "-" + HexJoin(bytes, line.bytes.size());
+    case LogKind::kText: break;
   }
-  if (!current.empty()) lines.push_back(std::move(current));
+  return std::string(line.bytes);
+}
+
+std::size_t FormattedSize(const LogLine& line) {
+  const std::size_t n = line.bytes.size();
+  switch (line.kind) {
+    case LogKind::kCaption: return std::string_view(kRecvCaption).size();
+    case LogKind::kHex: return n ? 3 * n - 1 : 0;
+    case LogKind::kDashHex: return 3 * n;
+    case LogKind::kText: break;
+  }
+  return n;
+}
+
+std::vector<LogLine> ReceivedLines(const std::uint8_t* bytes, std::size_t n) {
+  std::vector<LogLine> lines;
+  if (n == 0) return lines;
+  lines.push_back({LogKind::kCaption, {}});
+  // The first line breaks after byte 16, every later one after 14 more.
+  constexpr std::size_t kFirst = 17, kLater = 14;
+  for (std::size_t at = 0; at < n;) {
+    const std::size_t take = std::min(n - at, at == 0 ? kFirst : kLater);
+    lines.push_back(HexLine(bytes + at, take, at != 0));
+    at += take;
+  }
   return lines;
 }
 

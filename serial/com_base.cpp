@@ -1,34 +1,16 @@
 #include "serial/com_base.h"
 
 #include <algorithm>
-#include <map>
 
 #include "serial/backend.h"
 #include "serial/port_map.h"
 
-CComSync g_ComPort;
-
 namespace {
-// Any handle value but the invalid one: the port is open, on no driver.
-constexpr std::intptr_t kInProcessHandle = 0x1D;
-
-std::map<std::string, InProcessDevice*>& InProcessDevices() {
-  static std::map<std::string, InProcessDevice*> devices;
-  return devices;
-}
+// The map of a port given none: every name is opened as it is.
+const PortMap kNoMap;
 }  // namespace
 
-void AttachInProcessDevice(const std::string& name, InProcessDevice* device) {
-  if (device) InProcessDevices()[name] = device;
-  else InProcessDevices().erase(name);
-}
-
-InProcessDevice* FindInProcessDevice(const std::string& name) {
-  const auto it = InProcessDevices().find(name);
-  return it == InProcessDevices().end() ? nullptr : it->second;
-}
-
-CComBase::CComBase() : m_lineIo(&DefaultLineIo()) {
+CComBase::CComBase(const PortMap* map) : m_map(map ? map : &kNoMap), m_lineIo(&DefaultLineIo()) {
   m_dcb.BaudRate = 115200;
   m_dcb.ByteSize = 8;
   m_dcb.Parity = comm::EVENPARITY;
@@ -36,16 +18,9 @@ CComBase::CComBase() : m_lineIo(&DefaultLineIo()) {
   m_timeouts.ReadIntervalTimeout = 0xFFFF;
 }
 
-CComBase::~CComBase() {
-  if (IsOpen()) Close();
-}
+CComBase::~CComBase() = default;
 
-void CComBase::Close() {
-  if (!IsOpen()) return;
-  if (!m_inProcess) serial_backend::CloseDevice(m_hCom);
-  m_inProcess = nullptr;
-  m_hCom = comm::INVALID_HANDLE_VALUE;
-}
+void CComBase::Close() { m_device.reset(); }
 
 bool CComBase::SetState(const comm::DCB* dcb) {
   if (!IsOpen() || !dcb) return false;
@@ -53,14 +28,14 @@ bool CComBase::SetState(const comm::DCB* dcb) {
   // 0 as B0, "hang up", and so does Wine's serial layer on top of one;
   // Windows' own drivers refuse it. Refused here, the same on every platform.
   if (dcb->BaudRate == 0) return false;
-  if (!m_inProcess && !serial_backend::ApplyState(m_hCom, *dcb, *m_lineIo)) return false;
+  if (!m_device->ApplyState(*dcb, *m_lineIo)) return false;
   m_baud = dcb->BaudRate;
   return true;
 }
 
 bool CComBase::SetTimeouts(const comm::COMMTIMEOUTS* timeouts) {
   if (!IsOpen() || !timeouts) return false;
-  return m_inProcess || serial_backend::ApplyTimeouts(m_hCom, *timeouts, m_baud);
+  return m_device->ApplyTimeouts(*timeouts, m_baud);
 }
 
 void CComBase::Fail(SerialError error, std::string text) {
@@ -71,7 +46,7 @@ void CComBase::Fail(SerialError error, std::string text) {
 int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) {
   m_lastError = SerialError::None;
   m_lastErrorText.clear();
-  m_devicePath = ResolvePortName(name);
+  m_devicePath = m_map->Resolve(name);
   if (m_devicePath.empty()) {
     Fail(SerialError::DeviceNotFound, name + ": no serial device is there (varnel --list-ports shows which are)");
     return 0;
@@ -81,19 +56,18 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   m_stalled = false;
   m_gone = false;
 
-  if ((m_inProcess = FindInProcessDevice(m_devicePath))) {
-    m_hCom = kInProcessHandle;
+  if (InProcessDevice* inside = m_map->InProcess(m_devicePath)) {
+    m_device = InProcessPortDevice(*inside);
   } else {
-    serial_backend::OpenResult opened = serial_backend::OpenDevice(m_devicePath);
-    m_hCom = opened.handle;
-    if (!IsOpen()) {
-      Fail(opened.error, where + ": " + opened.reason);
+    serial_backend::OpenResult failure;
+    m_device = OpenDriverDevice(m_devicePath, failure);
+    if (!m_device) {
+      Fail(failure.error, where + ": " + failure.reason);
       return 0;
     }
-    serial_backend::SetQueues(m_hCom, m_dwInQueue, m_dwOutQueue);
-    serial_backend::Purge(m_hCom,
-                          comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
   }
+  m_device->SetQueues(m_dwInQueue, m_dwOutQueue);
+  m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
 
   if (!SetState(dcb ? dcb : &m_dcb)) {
     Close();
@@ -105,9 +79,7 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
     Fail(SerialError::Resource, where + ": the driver refused the time-outs");
     return 0;
   }
-  // Errors counted before this open belong to an earlier user of the line.
-  m_errorBaseline = {};
-  if (!m_inProcess) m_lineIo->ErrorCounts(m_hCom, m_errorBaseline);
+  m_device->TakeErrorBaseline(*m_lineIo, m_errorBaseline);
   return 1;
 }
 
@@ -120,41 +92,36 @@ void CComBase::WentAway() {
 
 int CComSync::Read(void* buffer, unsigned max) {
   if (!IsOpen() || !buffer || m_gone) return 0;
-  if (m_inProcess) return static_cast<int>(m_inProcess->ToPanel(static_cast<std::uint8_t*>(buffer), max));
-  const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
+  const serial_backend::CommStatus status = m_device->ClearError(*m_lineIo, m_errorBaseline);
   if (status.gone) {
     WentAway();
     return 0;
   }
   if (status.lineError) {
     // A framing, parity or overrun error makes the whole queue suspect.
-    serial_backend::Purge(m_hCom, comm::PURGE_RXABORT | comm::PURGE_RXCLEAR);
+    m_device->Purge(comm::PURGE_RXABORT | comm::PURGE_RXCLEAR);
     return 0;
   }
   // Without the queued count a read could wait: read nothing this time.
   if (status.queued <= 0) return 0;
   const unsigned n = std::min<unsigned long>(max, static_cast<unsigned long>(status.queued));
   if (n == 0) return 0;
-  const long got = serial_backend::ReadSome(m_hCom, buffer, n);
+  const long got = m_device->ReadSome(buffer, n);
   return got > 0 ? static_cast<int>(got) : 0;
 }
 
 int CComSync::Write(const void* buffer, unsigned count) {
   if (!IsOpen() || !buffer || m_gone) return 0;
-  if (m_inProcess) {
-    m_inProcess->FromPanel(static_cast<const std::uint8_t*>(buffer), count);
-    return static_cast<int>(count);
-  }
-  const serial_backend::CommStatus status = serial_backend::ClearError(m_hCom, *m_lineIo, m_errorBaseline);
+  const serial_backend::CommStatus status = m_device->ClearError(*m_lineIo, m_errorBaseline);
   if (status.gone) {
     WentAway();
     return 0;
   }
-  if (status.lineError) serial_backend::Purge(m_hCom, comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
+  if (status.lineError) m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
   if (m_stalled) {
     // The device took nothing for a whole deadline: waiting again would only
     // freeze the window once more. Hand over what the driver takes now.
-    const serial_backend::WriteResult r = serial_backend::WriteAll(m_hCom, buffer, count, 0);
+    const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, 0);
     if (r.gone) WentAway();
     if (r.written == static_cast<long>(count)) {
       m_stalled = false;
@@ -165,7 +132,7 @@ int CComSync::Write(const void* buffer, unsigned count) {
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
   const unsigned deadlineMs = serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;
-  const serial_backend::WriteResult r = serial_backend::WriteAll(m_hCom, buffer, count, deadlineMs);
+  const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, deadlineMs);
   if (r.gone) WentAway();
   if (r.deadline) {
     m_stalled = true;

@@ -1,7 +1,7 @@
 // The one serial port of the panel. Open configures the line exactly as the
 // caller's DCB says; Read never waits; Write hands every byte to the driver.
-// Platform code lives in one backend per platform (posix/, win32/) behind the
-// private hooks of backend.h.
+// The device behind it (a driver's, through one backend per platform, or one
+// inside the program) is chosen where a name is opened (device.h).
 #pragma once
 
 #include <cstdint>
@@ -9,20 +9,25 @@
 #include <string>
 
 #include "serial/comm_types.h"
-#include "serial/in_process.h"
+#include "serial/device.h"
 
+class PortMap;
 
 class CComBase {
  public:
-  CComBase();
+  // map: how COM names reach devices; without one a name is opened as it is
+  // (COMn the platform's n-th standard port).
+  explicit CComBase(const PortMap* map = nullptr);
   virtual int Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) = 0;
   virtual int Read(void* buffer, unsigned max) = 0;
   virtual int Write(const void* buffer, unsigned count) = 0;
   virtual ~CComBase();
 
   void Close();
-  bool IsOpen() const { return m_hCom != comm::INVALID_HANDLE_VALUE; }
-  std::intptr_t NativeHandle() const { return m_hCom; }
+  bool IsOpen() const { return m_device != nullptr; }
+  // The driver's handle; invalid while closed or on a device inside the program.
+  std::intptr_t NativeHandle() const { return m_device ? m_device->Handle() : comm::INVALID_HANDLE_VALUE; }
+  const PortMap& Map() const { return *m_map; }
   bool SetState(const comm::DCB* dcb);
   bool SetTimeouts(const comm::COMMTIMEOUTS* timeouts);
 
@@ -48,7 +53,8 @@ class CComBase {
  protected:
   void Fail(SerialError error, std::string text);
 
-  std::intptr_t m_hCom = comm::INVALID_HANDLE_VALUE;
+  const PortMap* m_map;
+  std::unique_ptr<PortDevice> m_device;  // null while closed
   std::uint32_t m_dwInQueue = 8192;
   std::uint32_t m_dwOutQueue = 8192;
   comm::DCB m_dcb;
@@ -64,15 +70,14 @@ class CComBase {
   bool m_gone = false;
   std::string m_notice;
   void WentAway();
-  InProcessDevice* m_inProcess = nullptr;  // set while an in-process device is open
 };
 
 class CComSync : public CComBase {
  public:
+  using CComBase::CComBase;
   int Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) override;
   int Read(void* buffer, unsigned max) override;
   int Write(const void* buffer, unsigned count) override;
   ~CComSync() override = default;
 };
 
-extern CComSync g_ComPort;

@@ -3,25 +3,8 @@
 #include "serial/backend.h"
 
 #include <cctype>
-#include <map>
-#include <mutex>
 
 namespace {
-std::map<std::string, std::string>& Map() {
-  static std::map<std::string, std::string> map;
-  return map;
-}
-
-// COM name -> {path, description} of the devices found, once discovery ran.
-struct Discovered {
-  bool active = false;
-  std::map<std::string, std::pair<std::string, std::string>> names;
-};
-Discovered& Found() {
-  static Discovered found;
-  return found;
-}
-
 std::string Upper(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -41,49 +24,60 @@ int ComNumber(std::string_view name) {
 }
 }  // namespace
 
-void MapPort(const std::string& comName, const std::string& path) { Map()[Upper(comName)] = path; }
-void ClearPortMap() {
-  Map().clear();
-  Found() = {};
+void PortMap::Map(const std::string& comName, const std::string& path) { m_map[Upper(comName)] = path; }
+
+void PortMap::Clear() {
+  m_map.clear();
+  m_discovered = false;
+  m_found.clear();
 }
 
-void UseDiscoveredPorts(const std::vector<PortInfo>& ports) {
-  Discovered found;
-  found.active = true;
+void PortMap::UseDiscovered(const std::vector<PortInfo>& ports) {
+  m_found.clear();
+  m_discovered = true;
   int n = 1;
   for (const PortInfo& p : ports) {
     const std::string path = p.stableNames.empty() ? p.device : p.stableNames.front();
     bool mapped = false;
-    for (const auto& [com, target] : Map()) {
+    for (const auto& [com, target] : m_map) {
       mapped = mapped || target == p.device;
       for (const std::string& stable : p.stableNames) mapped = mapped || target == stable;
     }
     if (mapped) continue;  // --port gave it its name
-    while (Map().count("COM" + std::to_string(n))) ++n;
-    found.names["COM" + std::to_string(n++)] = {path, p.description};
+    while (m_map.count("COM" + std::to_string(n))) ++n;
+    m_found["COM" + std::to_string(n++)] = {path, p.description};
   }
-  Found() = std::move(found);
 }
 
-std::string DescribePortName(std::string_view name) {
+std::string PortMap::Describe(std::string_view name) const {
   const std::string com = Upper(name);
-  if (Map().count(com)) return ResolvePortName(com);
-  const auto it = Found().names.find(com);
-  if (it != Found().names.end())
+  if (m_map.count(com)) return Resolve(com);
+  const auto it = m_found.find(com);
+  if (it != m_found.end())
     return it->second.second.empty() ? it->second.first : it->second.first + " (" + it->second.second + ")";
-  return ResolvePortName(com);
+  return Resolve(com);
 }
 
-std::string ResolvePortName(std::string_view name) {
-  const auto it = Map().find(Upper(name));
-  if (it == Map().end() && Found().active && ComNumber(name)) {
-    const auto found = Found().names.find(Upper(name));
-    return found == Found().names.end() ? std::string() : found->second.first;
+std::string PortMap::Resolve(std::string_view name) const {
+  const auto it = m_map.find(Upper(name));
+  if (it == m_map.end() && m_discovered && ComNumber(name)) {
+    const auto found = m_found.find(Upper(name));
+    return found == m_found.end() ? std::string() : found->second.first;
   }
-  const std::string target = it != Map().end() ? it->second : std::string(name);
+  const std::string target = it != m_map.end() ? it->second : std::string(name);
   // A COM name, given or mapped to (COM1=COM7), is the platform's COM device.
   if (const int n = ComNumber(target)) return serial_backend::DeviceForCom(n);
   return target;
+}
+
+void PortMap::AttachInProcess(const std::string& path, InProcessDevice* device) {
+  if (device) m_inProcess[path] = device;
+  else m_inProcess.erase(path);
+}
+
+InProcessDevice* PortMap::InProcess(const std::string& path) const {
+  const auto it = m_inProcess.find(path);
+  return it == m_inProcess.end() ? nullptr : it->second;
 }
 
 bool ParsePortOption(std::string_view option, std::string& comName, std::string& path) {
@@ -96,17 +90,17 @@ bool ParsePortOption(std::string_view option, std::string& comName, std::string&
   return true;
 }
 
-std::string ComNameForDevice(const std::string& device) {
-  for (const auto& [com, path] : Map())
+std::string PortMap::ComNameForDevice(const std::string& device) const {
+  for (const auto& [com, path] : m_map)
     if (path == device) return com;
-  if (Found().active) {
-    for (const auto& [com, found] : Found().names)
+  if (m_discovered) {
+    for (const auto& [com, found] : m_found)
       if (found.first == device) return com;
     return {};
   }
   if (const int n = serial_backend::ComForDevice(device)) {
     const std::string com = "COM" + std::to_string(n);
-    if (Map().find(com) == Map().end()) return com;  // a map sends that name elsewhere
+    if (m_map.find(com) == m_map.end()) return com;  // a map sends that name elsewhere
   }
   return {};
 }

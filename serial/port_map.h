@@ -1,35 +1,62 @@
 // How the panel's port names ("COM1" .. "COM21") reach devices on this machine.
+// One map a program: the command line's --port entries, the devices found,
+// and devices inside the program (the simulated gimbal on Windows). The port
+// resolves every name it opens through it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-// COMn -> PATH, from the command line (--port COMn=PATH). Later maps win.
-void MapPort(const std::string& comName, const std::string& path);
-void ClearPortMap();
-// A mapped name gives its path; "COMn" otherwise gives the n-th standard
-// serial device (COM1 = /dev/ttyS0); any other name is used as it is.
-std::string ResolvePortName(std::string_view name);
+class InProcessDevice;
+
+struct PortInfo {
+  std::string device;                    // kernel name, /dev/ttyUSB0
+  std::vector<std::string> stableNames;  // /dev/serial/by-id/... links to it
+  std::string comName;                   // the COM name that reaches it, or empty
+  std::string description;               // driver or product, where known
+};
+
+class PortMap {
+ public:
+  // COMn -> PATH, from the command line (--port COMn=PATH). Later maps win.
+  void Map(const std::string& comName, const std::string& path);
+  void Clear();
+  // A mapped name gives its path; "COMn" otherwise gives the n-th standard
+  // serial device (COM1 = /dev/ttyS0), or the n-th device found once
+  // UseDiscovered ran; any other name is used as it is.
+  std::string Resolve(std::string_view name) const;
+  // The COM name a device path is reached by, or "" (mapped names first).
+  std::string ComNameForDevice(const std::string& device) const;
+  // The devices found on this machine take the COM names in their order (COM1
+  // the first), each by its stable name where it has one, so that an adapter
+  // keeps its COM name when plugged in again. Names a --port map gives keep
+  // their map, and a device a map reaches gets no second name. From then on a
+  // COM name beyond the devices found reaches nothing.
+  void UseDiscovered(const std::vector<PortInfo>& ports);
+  // What a COM name reaches, for the operator: "/dev/serial/by-id/... (ftdi_sio, ...)",
+  // or "" when it reaches nothing.
+  std::string Describe(std::string_view name) const;
+
+  // Makes path reach a device inside the program instead of a driver;
+  // nullptr takes it away again. The device outlives every open of it.
+  void AttachInProcess(const std::string& path, InProcessDevice* device);
+  InProcessDevice* InProcess(const std::string& path) const;
+
+  const std::map<std::string, std::string>& Mapped() const { return m_map; }
+
+ private:
+  std::map<std::string, std::string> m_map;  // COMn -> path, from --port
+  // COM name -> {path, description} of the devices found, once discovery ran.
+  bool m_discovered = false;
+  std::map<std::string, std::pair<std::string, std::string>> m_found;
+  std::map<std::string, InProcessDevice*> m_inProcess;
+};
+
 // Parses "COMn=PATH"; false when it is not of that form.
 bool ParsePortOption(std::string_view option, std::string& comName, std::string& path);
 
-struct PortInfo {
-  std::string device;                // kernel name, /dev/ttyUSB0
-  std::vector<std::string> stableNames;  // /dev/serial/by-id/... links to it
-  std::string comName;               // the COM name that reaches it, or empty
-  std::string description;           // driver or product, where known
-};
-std::vector<PortInfo> ListPorts();
-// The COM name a device path is reached by, or "" (mapped names first).
-std::string ComNameForDevice(const std::string& device);
-
-// The devices found on this machine take the COM names in their order (COM1
-// the first), each by its stable name where it has one, so that an adapter
-// keeps its COM name when plugged in again. Names a --port map gives keep
-// their map, and a device a map reaches gets no second name. From then on a
-// COM name beyond the devices found reaches nothing.
-void UseDiscoveredPorts(const std::vector<PortInfo>& ports);
-// What a COM name reaches, for the operator: "/dev/serial/by-id/... (ftdi_sio, ...)",
-// or "" when it reaches nothing.
-std::string DescribePortName(std::string_view name);
+// The serial devices present, each with the COM name map gives it.
+std::vector<PortInfo> ListPorts(const PortMap& map);

@@ -1,19 +1,14 @@
 #include "serial/port_settings.h"
 
-std::uint32_t BaudForSelection(int selection) {
-  static constexpr std::uint32_t kBauds[] = {9600, 19200, 38400, 57600, 115200};
-  return selection >= 0 && selection < 5 ? kBauds[selection] : 0;
-}
-
-PortChoice ChoosePortSettings(int portSelection, int baudSelection, int paritySelection) {
+PortChoice ChoosePortSettings(int comPort, std::uint32_t baud, std::optional<std::uint8_t> parity) {
   static constexpr char kLetters[] = {'N', 'O', 'E', 'M', 'S'};
   PortChoice c;
-  c.comPort = portSelection + 1;
-  c.dcb.BaudRate = BaudForSelection(baudSelection);
+  c.comPort = comPort;
+  c.dcb.BaudRate = baud;
   c.dcb.ByteSize = 8;
-  if (paritySelection >= 0 && paritySelection < 5) {
-    c.dcb.Parity = static_cast<std::uint8_t>(paritySelection);
-    c.parityLetter = kLetters[paritySelection];
+  if (parity && *parity <= comm::SPACEPARITY) {
+    c.dcb.Parity = *parity;
+    c.parityLetter = kLetters[*parity];
   }
   c.dcb.StopBits = comm::ONESTOPBIT;
   return c;

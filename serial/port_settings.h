@@ -1,20 +1,22 @@
-// The "I/O" group: lists 1001 (port), 1094 (baud) and 1096 (parity) to line
-// settings, and the port status line.
+// The line settings the operator chooses (port, rate, parity) and the port
+// status line.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "serial/com_base.h"
 
 struct PortChoice {
-  int comPort = 0;          // list index + 1; 0 with no selection
-  comm::DCB dcb;                  // only BaudRate, ByteSize, Parity, StopBits set
-  char parityLetter = 0;    // 0 when list 1096 has no selection (letter unchanged)
+  int comPort = 0;        // COMn; 0 when no port is chosen
+  comm::DCB dcb;          // only BaudRate, ByteSize, Parity, StopBits set
+  char parityLetter = 0;  // 0 when no parity is chosen (the letter shown stays)
 };
 
-std::uint32_t BaudForSelection(int selection);  // 0 for no selection
-PortChoice ChoosePortSettings(int portSelection, int baudSelection, int paritySelection);
+// 8 data bits, 1 stop bit; baud 0 when no rate is chosen (no driver ever gets
+// it), parity NOPARITY when none is chosen.
+PortChoice ChoosePortSettings(int comPort, std::uint32_t baud, std::optional<std::uint8_t> parity);
 // The fixed start-up settings: 57600 baud, 8 data bits, even parity, 1 stop bit.
 comm::DCB StartupDcb();
 

@@ -20,7 +20,7 @@ std::string Fmt(const char* format, ...) {
 }
 }  // namespace
 
-std::string DescribeFrame(const std::uint8_t* f) {
+std::string DescribeFrame(const Frame& f) {
   const std::uint8_t code = ReadCode(f);
   const char* name = CommandName(code);
   switch (code) {
@@ -45,7 +45,7 @@ std::string DescribeFrame(const std::uint8_t* f) {
     case kCmdDisplayChannel: {
       const ThermalSettings t = ReadThermalFrame(f);
       return Fmt("0x%02X %s %d pseudo colour=%d temperature bar=%d alarm=%d high=%d low=%d compensation=%g (%s)",
-                 code, name, t.channelSelection, t.pseudoColor, t.tempBar, t.alarmTemp, t.highAlarm, t.lowAlarm,
+                 code, name, t.channel, t.pseudoColor, t.tempBar, t.alarmTemp, t.highAlarm, t.lowAlarm,
                  static_cast<double>(t.compTemp), t.compTempOn ? "on" : "off");
     }
     case kCmdStorage: {
@@ -54,18 +54,17 @@ std::string DescribeFrame(const std::uint8_t* f) {
       const StorageSettings& s = c.settings;
       return Fmt("0x%02X %s interlaced=%d network=%d length=%d preservation=%d mode=%d channel=%d", code,
                  kActions[c.action], s.interlaced, s.network, s.videoLength, s.preservation, s.preservationMode,
-                 s.channelSelection);
+                 s.channel);
     }
     case kCmdCardQuery: {
       const std::uint8_t q = ReadCardQuery(f);
       return Fmt("0x%02X %s: %s (code %d)", code, name, CardQueryName(q), q);
     }
     case kCmdOsd: {
-      const OsdCommand o = ReadOsdFrame(f);
-      const OsdSettings& s = o.settings;
+      const OsdSettings s = ReadOsdFrame(f);
       return Fmt("0x%02X %s display=0x%02X input=0x%02X core=0x%02X %04d-%02d-%02d %02d:%02d:%02d heading=%g "
                  "pitching=%g roll=%g GPS_N=%.15g GPS_E=%.15g GPS_H=%g",
-                 code, name, s.displayFlags, s.inputFlags, o.coreCode, s.year, s.month, s.day, s.hour, s.minute,
+                 code, name, s.displayFlags, s.inputFlags, s.coreCode, s.year, s.month, s.day, s.hour, s.minute,
                  s.second, static_cast<double>(s.heading), static_cast<double>(s.pitching),
                  static_cast<double>(s.roll), s.gpsN, s.gpsE, static_cast<double>(s.gpsH));
     }
@@ -80,8 +79,8 @@ std::string DescribeFrame(const std::uint8_t* f) {
   }
 }
 
-std::string DescribeVisca(const std::vector<std::uint8_t>& c) {
-  const ViscaCommand v = ReadVisca(c.data(), c.size());
+std::string DescribeVisca(const Frame& c) {
+  const ViscaCommand v = ReadVisca(c);
   switch (v.kind) {
     case ViscaKind::kZoom: return Fmt("VISCA zoom direct position 0x%04X", v.value);
     case ViscaKind::kStabilizer: return Fmt("VISCA image stabilizer 0x%02X", v.value);

@@ -69,7 +69,8 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
     const std::uint8_t* p = m_buffer.data() + pos;
     if (p[0] == kSync) {
       if (!MayStartFrame(p, left)) { drop(); continue; }
-      const FrameCheck check = CheckFrame(p, left);
+      const Frame f(p, left);
+      const FrameCheck check = CheckFrame(f);
       if (check == FrameCheck::kTooShort) break;  // wait for the rest
       if (check == FrameCheck::kBadChecksum) {
         // Dropped; a real frame may start inside it, so look again one byte on.
@@ -81,9 +82,9 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
       ++m_frames;
       if (m_options.trace) {
         m_trace.push_back(HexJoin(p, kFrameSize));
-        m_trace.push_back("  " + DescribeFrame(p));
+        m_trace.push_back("  " + DescribeFrame(f));
       }
-      HandleFrame(p, now, out);
+      HandleFrame(f, now, out);
       pos += kFrameSize;
       continue;
     }
@@ -95,7 +96,7 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
         drop();
         continue;
       }
-      std::vector<std::uint8_t> cmd(p, end + 1);
+      const Frame cmd(p, static_cast<std::size_t>(end + 1 - p));
       ++m_frames;
       if (m_options.trace) {
         m_trace.push_back(HexJoin(cmd.data(), cmd.size()));
@@ -111,9 +112,9 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
   return out;
 }
 
-void Gimbal::HandleVisca(const std::vector<std::uint8_t>& c, Clock::time_point now, std::vector<SimReply>& out) {
+void Gimbal::HandleVisca(const Frame& c, Clock::time_point now, std::vector<SimReply>& out) {
   GimbalState& s = m_state;
-  const ViscaCommand v = ReadVisca(c.data(), c.size());
+  const ViscaCommand v = ReadVisca(c);
   switch (v.kind) {
     case ViscaKind::kZoom: s.zoomLevel = ZoomLevelAt(static_cast<std::uint16_t>(v.value)); break;
     case ViscaKind::kStabilizer: s.stabilizer = v.value; break;
@@ -125,7 +126,7 @@ void Gimbal::HandleVisca(const std::vector<std::uint8_t>& c, Clock::time_point n
   Reply({0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF}, now, out);
 }
 
-void Gimbal::HandleFrame(const std::uint8_t* f, Clock::time_point now, std::vector<SimReply>& out) {
+void Gimbal::HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimReply>& out) {
   GimbalState& s = m_state;
   CardState& card = s.card;
   std::uint8_t reply[kReplySize];
@@ -152,7 +153,7 @@ void Gimbal::HandleFrame(const std::uint8_t* f, Clock::time_point now, std::vect
     case kCmdEnhance: s.enhance = ReadEnhanceFrame(f) != 0; break;
     case kCmdDisplayChannel: {
       const ThermalSettings t = ReadThermalFrame(f);
-      s.channel = t.channelSelection;
+      s.channel = t.channel;
       s.alarmTemp = t.alarmTemp;
       s.compTemp = t.compTemp;
       break;

@@ -41,7 +41,7 @@ struct GimbalState {
   int stabilizer = 2, defog = 2, videoFormat = 0;
   int coeff = 100, contrast = 50, brightness = 50;
   int shutterCount = 0, captureCount = 0;
-  OsdCommand osd{{}, 0};  // the last OSD settings, as the frame carried them
+  OsdSettings osd;  // the last OSD settings, as the frame carried them
   float compTemp = 0;
   int alarmTemp = 0;
 };
@@ -74,8 +74,8 @@ class Gimbal {
   static constexpr int kVideoKBPerMinute = 30000;
 
  private:
-  void HandleFrame(const std::uint8_t* f, Clock::time_point now, std::vector<SimReply>& out);
-  void HandleVisca(const std::vector<std::uint8_t>& cmd, Clock::time_point now, std::vector<SimReply>& out);
+  void HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimReply>& out);
+  void HandleVisca(const Frame& cmd, Clock::time_point now, std::vector<SimReply>& out);
   void Reply(std::vector<std::uint8_t> bytes, Clock::time_point now, std::vector<SimReply>& out);
 
   SimOptions m_options;
@@ -90,5 +90,5 @@ class Gimbal {
 };
 
 // One line naming a command and its fields, for the trace.
-std::string DescribeFrame(const std::uint8_t* frame48);
-std::string DescribeVisca(const std::vector<std::uint8_t>& command);
+std::string DescribeFrame(const Frame& frame);
+std::string DescribeVisca(const Frame& command);

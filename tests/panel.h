@@ -45,8 +45,7 @@ class FakeHost : public IDialogHost {
 
 struct Panel {
   explicit Panel(bool withCom1 = true, bool init = true) {
-    ClearPortMap();
-    MapPort("COM1", withCom1 ? pty.path() : std::string(kMissingPort));
+    map.Map("COM1", withCom1 ? pty.path() : std::string(kMissingPort));
     dlg = std::make_unique<CVarnelDlg>(c, host, port);
     if (init) {
       dlg->OnInitDialog();
@@ -58,7 +57,6 @@ struct Panel {
   ~Panel() {
     dlg.reset();
     port.Close();
-    ClearPortMap();
   }
   // The slider repaints the window would do now.
   void Paint() {
@@ -86,6 +84,7 @@ struct Panel {
   TestPty pty;
   MemControls c;
   FakeHost host;
-  CComSync port;
+  PortMap map;
+  CComSync port{&map};
   std::unique_ptr<CVarnelDlg> dlg;
 };

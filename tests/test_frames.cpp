@@ -6,30 +6,35 @@
 #include "protocol/commands.h"
 #include "protocol/frame.h"
 
-TEST(Frame, BeginClearsEverythingAndSealSumsBytes0To46) {
-  std::uint8_t f[48];
-  std::fill(std::begin(f), std::end(f), 0xAA);
-  BeginFrame(f, 0x26);
+TEST(Frame, BeginHasFortyEightBytesAndSealSumsBytes0To46) {
+  Frame f = BeginFrame(0x26);
+  EXPECT_EQ(f.size(), 48u);
   f[47] = 0x12;  // the old checksum byte takes no part
   SealFrame(f);
-  EXPECT_EQ(Bytes(f, 48), Literal("cancel tracking"));
+  EXPECT_EQ(Bytes(f.data(), f.size()), Literal("cancel tracking"));
 }
 
 TEST(Frame, ChecksumKeepsLow8BitsAndA7EIsNotEscaped) {
-  std::uint8_t f[48];
-  BuildFreezeFrame(f, true);  // sums to 0x1C3
-  EXPECT_EQ(f[47], 0xC3);
-  BeginFrame(f, 0x00);
+  EXPECT_EQ(BuildFreezeFrame(true)[47], 0xC3);  // sums to 0x1C3
+  Frame f = BeginFrame(0x00);
   f[10] = 0x7E;
   SealFrame(f);
   EXPECT_EQ(f[10], 0x7E);
   EXPECT_EQ(f[47], static_cast<std::uint8_t>(0x7E + 0x7E + 0x44 + 0x7E));
 }
 
+TEST(Frame, TakesAtMostFortyEightBytesAndShrinkingClearsWhatIsDropped) {
+  std::vector<std::uint8_t> run(60, 0xAB);
+  Frame f(run.data(), run.size());
+  EXPECT_EQ(f.size(), 48u);
+  f.resize(3);
+  f.resize(5);  // what was cut off does not come back
+  EXPECT_EQ(Bytes(f.data(), f.size()), Hex("AB AB AB 00 00"));
+  EXPECT_EQ(Frame(run.data(), 0).size(), 0u);
+}
+
 TEST(Echo, FortyEightBytesInThreeGroupsOfSixteen) {
-  std::uint8_t f[48];
-  BuildCancelFrame(f);
-  EXPECT_EQ(FormatSentFrame(f, 48),
+  EXPECT_EQ(FormatSentFrame(BuildCancelFrame()),
             "7e-7e-44-00-00-26-00-00-00-00-00-00-00-00-00-00  "
             "00-00-00-00-00-00-00-00-00-00-00-00-00-00-00-00  "
             "00-00-00-00-00-00-00-00-00-00-00-00-00-00-00-66\r\n");
@@ -37,14 +42,12 @@ TEST(Echo, FortyEightBytesInThreeGroupsOfSixteen) {
 
 TEST(Echo, ShortFormsJoinEveryByte) {
   const std::uint8_t b[14] = {0x81, 0x01, 0x04, 0x24, 0x72, 0x01, 0x05, 0xFF, 0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF};
-  EXPECT_EQ(FormatSentFrame(b, 14), "81-01-04-24-72-01-05-ff-90-41-ff-90-51-ff\r\n");
-  EXPECT_EQ(FormatSentFrame(b, 7), "81-01-04-24-72-01-05\r\n");
-  EXPECT_EQ(FormatSentFrame(b, 6), "81-01-04-24-72-01\r\n");
-  std::uint8_t z[9];
-  BuildViscaZoom(z, 2);
-  EXPECT_EQ(FormatSentFrame(z, 9), "81-01-04-47-01-06-0a-01-ff\r\n");
-  EXPECT_EQ(FormatManualFrame(b, 3), "81-01-04");
-  EXPECT_EQ(FormatManualFrame(b, 0), "");
+  EXPECT_EQ(FormatSentFrame(Frame(b, 14)), "81-01-04-24-72-01-05-ff-90-41-ff-90-51-ff\r\n");
+  EXPECT_EQ(FormatSentFrame(Frame(b, 7)), "81-01-04-24-72-01-05\r\n");
+  EXPECT_EQ(FormatSentFrame(Frame(b, 6)), "81-01-04-24-72-01\r\n");
+  EXPECT_EQ(FormatSentFrame(BuildViscaZoom(2)), "81-01-04-47-01-06-0a-01-ff\r\n");
+  EXPECT_EQ(FormatManualFrame(Frame(b, 3)), "81-01-04");
+  EXPECT_EQ(FormatManualFrame(Frame()), "");
 }
 
 TEST(HexTextToInt, Table) {
@@ -80,11 +83,10 @@ TEST(ManualInstruction, Table) {
       {"7E7E44000083", 6, "7E 7E 44 00 00 83"},
   };
   for (const Case& c : cases) {
-    std::uint8_t out[48];
-    const int n = ParseManualInstruction(c.text, out);
-    EXPECT_EQ(n, c.count) << '"' << c.text << '"';
-    if (n >= 0) {
-      EXPECT_EQ(Bytes(out, static_cast<std::size_t>(n)), Hex(c.bytes)) << '"' << c.text << '"';
+    const std::optional<Frame> out = ParseManualInstruction(c.text);
+    EXPECT_EQ(out ? static_cast<int>(out->size()) : -1, c.count) << '"' << c.text << '"';
+    if (out) {
+      EXPECT_EQ(Bytes(out->data(), out->size()), Hex(c.bytes)) << '"' << c.text << '"';
     }
   }
 }
@@ -93,11 +95,9 @@ TEST(ManualInstruction, FortyEightBytesFitFortyNineAreRefusedWithoutOverrun) {
   std::string text48, text49;
   for (int i = 0; i < 48; ++i) text48 += "A5";
   text49 = text48 + " 01";
-  // A guard after the buffer shows that nothing is written past its end.
-  std::uint8_t out[49];
-  out[48] = 0x5A;
-  EXPECT_EQ(ParseManualInstruction(text48, out), 48);
-  EXPECT_EQ(out[47], 0xA5);
-  EXPECT_EQ(ParseManualInstruction(text49, out), -1);
-  EXPECT_EQ(out[48], 0x5A);
+  const std::optional<Frame> out = ParseManualInstruction(text48);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->size(), 48u);
+  EXPECT_EQ((*out)[47], 0xA5);
+  EXPECT_FALSE(ParseManualInstruction(text49));
 }

@@ -8,22 +8,12 @@
 
 namespace {
 using Clock = Gimbal::Clock;
-std::vector<std::uint8_t> Query(std::uint8_t q) {
-  std::vector<std::uint8_t> f(48);
-  BuildCardQuery(f.data(), q);
-  return f;
-}
-std::vector<std::uint8_t> Frame(void (*build)(std::uint8_t*)) {
-  std::vector<std::uint8_t> f(48);
-  build(f.data());
-  return f;
-}
+std::vector<std::uint8_t> Bytes(const Frame& f) { return {f.begin(), f.end()}; }
+std::vector<std::uint8_t> Query(std::uint8_t q) { return Bytes(BuildCardQuery(q)); }
 std::vector<std::uint8_t> Storage(StorageAction a) {
-  std::vector<std::uint8_t> f(48);
   StorageSettings s;
   s.videoLength = 600;
-  BuildStorageFrame(f.data(), a, s);
-  return f;
+  return Bytes(BuildStorageFrame(a, s));
 }
 std::vector<SimReply> Feed(Gimbal& g, const std::vector<std::uint8_t>& b, Clock::time_point t) {
   return g.Feed(b.data(), b.size(), t);
@@ -78,17 +68,12 @@ TEST(Gimbal, FindsFramesInGarbageSplitsAndBadChecksums) {
 
 TEST(Gimbal, ViscaIsAcknowledgedAndCompleted) {
   Gimbal g;
-  std::vector<std::uint8_t> zoom(9);
-  BuildViscaZoom(zoom.data(), 2);
-  auto r = Feed(g, zoom, Clock::now());
+  auto r = Feed(g, Bytes(BuildViscaZoom(2)), Clock::now());
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].bytes, Hex("90 41 FF 90 51 FF"));
   EXPECT_EQ(g.State().zoomLevel, 2);
   // The video format command carries the camera's own trailers; they are no command.
-  std::vector<std::uint8_t> vf(48);
-  const std::size_t n = BuildVideoFormat(vf.data(), 0x15);
-  vf.resize(n);
-  r = Feed(g, vf, Clock::now());
+  r = Feed(g, Bytes(BuildVideoFormat(0x15)), Clock::now());
   EXPECT_EQ(r.size(), 1u);
   EXPECT_EQ(g.State().videoFormat, 0x15);
 }
@@ -106,7 +91,7 @@ TEST(Gimbal, RecordingFormattingAndCaptures) {
   r = Feed(g, Query(kQueryResidual), t);
   EXPECT_EQ(Decoded(r[0]), std::to_string(27'000'000 - Gimbal::kPictureKB - 60 * Gimbal::kRecordKBPerSecond) + "KB");
   Feed(g, Storage(kStorageStop), t);
-  Feed(g, Frame(BuildFormatFrame), t);
+  Feed(g, Bytes(BuildFormatFrame()), t);
   r = Feed(g, Query(kQueryState), t + std::chrono::seconds(1));
   EXPECT_EQ(r[0].bytes[3] & (kCardFormatting | kCardFormatComplete), kCardFormatting);
   r = Feed(g, Query(kQueryState), t + std::chrono::seconds(Gimbal::kFormatSeconds + 1));
@@ -137,9 +122,7 @@ TEST(Gimbal, KeepsWhatTheOtherCommandsSetAndTracesThem) {
   o.trace = true;
   Gimbal g(o);
   const auto t = Clock::now();
-  std::vector<std::uint8_t> f(48);
-  BuildMoveFrame(f.data(), kCmdGimbalMode1, -5, 7, 1);
-  Feed(g, f, t);
+  Feed(g, Bytes(BuildMoveFrame(kCmdGimbalMode1, -5, 7, 1)), t);
   EXPECT_EQ(g.State().moveX, -5);
   EXPECT_EQ(g.State().moveY, 7);
   EXPECT_TRUE(g.State().tracking);
@@ -147,12 +130,10 @@ TEST(Gimbal, KeepsWhatTheOtherCommandsSetAndTracesThem) {
   osd.year = 2024;
   osd.heading = 1.5f;
   osd.gpsN = 30.25;
-  BuildOsdFrame(f.data(), osd);
-  Feed(g, f, t);
-  EXPECT_EQ(g.State().osd.settings.year, 2024);
-  EXPECT_EQ(g.State().osd.settings.gpsN, 30.25);
-  BuildContrastBrightnessFrame(f.data(), 61, 42);
-  Feed(g, f, t);
+  Feed(g, Bytes(BuildOsdFrame(osd)), t);
+  EXPECT_EQ(g.State().osd.year, 2024);
+  EXPECT_EQ(g.State().osd.gpsN, 30.25);
+  Feed(g, Bytes(BuildContrastBrightnessFrame(61, 42)), t);
   EXPECT_EQ(g.State().contrast, 61);
   const auto trace = g.TakeTrace();
   ASSERT_EQ(trace.size(), 6u);

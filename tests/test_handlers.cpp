@@ -23,7 +23,7 @@ void CheckActions(const std::vector<Action>& actions) {
     a.run(p);
     EXPECT_EQ(p.Wire(a.wire.size()), a.wire) << a.name;
     EXPECT_EQ(p.pty.Drain(30).size(), 0u) << a.name << ": more was sent";
-    EXPECT_EQ(p.Sent(), FormatSentFrame(a.wire.data(), a.wire.size())) << a.name;
+    EXPECT_EQ(p.Sent(), FormatSentFrame(Frame(a.wire.data(), a.wire.size()))) << a.name;
   }
 }
 
@@ -89,7 +89,6 @@ TEST(Handlers, FormatShowsItsProgressAndRewritesTypedValues) {
   EXPECT_EQ(p.c.GetWindowText(idc::FormatStatus), "格式化中……");
   EXPECT_EQ(p.c.GetWindowText(idc::Step), "1");  // written back before it was read
   EXPECT_TRUE(p.dlg->Timer().IsRunning());
-  EXPECT_EQ(g_PollPaused.load(), 0);
   p.dlg->Timer().Stop();
 }
 
@@ -187,7 +186,9 @@ TEST(Handlers, Zoom) {
     p.pty.Drain(1);  // the device reads as fast as the frames come
   }
   EXPECT_EQ(p.c.GetWindowText(idc::ZoomText), "30");
-  EXPECT_EQ(g_ZoomLevel, 30);
+  p.pty.Drain(30);
+  p.Click(idc::ZoomEnlarge);  // at the top already: the level stays and is sent again
+  EXPECT_EQ(p.Wire(9), Literal("VISCA zoom 30"));
   for (int i = 0; i < 40; ++i) {
     p.Click(idc::ZoomNarrow);
     p.pty.Drain(1);
@@ -196,11 +197,13 @@ TEST(Handlers, Zoom) {
   p.pty.Drain(30);
   p.Click(idc::PrivateZoom);  // switching sends nothing
   EXPECT_EQ(p.pty.Drain(30).size(), 0u);
-  EXPECT_EQ(g_ZoomProtocol, 0);
   EXPECT_EQ(p.c.GetCheck(idc::Visca), 0);
+  p.Click(idc::ZoomEnlarge);  // the next step goes out in the private protocol
+  EXPECT_EQ(p.Wire(48), Frame48({{0, "7E 7E 44 00 00 7D 82"}}, 0x3F));
   p.Click(idc::Visca);
-  EXPECT_EQ(g_ZoomProtocol, 1);
   EXPECT_EQ(p.c.GetCheck(idc::PrivateZoom), 0);
+  p.Click(idc::ZoomNarrow);
+  EXPECT_EQ(p.Wire(9), Literal("VISCA zoom 1"));
 }
 
 TEST(Handlers, ImagingAndVideoModes) {
@@ -359,7 +362,9 @@ TEST(Handlers, TemperatureAndImageAdjustment) {
     p.pty.Drain(1);
   }
   EXPECT_EQ(p.c.GetWindowText(idc::CoeffText), "0");
-  EXPECT_EQ(g_TempCompCoeff, 0);
+  p.pty.Drain(30);
+  p.Click(idc::CoeffEnlarge);  // from the 0 the panel holds, not the slider's start
+  EXPECT_EQ(p.Wire(48), Frame48({{0, "7E 7E 44 00 00 C8 01"}}, 0x09));
 }
 
 TEST(Handlers, TheStartUpTrafficOfTheSliders) {

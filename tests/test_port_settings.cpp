@@ -1,25 +1,28 @@
 // The "I/O" group's tables, the status line and the COM-name mapping.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "serial/port_map.h"
 #include "serial/port_settings.h"
 #include "test_pty.h"
 
-TEST(PortSettings, SelectionsToLineSettings) {
+TEST(PortSettings, RateAndParityToLineSettings) {
   struct Case {
-    int port, baud, parity;
     int comPort;
     std::uint32_t rate;
+    std::optional<std::uint8_t> parity;
     std::uint8_t dcbParity;
     char letter;
   };
   const Case cases[] = {
-      {0, 3, 2, 1, 57600, comm::EVENPARITY, 'E'},  {2, 0, 0, 3, 9600, comm::NOPARITY, 'N'},
-      {20, 4, 3, 21, 115200, comm::MARKPARITY, 'M'}, {1, 1, 1, 2, 19200, comm::ODDPARITY, 'O'},
-      {4, 2, 4, 5, 38400, comm::SPACEPARITY, 'S'},  {-1, -1, -1, 0, 0, comm::NOPARITY, 0},
+      {1, 57600, comm::EVENPARITY, comm::EVENPARITY, 'E'},   {3, 9600, comm::NOPARITY, comm::NOPARITY, 'N'},
+      {21, 115200, comm::MARKPARITY, comm::MARKPARITY, 'M'}, {2, 19200, comm::ODDPARITY, comm::ODDPARITY, 'O'},
+      {5, 38400, comm::SPACEPARITY, comm::SPACEPARITY, 'S'}, {0, 0, std::nullopt, comm::NOPARITY, 0},
+      {4, 9600, 9, comm::NOPARITY, 0},  // no parity the line knows: none chosen
   };
   for (const Case& c : cases) {
-    const PortChoice p = ChoosePortSettings(c.port, c.baud, c.parity);
+    const PortChoice p = ChoosePortSettings(c.comPort, c.rate, c.parity);
     EXPECT_EQ(p.comPort, c.comPort);
     EXPECT_EQ(p.dcb.BaudRate, c.rate);
     EXPECT_EQ(p.dcb.Parity, c.dcbParity);
@@ -39,23 +42,22 @@ TEST(PortSettings, StatusTexts) {
 }
 
 TEST(PortMap, DefaultsOptionsAndOtherNames) {
-  ClearPortMap();
-  EXPECT_EQ(ResolvePortName("COM1"), kCom1Device);
-  EXPECT_EQ(ResolvePortName("com21"), kCom21Device);
-  EXPECT_EQ(ResolvePortName("/dev/pts/7"), "/dev/pts/7");
+  PortMap map;
+  EXPECT_EQ(map.Resolve("COM1"), kCom1Device);
+  EXPECT_EQ(map.Resolve("com21"), kCom21Device);
+  EXPECT_EQ(map.Resolve("/dev/pts/7"), "/dev/pts/7");
   std::string com, path;
   ASSERT_TRUE(ParsePortOption("com2=/dev/serial/by-id/usb-FTDI-if00", com, path));
   EXPECT_EQ(com, "COM2");
-  MapPort(com, path);
-  EXPECT_EQ(ResolvePortName("COM2"), "/dev/serial/by-id/usb-FTDI-if00");
-  EXPECT_EQ(ComNameForDevice("/dev/serial/by-id/usb-FTDI-if00"), "COM2");
-  EXPECT_EQ(ComNameForDevice(kCom1Device), "COM1");
-  EXPECT_EQ(ComNameForDevice(kCom21Device), "COM21");
-  MapPort("COM1", "/dev/ttyUSB0");
-  EXPECT_EQ(ComNameForDevice(kCom1Device), "");  // COM1 is the adapter now
-  MapPort("COM3", "com21");  // a COM name mapped to another reaches that one's device
-  EXPECT_EQ(ResolvePortName("COM3"), kCom21Device);
+  map.Map(com, path);
+  EXPECT_EQ(map.Resolve("COM2"), "/dev/serial/by-id/usb-FTDI-if00");
+  EXPECT_EQ(map.ComNameForDevice("/dev/serial/by-id/usb-FTDI-if00"), "COM2");
+  EXPECT_EQ(map.ComNameForDevice(kCom1Device), "COM1");
+  EXPECT_EQ(map.ComNameForDevice(kCom21Device), "COM21");
+  map.Map("COM1", "/dev/ttyUSB0");
+  EXPECT_EQ(map.ComNameForDevice(kCom1Device), "");  // COM1 is the adapter now
+  map.Map("COM3", "com21");  // a COM name mapped to another reaches that one's device
+  EXPECT_EQ(map.Resolve("COM3"), kCom21Device);
   for (const char* bad : {"COM1", "=x", "COMx=/dev/a", "COM0=/dev/a", "COM3="})
     EXPECT_FALSE(ParsePortOption(bad, com, path)) << bad;
-  ClearPortMap();
 }

@@ -8,6 +8,14 @@
 #include "receive/log_store.h"
 #include "receive/recv_log.h"
 
+namespace {
+std::vector<std::string> Texts(const std::vector<LogLine>& lines) {
+  std::vector<std::string> out;
+  for (const LogLine& l : lines) out.push_back(FormatLogLine(l));
+  return out;
+}
+}  // namespace
+
 TEST(ReceivedLines, BreakAfterByte16ThenEvery14) {
   struct Case {
     std::size_t n;
@@ -20,7 +28,7 @@ TEST(ReceivedLines, BreakAfterByte16ThenEvery14) {
   std::vector<std::uint8_t> bytes(1000);
   std::iota(bytes.begin(), bytes.end(), 0);
   for (const Case& c : cases) {
-    const auto lines = ReceivedLines(bytes.data(), c.n);
+    const auto lines = Texts(ReceivedLines(bytes.data(), c.n));
     if (c.n == 0) {
       EXPECT_TRUE(lines.empty());
       continue;
@@ -48,12 +56,12 @@ TEST(ReceivedLines, BreakAfterByte16ThenEvery14) {
 TEST(ReceivedLines, Literal) {
   std::vector<std::uint8_t> b(20);
   std::iota(b.begin(), b.end(), 0);
-  EXPECT_EQ(ReceivedLines(b.data(), 20),
+  EXPECT_EQ(Texts(ReceivedLines(b.data(), 20)),
             (std::vector<std::string>{"接收信息", "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10", "-11-12-13"}));
   const std::uint8_t reply[8] = {0xBB, 0x09, 0x01, 0x01, 0x00, 0x00, 0x00, 0xC6};
-  EXPECT_EQ(ReceivedLines(reply, 8), (std::vector<std::string>{"接收信息", "bb-09-01-01-00-00-00-c6"}));
+  EXPECT_EQ(Texts(ReceivedLines(reply, 8)), (std::vector<std::string>{"接收信息", "bb-09-01-01-00-00-00-c6"}));
   const std::uint8_t a = 0x41;
-  EXPECT_EQ(ReceivedLines(&a, 1), (std::vector<std::string>{"接收信息", "41"}));
+  EXPECT_EQ(Texts(ReceivedLines(&a, 1)), (std::vector<std::string>{"接收信息", "41"}));
 }
 
 TEST(TimeStamp, NothingIsZeroPadded) {
@@ -81,49 +89,56 @@ long ResidentKiB() { return 0; }
 #endif
 }  // namespace
 
-// Every shape of line the log may hold comes back byte for byte, whether it is
-// stored as bytes or as text, across many blocks.
+// Every kind of line the log holds comes back as it is shown, across many
+// blocks: bytes of any value (the 00 and FF of a reply, a lone byte, none) and
+// texts of any kind (the decoded status line, a time stamp, a NUL inside).
 TEST(LogStore, LinesComeBackByteForByteAcrossBlocks) {
-  const std::string shapes[] = {
-      "接收信息",
-      "bb-09-01-41-00-00-00-06",
-      "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10",
-      "-11-12-13-14-15-16-17-18-19-1a-1b-1c-1d-1e",
-      "-ff",
-      "ff",
-      "",
+  const std::string reply("\xBB\x09\x01\x41\x00\x00\x00\x06", 8);
+  const std::string seventeen("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10", 17);
+  const std::string status =
       " Inserted card Not in initialization not read-only Formatting not completed Unformatted Unfilled Tested "
-      "Effective format No mistake Stop video ",
-      "BB-09",          // upper case: text
-      "bb-09-",         // trailing dash: text
-      "bb--09",         // double dash: text
-      "-",              // a dash alone
-      "b",              // half a byte
-      "--bb",           // two leading dashes
-      "接收信息 ",      // the caption and more
-      std::string("a\0b", 3),
-      "2017/12/7 9:5:3:42",
+      "Effective format No mistake Stop video ";
+  const struct {
+    LogKind kind;
+    std::string bytes;
+    std::string shown;
+  } shapes[] = {
+      {LogKind::kCaption, "", "接收信息"},
+      {LogKind::kHex, reply, "bb-09-01-41-00-00-00-06"},
+      {LogKind::kHex, seventeen, "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10"},
+      {LogKind::kDashHex, "\x11\x12\x1e", "-11-12-1e"},
+      {LogKind::kDashHex, "\xFF", "-ff"},
+      {LogKind::kHex, "\xFF", "ff"},
+      {LogKind::kHex, "", ""},
+      {LogKind::kText, status, status},
+      {LogKind::kText, "BB-09", "BB-09"},
+      {LogKind::kText, "", ""},
+      {LogKind::kText, "接收信息 ", "接收信息 "},
+      {LogKind::kText, std::string("a\0b", 3), std::string("a\0b", 3)},
+      {LogKind::kText, "2017/12/7 9:5:3:42", "2017/12/7 9:5:3:42"},
   };
   const std::size_t n = std::size(shapes);
   LogStore log;
   const std::size_t total = LogStore::kBlockLines * 3 + 7;  // several blocks by line count
-  for (std::size_t i = 0; i < total; ++i) log.Append(shapes[i % n]);
+  for (std::size_t i = 0; i < total; ++i) log.Append({shapes[i % n].kind, shapes[i % n].bytes});
   // And a line longer than a whole block, then more after it.
   const std::string huge(LogStore::kBlockTextBytes * 2 + 5, 'x');
-  log.Append(huge);
-  log.Append(shapes[1]);
+  log.Append(TextLine(huge));
+  log.Append({shapes[1].kind, shapes[1].bytes});
   ASSERT_EQ(log.Size(), total + 2);
-  for (std::size_t i = 0; i < total; ++i) ASSERT_EQ(log.Line(i), shapes[i % n]) << "line " << i;
+  for (std::size_t i = 0; i < total; ++i) ASSERT_EQ(log.Line(i), shapes[i % n].shown) << "line " << i;
   EXPECT_EQ(log.Line(total), huge);
-  EXPECT_EQ(log.Line(total + 1), shapes[1]);
+  EXPECT_EQ(log.Line(total + 1), shapes[1].shown);
   EXPECT_EQ(log.Line(total + 2), "");
+  for (const auto& shape : shapes) EXPECT_EQ(FormattedSize({shape.kind, shape.bytes}), shape.shown.size());
 }
 
 TEST(LogStore, ClearingGivesTheMemoryBack) {
   LogStore log;
-  const std::string line = "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10";  // 50 characters
+  const std::uint8_t bytes[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  const std::string line = "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10";  // 50 characters shown
   const long before = ResidentKiB();
-  for (int i = 0; i < 1000000; ++i) log.Append(line);
+  for (int i = 0; i < 1000000; ++i) log.Append(HexLine(bytes, 17));
   EXPECT_EQ(log.Line(999999), line);
   // 17 bytes and a record byte for the line, 4 for where it ends.
   EXPECT_LT(log.MemoryBytes(), 23u * 1000 * 1000);
@@ -136,6 +151,6 @@ TEST(LogStore, ClearingGivesTheMemoryBack) {
     EXPECT_GT(grown, 15 * 1024);
     EXPECT_LT(ResidentKiB() - before, grown / 4) << "resident memory after clearing";
   }
-  log.Append("bb");  // usable again
+  log.Append(TextLine("bb"));  // usable again
   EXPECT_EQ(log.Line(0), "bb");
 }

@@ -89,8 +89,9 @@ TEST(ScriptCommands, GetPrintsWhatEachKindOfControlHolds) {
   s.actions.c.SetPos(idc::ZoomSlider, 7, false);
   s.actions.c.SetWindowText(idc::Status, "STATUS：COM1 NOT OPENED");
   s.actions.c.SetWindowText(idc::SentFrame, "7e-7e\r\n");
-  s.actions.c.AddString(idc::RecvLog, "接收信息");
-  s.actions.c.AddString(idc::RecvLog, "bb-09");
+  const std::uint8_t reply[] = {0xBB, 0x09};
+  s.actions.c.AddLogLine(idc::RecvLog, {LogKind::kCaption, {}});
+  s.actions.c.AddLogLine(idc::RecvLog, HexLine(reply, 2));
   s.actions.boxOpen = true;
   for (const char* line : {"get 1063", "get 1094", "get 1004", "get 1107", "log", "sent", "ok", "focus 1158", ""})
     s.Run(line);

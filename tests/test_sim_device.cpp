@@ -14,27 +14,21 @@
 namespace {
 class InProcess : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ClearPortMap();
-    MapPort("COM1", SimDevice::kName);
-  }
-  void TearDown() override {
-    port.Close();
-    AttachInProcessDevice(SimDevice::kName, nullptr);
-    ClearPortMap();
-  }
+  void SetUp() override { map.Map("COM1", SimDevice::kName); }
+  void TearDown() override { port.Close(); }
   bool Open() {
     const comm::DCB dcb = StartupDcb();
     return port.Open("COM1", &dcb, nullptr) == 1;
   }
-  CComSync port;
+  PortMap map;
+  CComSync port{&map};
 };
 
 }  // namespace
 
 TEST_F(InProcess, AQueryIsAnsweredOnTheNextRead) {
   SimDevice device;
-  AttachInProcessDevice(SimDevice::kName, &device);
+  map.AttachInProcess(SimDevice::kName, &device);
   ASSERT_TRUE(Open());
   EXPECT_EQ(port.DevicePath(), SimDevice::kName);
   std::uint8_t buf[1000];
@@ -51,7 +45,7 @@ TEST_F(InProcess, LateRepliesWaitForTheirTimeAndReadsTakeAtMostMax) {
   SimOptions options;
   options.replyDelayMs = 60;
   SimDevice device(options);
-  AttachInProcessDevice(SimDevice::kName, &device);
+  map.AttachInProcess(SimDevice::kName, &device);
   ASSERT_TRUE(Open());
   port.Write(Literal("query state").data(), 48);
   std::uint8_t buf[16];
@@ -63,7 +57,7 @@ TEST_F(InProcess, LateRepliesWaitForTheirTimeAndReadsTakeAtMostMax) {
 
 TEST_F(InProcess, SettingsRefusalsCloseAndAGoneDeviceIsNoPort) {
   SimDevice device;
-  AttachInProcessDevice(SimDevice::kName, &device);
+  map.AttachInProcess(SimDevice::kName, &device);
   comm::DCB none = StartupDcb();
   none.BaudRate = 0;
   EXPECT_EQ(port.Open("COM1", &none, nullptr), 0);
@@ -75,7 +69,7 @@ TEST_F(InProcess, SettingsRefusalsCloseAndAGoneDeviceIsNoPort) {
   EXPECT_EQ(port.Read(buf, 8), 0);
   EXPECT_EQ(port.Write(Literal("query state").data(), 48), 0);
   EXPECT_EQ(device.gimbal().FramesAccepted(), 0);
-  AttachInProcessDevice(SimDevice::kName, nullptr);
+  map.AttachInProcess(SimDevice::kName, nullptr);
   EXPECT_FALSE(Open());
   EXPECT_EQ(port.LastError(), SerialError::DeviceNotFound);
 }

@@ -25,7 +25,6 @@ TEST(Startup, EveryControlTheStartUpSets) {
   EXPECT_EQ(p.c.GetPos(idc::BrightnessSlider), 50);
   EXPECT_EQ(p.c.GetCheck(idc::Visca), 1);
   EXPECT_EQ(p.c.GetCheck(idc::PrivateZoom), 0);
-  EXPECT_EQ(g_ZoomProtocol, 1);
   EXPECT_FALSE(p.c.IsWindowEnabled(idc::VideoFormat1));
   EXPECT_FALSE(p.c.IsWindowEnabled(idc::VideoFormat2));
   EXPECT_FALSE(p.c.IsWindowVisible(idc::PrepareTest));
@@ -36,7 +35,6 @@ TEST(Startup, EveryControlTheStartUpSets) {
   EXPECT_EQ(p.dlg->Values().m_nPollPeriod, 160);
   EXPECT_EQ(p.dlg->Values().m_dGpsN, 41.7066043096186);  // committed from its text
   EXPECT_EQ(p.c.GetWindowText(idc::CoeffText), "100");    // written by the slider's first paint
-  EXPECT_EQ(g_pMainDlg.load(), p.dlg.get());
 }
 
 TEST(Startup, TheLineIsSetUpAsAskedAndPollingRuns) {
@@ -44,7 +42,6 @@ TEST(Startup, TheLineIsSetUpAsAskedAndPollingRuns) {
   p.dlg->OnInitDialog();
   EXPECT_TRUE(p.dlg->Timer().IsRunning());
   EXPECT_EQ(p.dlg->Timer().Period(), 160u);
-  EXPECT_EQ(g_PollPaused.load(), 0);
   EXPECT_EQ(DeviceBaud(p.port.NativeHandle()), 57600u);
 }
 
@@ -57,7 +54,8 @@ TEST(Startup, WithoutCom1TheWarningShowsOnceAndTheWindowWorks) {
   EXPECT_NE(p.host.diagnostics[0].find(kMissingReason), std::string::npos);
   // Commands still build and echo; nothing is written, nothing is said.
   p.Click(idc::CancelTracking);
-  EXPECT_EQ(p.Sent(), FormatSentFrame(Literal("cancel tracking").data(), 48));
+  const std::vector<std::uint8_t> cancel = Literal("cancel tracking");
+  EXPECT_EQ(p.Sent(), FormatSentFrame(Frame(cancel.data(), cancel.size())));
   EXPECT_EQ(p.host.warnings, 1);
   EXPECT_TRUE(p.host.messages.empty());
 }
@@ -65,7 +63,7 @@ TEST(Startup, WithoutCom1TheWarningShowsOnceAndTheWindowWorks) {
 TEST(PortSettings, AnotherPortClosesTheOpenOneFirstEvenWhenItFails) {
   Panel p;
   TestPty second;
-  for (const char* com : {"COM2", "COM3", "COM5"}) MapPort(com, kMissingPort);
+  for (const char* com : {"COM2", "COM3", "COM5"}) p.map.Map(com, kMissingPort);
   ASSERT_TRUE(p.port.IsOpen());
   p.Select(idc::ComPort, 1);  // COM2 is not there
   EXPECT_FALSE(p.port.IsOpen());
@@ -75,7 +73,7 @@ TEST(PortSettings, AnotherPortClosesTheOpenOneFirstEvenWhenItFails) {
   CComSync other;
   EXPECT_EQ(other.Open(p.pty.path(), nullptr, nullptr), 1);
   other.Close();
-  MapPort("COM2", second.path());
+  p.map.Map("COM2", second.path());
   p.Select(idc::ComPort, 1);
   EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM2 OPENED，57600,E,8,1");
   EXPECT_EQ(p.host.warnings, 1);

@@ -36,6 +36,7 @@ class WindowTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<TestPty> pty;
+  std::unique_ptr<PortMap> map;
   std::unique_ptr<CComSync> port;
   std::unique_ptr<VarnelWindow> window;
   std::vector<std::uint8_t> startup;  // what the first display sent
@@ -56,9 +57,9 @@ class WindowTest : public QObject {
 
   void Open(bool withCom1 = true) {
     pty = std::make_unique<TestPty>();
-    ClearPortMap();
-    MapPort("COM1", withCom1 ? pty->path() : std::string("/dev/ttyVarnelMissing0"));
-    port = std::make_unique<CComSync>();
+    map = std::make_unique<PortMap>();
+    map->Map("COM1", withCom1 ? pty->path() : std::string("/dev/ttyVarnelMissing0"));
+    port = std::make_unique<CComSync>(map.get());
     window = std::make_unique<VarnelWindow>(*port);
     window->setQuietDiagnostics(true);
     window->Init();
@@ -163,7 +164,7 @@ class WindowTest : public QObject {
     const QRawFont raw = QRawFont::fromFont(window->font());
     for (char32_t ch : {U'接', U'收', U'信', U'息', U'格', U'式', U'化', U'设', U'置', U'关', U'于', U'：', U'，'})
       QVERIFY2(raw.supportsCharacter(ch), "the dialog font has no glyph for a Chinese text of the panel");
-    window->controls().AddString(idc::RecvLog, "接收信息");
+    window->controls().AddLogLine(idc::RecvLog, {LogKind::kCaption, {}});
     window->controls().SetWindowText(idc::FormatStatus, "格式化中……");
     QTest::qWait(50);
     const QString path = QStringLiteral(VARNEL_SHOT_DIR "/varnel-window.png");

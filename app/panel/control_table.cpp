@@ -4,6 +4,9 @@
 #include <cctype>
 #include <map>
 
+#include "protocol/commands.h"
+#include "serial/comm_types.h"
+
 using K = ControlKind;
 
 const std::vector<ControlDef>& ControlTable() {
@@ -176,50 +179,122 @@ const ControlDef* FindControl(int id) {
   return nullptr;
 }
 
-const std::vector<std::string>& ListEntries(int id) {
-  static const std::map<int, std::vector<std::string>> lists = [] {
-    std::map<int, std::vector<std::string>> m;
+namespace {
+// Every list's entries in template order, each with what it means to the
+// device beside its caption: the command code, template size, VISCA
+// parameter, camera core or line setting it stands for. Lists whose position
+// is itself what goes out (channel, preservation) carry their index.
+const std::map<int, std::vector<ListEntry>>& Lists() {
+  static const std::map<int, std::vector<ListEntry>> lists = [] {
+    std::map<int, std::vector<ListEntry>> m;
+    auto indexed = [](std::vector<std::string> captions) {
+      std::vector<ListEntry> entries;
+      for (std::size_t i = 0; i < captions.size(); ++i) entries.push_back({captions[i], static_cast<int>(i)});
+      return entries;
+    };
     std::vector<std::string> com;
     for (int i = 1; i <= 21; ++i) com.push_back("COM" + std::to_string(i));
-    m[idc::ComPort] = com;
-    m[idc::Baud] = {"9600", "19200", "38400", "57600", "115200"};
-    m[idc::Parity] = {"NOPARITY", "ODDPARITY", "EVENPARITY", "MARKPARITY", "SPACEPARITY"};
-    m[idc::Channel] = {"0:visible light+Infrared", "1:Infrared", "2:Infrared+visible light", "3:visible light",
-                       "4: ", "5: ", "6: ", "7: "};
-    m[idc::Template] = {"Adaptive template", "Small template", "Middle template", "Large template"};
-    m[idc::Defog] = {"Fog ON", "Fog OFF"};
-    m[idc::Steady] = {"Steady ON", "Steady OFF", "Steady holding"};
-    m[idc::VideoFormat1] = {"1080i/59.94", "1080i/60",    "NTSC",        "1080i/50",    "PAL",      "1080p/29.97",
-                            "1080p/30",    "1080p/25",    "720p/59.94",  "720p/60",     "Reserved", "720p/50",
-                            "Reserved",    "720p/29.97",  "720p/30",     "Reserved",    "720p/25",  "Reserved",
-                            "1080p/59.94", "1080p/50",    "1080p/60"};
-    m[idc::Core] = {"Core selection",           "Sony7520",          "Homemade machine 1", "Homemade machine 2",
-                    "Sony7520(60Hz)",           "Homemade machine 1(60Hz)", "Homemade machine 2(60Hz)"};
-    m[idc::ControlMode] = {"Cross wire control", "Cloud platform control mode 1", "Cloud platform control mode 2"};
-    m[idc::VideoFormat2] = {"1080p/29.97", "1080p/30", "1080p/25", "1080p/59.94", "1080p/50", "1080p/60"};
-    m[idc::Preservation] = {"Infrared preservation", "Infrared 8 bit bmp", "Infrared 8 bit bin",
-                            "Infrared 14 bit bin", " "};
-    m[idc::PreservationMode] = {"Preservation mode", "0: visible + infrared", "1: infrared",
-                                "2: infrared + visible", "3: visible", "4:", "5:", "6:", "7:"};
+    m[idc::ComPort] = indexed(com);
+    m[idc::Baud] = {{"9600", 9600}, {"19200", 19200}, {"38400", 38400}, {"57600", 57600}, {"115200", 115200}};
+    m[idc::Parity] = {{"NOPARITY", comm::NOPARITY},
+                      {"ODDPARITY", comm::ODDPARITY},
+                      {"EVENPARITY", comm::EVENPARITY},
+                      {"MARKPARITY", comm::MARKPARITY},
+                      {"SPACEPARITY", comm::SPACEPARITY}};
+    m[idc::Channel] = indexed({"0:visible light+Infrared", "1:Infrared", "2:Infrared+visible light",
+                               "3:visible light", "4: ", "5: ", "6: ", "7: "});
+    m[idc::Template] = {{"Adaptive template", kTemplateAdaptive},
+                        {"Small template", kTemplateSmall},
+                        {"Middle template", kTemplateMiddle},
+                        {"Large template", kTemplateLarge}};
+    m[idc::Defog] = {{"Fog ON", kViscaOn}, {"Fog OFF", kViscaOff}};
+    m[idc::Steady] = {{"Steady ON", kViscaOn}, {"Steady OFF", kViscaOff}, {"Steady holding", kViscaHold}};
+    m[idc::VideoFormat1] = indexed({"1080i/59.94", "1080i/60",   "NTSC",        "1080i/50",   "PAL",
+                                    "1080p/29.97", "1080p/30",   "1080p/25",    "720p/59.94", "720p/60",
+                                    "Reserved",    "720p/50",    "Reserved",    "720p/29.97", "720p/30",
+                                    "Reserved",    "720p/25",    "Reserved",    "1080p/59.94", "1080p/50",
+                                    "1080p/60"});
+    m[idc::Core] = {{"Core selection", kCoreNone},
+                    {"Sony7520", kCoreSony7520},
+                    {"Homemade machine 1", kCoreHomemade1},
+                    {"Homemade machine 2", kCoreHomemade2},
+                    {"Sony7520(60Hz)", kCoreSony7520At60Hz},
+                    {"Homemade machine 1(60Hz)", kCoreHomemade1At60Hz},
+                    {"Homemade machine 2(60Hz)", kCoreHomemade2At60Hz}};
+    m[idc::ControlMode] = {{"Cross wire control", kCmdCrossWire},
+                           {"Cloud platform control mode 1", kCmdGimbalMode1},
+                           {"Cloud platform control mode 2", kCmdGimbalMode2}};
+    m[idc::VideoFormat2] = {{"1080p/29.97", 0x06}, {"1080p/30", 0x07}, {"1080p/25", 0x08},
+                            {"1080p/59.94", 0x13}, {"1080p/50", 0x14}, {"1080p/60", 0x15}};
+    m[idc::Preservation] = indexed({"Infrared preservation", "Infrared 8 bit bmp", "Infrared 8 bit bin",
+                                    "Infrared 14 bit bin", " "});
+    m[idc::PreservationMode] = indexed({"Preservation mode", "0: visible + infrared", "1: infrared",
+                                        "2: infrared + visible", "3: visible", "4:", "5:", "6:", "7:"});
+    return m;
+  }();
+  return lists;
+}
+
+bool CaseInsensitiveLess(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// The entries as the list shows and indexes them: a sorted list in
+// alphabetical order, case-insensitive, as the list control sorts.
+std::vector<ListEntry> Displayed(int id) {
+  const auto it = Lists().find(id);
+  if (it == Lists().end()) return {};
+  std::vector<ListEntry> entries = it->second;
+  const ControlDef* def = FindControl(id);
+  if (def && def->kind == ControlKind::SortedCombo)
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const ListEntry& a, const ListEntry& b) { return CaseInsensitiveLess(a.caption, b.caption); });
+  return entries;
+}
+}  // namespace
+
+const std::vector<std::string>& ListEntries(int id) {
+  static const std::map<int, std::vector<std::string>> captions = [] {
+    std::map<int, std::vector<std::string>> m;
+    for (const auto& [list, entries] : Lists())
+      for (const ListEntry& e : entries) m[list].push_back(e.caption);
     return m;
   }();
   static const std::vector<std::string> none;
-  const auto it = lists.find(id);
-  return it == lists.end() ? none : it->second;
+  const auto it = captions.find(id);
+  return it == captions.end() ? none : it->second;
+}
+
+std::optional<int> SelectedCode(int id, int selection) {
+  const std::vector<ListEntry> entries = Displayed(id);
+  if (selection < 0 || selection >= static_cast<int>(entries.size())) return std::nullopt;
+  return entries[static_cast<std::size_t>(selection)].code;
+}
+
+PortChoice ChosenLine(int portSelection, int baudSelection, int paritySelection) {
+  const std::optional<int> parity = SelectedCode(idc::Parity, paritySelection);
+  return ChoosePortSettings(portSelection + 1, static_cast<std::uint32_t>(SelectedCode(idc::Baud, baudSelection).value_or(0)),
+                            parity ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(*parity)) : std::nullopt);
+}
+
+const std::vector<OsdCheck>& OsdChecks() {
+  static const std::vector<OsdCheck> checks = {
+      {1130, false, kOsdHide},          {1131, false, kOsdHideCrossFrame}, {1132, false, kOsdHideAttitude},
+      {1133, false, kOsdMissDistance},  {1134, false, kOsdHideGps},        {1135, false, kOsdHideTime},
+      {1136, false, kOsdHideFieldOfView}, {1137, false, kOsdBigFont},
+      {idc::SaveOsd, true, kOsdSave},   {idc::TimeInput, true, kOsdTimeInput}, {1139, true, kOsdGpsInput},
+      {1140, true, kOsdGpsRelative},    {1141, true, kOsdAngleInput},      {1142, true, kOsdFieldInput},
+      {1143, true, kOsdFieldAngle},     {idc::HideBorder, true, kOsdHideBorder},
+  };
+  return checks;
 }
 
 std::vector<std::string> DisplayedEntries(int id) {
-  std::vector<std::string> entries = ListEntries(id);
-  const ControlDef* def = FindControl(id);
-  if (def && def->kind == ControlKind::SortedCombo) {
-    // Case-insensitive, as the list control sorts.
-    std::stable_sort(entries.begin(), entries.end(), [](const std::string& a, const std::string& b) {
-      return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-      });
-    });
-  }
-  return entries;
+  std::vector<std::string> captions;
+  for (const ListEntry& e : Displayed(id)) captions.push_back(e.caption);
+  return captions;
 }
 
 const std::vector<SliderRange>& SliderRanges() {

@@ -2,11 +2,13 @@
 // units, the list contents and the slider ranges.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/panel/control_ids.h"
 #include "app/panel/controls.h"
+#include "serial/port_settings.h"
 
 inline constexpr int kDialogWidthDlu = 782;
 inline constexpr int kDialogHeightDlu = 429;
@@ -22,10 +24,28 @@ struct ControlDef {
 const std::vector<ControlDef>& ControlTable();
 const ControlDef* FindControl(int id);
 
+struct ListEntry {
+  std::string caption;
+  int code;  // what the entry means to the device or the line
+};
 // Entries in template order. A sorted list shows them in alphabetical order.
 const std::vector<std::string>& ListEntries(int id);
+// The code of the entry at selection as the list shows it; nothing for no
+// selection (-1, or text typed into the list's field).
+std::optional<int> SelectedCode(int id, int selection);
 // The entries as the list shows and indexes them.
 std::vector<std::string> DisplayedEntries(int id);
+
+// The line settings lists 1001, 1094 and 1096 choose.
+PortChoice ChosenLine(int portSelection, int baudSelection, int paritySelection);
+
+// The OSD check boxes: which bit of which byte of the OSD frame each sets.
+struct OsdCheck {
+  int id;
+  bool input;         // the input byte (OsdInput), else the display byte (OsdDisplay)
+  std::uint8_t flag;
+};
+const std::vector<OsdCheck>& OsdChecks();
 
 struct SliderRange {
   int id, min, max;

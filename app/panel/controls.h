@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "receive/recv_log.h"
+
 enum class ControlKind {
   Group,        // frame with a caption, no behaviour
   Label,        // caption text beside another control, no id
@@ -36,7 +38,8 @@ class IControls {
   virtual void SetCurSel(int id, int index) = 0;
   virtual int GetCount(int id) const = 0;
   virtual std::string GetLBText(int id, int index) const = 0;
-  virtual void AddString(int id, const std::string& text) = 0;
+  // The received-data log: one more line, kept as it came, shown as text.
+  virtual void AddLogLine(int id, const LogLine& line) = 0;
   virtual void ResetContent(int id) = 0;
 
   // Sliders. A position set with redraw repaints the slider, which sends.

@@ -58,9 +58,8 @@ std::string MemControls::GetLBText(int id, int index) const {
   return index >= 0 && index < static_cast<int>(s.entries.size()) ? s.entries[index] : std::string();
 }
 
-void MemControls::AddString(int id, const std::string& text) {
-  if (id == idc::RecvLog) m_log.Append(text);
-  else At(id).entries.push_back(text);
+void MemControls::AddLogLine(int id, const LogLine& line) {
+  if (id == idc::RecvLog) m_log.Append(line);
 }
 
 void MemControls::ResetContent(int id) {

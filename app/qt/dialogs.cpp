@@ -1,5 +1,7 @@
 #include "app/qt/dialogs.h"
 
+#include "app/boxes.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
@@ -59,41 +61,44 @@ DialogUnits::DialogUnits(const QFont& font) {
 int DialogUnits::X(int dlu) const { return qRound(dlu * baseX / 4.0); }
 int DialogUnits::Y(int dlu) const { return qRound(dlu * baseY / 8.0); }
 
-WarningDialog::WarningDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Warning!"));
-  setModal(false);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  QFont font = DialogFont(8);
-  setFont(font);
+namespace {
+// Lays out a box from its shared description; returns its OK button.
+QPushButton* BuildBox(QDialog& dialog, const BoxLayout& box) {
+  dialog.setWindowTitle(QString::fromStdString(box.caption));
+  dialog.setModal(box.modal);
+  dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  const QFont font = DialogFont(box.pointSize);
+  dialog.setFont(font);
   const DialogUnits du(font);
-  setFixedSize(du.X(194), du.Y(70));
-  auto* text = new QLabel(QString::fromUtf8(kWarningText), this);
-  text->setGeometry(du.Rect(50, 22, 112, 12));
-  text->setObjectName(QStringLiteral("warningText"));
-  m_ok = new QPushButton(QStringLiteral("OK"), this);
-  m_ok->setGeometry(du.Rect(70, 43, 50, 14));
-  m_ok->setDefault(true);
-  connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+  dialog.setFixedSize(du.X(box.w), du.Y(box.h));
+  QPushButton* ok = nullptr;
+  for (const BoxItem& item : box.items) {
+    const QString text = QString::fromStdString(item.text);
+    switch (item.kind) {
+      case BoxItem::kIcon: {
+        auto* icon = new QLabel(&dialog);
+        icon->setPixmap(AppIcon().pixmap(32, 32));
+        icon->setGeometry(du.X(item.x), du.Y(item.y), 32, 32);
+        break;
+      }
+      case BoxItem::kText: {
+        auto* label = new QLabel(text, &dialog);
+        label->setTextFormat(Qt::PlainText);
+        label->setGeometry(du.Rect(item.x, item.y, item.w, item.h));
+        break;
+      }
+      case BoxItem::kOk:
+        ok = new QPushButton(text, &dialog);
+        ok->setGeometry(du.Rect(item.x, item.y, item.w, item.h));
+        ok->setDefault(true);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        break;
+    }
+  }
+  return ok;
 }
+}  // namespace
 
-AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8("关于 Varnel"));
-  setModal(true);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  const QFont font = DialogFont(9);
-  setFont(font);
-  const DialogUnits du(font);
-  setFixedSize(du.X(235), du.Y(55));
-  auto* icon = new QLabel(this);
-  icon->setPixmap(AppIcon().pixmap(32, 32));
-  icon->setGeometry(du.X(11), du.Y(17), 32, 32);
-  auto* name = new QLabel(QStringLiteral("Varnel 1.99"), this);
-  name->setTextFormat(Qt::PlainText);
-  name->setGeometry(du.Rect(40, 10, 130, 10));
-  auto* line = new QLabel(QString::fromUtf8("云台控制面板，Linux 版"), this);
-  line->setGeometry(du.Rect(40, 25, 130, 10));
-  m_ok = new QPushButton(QString::fromUtf8("确定"), this);
-  m_ok->setGeometry(du.Rect(178, 7, 50, 14));
-  m_ok->setDefault(true);
-  connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
-}
+WarningDialog::WarningDialog(QWidget* parent) : QDialog(parent), m_ok(BuildBox(*this, WarningBox())) {}
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), m_ok(BuildBox(*this, AboutBox())) {}

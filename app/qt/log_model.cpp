@@ -10,7 +10,7 @@ QVariant LogModel::data(const QModelIndex& index, int role) const {
   return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
-void LogModel::Append(const std::string& line) {
+void LogModel::Append(const LogLine& line) {
   const int row = static_cast<int>(m_store.Size());
   beginInsertRows(QModelIndex(), row, row);
   m_store.Append(line);

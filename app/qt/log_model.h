@@ -13,7 +13,7 @@ class LogModel : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  void Append(const std::string& line);
+  void Append(const LogLine& line);
   void Clear();
   const LogStore& Store() const { return m_store; }
 

@@ -261,9 +261,8 @@ std::string QtControls::GetLBText(int id, int index) const {
   return c ? c->itemText(index).toStdString() : std::string();
 }
 
-void QtControls::AddString(int id, const std::string& text) {
-  if (Kind(id) == ControlKind::SimpleCombo) static_cast<LogBox*>(Widget(id))->model()->Append(text);
-  else if (auto* c = qobject_cast<QComboBox*>(Widget(id))) c->addItem(Q(text));
+void QtControls::AddLogLine(int id, const LogLine& line) {
+  if (Kind(id) == ControlKind::SimpleCombo) static_cast<LogBox*>(Widget(id))->model()->Append(line);
 }
 
 void QtControls::ResetContent(int id) {

@@ -1,38 +1,25 @@
-// Script mode: drives the real window as an operator would, one command a
-// line, and prints what the operator would see (UTF-8, a line each, flushed).
+// Script mode on the Qt window: the operator's actions on the widgets and
+// the window thread's timers; the running order is ScriptRunner's.
 #pragma once
 
 #include <QObject>
-#include <QStringList>
-#include <deque>
-#include <iosfwd>
-#include <mutex>
-#include <string>
-#include <thread>
 
-#include "app/script_commands.h"
+#include "app/script_runner.h"
 
 class VarnelWindow;
 
-// Reads the script on a thread of its own and runs it on the window's thread,
-// with the grammar of ScriptCommands and the Qt widgets' own actions.
-class ScriptRunner : public QObject, private IScriptActions {
-  Q_OBJECT
+class QtScheduler : public IScheduler {
  public:
-  // path "-" reads standard input.
-  ScriptRunner(VarnelWindow& window, std::string path, std::ostream& out);
-  ~ScriptRunner() override;
-  // Observe messages from now on; run once the window shows.
-  void Attach();
-  void Start();
-  // Runs one line; public for tests.
-  void Execute(const std::string& line);
+  explicit QtScheduler(QObject* context) : m_context(context) {}
+  void After(int ms, std::function<void()> fn) override;
 
  private:
-  void Feed(std::string line);  // from the reader thread
-  void Step();
-  void Print(const std::string& line);
-  // The operator's actions, on the Qt widgets.
+  QObject* m_context;
+};
+
+class QtScriptActions : public IScriptActions {
+ public:
+  explicit QtScriptActions(VarnelWindow& window) : m_window(window) {}
   IControls& Controls() override;
   bool Click(int id) override;
   bool Type(int id, const std::string& text) override;
@@ -42,12 +29,6 @@ class ScriptRunner : public QObject, private IScriptActions {
   bool PressOk() override;
   void Quit() override;
 
+ private:
   VarnelWindow& m_window;
-  std::string m_path;
-  std::ostream& m_out;
-  std::deque<std::string> m_lines;
-  bool m_waiting = false;
-  std::thread m_reader;
-  int m_wake[2] = {-1, -1};  // tells the reader thread to stop
-  ScriptCommands m_commands;
 };

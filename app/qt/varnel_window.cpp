@@ -22,7 +22,7 @@ QEvent::Type DialogMessageEvent::Kind() {
   return type;
 }
 
-VarnelWindow::VarnelWindow(CComBase& port, QWidget* parent)
+VarnelWindow::VarnelWindow(CComBase& port, SessionLog* log, QWidget* parent)
     : QDialog(parent), m_font(DialogFont(9)), m_units(m_font) {
   setWindowTitle(QString::fromUtf8(kDialogCaption));
   setWindowIcon(AppIcon());
@@ -33,7 +33,8 @@ VarnelWindow::VarnelWindow(CComBase& port, QWidget* parent)
   setFixedSize(m_units.X(kDialogWidthDlu), m_units.Y(kDialogHeightDlu));
   Build();
   m_warning = new WarningDialog(this);
-  m_dlg = std::make_unique<CVarnelDlg>(m_controls, *this, port);
+  m_dlg = std::make_unique<CVarnelDlg>(m_controls, *this, port, log);
+  m_port = &port;
   qApp->installEventFilter(this);
 }
 
@@ -131,7 +132,7 @@ void VarnelWindow::Init() {
   // the entries' texts stay the panel's own.
   if (auto* ports = qobject_cast<QComboBox*>(m_controls.Widget(idc::ComPort))) {
     for (int i = 0; i < ports->count(); ++i) {
-      const std::string device = DescribePortName(ports->itemText(i).toStdString());
+      const std::string device = m_port->Map().Describe(ports->itemText(i).toStdString());
       ports->setItemData(i, QString::fromStdString(device.empty() ? "no serial device" : device), Qt::ToolTipRole);
     }
   }

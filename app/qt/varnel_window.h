@@ -27,7 +27,7 @@ class DialogMessageEvent : public QEvent {
 class VarnelWindow : public QDialog, public IDialogHost {
   Q_OBJECT
  public:
-  explicit VarnelWindow(CComBase& port = g_ComPort, QWidget* parent = nullptr);
+  explicit VarnelWindow(CComBase& port, SessionLog* log = nullptr, QWidget* parent = nullptr);
   ~VarnelWindow() override;
 
   void Init();  // the dialog's start-up, before the window is first shown
@@ -66,5 +66,6 @@ class VarnelWindow : public QDialog, public IDialogHost {
   std::function<void(const std::string&)> m_observer;
   bool m_quiet = false;
   bool m_ending = false;
+  CComBase* m_port = nullptr;
   std::unique_ptr<CVarnelDlg> m_dlg;
 };

@@ -10,6 +10,7 @@ const UsageWords& PlatformUsage() {
       "                       Device Manager, and the COM name that reaches each, then exit\n"
       "  --simulate           make COM1 a simulated gimbal inside the program (no\n"
       "                       hardware needed)\n",
-      "The About box is in the window's system menu.\n"};
+      "The About box is in the window's system menu.\n",
+      "云台控制面板，Windows 版"};
   return words;
 }

@@ -122,14 +122,11 @@ std::string Win32Controls::GetLBText(int id, int index) const {
   return Utf8(w);
 }
 
-void Win32Controls::AddString(int id, const std::string& text) {
-  if (IsLog(id)) {
-    m_log.Append(text);
-    m_widestChars = std::max(m_widestChars, text.size());
-    LogCountChanged();
-    return;
-  }
-  SendMessageW(static_cast<HWND>(Handle(id)), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+void Win32Controls::AddLogLine(int id, const LogLine& line) {
+  if (!IsLog(id)) return;
+  m_log.Append(line);
+  m_widestChars = std::max(m_widestChars, FormattedSize(line));
+  LogCountChanged();
 }
 
 void Win32Controls::ResetContent(int id) {

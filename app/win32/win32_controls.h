@@ -30,7 +30,7 @@ class Win32Controls : public IControls {
   void SetCurSel(int id, int index) override;
   int GetCount(int id) const override;
   std::string GetLBText(int id, int index) const override;
-  void AddString(int id, const std::string& text) override;
+  void AddLogLine(int id, const LogLine& line) override;
   void ResetContent(int id) override;
   int GetPos(int id) const override;
   void SetPos(int id, int pos, bool redraw) override;

@@ -92,12 +92,12 @@ std::vector<PortInfo> EnumeratePorts(const SerialRoots& roots) {
   return ports;
 }
 
-std::vector<PortInfo> ListPorts() {
+std::vector<PortInfo> ListPorts(const PortMap& map) {
   std::vector<PortInfo> ports = EnumeratePorts();
   for (PortInfo& p : ports) {
-    p.comName = ComNameForDevice(p.device);
+    p.comName = map.ComNameForDevice(p.device);
     for (const std::string& stable : p.stableNames)
-      if (p.comName.empty()) p.comName = ComNameForDevice(stable);
+      if (p.comName.empty()) p.comName = map.ComNameForDevice(stable);
   }
   return ports;
 }

@@ -48,7 +48,7 @@ std::map<std::string, std::string> FriendlyNames() {
 }
 }  // namespace
 
-std::vector<PortInfo> ListPorts() {
+std::vector<PortInfo> ListPorts(const PortMap& map) {
   std::vector<PortInfo> ports;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -66,8 +66,8 @@ std::vector<PortInfo> ListPorts() {
     info.device = com;
     const auto it = friendly.find(com);
     info.description = it != friendly.end() ? it->second : Utf8(name);  // else the driver's device, \Device\Serial0
-    info.comName = ComNameForDevice(com);  // mapped to it: --port COM1=COM7
-    if (info.comName.empty()) info.comName = ComNameForDevice("\\\\.\\" + com);
+    info.comName = map.ComNameForDevice(com);  // mapped to it: --port COM1=COM7
+    if (info.comName.empty()) info.comName = map.ComNameForDevice("\\\\.\\" + com);
     ports.push_back(info);
   }
   RegCloseKey(key);

@@ -35,12 +35,10 @@ class FakeMachine : public ::testing::Test {
     Link(kFtdi, "ttyUSB0");
     Link(kProlific, "ttyUSB1");
     Link(kArduino, "ttyACM0");
-    ClearPortMap();
   }
-  void TearDown() override {
-    ClearPortMap();
-    fs::remove_all(root);
-  }
+  void TearDown() override { fs::remove_all(root); }
+
+  PortMap map;
 
   void Write(const fs::path& p, const std::string& text) {
     fs::create_directories(p.parent_path());
@@ -99,7 +97,7 @@ TEST_F(FakeMachine, UartsWithHardwareInKernelOrderThenAdaptersByStableName) {
 }
 
 TEST_F(FakeMachine, ComNamesFollowThatOrderByStableName) {
-  UseDiscoveredPorts(EnumeratePorts(roots));
+  map.UseDiscovered(EnumeratePorts(roots));
   const struct {
     const char* com;
     std::string reaches;
@@ -108,43 +106,43 @@ TEST_F(FakeMachine, ComNamesFollowThatOrderByStableName) {
       {"COM4", ById(kArduino)},    {"COM5", ById(kFtdi)},      {"COM6", ById(kProlific)},
       {"COM7", ""},                {"COM21", ""},
   };
-  for (const auto& e : expected) EXPECT_EQ(ResolvePortName(e.com), e.reaches) << e.com;
-  EXPECT_EQ(ComNameForDevice(ById(kFtdi)), "COM5");
-  EXPECT_EQ(DescribePortName("com5"), ById(kFtdi) + " (ftdi_sio, FTDI FT232R USB UART (0403:6001), serial A12345)");
-  EXPECT_EQ(DescribePortName("COM9"), "");
+  for (const auto& e : expected) EXPECT_EQ(map.Resolve(e.com), e.reaches) << e.com;
+  EXPECT_EQ(map.ComNameForDevice(ById(kFtdi)), "COM5");
+  EXPECT_EQ(map.Describe("com5"), ById(kFtdi) + " (ftdi_sio, FTDI FT232R USB UART (0403:6001), serial A12345)");
+  EXPECT_EQ(map.Describe("COM9"), "");
 }
 
 TEST_F(FakeMachine, ALaptopWithOneAdapterOpensItAsCom1) {
   for (const char* gone : {"ttyS0", "ttyS2", "ttyS10", "ttyUSB1", "ttyACM0"}) fs::remove_all(root / "sys/class/tty" / gone);
   fs::remove(fs::path(roots.byId) / kProlific);
   fs::remove(fs::path(roots.byId) / kArduino);
-  UseDiscoveredPorts(EnumeratePorts(roots));
-  EXPECT_EQ(ResolvePortName("COM1"), ById(kFtdi));
-  EXPECT_EQ(ResolvePortName("COM2"), "");
+  map.UseDiscovered(EnumeratePorts(roots));
+  EXPECT_EQ(map.Resolve("COM1"), ById(kFtdi));
+  EXPECT_EQ(map.Resolve("COM2"), "");
 }
 
 TEST_F(FakeMachine, PortOptionsWinAndTheirDevicesGetNoSecondName) {
-  MapPort("COM1", "/dev/pts/7");
-  MapPort("COM4", ById(kFtdi));
-  UseDiscoveredPorts(EnumeratePorts(roots));
-  EXPECT_EQ(ResolvePortName("COM1"), "/dev/pts/7");
-  EXPECT_EQ(ResolvePortName("COM2"), Dev("ttyS0"));
-  EXPECT_EQ(ResolvePortName("COM3"), Dev("ttyS2"));
-  EXPECT_EQ(ResolvePortName("COM4"), ById(kFtdi));
-  EXPECT_EQ(ResolvePortName("COM5"), Dev("ttyS10"));
-  EXPECT_EQ(ResolvePortName("COM6"), ById(kArduino));
-  EXPECT_EQ(ResolvePortName("COM7"), ById(kProlific));
-  EXPECT_EQ(ResolvePortName("COM8"), "");
+  map.Map("COM1", "/dev/pts/7");
+  map.Map("COM4", ById(kFtdi));
+  map.UseDiscovered(EnumeratePorts(roots));
+  EXPECT_EQ(map.Resolve("COM1"), "/dev/pts/7");
+  EXPECT_EQ(map.Resolve("COM2"), Dev("ttyS0"));
+  EXPECT_EQ(map.Resolve("COM3"), Dev("ttyS2"));
+  EXPECT_EQ(map.Resolve("COM4"), ById(kFtdi));
+  EXPECT_EQ(map.Resolve("COM5"), Dev("ttyS10"));
+  EXPECT_EQ(map.Resolve("COM6"), ById(kArduino));
+  EXPECT_EQ(map.Resolve("COM7"), ById(kProlific));
+  EXPECT_EQ(map.Resolve("COM8"), "");
 }
 
 TEST_F(FakeMachine, APluggedAgainAdapterKeepsItsComName) {
-  UseDiscoveredPorts(EnumeratePorts(roots));
-  const std::string ftdi = ResolvePortName("COM5"), prolific = ResolvePortName("COM6");
+  map.UseDiscovered(EnumeratePorts(roots));
+  const std::string ftdi = map.Resolve("COM5"), prolific = map.Resolve("COM6");
   // Both unplugged, plugged in again the other way round: the kernel numbers swap.
   Link(kFtdi, "ttyUSB1");
   Link(kProlific, "ttyUSB0");
-  UseDiscoveredPorts(EnumeratePorts(roots));
-  EXPECT_EQ(ResolvePortName("COM5"), ftdi);
-  EXPECT_EQ(ResolvePortName("COM6"), prolific);
-  EXPECT_EQ(fs::canonical(ResolvePortName("COM5")), fs::path(Dev("ttyUSB1")));
+  map.UseDiscovered(EnumeratePorts(roots));
+  EXPECT_EQ(map.Resolve("COM5"), ftdi);
+  EXPECT_EQ(map.Resolve("COM6"), prolific);
+  EXPECT_EQ(fs::canonical(map.Resolve("COM5")), fs::path(Dev("ttyUSB1")));
 }

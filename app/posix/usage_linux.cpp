@@ -12,6 +12,7 @@ const UsageWords& PlatformUsage() {
       "  --simulate           start a simulated gimbal on a pseudo-terminal inside the\n"
       "                       program and make it COM1 (no hardware needed)\n",
       "Qt's own options (-platform offscreen, ...) are accepted as well.\n"
-      "The About box is in the window's context menu (right-click the window).\n"};
+      "The About box is in the window's context menu (right-click the window).\n",
+      "云台控制面板，Linux 版"};
   return words;
 }

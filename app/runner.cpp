@@ -1,0 +1,64 @@
+#include "app/runner.h"
+
+#include "app/script_runner.h"
+#include "app/session_log.h"
+
+const char* VersionText() { return "Varnel " VARNEL_VERSION; }
+
+namespace {
+constexpr int kScreenshotDelayMs = 500;
+}
+
+void OnWindowShown(const Options& options, ScriptRunner* script, IScheduler& scheduler,
+                   std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& fe) {
+  if (script) script->Start(options.script);
+  if (options.screenshot.empty()) return;
+  scheduler.After(kScreenshotDelayMs, [&fe, path = options.screenshot, write = std::move(writePicture)] {
+    std::string why;
+    if (!write(path, why)) fe.Err("varnel: " + why + "\n");
+  });
+}
+
+int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
+  // Options first: --help, --version, --list-ports and a wrong option are
+  // answered before any window or display is needed.
+  Options options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) {
+    fe.Err("varnel: " + error + "\n\n" + UsageText());
+    return 2;
+  }
+  if (options.help) return fe.Out(UsageText()), 0;
+  if (options.version) return fe.Out(std::string(VersionText()) + "\n"), 0;
+
+  // COM names: --port maps stay as given, the devices present take the
+  // others in a stable order.
+  PortMap map;
+  for (const auto& [com, path] : options.ports) map.Map(com, path);
+  std::vector<PortInfo> found;
+  const bool discovered = fe.Discover(found);
+  if (discovered) map.UseDiscovered(found);
+  if (options.listPorts) return fe.PrintPorts(map, options), 0;
+
+  fe.PrepareWindows();
+  if (options.simulate) {
+    if (!fe.StartSimulator(SimOptionsOf(options), map, error)) {
+      fe.Err("varnel: " + error + "\n");
+      return 1;
+    }
+    if (discovered) map.UseDiscovered(found);  // the devices present move up past COM1
+  }
+
+  // The session log, when asked for: a file that cannot be written is said
+  // once, and the panel goes on without it.
+  SessionLog sessionLog([&fe](const std::string& why) { fe.Err("varnel: " + why + "\n"); });
+  const bool logging = !options.log.empty() && sessionLog.Open(options.log);
+
+  {
+    CComSync port(&map);
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options});
+    port.Close();  // before the simulated gimbal goes
+  }
+  if (options.simulate) fe.StopSimulator(map);
+  return 0;
+}

@@ -1,0 +1,58 @@
+// The program from start to end, written once for both windows: options,
+// COM names, the simulated gimbal, the session log, the window with its
+// script and picture, and the order in which it all goes away again. A front
+// end (the Qt window on Linux, the Win32 dialog) gives only what is truly
+// its own: how it prints, which devices it finds, where the simulated gimbal
+// lives, and its window.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "serial/com_base.h"
+#include "serial/port_map.h"
+
+class SessionLog;
+
+// What a window of either front end is run with.
+struct WindowSession {
+  CComSync& port;
+  SessionLog* log;          // null without --log
+  const Options& options;   // --script and --screenshot
+};
+
+class FrontEnd {
+ public:
+  virtual ~FrontEnd() = default;
+  virtual void Out(const std::string& text) = 0;  // standard output, as it is
+  virtual void Err(const std::string& text) = 0;  // standard error (or the debugger), as it is
+  // The serial devices present, in the order they take the COM names; false
+  // where COMn is the system's own COM name and nothing is discovered.
+  virtual bool Discover(std::vector<PortInfo>& found) = 0;
+  // --list-ports in this platform's words.
+  virtual void PrintPorts(const PortMap& map, const Options& options) = 0;
+  // Everything a window needs before the first one is made (a display).
+  virtual void PrepareWindows() = 0;
+  // Starts the simulated gimbal where this platform keeps it and makes COM1
+  // reach it; false with the reason when it cannot start.
+  virtual bool StartSimulator(const SimOptions& options, PortMap& map, std::string& why) = 0;
+  virtual void StopSimulator(PortMap& map) = 0;
+  // Runs the window until it ends.
+  virtual void RunWindow(const WindowSession& session) = 0;
+};
+
+class IScheduler;
+class ScriptRunner;
+
+// What runs once a window is shown: the script (which waits for the start-up
+// traffic by itself) and, half a second later, the picture of --screenshot.
+void OnWindowShown(const Options& options, ScriptRunner* script, IScheduler& scheduler,
+                   std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& frontEnd);
+
+// The whole program; returns its exit status.
+int RunProgram(const std::vector<std::string>& args, FrontEnd& frontEnd);
+
+// "Varnel 1.99": the version CMake gives.
+const char* VersionText();

@@ -1,0 +1,89 @@
+#include "app/script_runner.h"
+
+namespace {
+constexpr int kStartCheckMs = 50;
+constexpr int kStartLimitMs = 3000;  // a window that never polls must not hold the script for ever
+}  // namespace
+
+ScriptRunner::ScriptRunner(IScriptActions& actions, IScheduler& scheduler,
+                           std::function<void(const std::string&)> print, std::function<bool()> startupPolled)
+    : m_scheduler(scheduler),
+      m_inbox(std::make_shared<Inbox>(&scheduler)),
+      m_print(std::move(print)),
+      m_startupPolled(std::move(startupPolled)),
+      m_commands(actions, [this](const std::string& line) { m_print(line); }) {}
+
+ScriptRunner::~ScriptRunner() {
+  *m_alive = false;
+  {
+    std::lock_guard lock(m_inbox->mutex);
+    m_inbox->scheduler = nullptr;  // the reader's thread hands no more lines over
+  }
+  m_reader.reset();
+}
+
+void ScriptRunner::Start(const std::string& path) {
+  std::string why;
+  m_reader = LineReader::Open(path, why);
+  if (!m_reader) {
+    m_print("error cannot read " + path);
+    return;
+  }
+  std::weak_ptr<bool> alive = m_alive;
+  m_reader->Start([this, alive, inbox = m_inbox](std::string line) {
+    // From the reader's thread: the line is queued on the window's.
+    std::lock_guard lock(inbox->mutex);
+    if (!inbox->scheduler) return;
+    inbox->scheduler->After(0, [this, alive, line = std::move(line)]() mutable {
+      if (const auto a = alive.lock(); a && *a) Feed(std::move(line));
+    });
+  });
+  // The script starts once the window is up and its start-up traffic (the
+  // sliders' first frames and the camera's answers) has been polled, as an
+  // operator starts working only once the window is there.
+  WaitForStartup(0);
+}
+
+void ScriptRunner::WaitForStartup(int waitedMs) {
+  std::weak_ptr<bool> alive = m_alive;
+  m_scheduler.After(kStartCheckMs, [this, alive, waitedMs] {
+    if (const auto a = alive.lock(); !a || !*a) return;
+    const int waited = waitedMs + kStartCheckMs;
+    if (!m_startupPolled() && waited < kStartLimitMs) return WaitForStartup(waited);
+    m_waiting = false;
+    Step();
+  });
+}
+
+void ScriptRunner::Feed(std::string line) {
+  m_lines.push_back(ScriptLine(std::move(line)));
+  if (m_lines.size() == 1 && !m_waiting) {
+    std::weak_ptr<bool> alive = m_alive;
+    m_scheduler.After(0, [this, alive] {
+      if (const auto a = alive.lock(); a && *a) Step();
+    });
+  }
+}
+
+void ScriptRunner::Step() {
+  if (m_waiting || m_lines.empty()) return;
+  const std::string line = m_lines.front();
+  m_lines.pop_front();
+  std::weak_ptr<bool> alive = m_alive;
+  auto next = [this, alive] {
+    if (const auto a = alive.lock(); a && *a) {
+      m_waiting = false;
+      Step();
+    }
+  };
+  if (const std::optional<int> delay = ScriptCommands::WaitDelay(line)) {
+    m_waiting = true;
+    m_scheduler.After(*delay, next);
+    return;
+  }
+  // The next line is scheduled before this one runs: a command that opens a
+  // modal box returns only when the box closes, and the script's own "ok"
+  // must be able to close it.
+  if (!m_lines.empty()) m_scheduler.After(0, next);
+  m_commands.Execute(line);
+}

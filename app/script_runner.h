@@ -1,0 +1,70 @@
+// Script mode's running order, free of any toolkit: the script's lines are
+// read on a thread of their own (so a script typed live never stops the
+// window), queued on the window's thread, and run one at a time with
+// ScriptCommands once the start-up traffic has been polled. A window gives
+// its widgets' actions (IScriptActions) and its thread's timers (IScheduler).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app/script_commands.h"
+
+// The window thread's timers, as each toolkit has them.
+class IScheduler {
+ public:
+  virtual ~IScheduler() = default;
+  // Runs fn on the window's thread once ms have passed (0: as soon as the
+  // thread is free). Safe to call from any thread.
+  virtual void After(int ms, std::function<void()> fn) = 0;
+};
+
+// Reads a script a line at a time on a thread of its own (one file per
+// platform: posix/, win32/); stops with the runner.
+class LineReader {
+ public:
+  virtual ~LineReader() = default;
+  // path "-" is standard input; false with the reason when it cannot be read.
+  static std::unique_ptr<LineReader> Open(const std::string& path, std::string& why);
+  // Starts the thread; each line (without its line end) goes to onLine, on that thread.
+  virtual void Start(std::function<void(std::string)> onLine) = 0;
+};
+
+class ScriptRunner {
+ public:
+  // startupPolled: whether the window's start-up traffic has been polled.
+  ScriptRunner(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> print,
+               std::function<bool()> startupPolled);
+  ~ScriptRunner();
+  // Reads path ("-" standard input) and runs it once the window is up and
+  // its start-up traffic has been polled (3 seconds at most).
+  void Start(const std::string& path);
+  // Runs one line; public for tests.
+  void Execute(const std::string& line) { m_commands.Execute(line); }
+
+ private:
+  void Feed(std::string line);
+  void WaitForStartup(int waitedMs);
+  void Step();
+
+  // What the reader's thread hands lines to; cut off when the runner goes,
+  // as a reader blocked on standard input may outlive it.
+  struct Inbox {
+    explicit Inbox(IScheduler* s) : scheduler(s) {}
+    std::mutex mutex;
+    IScheduler* scheduler;
+  };
+
+  IScheduler& m_scheduler;
+  std::shared_ptr<Inbox> m_inbox;
+  std::function<void(const std::string&)> m_print;
+  std::function<bool()> m_startupPolled;
+  ScriptCommands m_commands;
+  std::unique_ptr<LineReader> m_reader;
+  std::deque<std::string> m_lines;
+  bool m_waiting = true;  // until the start-up traffic has been polled
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);  // for what the scheduler still holds
+};
