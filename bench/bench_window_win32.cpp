@@ -13,6 +13,7 @@
 #include "app/panel/control_ids.h"
 #include "app/win32/console.h"
 #include "app/win32/win32_window.h"
+#include "serial/in_process.h"
 #include "serial/port_map.h"
 
 #include "app/win32/win32.h"
@@ -53,8 +54,8 @@ std::string Run(Win32Window& w, BenchLine& line) {
   const auto fillStart = std::chrono::steady_clock::now();
   const char* lines = std::getenv("VARNEL_BENCH_LINES");  // a smaller log for a quick look
   const int total = lines ? std::atoi(lines) : 1000000;
-  for (int i = 0; i < total; ++i)
-    w.controls().AddString(idc::RecvLog, "00-01-02-03-04-05-06-07-08-09-0a-0b-0c-0d-0e-0f-10");
+  const std::uint8_t seventeen[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  for (int i = 0; i < total; ++i) w.controls().AddLogLine(idc::RecvLog, HexLine(seventeen, sizeof seventeen));
   const double fillSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fillStart).count();
   Pump();
   char text[512];
@@ -115,9 +116,10 @@ int main() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   BenchLine line;
-  AttachInProcessDevice("bench:line", &line);
-  MapPort("COM1", "bench:line");
-  CComSync port;
+  PortMap map;
+  map.AttachInProcess("bench:line", &line);
+  map.Map("COM1", "bench:line");
+  CComSync port(&map);
   std::string report;
   {
     Win32Window window(port);

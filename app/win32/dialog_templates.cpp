@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/boxes.h"
 #include "app/panel/control_table.h"
 #include "app/win32/win32_text.h"
 
@@ -124,21 +125,28 @@ std::vector<std::uint16_t> MainDialogTemplate() {
   return t.Take();
 }
 
-std::vector<std::uint16_t> WarningTemplate() {
+namespace {
+// A box's template from its shared description.
+std::vector<std::uint16_t> BoxTemplate(const BoxLayout& box) {
   TemplateWriter t;
-  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 2, 194, 70, "Warning!",
-           "MS Shell Dlg", 8);
-  t.Item(kChild | SS_LEFT, 0, 50, 22, 112, 12, -1, L"Static", "This serial port is not found!");
-  t.Item(kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 70, 43, 50, 14, IDOK, L"Button", "OK");
+  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0,
+           static_cast<int>(box.items.size()), box.w, box.h, box.caption, box.font, box.pointSize);
+  for (const BoxItem& item : box.items) {
+    switch (item.kind) {
+      case BoxItem::kIcon:
+        t.Item(kChild | SS_ICON, 0, item.x, item.y, item.w, item.h, -1, L"Static", "#128");  // icon resource 128
+        break;
+      case BoxItem::kText:
+        t.Item(kChild | SS_LEFT | SS_NOPREFIX, 0, item.x, item.y, item.w, item.h, -1, L"Static", item.text);
+        break;
+      case BoxItem::kOk:
+        t.Item(kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, item.x, item.y, item.w, item.h, IDOK, L"Button", item.text);
+        break;
+    }
+  }
   return t.Take();
 }
+}  // namespace
 
-std::vector<std::uint16_t> AboutTemplate() {
-  TemplateWriter t;
-  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 4, 235, 55, "关于 Varnel", "宋体", 9);
-  t.Item(kChild | SS_ICON, 0, 11, 17, 20, 20, -1, L"Static", "#128");  // icon resource 128
-  t.Item(kChild | SS_LEFT | SS_NOPREFIX, 0, 40, 10, 130, 8, -1, L"Static", "Varnel 1.99");
-  t.Item(kChild | SS_LEFT, 0, 40, 25, 130, 8, -1, L"Static", "云台控制面板，Windows 版");
-  t.Item(kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 178, 7, 50, 14, IDOK, L"Button", "确定");
-  return t.Take();
-}
+std::vector<std::uint16_t> WarningTemplate() { return BoxTemplate(WarningBox()); }
+std::vector<std::uint16_t> AboutTemplate() { return BoxTemplate(AboutBox()); }

@@ -10,16 +10,13 @@
 #include "app/win32/win32.h"
 
 namespace {
-constexpr UINT kLine = WM_APP + 10;  // lParam: a std::string* the runner takes
-constexpr UINT kStep = WM_APP + 11;
-constexpr UINT_PTR kTimer = 1;
+constexpr UINT kPosted = WM_APP + 10;  // wParam: the delay; lParam: a std::function<void()>* the scheduler takes
 
-LRESULT CALLBACK RunnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* runner = reinterpret_cast<Win32ScriptRunner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (runner) {
-    if (msg == kLine) return runner->OnLine(reinterpret_cast<std::string*>(lParam)), 0;
-    if (msg == kStep) return runner->OnStep(), 0;
-    if (msg == WM_TIMER && wParam == kTimer) return runner->OnTimer(), 0;
+LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* scheduler = reinterpret_cast<Win32Scheduler*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (scheduler) {
+    if (msg == kPosted) return scheduler->OnPosted(static_cast<int>(wParam), reinterpret_cast<std::function<void()>*>(lParam)), 0;
+    if (msg == WM_TIMER) return scheduler->OnTimer(wParam), 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -48,102 +45,52 @@ HWND OpenBox(Win32Window& w) {
 }
 }  // namespace
 
-Win32ScriptRunner::Win32ScriptRunner(Win32Window& window, std::string path)
-    : m_window(window), m_path(std::move(path)), m_commands(*this, [this](const std::string& l) { Print(l); }) {
+Win32Scheduler::Win32Scheduler() {
   WNDCLASSW wc{};
-  wc.lpfnWndProc = RunnerProc;
+  wc.lpfnWndProc = SchedulerProc;
   wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"VarnelScript";
+  wc.lpszClassName = L"VarnelScheduler";
   RegisterClassW(&wc);
-  HWND hwnd = CreateWindowExW(0, L"VarnelScript", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  HWND hwnd = CreateWindowExW(0, L"VarnelScheduler", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   m_hwnd = hwnd;
 }
 
-Win32ScriptRunner::~Win32ScriptRunner() {
-  // The reader may sit in a read of standard input that never ends: leave
-  // it to the process's end, and let it post to no one.
-  if (m_reader.joinable()) m_reader.detach();
+Win32Scheduler::~Win32Scheduler() {
   SetWindowLongPtrW(static_cast<HWND>(m_hwnd), GWLP_USERDATA, 0);
   DestroyWindow(static_cast<HWND>(m_hwnd));
 }
 
-void Win32ScriptRunner::Attach() {
-  m_window.SetMessageObserver([this](const std::string& text) { Print("message " + text); });
+void Win32Scheduler::After(int ms, std::function<void()> fn) {
+  // Posted, so that it is safe from any thread; the timer is started on the window's.
+  auto* posted = new std::function<void()>(std::move(fn));
+  if (!PostMessageW(static_cast<HWND>(m_hwnd), kPosted, static_cast<WPARAM>(ms), reinterpret_cast<LPARAM>(posted)))
+    delete posted;
 }
 
-void Win32ScriptRunner::Start(unsigned delayMs) {
-  HANDLE in = m_path == "-" ? GetStdHandle(STD_INPUT_HANDLE)
-                            : CreateFileW(Wide(m_path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          0, nullptr);
-  if (!in || in == INVALID_HANDLE_VALUE) {
-    Print("error cannot read " + m_path);
-    return;
-  }
-  const HWND target = static_cast<HWND>(m_hwnd);
-  const bool own = m_path != "-";
-  m_reader = std::thread([in, target, own] {
-    std::string pending;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0) {
-      pending.append(buf, got);
-      for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
-        PostMessageW(target, kLine, 0, reinterpret_cast<LPARAM>(new std::string(pending.substr(0, nl))));
-        pending.erase(0, nl + 1);
-      }
-    }
-    if (!pending.empty()) PostMessageW(target, kLine, 0, reinterpret_cast<LPARAM>(new std::string(pending)));
-    if (own) CloseHandle(in);
-  });
-  // The script starts once the window is up and its start-up traffic has
-  // been polled, as an operator starts working only once the window is there
-  // (under load, Wine's first paint and polls may come late: wait for them,
-  // a few seconds at most).
-  m_waiting = true;
-  m_startBy = GetTickCount() + 3000;
-  SetTimer(target, kTimer, delayMs, nullptr);
+void Win32Scheduler::OnPosted(int ms, std::function<void()>* posted) {
+  std::function<void()> fn = std::move(*posted);
+  delete posted;
+  if (ms <= 0) return fn();
+  const std::uintptr_t id = m_nextTimer++;
+  m_timers[id] = std::move(fn);
+  SetTimer(static_cast<HWND>(m_hwnd), id, static_cast<UINT>(ms), nullptr);
 }
 
-void Win32ScriptRunner::OnLine(std::string* line) {
-  m_lines.push_back(ScriptLine(std::move(*line)));
-  delete line;
-  if (!m_waiting) PostMessageW(static_cast<HWND>(m_hwnd), kStep, 0, 0);
+void Win32Scheduler::OnTimer(std::uintptr_t id) {
+  KillTimer(static_cast<HWND>(m_hwnd), id);
+  const auto it = m_timers.find(id);
+  if (it == m_timers.end()) return;
+  std::function<void()> fn = std::move(it->second);
+  m_timers.erase(it);
+  fn();
 }
-
-void Win32ScriptRunner::OnTimer() {
-  if (!m_started && !m_window.StartupPolled() && static_cast<long>(GetTickCount() - m_startBy) < 0) return;
-  m_started = true;
-  KillTimer(static_cast<HWND>(m_hwnd), kTimer);
-  m_waiting = false;
-  Step();
-}
-
-void Win32ScriptRunner::OnStep() { Step(); }
-
-void Win32ScriptRunner::Step() {
-  if (m_waiting || m_lines.empty()) return;
-  const std::string line = m_lines.front();
-  m_lines.pop_front();
-  if (const std::optional<int> delay = ScriptCommands::WaitDelay(line)) {
-    m_waiting = true;
-    SetTimer(static_cast<HWND>(m_hwnd), kTimer, static_cast<UINT>(std::max(*delay, 1)), nullptr);
-    return;
-  }
-  // The next line is scheduled before this one runs: a command that opens a
-  // modal box returns only when the box closes, and the script's own "ok"
-  // must be able to close it.
-  if (!m_lines.empty()) PostMessageW(static_cast<HWND>(m_hwnd), kStep, 0, 0);
-  m_commands.Execute(line);
-}
-
-void Win32ScriptRunner::Print(const std::string& line) { WriteOut(line + "\n"); }
 
 // ---- the operator's actions -----------------------------------------------
 
-IControls& Win32ScriptRunner::Controls() { return m_window.controls(); }
+IControls& Win32ScriptActions::Controls() { return m_window.controls(); }
 
-bool Win32ScriptRunner::Click(int id) {
+bool Win32ScriptActions::Click(int id) {
   const ControlDef* def = FindControl(id);
   if (!def || (def->kind != ControlKind::Button && def->kind != ControlKind::MultiLineButton &&
                def->kind != ControlKind::Check && def->kind != ControlKind::Radio))
@@ -153,7 +100,7 @@ bool Win32ScriptRunner::Click(int id) {
   return true;
 }
 
-bool Win32ScriptRunner::Type(int id, const std::string& text) {
+bool Win32ScriptActions::Type(int id, const std::string& text) {
   const ControlDef* def = FindControl(id);
   if (!def || (def->kind != ControlKind::Edit && def->kind != ControlKind::Combo &&
                def->kind != ControlKind::SortedCombo && def->kind != ControlKind::SimpleCombo))
@@ -163,7 +110,7 @@ bool Win32ScriptRunner::Type(int id, const std::string& text) {
   return true;
 }
 
-bool Win32ScriptRunner::Select(int id, int index) {
+bool Win32ScriptActions::Select(int id, int index) {
   const ControlDef* def = FindControl(id);
   if (!def || (def->kind != ControlKind::Combo && def->kind != ControlKind::SortedCombo)) return false;
   HWND combo = Control(m_window, id);
@@ -174,7 +121,7 @@ bool Win32ScriptRunner::Select(int id, int index) {
   return true;
 }
 
-bool Win32ScriptRunner::Slide(int id, int pos) {
+bool Win32ScriptActions::Slide(int id, int pos) {
   const ControlDef* def = FindControl(id);
   if (!def || def->kind != ControlKind::Slider) return false;
   m_window.controls().SetFocus(id);
@@ -182,7 +129,7 @@ bool Win32ScriptRunner::Slide(int id, int pos) {
   return true;
 }
 
-void Win32ScriptRunner::Key(bool enter) {
+void Win32ScriptActions::Key(bool enter) {
   // As the keyboard does it: the key on the focused control, handed to the
   // dialog manager (Enter presses a focused push button, else OK; Escape is
   // Cancel), at once, so that the next line sees what it did.
@@ -198,7 +145,7 @@ void Win32ScriptRunner::Key(bool enter) {
   }
 }
 
-bool Win32ScriptRunner::PressOk() {
+bool Win32ScriptActions::PressOk() {
   if (HWND box = OpenBox(m_window)) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return true;
@@ -211,7 +158,7 @@ bool Win32ScriptRunner::PressOk() {
   return false;
 }
 
-void Win32ScriptRunner::Quit() {
+void Win32ScriptActions::Quit() {
   // As Escape: close whatever box is open first, then the window.
   for (int i = 0; i < 8; ++i) {  // bounded: a box that refuses to close must not hang the script
     HWND box = OpenBox(m_window);

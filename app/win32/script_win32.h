@@ -1,37 +1,35 @@
-// Script mode on Windows: the same grammar (ScriptCommands) and output as the
-// Linux window, with the operator's actions done on the Win32 controls. The
-// script is read on a thread of its own and run on the window's thread, from
-// the messages of a message-only window of its own (the dialog keeps no
-// window timer).
+// Script mode on the Win32 window: the operator's actions on the Win32
+// controls, and the window thread's timers from a message-only window of
+// their own (the dialog keeps no window timer); the running order is
+// ScriptRunner's.
 #pragma once
 
-#include <atomic>
-#include <deque>
-#include <string>
-#include <thread>
+#include <functional>
+#include <map>
 
-#include "app/script_commands.h"
+#include "app/script_runner.h"
 
 class Win32Window;
 
-class Win32ScriptRunner : private IScriptActions {
+class Win32Scheduler : public IScheduler {
  public:
-  // path "-" reads standard input.
-  Win32ScriptRunner(Win32Window& window, std::string path);
-  ~Win32ScriptRunner() override;
-  // Observe messages from now on; the script starts delayMs after Start.
-  void Attach();
-  void Start(unsigned delayMs);
+  Win32Scheduler();
+  ~Win32Scheduler() override;
+  void After(int ms, std::function<void()> fn) override;
 
-  // For the runner's window procedure.
-  void OnLine(std::string* line);
-  void OnStep();
-  void OnTimer();
+  // For the scheduler's window procedure.
+  void OnPosted(int ms, std::function<void()>* fn);
+  void OnTimer(std::uintptr_t id);
 
  private:
-  void Step();
-  void Print(const std::string& line);
+  void* m_hwnd = nullptr;  // the message-only window
+  std::uintptr_t m_nextTimer = 1;
+  std::map<std::uintptr_t, std::function<void()>> m_timers;
+};
 
+class Win32ScriptActions : public IScriptActions {
+ public:
+  explicit Win32ScriptActions(Win32Window& window) : m_window(window) {}
   IControls& Controls() override;
   bool Click(int id) override;
   bool Type(int id, const std::string& text) override;
@@ -41,13 +39,6 @@ class Win32ScriptRunner : private IScriptActions {
   bool PressOk() override;
   void Quit() override;
 
+ private:
   Win32Window& m_window;
-  std::string m_path;
-  ScriptCommands m_commands;
-  void* m_hwnd = nullptr;  // the message-only window
-  std::deque<std::string> m_lines;
-  bool m_started = false;
-  unsigned long m_startBy = 0;  // GetTickCount at which the script starts even so
-  bool m_waiting = false;
-  std::thread m_reader;
 };

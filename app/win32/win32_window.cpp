@@ -4,7 +4,6 @@
 #include "app/win32/console.h"
 #include "app/win32/dialog_templates.h"
 #include "app/win32/win32_text.h"
-#include "receive/recv_log.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"
@@ -43,7 +42,7 @@ INT_PTR Result(HWND hwnd, LRESULT result) {
 }
 }  // namespace
 
-Win32Window::Win32Window(CComBase& port) : m_port(port) {
+Win32Window::Win32Window(CComBase& port, SessionLog* log) : m_port(port), m_log(log) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   m_icon = LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                       GetSystemMetrics(SM_CYICON), 0);
@@ -75,7 +74,7 @@ void Win32Window::InitDialog() {
       SendDlgItemMessageW(hwnd, def.id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
   }
   m_controls.Attach(hwnd);
-  m_dlg = std::make_unique<CVarnelDlg>(m_controls, *this, m_port);
+  m_dlg = std::make_unique<CVarnelDlg>(m_controls, *this, m_port, m_log);
 
   if (HMENU menu = GetSystemMenu(hwnd, FALSE)) {
     const std::wstring about = Wide(kAboutMenuText);
@@ -145,8 +144,6 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       break;
   }
   if (msg == kSliderPainted && m_dlg && !m_ending) {
-    ++m_sliderPaints;
-    m_pollsSincePaint = 0;
     m_dlg->OnCustomDraw(static_cast<int>(wParam));
     return TRUE;
   }
@@ -161,7 +158,6 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     return TRUE;
   }
   if (msg == WM_POLL_SERIAL) {
-    ++m_pollsSincePaint;
     if (m_dlg && !m_ending) m_dlg->OnMessage(msg);
     return TRUE;
   }

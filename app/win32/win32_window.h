@@ -13,7 +13,7 @@
 
 class Win32Window : public IDialogHost {
  public:
-  explicit Win32Window(CComBase& port = g_ComPort);
+  explicit Win32Window(CComBase& port, SessionLog* log = nullptr);
   ~Win32Window() override;
 
   // Runs the window until it ends; returns IDOK or IDCANCEL.
@@ -27,9 +27,6 @@ class Win32Window : public IDialogHost {
   void SetMessageObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
   // Called once, when the window has been shown.
   void SetOnShown(std::function<void()> shown) { m_onShown = std::move(shown); }
-  // Whether the sliders have painted (and sent) and at least two polls have
-  // read what came back since: the start-up traffic is over.
-  bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
 
   // IDialogHost
   void MessageBox(const std::string& text) override;
@@ -50,6 +47,7 @@ class Win32Window : public IDialogHost {
   void InitDialog();
 
   CComBase& m_port;
+  SessionLog* m_log;
   void* m_hwnd = nullptr;
   void* m_warning = nullptr;
   void* m_icon = nullptr;
@@ -59,6 +57,4 @@ class Win32Window : public IDialogHost {
   std::function<void(const std::string&)> m_observer;
   std::function<void()> m_onShown;
   bool m_ending = false;
-  int m_sliderPaints = 0;
-  int m_pollsSincePaint = 0;
 };

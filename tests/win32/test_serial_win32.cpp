@@ -13,7 +13,6 @@ namespace {
 class SerialPort : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearPortMap();
     ASSERT_TRUE(far.ok()) << "no null-modem pair: run the test through scripts/wine-run.sh";
   }
   ::testing::AssertionResult OpenStartup(const std::string& name) {
@@ -22,7 +21,8 @@ class SerialPort : public ::testing::Test {
     return ::testing::AssertionFailure() << port.LastErrorText();
   }
   TestPty far;
-  CComSync port;
+  PortMap map;
+  CComSync port{&map};
 };
 
 std::vector<std::uint8_t> Frame48() {
@@ -78,11 +78,10 @@ TEST(SerialPortNames, Com21OpensThroughTheDeviceNamespaceOnly) {
 }
 
 TEST_F(SerialPort, AMappedComNameReachesTheOtherPort) {
-  MapPort("COM1", far.path());  // --port COM1=COM31
+  map.Map("COM1", far.path());  // --port COM1=COM31
   ASSERT_TRUE(OpenStartup("COM1"));
   EXPECT_EQ(port.DevicePath(), "\\\\.\\" + far.path());
-  EXPECT_EQ(ComNameForDevice(far.path()), "COM1");
-  ClearPortMap();
+  EXPECT_EQ(map.ComNameForDevice(far.path()), "COM1");
 }
 
 TEST(SerialPortErrors, AMissingPortFailsWithItsReason) {
