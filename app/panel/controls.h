@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "receive/recv_log.h"
 
@@ -21,6 +22,13 @@ enum class ControlKind {
   SimpleCombo,  // edit field over an always-open list (the received-data log)
   Slider,
 };
+
+// A list with an editable field keeps its selection only while the field
+// shows the selected entry: typed text that is not that entry leaves no
+// selection. Every implementation answers GetCurSel through this.
+inline int ShownSelection(int index, std::string_view fieldText, std::string_view entryText) {
+  return index >= 0 && fieldText == entryText ? index : -1;
+}
 
 class IControls {
  public:

@@ -33,8 +33,8 @@ void MemControls::SetWindowText(int id, const std::string& text) {
   State& s = At(id);
   s.text = text;
   if (s.kind == ControlKind::Combo || s.kind == ControlKind::SortedCombo) {
-    // Typed text that is not the selected entry leaves no selection.
-    if (s.sel < 0 || s.sel >= static_cast<int>(s.entries.size()) || s.entries[s.sel] != text) s.sel = -1;
+    const bool listed = s.sel >= 0 && s.sel < static_cast<int>(s.entries.size());
+    s.sel = ShownSelection(listed ? s.sel : -1, text, listed ? s.entries[static_cast<std::size_t>(s.sel)] : "");
   }
 }
 

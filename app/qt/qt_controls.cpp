@@ -232,9 +232,7 @@ int QtControls::GetCurSel(int id) const {
   auto* c = qobject_cast<QComboBox*>(Widget(id));
   if (!c) return -1;
   const int index = c->currentIndex();
-  // Typed text that is not the selected entry leaves no selection.
-  if (index < 0 || c->currentText() != c->itemText(index)) return -1;
-  return index;
+  return ShownSelection(index, c->currentText().toStdString(), c->itemText(index).toStdString());
 }
 
 void QtControls::SetCurSel(int id, int index) {

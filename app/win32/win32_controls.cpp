@@ -87,9 +87,7 @@ int Win32Controls::GetCurSel(int id) const {
   if (IsLog(id)) return ListView_GetNextItem(h, -1, LVNI_SELECTED);
   if (!IsList(id)) return -1;
   const int index = static_cast<int>(SendMessageW(h, CB_GETCURSEL, 0, 0));
-  // Typed text that is not the selected entry leaves no selection.
-  if (index < 0 || GetWindowText(id) != GetLBText(id, index)) return -1;
-  return index;
+  return index < 0 ? -1 : ShownSelection(index, GetWindowText(id), GetLBText(id, index));
 }
 
 void Win32Controls::SetCurSel(int id, int index) {
