@@ -61,44 +61,39 @@ DialogUnits::DialogUnits(const QFont& font) {
 int DialogUnits::X(int dlu) const { return qRound(dlu * baseX / 4.0); }
 int DialogUnits::Y(int dlu) const { return qRound(dlu * baseY / 8.0); }
 
-namespace {
-// Lays out a box from its shared description; returns its OK button.
-QPushButton* BuildBox(QDialog& dialog, const BoxLayout& box) {
-  dialog.setWindowTitle(QString::fromStdString(box.caption));
-  dialog.setModal(box.modal);
-  dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+BoxDialog::BoxDialog(const BoxLayout& box, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QString::fromStdString(box.caption));
+  setModal(box.modal);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   const QFont font = DialogFont(box.pointSize);
-  dialog.setFont(font);
+  setFont(font);
   const DialogUnits du(font);
-  dialog.setFixedSize(du.X(box.w), du.Y(box.h));
-  QPushButton* ok = nullptr;
+  setFixedSize(du.X(box.w), du.Y(box.h));
   for (const BoxItem& item : box.items) {
     const QString text = QString::fromStdString(item.text);
     switch (item.kind) {
       case BoxItem::kIcon: {
-        auto* icon = new QLabel(&dialog);
+        auto* icon = new QLabel(this);
         icon->setPixmap(AppIcon().pixmap(32, 32));
         icon->setGeometry(du.X(item.x), du.Y(item.y), 32, 32);
         break;
       }
       case BoxItem::kText: {
-        auto* label = new QLabel(text, &dialog);
+        auto* label = new QLabel(text, this);
         label->setTextFormat(Qt::PlainText);
         label->setGeometry(du.Rect(item.x, item.y, item.w, item.h));
         break;
       }
       case BoxItem::kOk:
-        ok = new QPushButton(text, &dialog);
-        ok->setGeometry(du.Rect(item.x, item.y, item.w, item.h));
-        ok->setDefault(true);
-        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        m_ok = new QPushButton(text, this);
+        m_ok->setGeometry(du.Rect(item.x, item.y, item.w, item.h));
+        m_ok->setDefault(true);
+        connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
         break;
     }
   }
-  return ok;
 }
-}  // namespace
 
-WarningDialog::WarningDialog(QWidget* parent) : QDialog(parent), m_ok(BuildBox(*this, WarningBox())) {}
+WarningDialog::WarningDialog(QWidget* parent) : BoxDialog(WarningBox(), parent) {}
 
-AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), m_ok(BuildBox(*this, AboutBox())) {}
+AboutDialog::AboutDialog(QWidget* parent) : BoxDialog(AboutBox(), parent) {}

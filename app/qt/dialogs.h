@@ -19,24 +19,27 @@ struct DialogUnits {
   double baseX, baseY;
 };
 
-// Modeless: the main window stays usable while it shows. OK, Escape and the
-// close box only hide it.
-class WarningDialog : public QDialog {
+struct BoxLayout;
+
+// A box drawn from its shared layout (app/boxes.h).
+class BoxDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit WarningDialog(QWidget* parent);
+  BoxDialog(const BoxLayout& layout, QWidget* parent);
   QPushButton* okButton() const { return m_ok; }
 
  private:
-  QPushButton* m_ok;
+  QPushButton* m_ok = nullptr;
 };
 
-class AboutDialog : public QDialog {
-  Q_OBJECT
+// Modeless: the main window stays usable while it shows. OK, Escape and the
+// close box only hide it.
+class WarningDialog : public BoxDialog {
+ public:
+  explicit WarningDialog(QWidget* parent);
+};
+
+class AboutDialog : public BoxDialog {
  public:
   explicit AboutDialog(QWidget* parent);
-  QPushButton* okButton() const { return m_ok; }
-
- private:
-  QPushButton* m_ok;
 };
