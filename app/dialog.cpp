@@ -138,8 +138,13 @@ bool CVarnelDlg::OnInitDialog() {
 }
 
 bool CVarnelDlg::StartPolling() {
-  return m_Timer.Start(static_cast<unsigned>(m_v.m_nPollPeriod), 1, reinterpret_cast<std::uintptr_t>(this),
-                       PollTimerProc) != 0;
+  const unsigned period = static_cast<unsigned>(m_v.m_nPollPeriod);
+  if (m_Timer.Start(period, 1, reinterpret_cast<std::uintptr_t>(this), PollTimerProc)) return true;
+  // The running timer, if any, goes on at its period.
+  m_host.Diagnostic("varnel: the poll timer refused a period of " + std::to_string(period) + " ms" +
+                    (m_Timer.IsRunning() ? "; polling goes on every " + std::to_string(m_Timer.Period()) + " ms"
+                                         : ""));
+  return false;
 }
 
 void CVarnelDlg::OnSysCommand(unsigned id) {
@@ -209,7 +214,7 @@ void CVarnelDlg::OnClicked(int id) {
     case idc::StartTracking: Track(1); break;
     case idc::ExitTracking: Track(0); break;
     case idc::CancelTracking:
-      UpdateData(true);
+      if (!UpdateData(true)) break;
       m_bTracking = 0;
       SendAndShow(BuildCancelFrame());
       break;
@@ -233,17 +238,17 @@ void CVarnelDlg::OnClicked(int id) {
 
     case idc::Frozen:
     case idc::Thaw:
-      UpdateData(true);
+      if (!UpdateData(true)) break;
       SendAndShow(BuildFreezeFrame(id == idc::Frozen));
       break;
     case idc::ChannelOk: SendThermal(false); break;
     case idc::AlarmOk: SendThermal(true); break;
     case idc::Shutter:
-      UpdateData(true);
+      if (!UpdateData(true)) break;
       SendAndShow(BuildShutterFrame());
       break;
     case idc::Enhance:
-      UpdateData(true);
+      if (!UpdateData(true)) break;
       SendAndShow(BuildEnhanceFrame(m_v.m_bImageEnhance));
       break;
     case idc::CompTempCheck: SendStabilizer(); break;
@@ -280,11 +285,11 @@ void CVarnelDlg::OnSelChange(int id) {
     case idc::Parity: ApplyPortSettings(); break;
     case idc::Steady: SendStabilizer(); break;
     case idc::Defog:
-      UpdateData(true);
+      if (!UpdateData(true)) break;
       SendAndShow(BuildDefog(static_cast<std::uint8_t>(Code(m_ctl, idc::Defog, kViscaHold))));
       break;
     case idc::VideoFormat2: {
-      UpdateData(true);
+      if (!UpdateData(true)) break;
       // With no selection there is no format code; sending a guessed one to
       // the camera would be unsafe, so nothing goes out.
       const std::optional<int> code = SelectedCode(idc::VideoFormat2, m_ctl.GetCurSel(idc::VideoFormat2));
@@ -298,7 +303,7 @@ void CVarnelDlg::OnSelChange(int id) {
 void CVarnelDlg::OnCustomDraw(int id) {
   switch (id) {
     case idc::ZoomSlider: {
-      UpdateData(true);
+      if (!UpdateData(true)) return;
       m_nZoomLevel = ClampZoom(m_ctl.GetPos(idc::ZoomSlider));
       const Frame frame = m_nZoomProtocol == 1 ? BuildViscaZoom(m_nZoomLevel) : BuildPrivateZoom(m_nZoomLevel);
       Send(frame);
@@ -306,7 +311,7 @@ void CVarnelDlg::OnCustomDraw(int id) {
       break;
     }
     case idc::CoeffSlider: {
-      UpdateData(true);
+      if (!UpdateData(true)) return;
       m_nTempCompCoeff = m_ctl.GetPos(idc::CoeffSlider);
       const Frame frame = BuildTempCoeffFrame(m_nTempCompCoeff);
       Send(frame);
@@ -315,7 +320,7 @@ void CVarnelDlg::OnCustomDraw(int id) {
     }
     case idc::ContrastSlider:
     case idc::BrightnessSlider: {
-      UpdateData(true);
+      if (!UpdateData(true)) return;
       const bool contrast = id == idc::ContrastSlider;
       int& value = contrast ? m_nContrast : m_nBrightness;
       value = m_ctl.GetPos(id);
@@ -343,7 +348,7 @@ void CVarnelDlg::OnMessage(unsigned message) {
 // ---- tracking and motion ----------------------------------------------------
 
 void CVarnelDlg::Move(int dx, int dy) {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   if (dx) m_v.m_nOffsetX = dx * m_v.m_nStep;
   if (dy) m_v.m_nOffsetY = dy * m_v.m_nStep;
   const auto code = static_cast<std::uint8_t>(Code(m_ctl, idc::ControlMode, 0x00));
@@ -351,7 +356,7 @@ void CVarnelDlg::Move(int dx, int dy) {
 }
 
 void CVarnelDlg::Track(std::uint8_t state) {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   m_bTracking = state;
   SendAndShow(BuildTrackFrame(state, static_cast<std::uint8_t>(Code(m_ctl, idc::Template, kTemplateNone))));
 }
@@ -359,14 +364,14 @@ void CVarnelDlg::Track(std::uint8_t state) {
 // ---- zoom and the adjustment sliders ------------------------------------------
 
 void CVarnelDlg::ZoomStep(int d) {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   m_nZoomLevel = ClampZoom(m_nZoomLevel + d);
   m_ctl.SetWindowText(idc::ZoomText, std::to_string(m_nZoomLevel));
   m_ctl.SetPos(idc::ZoomSlider, m_nZoomLevel, true);  // the repaint sends
 }
 
 void CVarnelDlg::StepValue(int& value, int upper, int d, int edit, int slider) {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   value += d;
   if (value < 0) value = 0;
   if (value > upper) value = upper;
@@ -377,7 +382,7 @@ void CVarnelDlg::StepValue(int& value, int upper, int d, int edit, int slider) {
 // ---- imaging ----------------------------------------------------------------
 
 void CVarnelDlg::SendThermal(bool withCompensation) {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   ThermalSettings s;
   s.pseudoColor = m_v.m_bPseudoColor;
   s.alarmTemp = m_v.m_nAlarmTemp;
@@ -392,17 +397,17 @@ void CVarnelDlg::SendThermal(bool withCompensation) {
 }
 
 void CVarnelDlg::SendStabilizer() {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   SendAndShow(BuildStabilizer(static_cast<std::uint8_t>(Code(m_ctl, idc::Steady, kViscaHold))));
 }
 
 // ---- storage and SD card ----------------------------------------------------
 
 void CVarnelDlg::SendStorage(std::uint8_t action) {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   if (action == kStorageStart) {
     if (m_v.m_nVideoLength > 65536 || m_v.m_nVideoLength < 1) return;
-    UpdateData(true);
+    if (!UpdateData(true)) return;
   }
   StorageSettings s;
   s.interlaced = m_v.m_bInterlaced;
@@ -422,14 +427,15 @@ void CVarnelDlg::Format() {
   m_ctl.SetWindowText(idc::FormatStatus, "格式化中……");
   UpdateData(false);
   ShowSentFrame(frame);
-  UpdateData(true);
-  StartPolling();  // replaces the running timer, at the period 1161 shows now
+  // Replaces the running timer, at the period 1161 shows now; a period the
+  // window refused leaves polling at the period it had.
+  if (UpdateData(true)) StartPolling();
 }
 
 // ---- OSD --------------------------------------------------------------------
 
 void CVarnelDlg::SendOsd() {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   OsdSettings s;
   for (const OsdCheck& check : OsdChecks()) {
     if (!m_v.Osd(check.id)) continue;
@@ -459,7 +465,7 @@ void CVarnelDlg::SendOsd() {
 // ---- manual instructions ----------------------------------------------------
 
 void CVarnelDlg::ManualInput() {
-  UpdateData(true);
+  if (!UpdateData(true)) return;
   const std::optional<Frame> frame = ParseManualInstruction(m_v.m_strManual);
   if (!frame) {
     if (!m_inMessage) {

@@ -13,7 +13,8 @@ class CMMTimer {
   CMMTimer(const CMMTimer&) = delete;
   CMMTimer& operator=(const CMMTimer&) = delete;
 
-  // Replaces a running event. Nonzero on success.
+  // Replaces a running event. Nonzero on success; on failure the running
+  // event, if any, goes on unchanged.
   int Start(unsigned period, unsigned resolution, std::uintptr_t user, mm::LPTIMECALLBACK callback);
   // Idempotent; no tick is delivered after it returns.
   void Stop();

@@ -126,8 +126,9 @@ int CComSync::Write(const void* buffer, unsigned count) {
     if (r.written == static_cast<long>(count)) {
       m_stalled = false;
       m_notice = m_where + " takes data again";
+      return static_cast<int>(r.written);
     }
-    return r.written > 0 ? static_cast<int>(r.written) : 0;
+    return TakeBackCutFrame(r);
   }
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
@@ -137,8 +138,18 @@ int CComSync::Write(const void* buffer, unsigned count) {
   if (r.deadline) {
     m_stalled = true;
     m_notice = m_where + " is not taking data";
+    return TakeBackCutFrame(r);
   }
   return r.written > 0 ? static_cast<int>(r.written) : 0;
+}
+
+int CComSync::TakeBackCutFrame(const serial_backend::WriteResult& r) {
+  // The device must only ever see whole frames: the start of a frame left
+  // in the driver would go out in front of the next one once the device
+  // reads again, and the device would take the two for one. What the
+  // driver still holds goes; what it took counts as not sent.
+  if (r.written > 0 && !r.gone) m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
+  return 0;
 }
 
 std::string CComBase::TakeNotice() {

@@ -79,5 +79,8 @@ class CComSync : public CComBase {
   int Read(void* buffer, unsigned max) override;
   int Write(const void* buffer, unsigned count) override;
   ~CComSync() override = default;
+
+ private:
+  int TakeBackCutFrame(const serial_backend::WriteResult& r);
 };
 

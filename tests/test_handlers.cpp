@@ -76,10 +76,49 @@ TEST(Handlers, StartStorageOutsideItsRangeSendsNothing) {
     EXPECT_EQ(p.pty.Drain(30).size(), 0u) << length;
     EXPECT_EQ(p.host.messages.size(), 1u) << "the range message, once";
   }
-  Panel p;  // text that is no number: the last valid length goes out
+  Panel p;  // text that is no number: refused once, and recording does not start with an old length
   p.c.Type(idc::VideoLength, "abc");
   p.Click(idc::StartStorage);
+  EXPECT_EQ(p.pty.Drain(30).size(), 0u);
+  EXPECT_EQ(p.host.messages, std::vector<std::string>{"Please enter an integer."});
+  p.c.Type(idc::VideoLength, "600");  // corrected, pressed again
+  p.Click(idc::StartStorage);
   EXPECT_EQ(p.Wire(48), Literal("start storage 600"));
+}
+
+// A press whose values the window has just refused sends nothing and changes
+// no echo: the operator was told the value is wrong, the device never gets it.
+TEST(Handlers, ARefusedValueNeverReachesTheDevice) {
+  const struct {
+    int edit;
+    const char* text;
+    int button;
+  } cases[] = {
+      {idc::Month, "13", idc::OsdSettings},  {idc::Year, "2100", idc::OsdSettings},
+      {idc::Step, "32768", idc::Right},      {idc::Step, "-32769", idc::Left},
+      {idc::Step, "-2147483648", idc::Left}, {idc::Step, "70000", idc::Down},
+      {idc::AlarmTemp, "x", idc::AlarmOk},   {idc::CompTemp, "301", idc::ChannelOk},
+      {idc::Day, "0", idc::Frozen},          {idc::PollPeriod, "0", idc::Shutter},
+      {idc::Hour, "24", idc::ManualSend},    {idc::ZoomText, "31", idc::ZoomEnlarge},
+  };
+  for (const auto& c : cases) {
+    Panel p;
+    const std::string echo = p.Sent();
+    p.c.Type(c.edit, c.text);
+    p.Click(c.button);
+    EXPECT_EQ(p.host.messages.size(), 1u) << c.text;
+    EXPECT_EQ(p.pty.Drain(30).size(), 0u) << c.text << ": sent although refused";
+    EXPECT_EQ(p.Sent(), echo) << c.text;
+  }
+}
+
+TEST(Handlers, TheStepTakesWhatAMoveCarries) {
+  CheckActions({
+      {"right 32767", [](Panel& p) { p.c.Type(idc::Step, "32767"); p.Click(idc::Right); },
+       Frame48({{0, "7E 7E 44 00 00 71 FF FF 7F"}}, 0x2E)},
+      {"left -32768", [](Panel& p) { p.c.Type(idc::Step, "-32768"); p.Click(idc::Left); },
+       Frame48({{0, "7E 7E 44 00 00 71 FF 00 80"}}, 0x30)},
+  });
 }
 
 TEST(Handlers, FormatShowsItsProgressAndRewritesTypedValues) {
@@ -115,7 +154,6 @@ TEST(Handlers, TrackingAndMotion) {
       {"left 5", step("5", 0, {idc::Left}), Literal("left 5")},
       {"up 5", step("5", 0, {idc::Up}), Literal("up 5")},
       {"down -5", step("-5", 0, {idc::Down}), Literal("up 5")},
-      {"down 70000", step("70000", 0, {idc::Down}), Literal("down 70000")},
       {"mode 1", step("5", 1, {idc::Right}), Literal("mode 1 right 5")},
       {"mode 2", step("-5", 2, {idc::Right}), Literal("mode 2 left 5")},
       {"no mode", [](Panel& p) {
@@ -297,14 +335,17 @@ TEST(Handlers, OsdCoreEnablesTheSecondVideoFormatList) {
   EXPECT_EQ(p.Wire(96).at(48 + 4), 0x10);
 }
 
-TEST(Handlers, OsdWithABadYearStillSendsWhatTheMembersHold) {
+TEST(Handlers, OsdAfterACorrectedYearSendsTheCorrection) {
   Panel p;
   p.c.Type(idc::Year, "2100");
   p.Click(idc::OsdSettings);
   EXPECT_EQ(p.host.messages.size(), 1u);
+  EXPECT_EQ(p.pty.Drain(30).size(), 0u);
+  p.c.Type(idc::Year, "2099");
+  p.Click(idc::OsdSettings);
   const auto f = p.Wire(48);
   ASSERT_EQ(f.size(), 48u);
-  EXPECT_EQ(f[7], 0x34);  // 2100 = 0x0834
+  EXPECT_EQ(f[7], 0x33);  // 2099 = 0x0833
   EXPECT_EQ(f[8], 0x08);
 }
 

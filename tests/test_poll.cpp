@@ -198,9 +198,24 @@ TEST(PollCommit, FormatLeavesExactlyOneTimerAtThePeriodShown) {
   EXPECT_EQ(mm::LiveTimerEvents(), 1);
   EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1);
   EXPECT_EQ(p.dlg->Timer().Period(), 80u);
-  p.c.Type(idc::PollPeriod, "0");  // a period the timer refuses: no polling then, and nothing left over
+  // A period the timer cannot take is refused like any value out of range,
+  // and polling goes on at the period it had; typing a good one brings it in.
+  for (const char* bad : {"0", "-1", "1000001", "2147483647"}) {
+    p.host.messages.clear();
+    p.c.Type(idc::PollPeriod, bad);
+    p.c.SetFocus(idc::Format);  // the operator has left the field
+    p.dlg->OnPollSerial();
+    p.Click(idc::Format);
+    EXPECT_EQ(p.host.messages.size(), 2u) << bad << ": the tick's message and Format's";
+    EXPECT_EQ(p.host.messages.back(), "Please enter an integer between 1 and 1000000.") << bad;
+    EXPECT_TRUE(p.dlg->Timer().IsRunning()) << bad;
+    EXPECT_EQ(p.dlg->Timer().Period(), 80u) << bad;
+    EXPECT_EQ(mm::LiveTimerEvents(), 1) << bad;
+    EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1) << bad;
+  }
+  p.c.Type(idc::PollPeriod, "160");
   p.dlg->OnPollSerial();
   p.Click(idc::Format);
-  EXPECT_FALSE(p.dlg->Timer().IsRunning());
-  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods);
+  EXPECT_EQ(p.dlg->Timer().Period(), 160u);
+  EXPECT_EQ(mm::LiveTimerEvents(), 1);
 }

@@ -40,7 +40,7 @@ const std::vector<Row>& Rows() {
     std::vector<Row> r = {
         Str(idc::Status, &B::m_strStatus),
         Ctl(idc::ComPort),
-        Int(idc::Step, &B::m_nStep),
+        Int(idc::Step, &B::m_nStep, -32768, 32767),  // the 16 bits a move carries
         Int(idc::OffsetX, &B::m_nOffsetX),
         Int(idc::OffsetY, &B::m_nOffsetY),
         Ctl(idc::Baud),
@@ -87,7 +87,7 @@ const std::vector<Row>& Rows() {
         Str(idc::ManualText, &B::m_strManual),
         Ctl(idc::VideoFormat2),
         Chk(idc::ShowRecvTime, &B::m_bShowRecvTime),
-        Int(idc::PollPeriod, &B::m_nPollPeriod),
+        Int(idc::PollPeriod, &B::m_nPollPeriod, 1, 1000000),  // ms, what the poll timer takes
         Sld(idc::ContrastSlider),
         Int(idc::ContrastText, &B::m_nContrastText),
         Sld(idc::BrightnessSlider),
@@ -113,7 +113,7 @@ std::string Trim(const std::string& s) {
 
 std::string FormatBound(double v) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", v);
+  std::snprintf(buf, sizeof buf, "%.15g", v);  // 1000000, not 1e+06
   return buf;
 }
 
