@@ -55,6 +55,7 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   m_where = where;
   m_stalled = false;
   m_gone = false;
+  m_cutTail.clear();
 
   if (InProcessDevice* inside = m_map->InProcess(m_devicePath)) {
     m_device = InProcessPortDevice(*inside);
@@ -120,15 +121,25 @@ int CComSync::Write(const void* buffer, unsigned count) {
   if (status.lineError) m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
   if (m_stalled) {
     // The device took nothing for a whole deadline: waiting again would only
-    // freeze the window once more. Hand over what the driver takes now.
+    // freeze the window once more. Hand over only what the driver takes now,
+    // and only ever whole frames: the rest of the frame the deadline cut goes
+    // first, and a frame that does not fit waits for a later one.
+    if (!m_cutTail.empty()) {
+      const auto tailSize = static_cast<unsigned>(m_cutTail.size());
+      const serial_backend::WriteResult t = m_device->WriteAll(m_cutTail.data(), tailSize, 0);
+      if (t.gone) WentAway();
+      if (t.written > 0) m_cutTail.erase(m_cutTail.begin(), m_cutTail.begin() + t.written);
+      if (!m_cutTail.empty()) return 0;
+    }
     const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, 0);
     if (r.gone) WentAway();
     if (r.written == static_cast<long>(count)) {
       m_stalled = false;
       m_notice = m_where + " takes data again";
-      return static_cast<int>(r.written);
+    } else {
+      KeepCutTail(buffer, count, r.written);
     }
-    return TakeBackCutFrame(r);
+    return r.written > 0 ? static_cast<int>(r.written) : 0;
   }
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
@@ -138,18 +149,17 @@ int CComSync::Write(const void* buffer, unsigned count) {
   if (r.deadline) {
     m_stalled = true;
     m_notice = m_where + " is not taking data";
-    return TakeBackCutFrame(r);
+    KeepCutTail(buffer, count, r.written);
   }
   return r.written > 0 ? static_cast<int>(r.written) : 0;
 }
 
-int CComSync::TakeBackCutFrame(const serial_backend::WriteResult& r) {
-  // The device must only ever see whole frames: the start of a frame left
-  // in the driver would go out in front of the next one once the device
-  // reads again, and the device would take the two for one. What the
-  // driver still holds goes; what it took counts as not sent.
-  if (r.written > 0 && !r.gone) m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_TXCLEAR);
-  return 0;
+void CComSync::KeepCutTail(const void* buffer, unsigned count, long written) {
+  // A frame cut short must not be followed by the start of the next one: the
+  // device would take the two for one. Its rest goes out before anything else.
+  if (written <= 0 || m_gone) return;  // nothing of it reached the driver: nothing to finish
+  const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+  m_cutTail.assign(bytes + written, bytes + count);
 }
 
 std::string CComBase::TakeNotice() {

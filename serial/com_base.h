@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serial/comm_types.h"
 #include "serial/device.h"
@@ -81,6 +82,7 @@ class CComSync : public CComBase {
   ~CComSync() override = default;
 
  private:
-  int TakeBackCutFrame(const serial_backend::WriteResult& r);
+  void KeepCutTail(const void* buffer, unsigned count, long written);
+  std::vector<std::uint8_t> m_cutTail;  // the rest of a frame a deadline cut, sent before anything else
 };
 
