@@ -1,5 +1,6 @@
 // A read of any bytes becomes the caption and hex lines: no byte lost, none
-// invented, none reordered; and the log's store gives every line back as it was.
+// invented, none reordered, as the lines are shown; and the log's store gives
+// every line back as it was shown.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,7 +15,12 @@ int Digit(char c) { return c >= '0' && c <= '9' ? c - '0' : (c >= 'a' && c <= 'f
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::size_t n = size > kRecvBufferSize ? kRecvBufferSize : size;  // a poll reads at most this
-  const std::vector<std::string> lines = ReceivedLines(data, n);
+  const std::vector<LogLine> read = ReceivedLines(data, n);
+  std::vector<std::string> lines;
+  for (const LogLine& l : read) {
+    lines.push_back(FormatLogLine(l));
+    FUZZ_CHECK(FormattedSize(l) == lines.back().size());
+  }
   if (n == 0) {
     FUZZ_CHECK(lines.empty());
     return 0;
@@ -36,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static LogStore store;  // one store across inputs: it grows as a session's log does
   if (store.Size() > 200000) store.Clear();
   const std::size_t first = store.Size();
-  for (const std::string& l : lines) store.Append(l);
+  for (const LogLine& l : read) store.Append(l);
   // And the input itself as a line of text, whatever it holds.
   const std::string raw(reinterpret_cast<const char*>(data), size);
-  store.Append(raw);
+  store.Append(TextLine(raw));
   for (std::size_t i = 0; i < lines.size(); ++i) FUZZ_CHECK(store.Line(first + i) == lines[i]);
   FUZZ_CHECK(store.Line(first + lines.size()) == raw);
   return 0;
