@@ -57,7 +57,7 @@ enum class SerialError {
   None,
   DeviceNotFound,
   PermissionDenied,
-  DeviceBusy,           // held by another process (or another Varnel)
+  DeviceBusy,           // held by another program (or another Varnel)
   UnsupportedSettings,  // the driver refused the line settings
   Resource,             // any other failure of the device
 };

@@ -101,6 +101,24 @@ TEST_F(SerialPort, ASecondOpenerIsRefused) {
   EXPECT_TRUE(port.IsOpen());
 }
 
+// Another program holds the line with TIOCEXCL alone (no flock): the panel
+// refuses it even as root, and leaves the other program's flag alone.
+TEST_F(SerialPort, ALineAnotherProgramHoldsExclusivelyIsRefusedEvenAsRoot) {
+  const int other = open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+  const comm::DCB dcb = StartupDcb();
+  EXPECT_EQ(port.Open(pty.path(), &dcb, nullptr), 0);
+  EXPECT_EQ(port.LastError(), SerialError::DeviceBusy);
+  EXPECT_NE(port.LastErrorText().find("held by another program"), std::string::npos) << port.LastErrorText();
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1) << "the other program's exclusive flag was cleared";
+  ioctl(other, TIOCNXCL);
+  close(other);
+  EXPECT_TRUE(OpenStartup());  // free again: ours
+}
+
 TEST_F(SerialPort, ExclusiveAgainstAProcessWithoutCapSysAdmin) {
   // Root ignores TIOCEXCL, so the check runs in a child that dropped the
   // capability; there a plain open of the device must fail with EBUSY.

@@ -45,7 +45,7 @@ OpenResult OpenDevice(const std::string& path) {
       r.reason = "permission denied" + (advice.empty() ? std::string() : " (" + advice + ")");
     } else if (e == EBUSY) {
       r.error = SerialError::DeviceBusy;
-      r.reason = "held by another process";
+      r.reason = "held by another program";
     } else {
       r.error = SerialError::Resource;
       r.reason = std::strerror(e);
@@ -58,12 +58,21 @@ OpenResult OpenDevice(const std::string& path) {
     r.reason = "not a serial device";
     return r;
   }
-  // TIOCEXCL does not stop root, so also take the flock that other serial
-  // tools (and a second Varnel) honour.
+  // TIOCEXCL does not stop root from opening, so ask whether another
+  // program holds the line that way: two programs writing to one line
+  // garble each other's frames. And take the flock that other serial tools
+  // (and a second Varnel) honour.
+  int exclusive = 0;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) {
+    close(fd);
+    r.error = SerialError::DeviceBusy;
+    r.reason = "held by another program";
+    return r;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     r.error = SerialError::DeviceBusy;
-    r.reason = "held by another process";
+    r.reason = "held by another program";
     return r;
   }
   ioctl(fd, TIOCEXCL);
@@ -73,7 +82,8 @@ OpenResult OpenDevice(const std::string& path) {
 
 void CloseDevice(std::intptr_t h) {
   // Clear the exclusive flag: it belongs to the tty, not to this descriptor,
-  // and would otherwise outlive us while another descriptor stays open.
+  // and would otherwise outlive us while another descriptor stays open. It is
+  // ours to clear: a line that was exclusive before was never opened.
   ioctl(Fd(h), TIOCNXCL);
   flock(Fd(h), LOCK_UN);
   close(Fd(h));

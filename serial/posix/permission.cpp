@@ -8,14 +8,16 @@
 
 std::string PermissionAdvice(unsigned mode, const std::string& owner, const std::string& group,
                              const std::string& device) {
-  // Joining the group helps only where the group may read and write.
-  if ((mode & S_IRGRP) && (mode & S_IWGRP))
+  // Joining the group helps only where the group may read and write, and
+  // never the group root: that would make the operator an administrator.
+  const bool groupMay = (mode & S_IRGRP) && (mode & S_IWGRP);
+  if (groupMay && group != "root")
     return "the device belongs to group '" + group + "'; add yourself with: sudo usermod -aG " + group +
            " $USER, then log in again";
   char octal[8];
   std::snprintf(octal, sizeof octal, "%04o", mode & 07777u);
-  return "the device has mode " + std::string(octal) + ": only its owner '" + owner +
-         "' may open it. A udev rule gives it to a group, e.g. in /etc/udev/rules.d/50-varnel.rules: "
+  return "the device has mode " + std::string(octal) + ": only its owner '" + owner + "'" +
+         (groupMay ? " and the group 'root'" : "") + " may open it. A udev rule gives it to a group, e.g. in /etc/udev/rules.d/50-varnel.rules: "
          "KERNEL==\"" + device + "\", GROUP=\"dialout\", MODE=\"0660\" (then sudo udevadm trigger, and join "
          "dialout: sudo usermod -aG dialout $USER)";
 }
