@@ -75,7 +75,7 @@ class QtFrontEnd : public FrontEnd {
     }
     window.Init();
     QTimer::singleShot(0, &window, [&] {
-      OnWindowShown(session.options, script.get(), scheduler,
+      OnWindowShown(session, script.get(), scheduler,
                     [&window](const std::string& path, std::string& why) {
                       if (window.grab().save(QString::fromStdString(path))) return true;
                       why = "cannot write " + path;

@@ -68,12 +68,13 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         return false;
       }
       o.ports.emplace_back(com, path);
-    } else if (a == "--script") {
-      if (!value(o.script)) return false;
-    } else if (a == "--screenshot") {
-      if (!value(o.screenshot)) return false;
-    } else if (a == "--log") {
-      if (!value(o.log)) return false;
+    } else if (a == "--script" || a == "--screenshot" || a == "--log") {
+      std::string& file = a == "--script" ? o.script : (a == "--screenshot" ? o.screenshot : o.log);
+      if (!value(file)) return false;
+      if (file.empty()) {
+        error = a + " needs a file name";
+        return false;
+      }
     } else {
       error = "unknown option " + a;
       return false;

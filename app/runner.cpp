@@ -9,11 +9,11 @@ namespace {
 constexpr int kScreenshotDelayMs = 500;
 }
 
-void OnWindowShown(const Options& options, ScriptRunner* script, IScheduler& scheduler,
+void OnWindowShown(const WindowSession& session, ScriptRunner* script, IScheduler& scheduler,
                    std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& fe) {
-  if (script) script->Start(options.script);
-  if (options.screenshot.empty()) return;
-  scheduler.After(kScreenshotDelayMs, [&fe, path = options.screenshot, write = std::move(writePicture)] {
+  if (script && session.script) script->Start(std::move(session.script));
+  if (session.options.screenshot.empty()) return;
+  scheduler.After(kScreenshotDelayMs, [&fe, path = session.options.screenshot, write = std::move(writePicture)] {
     std::string why;
     if (!write(path, why)) fe.Err("varnel: " + why + "\n");
   });
@@ -40,6 +40,16 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   if (discovered) map.UseDiscovered(found);
   if (options.listPorts) return fe.PrintPorts(map, options), 0;
 
+  // A script that cannot be read is said before any window opens.
+  std::unique_ptr<LineReader> script;
+  if (!options.script.empty()) {
+    script = LineReader::Open(options.script, error);
+    if (!script) {
+      fe.Err("varnel: cannot read the script " + options.script + ": " + error + "\n");
+      return 2;
+    }
+  }
+
   fe.PrepareWindows();
   if (options.simulate) {
     if (!fe.StartSimulator(SimOptionsOf(options), map, error)) {
@@ -56,7 +66,7 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
 
   {
     CComSync port(&map);
-    fe.RunWindow({port, logging ? &sessionLog : nullptr, options});
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script});
     port.Close();  // before the simulated gimbal goes
   }
   if (options.simulate) fe.StopSimulator(map);

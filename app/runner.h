@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "serial/com_base.h"
 #include "serial/port_map.h"
 
+class LineReader;
 class SessionLog;
 
 // What a window of either front end is run with.
@@ -21,6 +23,7 @@ struct WindowSession {
   CComSync& port;
   SessionLog* log;          // null without --log
   const Options& options;   // --script and --screenshot
+  std::unique_ptr<LineReader>& script;  // the script's reader, opened already; null without --script
 };
 
 class FrontEnd {
@@ -48,7 +51,7 @@ class ScriptRunner;
 
 // What runs once a window is shown: the script (which waits for the start-up
 // traffic by itself) and, half a second later, the picture of --screenshot.
-void OnWindowShown(const Options& options, ScriptRunner* script, IScheduler& scheduler,
+void OnWindowShown(const WindowSession& session, ScriptRunner* script, IScheduler& scheduler,
                    std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& frontEnd);
 
 // The whole program; returns its exit status.

@@ -14,6 +14,45 @@ bool ParseInt(const std::string& s, int& out) {
 }
 }  // namespace
 
+std::string ValidUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char c = s[i];
+    std::size_t len = 0;
+    unsigned cp = 0;
+    if (c < 0x80) len = 1, cp = c;
+    else if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
+    bool ok = len > 0 && i + len <= n;
+    for (std::size_t k = 1; ok && k < len; ++k) {
+      ok = (s[i + k] & 0xC0) == 0x80;
+      cp = cp << 6 | (s[i + k] & 0x3F);
+    }
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    ok = ok && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+         !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (ok) {
+      out.append(text, i, len);
+      i += len;
+    } else {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      ++i;
+    }
+  }
+  return out;
+}
+
+bool TypableText(const std::string& text) {
+  if (ValidUtf8(text) != text) return false;
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
 std::string ScriptLine(std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
@@ -55,7 +94,9 @@ void ScriptCommands::Execute(const std::string& line) {
     // The rest of the line after "type ID " is the text, verbatim.
     const std::string prefix = "type " + a;
     const std::string text = line.size() > prefix.size() + 1 ? line.substr(prefix.size() + 1) : std::string();
-    if (!m_actions.Type(id, text)) error();
+    // What no keyboard can put into an edit field is refused the same way on
+    // every platform (a Win32 edit would cut the text at a NUL).
+    if (!TypableText(text) || !m_actions.Type(id, text)) error();
   } else if (cmd == "select" && Id(a, id) && noExtra) {
     int index = 0;
     if (!ParseInt(b, index) || index < 0 || index >= c.GetCount(id) || !m_actions.Select(id, index)) error();

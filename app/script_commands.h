@@ -11,6 +11,9 @@
 
 #include "app/panel/controls.h"
 
+// text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD.
+std::string ValidUtf8(const std::string& text);
+
 // The operator's actions on a window. Each returns false when the control is
 // not of a kind the action reaches (typing into a button, sliding a list).
 class IScriptActions {
@@ -35,8 +38,10 @@ class IScriptActions {
 
 class ScriptCommands {
  public:
+  // print gets every line as UTF-8: bytes of a line that are not (an echoed
+  // script line, a text the window holds) each become U+FFFD.
   ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print)
-      : m_actions(actions), m_print(std::move(print)) {}
+      : m_actions(actions), m_print([print = std::move(print)](const std::string& line) { print(ValidUtf8(line)); }) {}
   // Runs one line ("wait" aside: the runner waits, see WaitDelay).
   void Execute(const std::string& line);
   // The delay of a well-formed "wait MS" line, else nothing.
@@ -50,3 +55,6 @@ class ScriptCommands {
 
 // The line as read, without the carriage return a Windows editor leaves.
 std::string ScriptLine(std::string line);
+// Whether text could have been typed: well-formed UTF-8 without control
+// characters (a NUL, a line end, an escape) that no edit field takes.
+bool TypableText(const std::string& text);

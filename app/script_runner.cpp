@@ -22,13 +22,8 @@ ScriptRunner::~ScriptRunner() {
   m_reader.reset();
 }
 
-void ScriptRunner::Start(const std::string& path) {
-  std::string why;
-  m_reader = LineReader::Open(path, why);
-  if (!m_reader) {
-    m_print("error cannot read " + path);
-    return;
-  }
+void ScriptRunner::Start(std::unique_ptr<LineReader> reader) {
+  m_reader = std::move(reader);
   std::weak_ptr<bool> alive = m_alive;
   m_reader->Start([this, alive, inbox = m_inbox](std::string line) {
     // From the reader's thread: the line is queued on the window's.

@@ -39,9 +39,9 @@ class ScriptRunner {
   ScriptRunner(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> print,
                std::function<bool()> startupPolled);
   ~ScriptRunner();
-  // Reads path ("-" standard input) and runs it once the window is up and
-  // its start-up traffic has been polled (3 seconds at most).
-  void Start(const std::string& path);
+  // Runs what reader reads once the window is up and its start-up traffic
+  // has been polled (3 seconds at most).
+  void Start(std::unique_ptr<LineReader> reader);
   // Runs one line; public for tests.
   void Execute(const std::string& line) { m_commands.Execute(line); }
 

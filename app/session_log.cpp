@@ -14,9 +14,10 @@ SessionLog::~SessionLog() {
 
 bool SessionLog::Open(const std::string& path) {
   m_path = path;
-  m_file = std::fopen(path.c_str(), "ab");
+  std::string why;
+  m_file = OpenLogFile(path, why);
   if (!m_file) {
-    Complain("cannot open the session log " + path + ": " + std::strerror(errno) + "; going on without it");
+    Complain("cannot open the session log " + path + ": " + why + "; going on without it");
     return false;
   }
   return true;

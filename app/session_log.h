@@ -18,6 +18,12 @@
 
 #include "receive/recv_log.h"
 
+// The log's file, opened for appending (created when missing) without ever
+// waiting: a FIFO nobody reads, a device node or anything else that is not a
+// plain file is refused, so that writing to it can never hold the window.
+// nullptr with the reason. One file per platform: posix/, win32/.
+std::FILE* OpenLogFile(const std::string& path, std::string& why);
+
 class SessionLog {
  public:
   enum class Direction { kSent, kReceived };

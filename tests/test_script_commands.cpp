@@ -66,6 +66,10 @@ TEST(ScriptCommands, ActionsReachTheWindowAndWrongLinesSayError) {
       {"jump 1050", nullptr},
       {"ok", nullptr},               // no box is open
       {"quit now", nullptr},
+      {"type 1158 7E\t7E", nullptr},  // what no keyboard types into an edit field
+      {"type 1158 7E\x1b", nullptr},
+      {"type 1158 \xC3\x28", nullptr},  // not UTF-8
+      {"type 1158 \xE6\x8E\xA5", "type 1158 [\xE6\x8E\xA5]"},  // 接, as typed
   };
   for (const auto& t : cases) {
     Script s;
@@ -77,7 +81,7 @@ TEST(ScriptCommands, ActionsReachTheWindowAndWrongLinesSayError) {
       EXPECT_TRUE(s.printed.empty()) << t.line;
     } else {
       EXPECT_TRUE(s.actions.done.empty()) << t.line;
-      EXPECT_EQ(s.printed, std::vector<std::string>{std::string("error ") + t.line}) << t.line;
+      EXPECT_EQ(s.printed, std::vector<std::string>{ValidUtf8(std::string("error ") + t.line)}) << t.line;
     }
   }
 }
@@ -108,4 +112,27 @@ TEST(ScriptCommands, WaitAndLineEnds) {
     EXPECT_FALSE(ScriptCommands::WaitDelay(bad)) << bad;
   EXPECT_EQ(ScriptLine("click 1050\r"), "click 1050");
   EXPECT_EQ(ScriptLine("type 1158 a\r\r"), "type 1158 a\r");
+}
+
+// Every line printed is UTF-8, whatever bytes the script held; and a NUL,
+// which a Win32 edit field would cut the text at, is refused on every platform.
+TEST(ScriptCommands, OutputIsAlwaysUtf8AndANulIsNeverTyped) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"plain", "plain"},
+      {"\xE6\x8E\xA5\xE6\x94\xB6", "\xE6\x8E\xA5\xE6\x94\xB6"},
+      {"\xFF", "\xEF\xBF\xBD"},
+      {"a\xC3", "a\xEF\xBF\xBD"},                          // cut short at the end
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},              // overlong
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+      {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // past U+10FFFF
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ValidUtf8(c.in), c.out) << c.in;
+  Script s;
+  s.Run("jump \xFF");
+  s.Run(std::string("type 1158 7E\0" "7E", 15));
+  EXPECT_EQ(s.printed, (std::vector<std::string>{"error jump \xEF\xBF\xBD", std::string("error type 1158 7E\0" "7E", 21)}));
+  EXPECT_TRUE(s.actions.done.empty());
 }

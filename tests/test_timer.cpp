@@ -79,10 +79,19 @@ TEST_F(Timer, RefusedStartsLeaveNothingRunning) {
   EXPECT_EQ(t.Start(0, 1, 0, Count), 0);
   EXPECT_EQ(t.Start(static_cast<unsigned>(-5), 1, 0, Count), 0);
   EXPECT_FALSE(t.IsRunning());
-  // A refused start also ends the one that ran before.
+  // A refused start leaves the one that ran before running, at its period:
+  // the panel is never left without polling.
   ASSERT_EQ(t.Start(5, 1, 0, Count), 1);
   EXPECT_EQ(t.Start(0, 1, 0, Count), 0);
-  EXPECT_FALSE(t.IsRunning());
+  EXPECT_EQ(t.Start(5, 2000000, 0, Count), 0);
+  EXPECT_TRUE(t.IsRunning());
+  EXPECT_EQ(t.Period(), 5u);
+  EXPECT_EQ(mm::LiveTimerEvents(), 1);
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods + 1);
+  const int before = g_ticks.load();
+  EXPECT_TRUE(WaitTicks(before + 2));
+  t.Stop();
+  EXPECT_EQ(mm::OutstandingTimerPeriods(), periods);
 }
 
 TEST_F(Timer, DestructionStops) {

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -58,11 +59,20 @@ class PosixLineReader : public LineReader {
 }  // namespace
 
 std::unique_ptr<LineReader> LineReader::Open(const std::string& path, std::string& why) {
-  const int fd = path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a FIFO with no writer yet must not hold the
+  // program before its window is up (the reader's thread waits instead).
+  const int fd = path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     why = std::strerror(errno);
     return nullptr;
   }
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    why = std::strerror(EISDIR);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   int wake[2];
   if (pipe2(wake, O_CLOEXEC) != 0) {
     why = std::strerror(errno);

@@ -81,7 +81,7 @@ class Win32FrontEnd : public FrontEnd {
       window.SetMessageObserver([print](const std::string& text) { print("message " + text); });
     }
     window.SetOnShown([&] {
-      OnWindowShown(session.options, script.get(), scheduler,
+      OnWindowShown(session, script.get(), scheduler,
                     [&window](const std::string& path, std::string& why) {
                       return WriteWindowPng(window.hwnd(), path, &why);
                     },
