@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "receive/mm_timer.h"
@@ -103,4 +104,24 @@ TEST_F(Timer, DestructionStops) {
   const int after = g_ticks.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(g_ticks.load(), after);
+}
+
+// The poll period field takes 1 to 1,000,000 ms, the range Windows' winmm
+// reports. Wine's winmm reports (and takes) at most 65,535 ms: there a longer
+// period is refused and the running timer goes on, as with any refusal.
+TEST_F(Timer, EveryPeriodThePanelAcceptsTheTimerTakesOrRefusesWithoutStopping) {
+  mm::TIMECAPS caps{};
+  ASSERT_EQ(mm::timeGetDevCaps(&caps, sizeof caps), mm::TIMERR_NOERROR);
+  std::printf("timeGetDevCaps: wPeriodMin %u ms, wPeriodMax %u ms\n", caps.wPeriodMin, caps.wPeriodMax);
+  EXPECT_LE(caps.wPeriodMin, 1u);
+  CMMTimer t;
+  unsigned running = 0;
+  for (unsigned period : {1u, 160u, 65535u, 65536u, 1000000u}) {
+    const bool taken = period <= caps.wPeriodMax;
+    EXPECT_EQ(t.Start(period, 1, 0, Count), taken ? 1 : 0) << period;
+    if (taken) running = period;
+    EXPECT_TRUE(t.IsRunning()) << period;
+    EXPECT_EQ(t.Period(), running) << period;
+  }
+  t.Stop();
 }
