@@ -152,10 +152,21 @@ void CVarnelDlg::OnSysCommand(unsigned id) {
 }
 
 void CVarnelDlg::OnOK() {
-  if (UpdateData(true)) m_host.EndDialog(IDOK);
+  // One key must never throw the session away (the received-data log, the
+  // echo, every typed value): Enter in the manual instruction sends it, as
+  // every serial terminal does; anywhere else it commits the window's values,
+  // with the range message for one out of range, and the panel stays open.
+  if (m_ctl.GetFocus() == idc::ManualText) {
+    ManualInput();
+    return;
+  }
+  UpdateData(true);
 }
 
-void CVarnelDlg::OnCancel() { m_host.EndDialog(IDCANCEL); }
+// Escape closes a box, a drop-down list, the Warning; never the panel itself.
+void CVarnelDlg::OnCancel() {}
+
+void CVarnelDlg::OnClose() { m_host.EndDialog(IDCANCEL); }
 
 // ---- port and line settings -------------------------------------------------
 

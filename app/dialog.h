@@ -39,7 +39,8 @@ class CVarnelDlg {
   void OnPollSerial();
   void OnSysCommand(unsigned id);
   void OnOK();      // Enter outside a push button
-  void OnCancel();  // Escape, the close box
+  void OnCancel();  // Escape
+  void OnClose();   // the close box, Alt+F4, the system menu's Close
 
   bool UpdateData(bool saveAndValidate = true);
 

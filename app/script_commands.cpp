@@ -1,6 +1,8 @@
 #include "app/script_commands.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <sstream>
 
 #include "app/panel/control_ids.h"
@@ -67,47 +69,91 @@ std::optional<int> ScriptCommands::WaitDelay(const std::string& line) {
   return std::nullopt;
 }
 
-bool ScriptCommands::Id(const std::string& word, int& id) {
-  return ParseInt(word, id) && m_actions.Controls().Exists(id);
+namespace {
+// What a line is, before it runs: its command, words and the control it names.
+struct Parsed {
+  std::string cmd, rest, a, b;
+  bool extra = false;  // more words than the command takes
+};
+Parsed Parse(const std::string& line) {
+  Parsed p;
+  const auto space = line.find(' ');
+  p.cmd = line.substr(0, space);
+  p.rest = space == std::string::npos ? std::string() : line.substr(space + 1);
+  std::istringstream args(p.rest);
+  std::string more;
+  args >> p.a >> p.b;
+  p.extra = static_cast<bool>(args >> more);
+  return p;
 }
+
+// The commands that act on the panel as the operator's hand would.
+bool IsPanelAction(const std::string& cmd) {
+  return cmd == "click" || cmd == "type" || cmd == "select" || cmd == "slide" || cmd == "focus" || cmd == "key";
+}
+bool NamesControl(const std::string& cmd) { return IsPanelAction(cmd) && cmd != "key"; }
+}  // namespace
 
 void ScriptCommands::Execute(const std::string& line) {
   if (line.empty()) return;
-  IControls& c = m_actions.Controls();
-  const auto space = line.find(' ');
-  const std::string cmd = line.substr(0, space);
-  const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
-  std::istringstream args(rest);
-  std::string a, b, extra;
-  args >> a >> b;
-  const bool noExtra = !(args >> extra);
-  int id = 0;
-  auto error = [&] { m_print("error " + line); };
-  // What the operator cannot reach (a disabled list, the hidden button) the
-  // script cannot operate either.
-  const bool operable = (cmd == "click" || cmd == "type" || cmd == "select" || cmd == "slide") && Id(a, id);
-  if (operable && (!c.IsWindowEnabled(id) || !c.IsWindowVisible(id))) return error();
+  if (const std::string why = Run(line); !why.empty()) m_print("error " + line + ": " + why);
+}
 
-  if (cmd == "click" && Id(a, id) && b.empty()) {
-    if (!m_actions.Click(id)) error();
-  } else if (cmd == "type" && Id(a, id)) {
+std::string ScriptCommands::Run(const std::string& line) {
+  IControls& c = m_actions.Controls();
+  const Parsed p = Parse(line);
+  static const char* const kKnown[] = {"click", "type", "select", "slide", "focus", "key",
+                                       "get",   "log",  "sent",   "ok",    "quit"};
+  if (std::find(std::begin(kKnown), std::end(kKnown), p.cmd) == std::end(kKnown)) return "unknown command";
+
+  // The control a command names, and whether the operator could reach it.
+  int id = 0;
+  if (NamesControl(p.cmd) || p.cmd == "get") {
+    if (!ParseInt(p.a, id) || !c.Exists(id)) return p.a.empty() ? "bad argument" : "no control " + p.a;
+  }
+  // While a message box is open the operator cannot reach the panel behind it.
+  if (IsPanelAction(p.cmd) && m_actions.ModalBoxOpen()) return "a message box is open";
+  if (NamesControl(p.cmd) && p.cmd != "focus") {
+    if (!c.IsWindowVisible(id)) return p.a + " is hidden";
+    if (!c.IsWindowEnabled(id)) return p.a + " is disabled";
+  }
+
+  if (p.cmd == "click") {
+    if (!p.b.empty()) return "bad argument";
+    return m_actions.Click(id) ? "" : p.a + " is no button";
+  }
+  if (p.cmd == "type") {
     // The rest of the line after "type ID " is the text, verbatim.
-    const std::string prefix = "type " + a;
+    const std::string prefix = "type " + p.a;
     const std::string text = line.size() > prefix.size() + 1 ? line.substr(prefix.size() + 1) : std::string();
     // What no keyboard can put into an edit field is refused the same way on
     // every platform (a Win32 edit would cut the text at a NUL).
-    if (!TypableText(text) || !m_actions.Type(id, text)) error();
-  } else if (cmd == "select" && Id(a, id) && noExtra) {
+    if (!TypableText(text)) return "bad argument";
+    return m_actions.Type(id, text) ? "" : p.a + " takes no text";
+  }
+  if (p.cmd == "select") {
     int index = 0;
-    if (!ParseInt(b, index) || index < 0 || index >= c.GetCount(id) || !m_actions.Select(id, index)) error();
-  } else if (cmd == "slide" && Id(a, id) && noExtra) {
+    if (p.extra || !ParseInt(p.b, index)) return "bad argument";
+    if (index < 0 || index >= c.GetCount(id)) return "no entry " + p.b + " in " + p.a;
+    return m_actions.Select(id, index) ? "" : p.a + " is no list";
+  }
+  if (p.cmd == "slide") {
     int pos = 0;
-    if (!ParseInt(b, pos) || !m_actions.Slide(id, pos)) error();
-  } else if (cmd == "focus" && Id(a, id) && b.empty()) {
+    if (p.extra || !ParseInt(p.b, pos)) return "bad argument";
+    return m_actions.Slide(id, pos) ? "" : p.a + " is no slider";
+  }
+  if (p.cmd == "focus") {
+    if (!p.b.empty()) return "bad argument";
     c.SetFocus(id);
-  } else if (cmd == "key" && (a == "Return" || a == "Escape") && b.empty()) {
-    m_actions.Key(a == "Return");
-  } else if (cmd == "get" && Id(a, id) && b.empty()) {
+    return "";
+  }
+  if (p.cmd == "key") {
+    if ((p.a != "Return" && p.a != "Escape") || !p.b.empty()) return "bad argument";
+    m_actions.Key(p.a == "Return");
+    return "";
+  }
+  if (p.cmd == "get") {
+    if (!p.b.empty()) return "bad argument";
     std::string value;
     const ControlDef* def = FindControl(id);
     switch (def ? def->kind : ControlKind::Static) {
@@ -119,20 +165,23 @@ void ScriptCommands::Execute(const std::string& line) {
       case ControlKind::Slider: value = std::to_string(c.GetPos(id)); break;
       default: value = c.GetWindowText(id); break;
     }
-    m_print(a + "=" + value);
-  } else if (cmd == "log" && rest.empty()) {
+    m_print(p.a + "=" + value);
+    return "";
+  }
+  if (!p.rest.empty()) return "bad argument";
+  if (p.cmd == "log") {
     const int n = c.GetCount(idc::RecvLog);
     m_print("log " + std::to_string(n));
     for (int i = 0; i < n; ++i) m_print("| " + c.GetLBText(idc::RecvLog, i));
-  } else if (cmd == "sent" && rest.empty()) {
+    return "";
+  }
+  if (p.cmd == "sent") {
     std::string text = c.GetWindowText(idc::SentFrame);
     if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
     m_print("sent=" + text);
-  } else if (cmd == "ok" && rest.empty()) {
-    if (!m_actions.PressOk()) error();
-  } else if (cmd == "quit" && rest.empty()) {
-    m_actions.Quit();
-  } else {
-    error();
+    return "";
   }
+  if (p.cmd == "ok") return m_actions.PressOk() ? "" : "no box is open";
+  m_actions.Quit();  // quit
+  return "";
 }

@@ -32,7 +32,10 @@ class IScriptActions {
   virtual void Key(bool enter) = 0;
   // Presses OK in the message box or Warning window that is open; false when none is.
   virtual bool PressOk() = 0;
-  // Ends the program at once, as Escape would, closing any box first.
+  // Whether a modal message box is open: the operator cannot reach the panel
+  // then. (The Warning window is modeless: the panel stays usable beside it.)
+  virtual bool ModalBoxOpen() = 0;
+  // Ends the program at once, as the close box does, closing any box first.
   virtual void Quit() = 0;
 };
 
@@ -42,13 +45,14 @@ class ScriptCommands {
   // script line, a text the window holds) each become U+FFFD.
   ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print)
       : m_actions(actions), m_print([print = std::move(print)](const std::string& line) { print(ValidUtf8(line)); }) {}
-  // Runs one line ("wait" aside: the runner waits, see WaitDelay).
+  // Runs one line ("wait" aside: the runner waits, see WaitDelay); a line
+  // that cannot run prints "error LINE: REASON".
   void Execute(const std::string& line);
   // The delay of a well-formed "wait MS" line, else nothing.
   static std::optional<int> WaitDelay(const std::string& line);
 
  private:
-  bool Id(const std::string& word, int& id);
+  std::string Run(const std::string& line);  // why it could not run, or ""
   IScriptActions& m_actions;
   std::function<void(const std::string&)> m_print;
 };

@@ -1,5 +1,5 @@
 // Script mode's grammar on the in-memory controls: any line either acts or
-// prints "error LINE", never both; an action prints nothing; "get" answers
+// prints "error LINE: REASON", never both; an action prints nothing; "get" answers
 // "ID=VALUE" for the id asked.
 #include <cstdint>
 #include <sstream>
@@ -23,9 +23,11 @@ class Actions : public IScriptActions {
   bool Slide(int, int) override { return ++acted, true; }
   void Key(bool) override { ++acted; }
   bool PressOk() override { return false; }
+  bool ModalBoxOpen() override { return boxOpen; }
   void Quit() override { ++acted; }
   MemControls c;
   int acted = 0;
+  bool boxOpen = false;
 };
 }  // namespace
 
@@ -33,11 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string line = ScriptLine(std::string(reinterpret_cast<const char*>(data), size));
   if (line.find('\n') != std::string::npos) return 0;  // the runner splits lines first
   Actions actions;
+  actions.boxOpen = size > 0 && (data[size - 1] & 1);  // the same line with a message box open and without
   std::vector<std::string> printed;
   ScriptCommands commands(actions, [&](const std::string& l) { printed.push_back(l); });
   commands.Execute(line);
-  const bool error = !printed.empty() && printed.back() == "error " + line;
+  // "error LINE: REASON", the line as UTF-8, and a reason.
+  const std::string echoed = "error " + ValidUtf8(line) + ": ";
+  const bool error = !printed.empty() && printed.back().rfind(echoed, 0) == 0 && printed.back().size() > echoed.size();
   if (error) FUZZ_CHECK(actions.acted == 0 && printed.size() == 1);
+  // With a box open, nothing reaches the panel but closing the program.
+  if (actions.boxOpen && actions.acted) FUZZ_CHECK(line.rfind("quit", 0) == 0);
   if (actions.acted) FUZZ_CHECK(printed.empty());
   if (line.rfind("get ", 0) == 0 && !error) {
     std::istringstream words(line.substr(4));

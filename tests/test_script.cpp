@@ -252,7 +252,7 @@ TEST(Script, GrammarMessagesAndErrors) {
                                    "slide 1063 3\nwait 200\nget 1106\nget 1063\n"
                                    "click 1149\nget 1149\nget 1150\n"
                                    "frobnicate 12\nclick 4242\nget\nselect 1094 99\nselect 1148 2\nclick 1156\n"
-                                   "focus 1111\nkey Escape\n"));
+                                   "focus 1111\nkey Escape\nquit\n"));
   EXPECT_TRUE(Has(out, "message Input instruction error"));
   EXPECT_TRUE(Has(out, "1158=7G"));
   EXPECT_TRUE(Has(out, "sent=7e-7e-44"));
@@ -262,8 +262,9 @@ TEST(Script, GrammarMessagesAndErrors) {
   EXPECT_TRUE(Has(out, "1063=3"));
   EXPECT_TRUE(Has(out, "1149=1"));
   EXPECT_TRUE(Has(out, "1150=0"));
-  for (const char* bad : {"error frobnicate 12", "error click 4242", "error get", "error select 1094 99",
-                          "error select 1148 2", "error click 1156"})
+  for (const char* bad : {"error frobnicate 12: unknown command", "error click 4242: no control 4242",
+                          "error get: bad argument", "error select 1094 99: no entry 99 in 1094",
+                          "error select 1148 2: 1148 is disabled", "error click 1156: 1156 is hidden"})
     EXPECT_TRUE(Has(out, bad)) << bad;
 }
 
@@ -275,8 +276,8 @@ TEST(Script, TextNoKeyboardTypesIsRefusedTheSameEverywhere) {
   const std::string script =
       "type 1158 7E" + nul + "7E\nclick 1159\nsent\nget 1158\ntype 1158 \xFF\nget 1158\nquit\n";
   const auto out = Lines(RunScript({"--simulate"}, script));
-  EXPECT_TRUE(Has(out, "error type 1158 7E" + nul + "7E")) << testing::PrintToString(out);
-  EXPECT_TRUE(Has(out, "error type 1158 \xEF\xBF\xBD")) << testing::PrintToString(out);
+  EXPECT_TRUE(Has(out, "error type 1158 7E" + nul + "7E: bad argument")) << testing::PrintToString(out);
+  EXPECT_TRUE(Has(out, "error type 1158 \xEF\xBF\xBD: bad argument")) << testing::PrintToString(out);
   EXPECT_TRUE(Has(out, "1158=")) << "nothing was typed";
   for (const std::string& line : out) EXPECT_NE(line.rfind("sent=7e", 0), 0u) << "a refused text was sent: " << line;
 }
@@ -286,7 +287,7 @@ TEST(Script, WithoutCom1TheWarningIsReportedAndOkHidesIt) {
   const auto out = Lines(RunScript({"--port", std::string("COM1=") + MissingPort()}, "get 1004\nok\nok\nquit\n", &rc));
   EXPECT_TRUE(Has(out, "message This serial port is not found!"));
   EXPECT_TRUE(Has(out, "1004=STATUS：COM1 NOT OPENED"));
-  EXPECT_TRUE(Has(out, "error ok"));  // the second ok finds nothing open
+  EXPECT_TRUE(Has(out, "error ok: no box is open"));  // the second ok finds nothing open
   EXPECT_EQ(rc, 0);
 }
 
@@ -398,11 +399,18 @@ TEST(Script, StartUpTrafficOnceThenSilence) {
   EXPECT_EQ(adjust, 2);
 }
 
-TEST(Script, EnterEndsOnlyWhenEveryValueIsValid) {
+// Enter in the manual instruction sends it and the panel stays; Escape does
+// nothing; quit ends the program as the close box does.
+TEST(Script, EnterSendsTheManualInstructionAndNoKeyEndsTheSession) {
   int rc = -1;
-  // No quit: Enter on an edit (not a push button) is OK, and OK ends the window.
-  const auto out = Lines(RunScript({"--simulate"}, "type 1158 7E\nkey Return\n", &rc));
+  const auto out = Lines(RunScript({"--simulate"},
+                                   "type 1158 7E 7E 44\nkey Return\nsent\nkey Escape\nget 1004\n"
+                                   "type 1111 2099\nkey Return\nkey Escape\nclick 1050\nwait 400\nlog\nquit\n",
+                                   &rc));
   EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(Has(out, "sent=7e-7e-44")) << testing::PrintToString(out);
+  EXPECT_TRUE(Has(out, "1004=STATUS：COM1 OPENED，57600,E,8,1")) << "the panel ended on a key";
+  EXPECT_TRUE(Has(out, "| bb-09-01-41-00-00-00-06")) << "the panel ended on a key";
   for (const std::string& l : out) EXPECT_EQ(l.rfind("message ", 0), std::string::npos) << l;
 }
 

@@ -19,7 +19,12 @@ class RecordingActions : public IScriptActions {
   bool Select(int id, int index) override { return Did("select " + std::to_string(id) + " " + std::to_string(index)); }
   bool Slide(int id, int pos) override { return Did("slide " + std::to_string(id) + " " + std::to_string(pos)); }
   void Key(bool enter) override { Did(enter ? "Return" : "Escape"); }
-  bool PressOk() override { return boxOpen && Did("ok"); }
+  bool PressOk() override {
+    if (!boxOpen) return false;
+    boxOpen = false;  // OK closes the box
+    return Did("ok");
+  }
+  bool ModalBoxOpen() override { return boxOpen; }
   void Quit() override { Did("quit"); }
 
   bool Did(const std::string& what) {
@@ -42,7 +47,8 @@ struct Script {
 TEST(ScriptCommands, ActionsReachTheWindowAndWrongLinesSayError) {
   const struct {
     const char* line;
-    const char* action;  // nullptr: none, and "error LINE" printed
+    const char* action;  // nullptr: none, and "error LINE: REASON" printed
+    const char* reason = "";
   } cases[] = {
       {"click 1050", "click 1050"},
       {"type 1158 7E 7E  44 ", "type 1158 [7E 7E  44 ]"},  // the rest of the line, verbatim
@@ -53,22 +59,22 @@ TEST(ScriptCommands, ActionsReachTheWindowAndWrongLinesSayError) {
       {"key Return", "Return"},
       {"key Escape", "Escape"},
       {"quit", "quit"},
-      {"select 1094 5", nullptr},   // no such entry
-      {"select 1094 -1", nullptr},
-      {"select 1094 x", nullptr},
-      {"select 1094 1 2", nullptr},
-      {"select 1146 0", nullptr},   // disabled until a core is chosen
-      {"click 1156", nullptr},      // hidden
-      {"click 9999", nullptr},      // no such control
-      {"click 1050 now", nullptr},
-      {"slide 1063", nullptr},
-      {"key Tab", nullptr},
-      {"jump 1050", nullptr},
-      {"ok", nullptr},               // no box is open
-      {"quit now", nullptr},
-      {"type 1158 7E\t7E", nullptr},  // what no keyboard types into an edit field
-      {"type 1158 7E\x1b", nullptr},
-      {"type 1158 \xC3\x28", nullptr},  // not UTF-8
+      {"select 1094 5", nullptr, "no entry 5 in 1094"},   // no such entry
+      {"select 1094 -1", nullptr, "no entry -1 in 1094"},
+      {"select 1094 x", nullptr, "bad argument"},
+      {"select 1094 1 2", nullptr, "bad argument"},
+      {"select 1146 0", nullptr, "1146 is disabled"},   // disabled until a core is chosen
+      {"click 1156", nullptr, "1156 is hidden"},      // hidden
+      {"click 9999", nullptr, "no control 9999"},      // no such control
+      {"click 1050 now", nullptr, "bad argument"},
+      {"slide 1063", nullptr, "bad argument"},
+      {"key Tab", nullptr, "bad argument"},
+      {"jump 1050", nullptr, "unknown command"},
+      {"ok", nullptr, "no box is open"},               // no box is open
+      {"quit now", nullptr, "bad argument"},
+      {"type 1158 7E\t7E", nullptr, "bad argument"},  // what no keyboard types into an edit field
+      {"type 1158 7E\x1b", nullptr, "bad argument"},
+      {"type 1158 \xC3\x28", nullptr, "bad argument"},  // not UTF-8
       {"type 1158 \xE6\x8E\xA5", "type 1158 [\xE6\x8E\xA5]"},  // 接, as typed
   };
   for (const auto& t : cases) {
@@ -81,7 +87,8 @@ TEST(ScriptCommands, ActionsReachTheWindowAndWrongLinesSayError) {
       EXPECT_TRUE(s.printed.empty()) << t.line;
     } else {
       EXPECT_TRUE(s.actions.done.empty()) << t.line;
-      EXPECT_EQ(s.printed, std::vector<std::string>{ValidUtf8(std::string("error ") + t.line)}) << t.line;
+      EXPECT_EQ(s.printed, std::vector<std::string>{ValidUtf8(std::string("error ") + t.line) + ": " + t.reason})
+          << t.line;
     }
   }
 }
@@ -133,6 +140,25 @@ TEST(ScriptCommands, OutputIsAlwaysUtf8AndANulIsNeverTyped) {
   Script s;
   s.Run("jump \xFF");
   s.Run(std::string("type 1158 7E\0" "7E", 15));
-  EXPECT_EQ(s.printed, (std::vector<std::string>{"error jump \xEF\xBF\xBD", std::string("error type 1158 7E\0" "7E", 21)}));
+  EXPECT_EQ(s.printed, (std::vector<std::string>{"error jump \xEF\xBF\xBD: unknown command",
+                                                 std::string("error type 1158 7E\0" "7E", 21) + ": bad argument"}));
   EXPECT_TRUE(s.actions.done.empty());
+}
+
+// While a message box is open the operator cannot reach the panel: neither can
+// the script, until its own "ok" closes the box; reading still works.
+TEST(ScriptCommands, WithAMessageBoxOpenOnlyOkReadingAndQuitWork) {
+  Script s;
+  s.actions.boxOpen = true;
+  for (const char* line : {"click 1117", "type 1112 12", "select 1094 1", "slide 1063 4", "focus 1111", "key Return"})
+    s.Run(line);
+  EXPECT_TRUE(s.actions.done.empty());
+  ASSERT_EQ(s.printed.size(), 6u);
+  for (const std::string& line : s.printed) EXPECT_NE(line.find(": a message box is open"), std::string::npos) << line;
+  s.printed.clear();
+  s.Run("get 1163");
+  s.Run("ok");
+  s.Run("click 1117");
+  EXPECT_EQ(s.printed, std::vector<std::string>{"1163="});
+  EXPECT_EQ(s.actions.done, (std::vector<std::string>{"ok", "click 1117"}));
 }

@@ -113,9 +113,12 @@ TEST(PortSettings, ReopeningRewritesTypedButUncommittedValues) {
   EXPECT_EQ(p.c.GetWindowText(idc::Step), "1");
 }
 
-TEST(Ending, EnterValidatesEscapeDoesNot) {
+// No key throws the session away: Enter commits (or, in the manual
+// instruction, sends it) and Escape does nothing; only closing the window ends it.
+TEST(Ending, EnterAndEscapeKeepThePanelOnlyTheCloseBoxEndsIt) {
   Panel p;
   p.c.Type(idc::Year, "2100");
+  p.c.SetFocus(idc::Year);
   p.dlg->OnOK();
   EXPECT_EQ(p.host.result, 0);  // still running
   ASSERT_EQ(p.host.messages.size(), 1u);
@@ -123,12 +126,24 @@ TEST(Ending, EnterValidatesEscapeDoesNot) {
   EXPECT_EQ(p.c.GetFocus(), idc::Year);
   p.c.Type(idc::Year, "2099");
   p.dlg->OnOK();
-  EXPECT_EQ(p.host.result, IDOK);
-  Panel q;
-  q.c.Type(idc::Year, "2100");
-  q.dlg->OnCancel();
-  EXPECT_EQ(q.host.result, IDCANCEL);
-  EXPECT_TRUE(q.host.messages.empty());
+  EXPECT_EQ(p.host.result, 0);
+  EXPECT_EQ(p.dlg->Values().m_nYear, 2099);  // committed
+  EXPECT_EQ(p.pty.Drain(30).size(), 0u);      // and nothing sent
+  // Enter in the manual instruction presses "Manual input".
+  p.c.Type(idc::ManualText, "7E 7E 44");
+  p.c.SetFocus(idc::ManualText);
+  p.dlg->OnOK();
+  EXPECT_EQ(p.Wire(3), Hex("7E 7E 44"));
+  EXPECT_EQ(p.Sent(), "7e-7e-44");
+  p.c.Type(idc::ManualText, "7G");
+  p.dlg->OnOK();
+  EXPECT_EQ(p.host.messages.back(), "Input instruction error");
+  EXPECT_EQ(p.host.result, 0);
+  p.c.Type(idc::Year, "2100");
+  p.dlg->OnCancel();  // Escape
+  EXPECT_EQ(p.host.result, 0);
+  p.dlg->OnClose();  // the close box, with a wrong value still typed
+  EXPECT_EQ(p.host.result, IDCANCEL);
 }
 
 TEST(Ending, TheAboutItemAndOtherSystemCommands) {

@@ -17,6 +17,7 @@
 
 #include "app/panel/control_table.h"
 #include "app/qt/varnel_window.h"
+#include "bytes.h"
 #include "test_pty.h"
 #include "serial/port_map.h"
 
@@ -206,7 +207,7 @@ class WindowTest : public QObject {
     QCOMPARE(Collect(9 + 3 * 48).size(), std::size_t(9 + 3 * 48));
   }
 
-  void enterValidatesAndEndsEscapeEnds() {
+  void enterCommitsOrSendsEscapeKeepsTheCloseBoxEnds() {
     Open();
     auto* year = qobject_cast<QLineEdit*>(window->controls().Widget(idc::Year));
     year->setFocus();
@@ -220,13 +221,21 @@ class WindowTest : public QObject {
     year->selectAll();
     QTest::keyClicks(year, "2099");
     QTest::keyClick(year, Qt::Key_Return);
-    QVERIFY(!window->isVisible());
-    QCOMPARE(window->result(), int(QDialog::Accepted));
-
-    Open();
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->dialog().Values().m_nYear, 2099);
+    // Enter in the manual instruction sends it, as the button does.
+    auto* manual = qobject_cast<QLineEdit*>(window->controls().Widget(idc::ManualText));
+    manual->setFocus();
+    QTest::keyClicks(manual, "7E 7E 44");
+    QTest::keyClick(manual, Qt::Key_Return);
+    QCOMPARE(Collect(3), Hex("7E 7E 44"));
+    QVERIFY(window->isVisible());
+    // Escape leaves the panel alone; the close box ends it.
     auto* month = window->controls().Widget(idc::Month);
     qobject_cast<QLineEdit*>(month)->setText("13");
     QTest::keyClick(month, Qt::Key_Escape);
+    QVERIFY(window->isVisible());
+    window->close();
     QVERIFY(!window->isVisible());
     QCOMPARE(window->result(), int(QDialog::Rejected));
   }

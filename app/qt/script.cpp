@@ -78,8 +78,13 @@ bool QtScriptActions::PressOk() {
   return true;
 }
 
+bool QtScriptActions::ModalBoxOpen() {
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal && modal != &m_window;
+}
+
 void QtScriptActions::Quit() {
-  // As Escape: close whatever box is open first, then the window.
+  // As the close box: close whatever box is open first, then the window.
   for (int i = 0; i < 8; ++i) {  // bounded: a box that refuses to close must not hang the script
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || modal == &m_window) break;

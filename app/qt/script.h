@@ -27,6 +27,7 @@ class QtScriptActions : public IScriptActions {
   bool Slide(int id, int pos) override;
   void Key(bool enter) override;
   bool PressOk() override;
+  bool ModalBoxOpen() override;
   void Quit() override;
 
  private:

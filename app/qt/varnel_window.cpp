@@ -178,7 +178,7 @@ void VarnelWindow::Diagnostic(const std::string& line) {
   if (!m_quiet) std::cerr << line << std::endl;
 }
 
-void VarnelWindow::reject() { m_dlg->OnCancel(); }
+void VarnelWindow::reject() { m_dlg->OnClose(); }
 
 // ---- events -----------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 // The real main window: builds every control from the control table, routes
 // the widgets' signals to the dialog's handlers and behaves as a dialog at
-// the keyboard (Escape ends, Enter validates and ends, Enter on a button presses it).
+// the keyboard (Enter on a button presses it, elsewhere commits the values or,
+// in the manual instruction, sends it; Escape leaves the panel alone).
 #pragma once
 
 #include <QDialog>
@@ -48,7 +49,7 @@ class VarnelWindow : public QDialog, public IDialogHost {
   void EndDialog(int result) override;
   void Diagnostic(const std::string& line) override;
 
-  void reject() override;  // Escape and the close box end without validation
+  void reject() override;  // the close box ends without validation
 
  protected:
   void customEvent(QEvent* event) override;

@@ -158,12 +158,14 @@ bool Win32ScriptActions::PressOk() {
   return false;
 }
 
+bool Win32ScriptActions::ModalBoxOpen() { return OpenBox(m_window) != nullptr; }
+
 void Win32ScriptActions::Quit() {
-  // As Escape: close whatever box is open first, then the window.
+  // As the close box: close whatever box is open first, then the window.
   for (int i = 0; i < 8; ++i) {  // bounded: a box that refuses to close must not hang the script
     HWND box = OpenBox(m_window);
     if (!box) break;
     EndDialog(box, IDCANCEL);
   }
-  m_window.dialog().OnCancel();
+  m_window.dialog().OnClose();
 }

@@ -37,6 +37,7 @@ class Win32ScriptActions : public IScriptActions {
   bool Slide(int id, int pos) override;
   void Key(bool enter) override;
   bool PressOk() override;
+  bool ModalBoxOpen() override;
   void Quit() override;
 
  private:

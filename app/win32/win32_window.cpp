@@ -101,7 +101,7 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       const int code = HIWORD(wParam);
       if (!m_dlg) return FALSE;
       // The dialog manager's OK (Enter outside a push button) and Cancel
-      // (Escape, the close box); no control has id 1 or 2.
+      // (Escape; the close box comes as WM_CLOSE); no control has id 1 or 2.
       if (id == IDOK && code == BN_CLICKED) m_dlg->OnOK();
       else if (id == IDCANCEL && code == BN_CLICKED) m_dlg->OnCancel();
       else if (code == BN_CLICKED && FindControl(id)) m_dlg->OnClicked(id);
@@ -135,6 +135,9 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
         return TRUE;
       }
       return FALSE;  // move, minimise, close: the system's
+    case WM_CLOSE:  // the close box, Alt+F4, the system menu's Close
+      if (m_dlg) m_dlg->OnClose();
+      return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(m_icon);
     case WM_DESTROY:
