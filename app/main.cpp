@@ -45,7 +45,16 @@ class QtFrontEnd : public FrontEnd {
     for (const auto& [com, path] : options.ports) std::cout << com << " -> " << path << " (--port)\n";
   }
 
-  void PrepareWindows() override {
+  void PrepareWindows(const Options& options) override {
+    // A script or a picture needs no screen: on a machine without a display
+    // (a server, CI) the window is drawn off screen instead of giving up.
+    const bool unattended = !options.script.empty() || !options.screenshot.empty();
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                                std::any_of(m_argv, m_argv + m_argc, [](const char* a) {
+                                  return a && std::string(a) == "-platform";
+                                });
+    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (unattended && !platformChosen && !display) qputenv("QT_QPA_PLATFORM", "offscreen");
     m_app = std::make_unique<QApplication>(m_argc, m_argv);
     // The installed menu entry, so that a desktop puts the window under it.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.varnel.Varnel"));

@@ -15,6 +15,8 @@ std::string UsageText() {
          "  --sim-trace          with --simulate: print every frame the gimbal receives\n"
          "  --script FILE        drive the window from FILE ('-' for standard input) and\n"
          "                       print what the operator would see (see the manual)\n"
+         "  --list-controls      print every control of the panel as script mode names it:\n"
+         "                       ID, kind, caption and group, a line each; then exit\n"
          "  --screenshot FILE    write a PNG of the window once it is shown\n"
          "  --log FILE           append every frame sent and every read to FILE, a line\n"
          "                       each with the time to the millisecond and TX or RX\n"
@@ -47,6 +49,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     if (a == "--help" || a == "-h") o.help = true;
     else if (a == "--version") o.version = true;
     else if (a == "--list-ports") o.listPorts = true;
+    else if (a == "--list-controls") o.listControls = true;
     else if (a == "--simulate") o.simulate = true;
     else if (a == "--sim-no-card") o.simNoCard = true;
     else if (a == "--sim-split") o.simSplit = true;

@@ -12,6 +12,7 @@
 struct Options {
   std::vector<std::pair<std::string, std::string>> ports;  // COMn -> device
   bool listPorts = false;
+  bool listControls = false;
   bool simulate = false;
   bool simNoCard = false, simSplit = false, simTrace = false;
   int simReplyDelayMs = 0;

@@ -1,5 +1,6 @@
 #include "app/runner.h"
 
+#include "app/panel/control_table.h"
 #include "app/script_runner.h"
 #include "app/session_log.h"
 
@@ -30,6 +31,13 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   }
   if (options.help) return fe.Out(UsageText()), 0;
   if (options.version) return fe.Out(std::string(VersionText()) + "\n"), 0;
+  if (options.listControls) {
+    // Tab-separated, so that a script writer's tools can read it too.
+    std::string text;
+    for (const ControlListing& c : ListControls())
+      text += std::to_string(c.id) + "\t" + c.kind + "\t" + c.caption + "\t" + c.group + "\n";
+    return fe.Out(text), 0;
+  }
 
   // COM names: --port maps stay as given, the devices present take the
   // others in a stable order.
@@ -50,7 +58,7 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
     }
   }
 
-  fe.PrepareWindows();
+  fe.PrepareWindows(options);
   if (options.simulate) {
     if (!fe.StartSimulator(SimOptionsOf(options), map, error)) {
       fe.Err("varnel: " + error + "\n");

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -346,6 +347,66 @@ TEST(CommandLine, FilesItCannotUseAreSaidAndNeverHoldTheWindow) {
   unlink(fifo.c_str());
   EXPECT_NE(out.find("1004=STATUS：COM1 OPENED"), std::string::npos) << out;
   EXPECT_NE(said.find("cannot open the session log " + fifo + ": nobody reads it"), std::string::npos) << said;
+}
+
+// The control IDs a script writer reads in the README and in the manual are
+// the program's own: every control, its kind, caption and group, nothing else.
+TEST(CommandLine, TheControlTablesOfReadmeAndManualAreTheProgramsOwn) {
+  Child c = Spawn(Varnel({"--list-controls"}));
+  std::string listed = ReadAll(c.out, 20000);
+  EXPECT_EQ(Finish(c), 0);
+  listed.erase(std::remove(listed.begin(), listed.end(), '\r'), listed.end());
+  const std::vector<std::string> program = Lines(listed);
+  EXPECT_GT(program.size(), 100u);
+
+  // README: "**GROUP**" then rows "| ID | kind | caption |" under "### Control IDs".
+  std::ifstream readme(VARNEL_README);
+  std::vector<std::string> fromReadme;
+  bool inSection = false;
+  std::string group;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.rfind("### ", 0) == 0 || line.rfind("## ", 0) == 0) inSection = line == "### Control IDs";
+    if (!inSection) continue;
+    if (line.size() > 4 && line.rfind("**", 0) == 0) group = line.substr(2, line.size() - 4);
+    if (line.rfind("| ", 0) != 0 || line.rfind("| ID |", 0) == 0) continue;
+    std::vector<std::string> cells;
+    std::string cell;
+    for (std::size_t i = 2; i < line.size(); ++i) {
+      if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '|') cell += line[++i];
+      else if (line[i] == '|') cells.push_back(cell.substr(0, cell.size() - 1)), cell.clear(), ++i;
+      else cell += line[i];
+    }
+    ASSERT_EQ(cells.size(), 3u) << line;
+    fromReadme.push_back(cells[0] + "\t" + cells[1] + "\t" + cells[2] + "\t" + group);
+  }
+  EXPECT_EQ(fromReadme, program);
+
+  // The manual: ".SS GROUP", then tab-separated rows between .TS and .TE.
+  std::ifstream manual(VARNEL_MANUAL);
+  std::vector<std::string> fromManual;
+  bool inTable = false;
+  for (std::string line; std::getline(manual, line);) {
+    if (line.rfind(".SS ", 0) == 0) group = line.substr(4);
+    if (line == ".TS") inTable = true;
+    else if (line == ".TE") inTable = false;
+    else if (inTable && line.find('\t') != std::string::npos) {
+      if (line.rfind("\\&", 0) == 0) line.erase(0, 2);
+      fromManual.push_back(line + "\t" + group);
+    }
+  }
+  EXPECT_EQ(fromManual, program);
+}
+
+// The README's own example on a machine without a display: script mode draws
+// the window off screen by itself.
+TEST(CommandLine, ScriptModeNeedsNoDisplay) {
+  if (WindowsExe()) GTEST_SKIP() << "Windows always has a desktop to draw on";
+  Child c = Spawn({"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", VARNEL_BIN,
+                   "--simulate", "--script", "-"});
+  (void)!write(c.in, "get 1004\nquit\n", 14);
+  const std::string out = ReadAll(c.out, 20000, true);
+  EXPECT_EQ(Finish(c), 0);
+  EXPECT_EQ(out, "1004=STATUS：COM1 OPENED，57600,E,8,1\n");
 }
 
 // Up to n bytes from a line the program has yet to open (until it does, the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <map>
 
 #include "protocol/commands.h"
@@ -305,4 +306,93 @@ const std::vector<SliderRange>& SliderRanges() {
       {idc::BrightnessSlider, 0, 100},
   };
   return ranges;
+}
+
+namespace {
+const char* KindName(ControlKind k) {
+  switch (k) {
+    case ControlKind::Button:
+    case ControlKind::MultiLineButton: return "button";
+    case ControlKind::Check: return "check box";
+    case ControlKind::Radio: return "radio button";
+    case ControlKind::Edit: return "edit";
+    case ControlKind::Combo: return "list";
+    case ControlKind::SortedCombo: return "sorted list";
+    case ControlKind::SimpleCombo: return "log";
+    case ControlKind::Slider: return "slider";
+    case ControlKind::Static: return "text";
+    case ControlKind::Group:
+    case ControlKind::Label: break;
+  }
+  return "";
+}
+
+bool Inside(const ControlDef& c, const ControlDef& g) {
+  return c.x >= g.x && c.y >= g.y && c.x + c.w <= g.x + g.w && c.y + c.h <= g.y + g.h;
+}
+
+// The parts of the panel that have no frame of their own, by the ids in them.
+std::string UnframedGroup(int id) {
+  if (id >= idc::Format && id <= idc::Minutes) return "SD card";
+  if (id == idc::Residual || id == idc::FormatStatus) return "SD card";
+  if (id == idc::Steady || id == idc::Defog || id == idc::VideoFormat1 || id == idc::VideoFormat2) return "Camera";
+  if (id == idc::ManualText || id == idc::ManualSend || id == idc::SentFrame) return "Manual input";
+  return "Received data";
+}
+
+// What a control without a caption or a label of its own shows, in brackets
+// so that nobody takes it for a text of the panel.
+const char* Description(int id) {
+  switch (id) {
+    case idc::Status: return "(port status line)";
+    case idc::ZoomSlider:
+    case idc::CoeffSlider:
+    case idc::ContrastSlider:
+    case idc::BrightnessSlider: return "(slider)";
+    case idc::ZoomText:
+    case idc::CoeffText:
+    case idc::ContrastText:
+    case idc::BrightnessText: return "(the slider's value)";
+    case idc::Step: return "(step of UP, DOWN, LEFT, RIGHT)";
+    case idc::PollPeriod: return "(poll period, ms)";
+    case idc::FormatStatus: return "(SD card status)";
+    case idc::CompTemp: return "(compensation temperature)";
+    case idc::RecvLog: return "(received data)";
+    default: return "";
+  }
+}
+}  // namespace
+
+std::vector<ControlListing> ListControls() {
+  const std::vector<ControlDef>& table = ControlTable();
+  std::vector<ControlListing> out;
+  for (const ControlDef& c : table) {
+    if (c.id == 0) continue;
+    ControlListing l{c.id, KindName(c.kind), c.caption, {}};
+    for (const ControlDef& g : table)
+      if (g.kind == ControlKind::Group && Inside(c, g)) l.group = g.caption;
+    if (l.group.empty()) l.group = UnframedGroup(c.id);
+    while (!l.group.empty() && l.group.back() == ' ') l.group.pop_back();
+    if (l.caption.empty()) l.caption = Description(c.id);
+    if (l.caption.empty()) {
+      // The label just left of it on the same row.
+      const ControlDef* best = nullptr;
+      for (const ControlDef& label : table)
+        if (label.kind == ControlKind::Label && std::abs(label.y - c.y) <= 3 && label.x + label.w <= c.x + 2 &&
+            c.x - (label.x + label.w) < 12 && (!best || label.x > best->x))
+          best = &label;
+      if (best) l.caption = best->caption;
+    }
+    if (l.caption.empty() && !DisplayedEntries(c.id).empty()) l.caption = DisplayedEntries(c.id).front() + ", ...";
+    while (!l.caption.empty() && l.caption.back() == ' ') l.caption.pop_back();
+    out.push_back(std::move(l));
+  }
+  // Group by group, each in the order its first control comes in the table.
+  std::vector<std::string> order;
+  for (const ControlListing& l : out)
+    if (std::find(order.begin(), order.end(), l.group) == order.end()) order.push_back(l.group);
+  std::stable_sort(out.begin(), out.end(), [&](const ControlListing& a, const ControlListing& b) {
+    return std::find(order.begin(), order.end(), a.group) < std::find(order.begin(), order.end(), b.group);
+  });
+  return out;
 }

@@ -47,6 +47,17 @@ struct OsdCheck {
 };
 const std::vector<OsdCheck>& OsdChecks();
 
+// A control as a script writer needs to know it: what kind it is, what the
+// operator reads beside it, and the part of the panel it sits in.
+struct ControlListing {
+  int id;
+  const char* kind;     // "button", "check box", "edit", "list", ...
+  std::string caption;  // its own caption, the label beside it, or a list's first entry
+  std::string group;
+};
+// Every control with an id, group by group in the panel's reading order.
+std::vector<ControlListing> ListControls();
+
 struct SliderRange {
   int id, min, max;
 };

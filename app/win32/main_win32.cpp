@@ -52,7 +52,7 @@ class Win32FrontEnd : public FrontEnd {
     for (const auto& [com, name] : options.ports) WriteOut(com + " -> " + name + " (--port)\n");
   }
 
-  void PrepareWindows() override {
+  void PrepareWindows(const Options&) override {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
   }
