@@ -85,11 +85,7 @@ class QtFrontEnd : public FrontEnd {
     window.Init();
     QTimer::singleShot(0, &window, [&] {
       OnWindowShown(session, script.get(), scheduler,
-                    [&window](const std::string& path, std::string& why) {
-                      if (window.grab().save(QString::fromStdString(path))) return true;
-                      why = "cannot write " + path;
-                      return false;
-                    },
+                    [&window](const std::string& path, std::string& why) { return window.WritePicture(path, why); },
                     *this);
     });
     window.exec();

@@ -103,7 +103,7 @@ std::string ScriptCommands::Run(const std::string& line) {
   IControls& c = m_actions.Controls();
   const Parsed p = Parse(line);
   static const char* const kKnown[] = {"click", "type", "select", "slide", "focus", "key",
-                                       "get",   "log",  "sent",   "ok",    "quit"};
+                                       "get",   "log",  "sent",   "ok",    "quit", "screenshot"};
   if (std::find(std::begin(kKnown), std::end(kKnown), p.cmd) == std::end(kKnown)) return "unknown command";
 
   // The control a command names, and whether the operator could reach it.
@@ -167,6 +167,12 @@ std::string ScriptCommands::Run(const std::string& line) {
     }
     m_print(p.a + "=" + value);
     return "";
+  }
+  if (p.cmd == "screenshot") {
+    // The rest of the line is the file's name, verbatim.
+    if (p.rest.empty()) return "bad argument";
+    std::string why;
+    return m_actions.Picture(p.rest, why) ? "" : why;
   }
   if (!p.rest.empty()) return "bad argument";
   if (p.cmd == "log") {

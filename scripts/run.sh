@@ -5,7 +5,8 @@
 #
 # Without a display (a server, a container, CI) there is nobody to see a
 # window: it runs a short session on the simulated gimbal instead (a card
-# query, its decoded reply, the log), writes a picture of the window and ends.
+# query, its decoded reply, the log), writes a picture of the window as the
+# session left it and ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -20,9 +21,9 @@ shot="$PWD/build/varnel-window.png"
 echo "run: no display, so no window to show; a short session on the simulated gimbal instead."
 echo "run: press \"Query State\" (1050), wait for the reply, show the log and the decoded status:"
 echo
-printf 'wait 300\nclick 1050\nwait 500\nlog\nget 1163\nwait 300\nquit\n' |
-  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}" \
-    build/release/app/varnel --simulate --screenshot "$shot" --script - "$@" 2>/dev/null
+rm -f "$shot"
+printf 'click 1050\nwait 500\nlog\nget 1163\nscreenshot %s\nquit\n' "$shot" |
+  XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}" build/release/app/varnel --simulate --script - "$@" 2>/dev/null
 echo
 if [ -f "$shot" ]; then
   echo "run: a picture of the window is in $shot"

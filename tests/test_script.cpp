@@ -744,3 +744,35 @@ TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
   // The start-up frames, then each query before the reply to it.
   EXPECT_EQ(order, "TTTTTRTRTR") << order;
 }
+
+// Taking a picture of the window never sends a byte: neither --screenshot nor
+// the script's screenshot command runs the sliders' send-on-repaint.
+TEST(Script, APictureOfTheWindowSendsNothing) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  const Com1 com1 = Com1On(line.path());
+  const std::string dir = std::filesystem::temp_directory_path().string();
+  const std::string atStart = dir + "/varnel-shot-start-" + std::to_string(getpid()) + ".png";
+  const std::string later = dir + "/varnel-shot-later-" + std::to_string(getpid()) + ".png";
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--screenshot", atStart, "--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks);
+  ASSERT_GT(c.pid, 0);
+  // The start-up frames (the sliders' first paints), then quiet.
+  const std::vector<std::uint8_t> startup = ReceiveFromProgram(line, 9 + 3 * 48, 30000);
+  EXPECT_EQ(startup.size(), 9u + 3 * 48);
+  const std::string script = "wait 1500\nscreenshot " + later + "\nwait 500\nget 1004\n";
+  (void)!write(c.in, script.data(), script.size());
+  const std::string out = ReadUntilLine(c.out, "1004=", 30000);
+  EXPECT_EQ(line.Drain(300).size(), 0u) << "a picture sent frames";
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  for (const std::string& png : {atStart, later}) {
+    std::ifstream f(png, std::ios::binary);
+    char magic[4] = {};
+    f.read(magic, 4);
+    EXPECT_EQ(std::string(magic + 1, 3), "PNG") << png;
+    std::remove(png.c_str());
+  }
+  EXPECT_EQ(out.find("error"), std::string::npos) << out;
+}

@@ -25,6 +25,7 @@ class RecordingActions : public IScriptActions {
     return Did("ok");
   }
   bool ModalBoxOpen() override { return boxOpen; }
+  bool Picture(const std::string& path, std::string&) override { return Did("picture " + path); }
   void Quit() override { Did("quit"); }
 
   bool Did(const std::string& what) {

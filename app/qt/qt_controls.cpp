@@ -11,7 +11,7 @@
 
 void PaintSlider::paintEvent(QPaintEvent* event) {
   QSlider::paintEvent(event);
-  emit painted();
+  if (!m_quiet) emit painted();
 }
 
 WrapButton::WrapButton(const QString& caption, QWidget* parent) : QPushButton(parent), m_label(new QLabel(caption, this)) {

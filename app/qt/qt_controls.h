@@ -18,11 +18,17 @@ class PaintSlider : public QSlider {
   Q_OBJECT
  public:
   using QSlider::QSlider;
+  // While quiet, a paint is only a paint: a picture of the window is drawn
+  // without the frames a slider's repaint would send.
+  void setQuiet(bool quiet) { m_quiet = quiet; }
  signals:
   void painted();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool m_quiet = false;
 };
 
 // A push button whose caption wraps onto a second line.

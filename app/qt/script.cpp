@@ -78,6 +78,8 @@ bool QtScriptActions::PressOk() {
   return true;
 }
 
+bool QtScriptActions::Picture(const std::string& path, std::string& why) { return m_window.WritePicture(path, why); }
+
 bool QtScriptActions::ModalBoxOpen() {
   QWidget* modal = QApplication::activeModalWidget();
   return modal && modal != &m_window;

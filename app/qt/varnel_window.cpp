@@ -145,6 +145,16 @@ void VarnelWindow::showEvent(QShowEvent* event) {
   if (m_warning->isVisible()) QTimer::singleShot(0, m_warning, [w = m_warning] { w->raise(); });
 }
 
+bool VarnelWindow::WritePicture(const std::string& path, std::string& why) {
+  const QList<PaintSlider*> sliders = findChildren<PaintSlider*>();
+  for (PaintSlider* s : sliders) s->setQuiet(true);
+  const QPixmap picture = grab();
+  for (PaintSlider* s : sliders) s->setQuiet(false);
+  if (picture.save(QString::fromStdString(path), "PNG")) return true;
+  why = "cannot write " + path;
+  return false;
+}
+
 // ---- IDialogHost ------------------------------------------------------------
 
 void VarnelWindow::MessageBox(const std::string& text) {

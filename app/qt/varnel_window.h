@@ -40,6 +40,8 @@ class VarnelWindow : public QDialog, public IDialogHost {
   // Called with the text of every message box and Warning that appears.
   void setMessageObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
   void setQuietDiagnostics(bool quiet) { m_quiet = quiet; }
+  // A PNG of the window as it is now; drawing it sends nothing to the device.
+  bool WritePicture(const std::string& path, std::string& why);
 
   // IDialogHost
   void MessageBox(const std::string& text) override;

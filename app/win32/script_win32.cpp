@@ -3,6 +3,7 @@
 #include "app/panel/control_table.h"
 #include "app/win32/console.h"
 #include "app/win32/dialog_templates.h"
+#include "app/win32/screenshot.h"
 #include "app/win32/win32_text.h"
 #include "app/win32/win32_window.h"
 
@@ -156,6 +157,10 @@ bool Win32ScriptActions::PressOk() {
     return true;
   }
   return false;
+}
+
+bool Win32ScriptActions::Picture(const std::string& path, std::string& why) {
+  return WriteWindowPng(m_window.hwnd(), path, &why);
 }
 
 bool Win32ScriptActions::ModalBoxOpen() { return OpenBox(m_window) != nullptr; }
