@@ -96,7 +96,12 @@ bool NamesControl(const std::string& cmd) { return IsPanelAction(cmd) && cmd != 
 
 void ScriptCommands::Execute(const std::string& line) {
   if (line.empty()) return;
-  if (const std::string why = Run(line); !why.empty()) m_print("error " + line + ": " + why);
+  if (const std::string why = Run(line); !why.empty()) {
+    m_print("error " + line + ": " + why);
+    return;
+  }
+  // The next line sees what this one caused, the same on every platform.
+  if (IsPanelAction(Parse(line).cmd)) m_actions.Settle();
 }
 
 std::string ScriptCommands::Run(const std::string& line) {

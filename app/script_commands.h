@@ -32,6 +32,10 @@ class IScriptActions {
   virtual void Key(bool enter) = 0;
   // Presses OK in the message box or Warning window that is open; false when none is.
   virtual bool PressOk() = 0;
+  // Lets the window finish what the last action caused, as it does for an
+  // operator long before the next click: repaints, and what a slider's
+  // repaint sends.
+  virtual void Settle() = 0;
   // A PNG of the window as it is now, sending nothing; false with the reason.
   virtual bool Picture(const std::string& path, std::string& why) = 0;
   // Whether a modal message box is open: the operator cannot reach the panel

@@ -24,6 +24,7 @@ class Actions : public IScriptActions {
   void Key(bool) override { ++acted; }
   bool PressOk() override { return false; }
   bool ModalBoxOpen() override { return boxOpen; }
+  void Settle() override {}
   bool Picture(const std::string&, std::string&) override { return ++acted, true; }
   void Quit() override { ++acted; }
   MemControls c;

@@ -26,6 +26,7 @@
 
 #include "bytes.h"
 #include "literal_frames.h"
+#include "protocol/commands.h"
 #include "test_pty.h"
 
 namespace {
@@ -775,4 +776,35 @@ TEST(Script, APictureOfTheWindowSendsNothing) {
     std::remove(png.c_str());
   }
   EXPECT_EQ(out.find("error"), std::string::npos) << out;
+}
+
+// Each slider moved, then its group's button pressed in the very next line:
+// the window has finished reacting to the move (the slider sent its frame and
+// its value) before the press, so the press steps from the new position. The
+// same on Linux and under Wine.
+TEST(Script, AMovedSliderHasSentBeforeTheNextLineRuns) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks);
+  ASSERT_GT(c.pid, 0);
+  EXPECT_EQ(ReceiveFromProgram(line, 9 + 3 * 48, 30000).size(), 9u + 3 * 48);  // the start-up frames
+  const std::string script =
+      "slide 1063 5\nclick 1059\nslide 1064 150\nclick 1061\n"
+      "slide 1065 80\nclick 1066\nslide 1067 20\nclick 1068\nget 1121\nget 1125\nget 1110\nget 1106\n";
+  (void)!write(c.in, script.data(), script.size());
+  const std::string out = ReadUntilLine(c.out, "1106=", 30000);
+  std::vector<std::uint8_t> expected;
+  for (const Frame& f : {BuildViscaZoom(5), BuildViscaZoom(6), BuildTempCoeffFrame(150), BuildTempCoeffFrame(151),
+                         BuildContrastBrightnessFrame(80, 50), BuildContrastBrightnessFrame(81, 50),
+                         BuildContrastBrightnessFrame(81, 20), BuildContrastBrightnessFrame(81, 21)})
+    expected.insert(expected.end(), f.begin(), f.end());
+  EXPECT_EQ(ReceiveFromProgram(line, expected.size(), 10000), expected);
+  EXPECT_EQ(line.Drain(300).size(), 0u) << "more was sent";
+  for (const char* value : {"1121=81", "1125=21", "1110=151", "1106=6"})
+    EXPECT_NE(out.find(value), std::string::npos) << value << " in " << out;
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
 }

@@ -25,6 +25,7 @@ class RecordingActions : public IScriptActions {
     return Did("ok");
   }
   bool ModalBoxOpen() override { return boxOpen; }
+  void Settle() override { ++settled; }
   bool Picture(const std::string& path, std::string&) override { return Did("picture " + path); }
   void Quit() override { Did("quit"); }
 
@@ -35,6 +36,7 @@ class RecordingActions : public IScriptActions {
   MemControls c;
   std::vector<std::string> done;
   bool boxOpen = false;
+  int settled = 0;
 };
 
 struct Script {

@@ -80,6 +80,13 @@ bool QtScriptActions::PressOk() {
 
 bool QtScriptActions::Picture(const std::string& path, std::string& why) { return m_window.WritePicture(path, why); }
 
+void QtScriptActions::Settle() {
+  // The repaints the action asked for, then the handlers the sliders' paints
+  // queued on the window (a moved slider sends its frame).
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+  QCoreApplication::sendPostedEvents(&m_window, QEvent::MetaCall);
+}
+
 bool QtScriptActions::ModalBoxOpen() {
   QWidget* modal = QApplication::activeModalWidget();
   return modal && modal != &m_window;

@@ -163,6 +163,16 @@ bool Win32ScriptActions::Picture(const std::string& path, std::string& why) {
   return WriteWindowPng(m_window.hwnd(), path, &why);
 }
 
+void Win32ScriptActions::Settle() {
+  // The repaints the action asked for, now, then the handlers the sliders'
+  // paints posted (a moved slider sends its frame).
+  HWND dialog = static_cast<HWND>(m_window.hwnd());
+  RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  MSG msg;
+  while (PeekMessageW(&msg, dialog, Win32Window::kSliderPainted, Win32Window::kSliderPainted, PM_REMOVE))
+    DispatchMessageW(&msg);
+}
+
 bool Win32ScriptActions::ModalBoxOpen() { return OpenBox(m_window) != nullptr; }
 
 void Win32ScriptActions::Quit() {
