@@ -4,10 +4,23 @@
 #include "app/options.h"
 #include "app/runner.h"
 
-const BoxLayout& WarningBox() {
-  static const BoxLayout box{"Warning!", "MS Shell Dlg", 8, 194, 70, false,
-                             {{BoxItem::kText, kWarningText, 50, 22, 112, 12}, {BoxItem::kOk, "OK", 70, 43, 50, 14}}};
-  return box;
+BoxLayout WarningBox(const std::string& text) {
+  // The longer reasons take the box's whole width and two lines.
+  const BoxItem line = text == kWarningText ? BoxItem{BoxItem::kText, text, 50, 22, 112, 12}
+                                            : BoxItem{BoxItem::kText, text, 12, 14, 170, 24};
+  return {"Warning!", "MS Shell Dlg", 8, 194, 70, false, {line, {BoxItem::kOk, "OK", 70, 43, 50, 14}}};
+}
+
+std::string WarningText(SerialError error) {
+  switch (error) {
+    case SerialError::DeviceBusy: return "This serial port is in use by another program!";
+    case SerialError::PermissionDenied: return "Access to this serial port is denied!";
+    case SerialError::UnsupportedSettings: return "This serial port refused the line settings!";
+    case SerialError::Resource: return "This serial port does not answer!";
+    case SerialError::DeviceNotFound:
+    case SerialError::None: break;
+  }
+  return kWarningText;
 }
 
 const BoxLayout& AboutBox() {

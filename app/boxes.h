@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "serial/comm_types.h"
+
 struct BoxItem {
   enum Kind { kIcon, kText, kOk } kind;
   std::string text;
@@ -20,7 +22,12 @@ struct BoxLayout {
   std::vector<BoxItem> items;
 };
 
-// Shown when a port cannot be opened; modeless, OK only hides it.
-const BoxLayout& WarningBox();
+// Shown when a port cannot be opened; modeless, OK only hides it. text is
+// kWarningText for a port that is not there, or why it could not be opened.
+BoxLayout WarningBox(const std::string& text);
+// What the Warning says for a failed open: "not found" only when the port is
+// not there; otherwise the true reason, so that nobody looks for a port that
+// is plugged in but held by another program.
+std::string WarningText(SerialError error);
 // The About box; its second line names the platform.
 const BoxLayout& AboutBox();

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/boxes.h"
 #include "app/panel/control_ids.h"
 #include "app/panel/control_table.h"
 #include "protocol/commands.h"
@@ -126,7 +127,7 @@ bool CVarnelDlg::OnInitDialog() {
     UpdateData(false);
   } else {
     m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
-    m_host.ShowWarning();
+    m_host.ShowWarning(WarningText(m_port.LastError()));
     m_v.m_strStatus = NotOpenedStatus(m_nComPort);
     UpdateData(false);
   }
@@ -187,7 +188,7 @@ void CVarnelDlg::ApplyPortSettings() {
     m_v.m_strStatus = NotOpenedStatus(m_nComPort);
     UpdateData(false);
     m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
-    m_host.ShowWarning();
+    m_host.ShowWarning(WarningText(m_port.LastError()));
   }
 }
 

@@ -10,8 +10,8 @@ class IDialogHost {
   // A modal box with an OK button; returns when the operator closed it.
   // Posted messages are still handled meanwhile.
   virtual void MessageBox(const std::string& text) = 0;
-  // The modeless "Warning!" window; shown again on every call.
-  virtual void ShowWarning() = 0;
+  // The modeless "Warning!" window with text (WarningText); shown again on every call.
+  virtual void ShowWarning(const std::string& text) = 0;
   virtual void ShowAbout() = 0;
   // Safe from any thread: the message is handled on the dialog's thread, in order.
   virtual void PostDialogMessage(unsigned message) = 0;

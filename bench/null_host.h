@@ -8,7 +8,7 @@
 class NullHost : public IDialogHost {
  public:
   void MessageBox(const std::string&) override {}
-  void ShowWarning() override {}
+  void ShowWarning(const std::string&) override {}
   void ShowAbout() override {}
   void PostDialogMessage(unsigned) override {}
   void EndDialog(int) override {}

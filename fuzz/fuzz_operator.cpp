@@ -19,7 +19,7 @@ namespace {
 class Host : public IDialogHost {
  public:
   void MessageBox(const std::string&) override {}
-  void ShowWarning() override {}
+  void ShowWarning(const std::string&) override {}
   void ShowAbout() override {}
   void PostDialogMessage(unsigned) override {}  // the ticks are the input's
   void EndDialog(int) override {}

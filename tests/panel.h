@@ -20,7 +20,10 @@ class FakeHost : public IDialogHost {
     messages.push_back(text);
     if (onMessage) onMessage();
   }
-  void ShowWarning() override { ++warnings; }
+  void ShowWarning(const std::string& text) override {
+    ++warnings;
+    warningTexts.push_back(text);
+  }
   void ShowAbout() override { ++abouts; }
   void PostDialogMessage(unsigned message) override {
     std::lock_guard lock(mutex);
@@ -36,7 +39,7 @@ class FakeHost : public IDialogHost {
     return n;
   }
 
-  std::vector<std::string> messages, diagnostics;
+  std::vector<std::string> messages, diagnostics, warningTexts;
   std::function<void()> onMessage;  // runs while the "box" is open
   int warnings = 0, abouts = 0, result = 0;
   std::mutex mutex;

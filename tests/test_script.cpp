@@ -5,6 +5,7 @@
 // pseudo-terminals linked as its COM ports.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -807,4 +808,27 @@ TEST(Script, AMovedSliderHasSentBeforeTheNextLineRuns) {
     EXPECT_NE(out.find(value), std::string::npos) << value << " in " << out;
   (void)!write(c.in, "quit\n", 5);
   EXPECT_EQ(Finish(c), 0);
+}
+
+// The Warning shows why a port could not be opened ("not found" only when it
+// is not there: WithoutCom1TheWarningIsReportedAndOkHidesIt). Linux: a line another program holds. Under Wine, whose serial
+// layer does not enforce Windows' exclusive open, a COM port on a device that
+// takes no line settings.
+TEST(Script, TheWarningSaysWhyThePortCouldNotBeOpened) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  int holder = -1;
+  Com1 com1 = Com1On("/dev/null");
+  std::string why = "message This serial port refused the line settings!";
+  if (!WindowsExe()) {
+    holder = open(line.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // as another serial tool holds it
+    com1 = Com1On(line.path());
+    why = "message This serial port is in use by another program!";
+  }
+  const auto out = Lines(RunScript(com1.args, "get 1004\nok\nquit\n", nullptr, com1.wineLinks));
+  if (holder >= 0) close(holder);
+  EXPECT_TRUE(Has(out, why)) << testing::PrintToString(out);
+  EXPECT_TRUE(Has(out, "1004=STATUS：COM1 NOT OPENED")) << testing::PrintToString(out);
 }

@@ -3,7 +3,9 @@
 
 #include "bytes.h"
 #include "literal_frames.h"
+#include "app/boxes.h"
 #include "panel.h"
+#include "serial/port_settings.h"
 #include "protocol/frame.h"
 #include "receive/recv_log.h"
 
@@ -58,6 +60,34 @@ TEST(Startup, WithoutCom1TheWarningShowsOnceAndTheWindowWorks) {
   EXPECT_EQ(p.Sent(), FormatSentFrame(Frame(cancel.data(), cancel.size())));
   EXPECT_EQ(p.host.warnings, 1);
   EXPECT_TRUE(p.host.messages.empty());
+}
+
+// The Warning names the true reason: "not found" only for a port that is not
+// there; a line another program holds says so (the operator would otherwise
+// look for a port that is plugged in).
+TEST(Startup, TheWarningSaysWhyThePortCouldNotBeOpened) {
+  Panel missing(false);
+  EXPECT_EQ(missing.host.warningTexts, std::vector<std::string>{"This serial port is not found!"});
+  TestPty line;
+  PortMap held;
+  held.Map("COM1", line.path());
+  CComSync other(&held);  // another program holds the line
+  const comm::DCB dcb = StartupDcb();
+  ASSERT_EQ(other.Open("COM1", &dcb, nullptr), 1);
+  Panel p(true, false);
+  p.map.Map("COM1", line.path());
+  p.dlg->OnInitDialog();
+  p.dlg->Timer().Stop();
+  EXPECT_EQ(p.host.warningTexts, std::vector<std::string>{"This serial port is in use by another program!"});
+  EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 NOT OPENED");
+  ASSERT_EQ(p.host.diagnostics.size(), 1u);
+  EXPECT_NE(p.host.diagnostics[0].find("held by another program"), std::string::npos) << p.host.diagnostics[0];
+  for (const auto& [error, text] : std::vector<std::pair<SerialError, std::string>>{
+           {SerialError::PermissionDenied, "Access to this serial port is denied!"},
+           {SerialError::Resource, "This serial port does not answer!"},
+           {SerialError::UnsupportedSettings, "This serial port refused the line settings!"},
+           {SerialError::DeviceNotFound, "This serial port is not found!"}})
+    EXPECT_EQ(WarningText(error), text);
 }
 
 TEST(PortSettings, AnotherPortClosesTheOpenOneFirstEvenWhenItFails) {

@@ -94,6 +94,6 @@ BoxDialog::BoxDialog(const BoxLayout& box, QWidget* parent) : QDialog(parent) {
   }
 }
 
-WarningDialog::WarningDialog(QWidget* parent) : BoxDialog(WarningBox(), parent) {}
+WarningDialog::WarningDialog(QWidget* parent, const std::string& text) : BoxDialog(WarningBox(text), parent) {}
 
 AboutDialog::AboutDialog(QWidget* parent) : BoxDialog(AboutBox(), parent) {}

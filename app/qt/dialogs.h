@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPushButton>
+#include <string>
 
 QIcon AppIcon();
 // "宋体" 9 pt where the system has it, otherwise a font that renders Chinese.
@@ -36,7 +37,7 @@ class BoxDialog : public QDialog {
 // close box only hide it.
 class WarningDialog : public BoxDialog {
  public:
-  explicit WarningDialog(QWidget* parent);
+  WarningDialog(QWidget* parent, const std::string& text);
 };
 
 class AboutDialog : public BoxDialog {

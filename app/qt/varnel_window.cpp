@@ -32,7 +32,7 @@ VarnelWindow::VarnelWindow(CComBase& port, SessionLog* log, QWidget* parent)
   setFont(m_font);
   setFixedSize(m_units.X(kDialogWidthDlu), m_units.Y(kDialogHeightDlu));
   Build();
-  m_warning = new WarningDialog(this);
+  m_warning = new WarningDialog(this, m_warningText);
   m_dlg = std::make_unique<CVarnelDlg>(m_controls, *this, port, log);
   m_port = &port;
   qApp->installEventFilter(this);
@@ -164,8 +164,13 @@ void VarnelWindow::MessageBox(const std::string& text) {
   box.exec();  // posted messages (the poll) go on being handled meanwhile
 }
 
-void VarnelWindow::ShowWarning() {
-  if (m_observer) m_observer(kWarningText);
+void VarnelWindow::ShowWarning(const std::string& text) {
+  if (m_observer) m_observer(text);
+  if (text != m_warningText) {  // the same window, another reason
+    delete m_warning;
+    m_warningText = text;
+    m_warning = new WarningDialog(this, m_warningText);
+  }
   m_warning->show();
   m_warning->raise();
 }

@@ -45,7 +45,7 @@ class VarnelWindow : public QDialog, public IDialogHost {
 
   // IDialogHost
   void MessageBox(const std::string& text) override;
-  void ShowWarning() override;
+  void ShowWarning(const std::string& text) override;
   void ShowAbout() override;
   void PostDialogMessage(unsigned message) override;
   void EndDialog(int result) override;
@@ -66,6 +66,7 @@ class VarnelWindow : public QDialog, public IDialogHost {
   DialogUnits m_units;
   QtControls m_controls;
   WarningDialog* m_warning = nullptr;
+  std::string m_warningText = kWarningText;
   std::function<void(const std::string&)> m_observer;
   bool m_quiet = false;
   bool m_ending = false;

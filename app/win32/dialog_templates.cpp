@@ -148,5 +148,5 @@ std::vector<std::uint16_t> BoxTemplate(const BoxLayout& box) {
 }
 }  // namespace
 
-std::vector<std::uint16_t> WarningTemplate() { return BoxTemplate(WarningBox()); }
+std::vector<std::uint16_t> WarningTemplate(const std::string& text) { return BoxTemplate(WarningBox(text)); }
 std::vector<std::uint16_t> AboutTemplate() { return BoxTemplate(AboutBox()); }

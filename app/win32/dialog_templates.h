@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Control ids the main template adds to the table's: the log's edit field
@@ -12,5 +13,5 @@ inline constexpr int kLogEditId = 11155;
 
 // Each template as DWORD-aligned words, ready for DialogBoxIndirectParamW.
 std::vector<std::uint16_t> MainDialogTemplate();
-std::vector<std::uint16_t> WarningTemplate();
+std::vector<std::uint16_t> WarningTemplate(const std::string& text);
 std::vector<std::uint16_t> AboutTemplate();

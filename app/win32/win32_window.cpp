@@ -175,10 +175,15 @@ void Win32Window::MessageBox(const std::string& text) {
   MessageBoxW(static_cast<HWND>(m_hwnd), Wide(text).c_str(), L"Varnel", MB_OK | MB_ICONWARNING);
 }
 
-void Win32Window::ShowWarning() {
-  if (m_observer) m_observer(kWarningText);
+void Win32Window::ShowWarning(const std::string& text) {
+  if (m_observer) m_observer(text);
+  if (m_warning && text != m_warningText) {  // the same window, another reason
+    DestroyWindow(static_cast<HWND>(m_warning));
+    m_warning = nullptr;
+  }
   if (!m_warning) {
-    const std::vector<std::uint16_t> t = WarningTemplate();
+    m_warningText = text;
+    const std::vector<std::uint16_t> t = WarningTemplate(text);
     m_warning = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
                                            static_cast<HWND>(m_hwnd), WarningProc, 0);
   }

@@ -30,7 +30,7 @@ class Win32Window : public IDialogHost {
 
   // IDialogHost
   void MessageBox(const std::string& text) override;
-  void ShowWarning() override;
+  void ShowWarning(const std::string& text) override;
   void ShowAbout() override;
   void PostDialogMessage(unsigned message) override;
   void EndDialog(int result) override;
@@ -50,6 +50,7 @@ class Win32Window : public IDialogHost {
   SessionLog* m_log;
   void* m_hwnd = nullptr;
   void* m_warning = nullptr;
+  std::string m_warningText;
   void* m_icon = nullptr;
   void* m_smallIcon = nullptr;
   Win32Controls m_controls;
