@@ -171,7 +171,7 @@ void CVarnelDlg::OnClose() { m_host.EndDialog(IDCANCEL); }
 
 // ---- port and line settings -------------------------------------------------
 
-void CVarnelDlg::ApplyPortSettings() {
+bool CVarnelDlg::OpenChosenPort() {
   m_port.Close();
   const PortChoice choice =
       ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud), m_ctl.GetCurSel(idc::Parity));
@@ -181,15 +181,41 @@ void CVarnelDlg::ApplyPortSettings() {
   m_nStopBits = 1;
   m_strComName = ComName(m_nComPort);
   m_bPortOpen = m_port.Open(m_strComName, &choice.dcb, nullptr);
-  if (m_bPortOpen) {
-    m_v.m_strStatus = OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, m_nDataBits, m_nStopBits);
-    UpdateData(false);
-  } else {
-    m_v.m_strStatus = NotOpenedStatus(m_nComPort);
-    UpdateData(false);
+  m_v.m_strStatus = m_bPortOpen
+                        ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, m_nDataBits, m_nStopBits)
+                        : NotOpenedStatus(m_nComPort);
+  return m_bPortOpen;
+}
+
+void CVarnelDlg::ApplyPortSettings() {
+  m_watching = false;  // the operator's own choice wins over a device that went away
+  const bool opened = OpenChosenPort();
+  UpdateData(false);
+  if (!opened) {
     m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
     m_host.ShowWarning(WarningText(m_port.LastError()));
   }
+}
+
+void CVarnelDlg::WatchForReturn() {
+  // The same COM name reaches the same device (its stable name, or the
+  // --port path): opened as choosing it in "I/O ID" opens it. Inside a tick,
+  // so the status line goes out with the tick's own write-back; while the
+  // device is away it keeps its text.
+  const std::string status = m_v.m_strStatus;
+  if (OpenChosenPort()) {
+    m_watching = false;
+    m_lastWatchFailure.clear();
+    m_host.Diagnostic("varnel: " + m_port.Where() + " is back");
+    return;
+  }
+  m_v.m_strStatus = status;
+  // Not there yet is the waiting itself; anything else (back but busy,
+  // permissions changed) is said once, and the watch goes on.
+  const std::string failure = m_port.LastError() == SerialError::DeviceNotFound ? "" : m_port.LastErrorText();
+  if (!failure.empty() && failure != m_lastWatchFailure)
+    m_host.Diagnostic("varnel: cannot open " + failure + "; still watching for it");
+  m_lastWatchFailure = failure;
 }
 
 // ---- transmit path ----------------------------------------------------------
@@ -505,6 +531,8 @@ void CVarnelDlg::OnPollSerial() {
     m_ctl.AddLogLine(idc::RecvLog, line);
   if (m_v.m_bShowRecvTime) m_ctl.AddLogLine(idc::RecvLog, TextLine(FormatTimeStamp(GetLocalTime())));
   if (n == static_cast<int>(kReplySize)) DecodeReply(m_recv);
+  if (m_port.Gone()) m_watching = true;
+  if (m_watching) WatchForReturn();
   ++m_pollsSincePaint;
   WriteBack(Origin::Poll);
 }

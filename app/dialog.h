@@ -90,6 +90,10 @@ class CVarnelDlg {
   void SendStabilizer();
   void ManualInput();
   void SayPortNotice();  // the port's news for the terminal, once each
+  // Opens the port the lists show with the line settings they show; false
+  // when it cannot be opened.
+  bool OpenChosenPort();
+  void WatchForReturn();
 
   IControls& m_ctl;
   IDialogHost& m_host;
@@ -103,6 +107,10 @@ class CVarnelDlg {
   std::uint8_t m_recv[kRecvBufferSize] = {};  // one poll's read
   int m_sliderPaints = 0;
   int m_pollsSincePaint = 0;
+  // The device went away while open: each tick looks whether it is back,
+  // until it is, or until the operator chooses a port or line setting.
+  bool m_watching = false;
+  std::string m_lastWatchFailure;  // said once while it stays the same
 
   bool m_inMessage = false;                       // a validation or error box is open
   std::pair<int, std::string> m_lastPollFailure;  // reported once while it stays the same

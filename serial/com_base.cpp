@@ -88,7 +88,10 @@ void CComBase::WentAway() {
   if (m_gone) return;
   m_gone = true;
   m_stalled = false;
-  m_notice = m_where + " went away; choose the port in I/O ID again once it is back";
+  m_notice = m_where + " went away; it is opened again once it is back";
+  // The handle is dead: let it go, so that the device's name can come back
+  // (a pseudo-terminal's name lives as long as anybody holds it).
+  m_device.reset();
 }
 
 int CComSync::Read(void* buffer, unsigned max) {

@@ -36,6 +36,8 @@ class CComBase {
   // One line for the operator's terminal: the device and the reason.
   const std::string& LastErrorText() const { return m_lastErrorText; }
   const std::string& DevicePath() const { return m_devicePath; }
+  // "COM1 (/dev/ttyUSB0)": the name last opened and the device it reached, for the operator.
+  const std::string& Where() const { return m_where; }
 
   void SetLineIo(LineIo* io) { m_lineIo = io ? io : &DefaultLineIo(); }
 
@@ -43,9 +45,8 @@ class CComBase {
   // meanwhile writes hand the driver what it takes and never wait, so a device
   // that stopped reading costs the window one deadline, not one per press.
   bool Stalled() const { return m_stalled; }
-  // True once the device went away while open (unplugged, hung up): reads
-  // and writes then give 0 without asking the driver, until the port is
-  // opened again.
+  // True once the device went away while open (unplugged, hung up): the
+  // port is closed then, reads and writes give 0, until it is opened again.
   bool Gone() const { return m_gone; }
   // The line for the operator's terminal when the device stopped or started
   // taking data again since the last call; empty otherwise.

@@ -681,7 +681,7 @@ TEST(Script, AnUnpluggedDeviceIsSaidOnceAndCostsNothing) {
   close(err);
   EXPECT_EQ(CountOf(errors, "went away"), 1) << errors;
   EXPECT_NE(errors.find("varnel: COM1 (" ), std::string::npos) << errors;
-  EXPECT_NE(errors.find("went away; choose the port in I/O ID again once it is back"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("went away; it is opened again once it is back"), std::string::npos) << errors;
 }
 
 // --log: every frame written and every read, once each, in order, with its
@@ -831,4 +831,121 @@ TEST(Script, TheWarningSaysWhyThePortCouldNotBeOpened) {
   if (holder >= 0) close(holder);
   EXPECT_TRUE(Has(out, why)) << testing::PrintToString(out);
   EXPECT_TRUE(Has(out, "1004=STATUS：COM1 NOT OPENED")) << testing::PrintToString(out);
+}
+
+namespace {
+// A stable name (as /dev/serial/by-id gives an adapter) that a test points at
+// one pseudo-terminal, then another: an adapter unplugged and plugged in again.
+struct StableName {
+  StableName() : dir(std::filesystem::temp_directory_path() / ("varnel-by-id-" + std::to_string(getpid()))) {
+    std::filesystem::create_directories(dir);
+  }
+  ~StableName() { std::filesystem::remove_all(dir); }
+  void PointAt(const std::string& device) {
+    const std::filesystem::path next = dir / "next";
+    std::filesystem::remove(next);
+    std::filesystem::create_symlink(device, next);
+    std::filesystem::rename(next, path());  // at once, as udev does
+  }
+  std::string path() const { return (dir / "usb-Varnel_Test_Adapter-if00-port0").string(); }
+  std::filesystem::path dir;
+};
+
+// Standard error until text appears in it (or the time is up); all of it so far.
+std::string ReadUntil(int fd, std::string& so, const std::string& text, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (so.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    char buf[4096];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0) so.append(buf, static_cast<std::size_t>(n));
+  }
+  return so;
+}
+}  // namespace
+
+// An adapter unplugged and plugged in again comes back by itself: the panel
+// says it went away, watches its stable name at no cost, and once the name
+// reaches a device again opens it with the line settings it shows, writes the
+// status line and says it is back; the next frame the operator sends arrives.
+TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
+  if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
+  StableName name;
+  auto first = std::make_unique<TestPty>();
+  ASSERT_TRUE(first->ok());
+  name.PointAt(first->path());
+  int err = -1;
+  Child c = Spawn(Varnel({"--port", "COM1=" + name.path(), "--script", "-"}), {}, &err);
+  ASSERT_GT(c.pid, 0);
+  fcntl(err, F_SETFL, O_NONBLOCK);
+  (void)!write(c.in, "get 1004\n", 9);
+  ASSERT_NE(ReadUntilLine(c.out, "1004=", 30000).find("1004=STATUS：COM1 OPENED"), std::string::npos);
+  ReceiveFromProgram(*first, 9 + 3 * 48, 5000);  // the start-up frames
+  const double connectedBefore = GroupCpuSeconds(c.pid);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const double connected = GroupCpuSeconds(c.pid) - connectedBefore;
+
+  first.reset();  // unplugged: the line hangs up, the name reaches nothing
+  std::string said;
+  ReadUntil(err, said, "went away", 5000);
+  ASSERT_NE(said.find("varnel: COM1 (" + name.path() + ") went away"), std::string::npos) << said;
+  const double waitingBefore = GroupCpuSeconds(c.pid);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const double waiting = GroupCpuSeconds(c.pid) - waitingBefore;
+  std::printf("processor time over 3 s: connected and idle %.3f s, watching for the adapter %.3f s\n", connected,
+              waiting);
+  EXPECT_LT(waiting, connected + 0.3) << "watching for the adapter costs the processor";
+
+  TestPty second;  // plugged in again: the same stable name, another device
+  name.PointAt(second.path());
+  const auto plugged = std::chrono::steady_clock::now();
+  const std::string back = "varnel: COM1 (" + name.path() + ") is back\n";
+  ReadUntil(err, said, back, 5000);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - plugged).count();
+  std::printf("back %.3f s after the name reappeared\n", seconds);
+  EXPECT_LT(seconds, 1.0);
+  EXPECT_EQ(CountOf(said, back), 1) << said;
+  (void)!write(c.in, "click 1050\nget 1004\n", 20);
+  EXPECT_NE(ReadUntilLine(c.out, "1004=", 10000).find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos);
+  EXPECT_EQ(second.Receive(48, 5000), Literal("query state"));
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  ReadUntil(err, said, "never", 500);
+  close(err);
+  EXPECT_EQ(CountOf(said, "went away"), 1) << said;
+  EXPECT_EQ(CountOf(said, "cannot open"), 0) << said;
+}
+
+// The operator's own choice wins: choosing another port while the panel
+// watches for the old adapter ends the watch.
+TEST(Script, ChoosingAnotherPortWhileWaitingEndsTheWatch) {
+  if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
+  StableName name;
+  auto first = std::make_unique<TestPty>();
+  ASSERT_TRUE(first->ok());
+  name.PointAt(first->path());
+  int err = -1;
+  Child c = Spawn(Varnel({"--port", "COM1=" + name.path(), "--port", std::string("COM2=") + MissingPort(), "--script",
+                          "-"}),
+                  {}, &err);
+  fcntl(err, F_SETFL, O_NONBLOCK);
+  (void)!write(c.in, "get 1004\n", 9);
+  ReadUntilLine(c.out, "1004=", 30000);
+  first.reset();
+  std::string said;
+  ReadUntil(err, said, "went away", 5000);
+  (void)!write(c.in, "select 1001 1\nok\n", 17);  // COM2, which is not there: the Warning
+  TestPty second;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  name.PointAt(second.path());
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  (void)!write(c.in, "get 1004\n", 9);
+  EXPECT_NE(ReadUntilLine(c.out, "1004=", 10000).find("1004=STATUS：COM2 NOT OPENED"), std::string::npos);
+  EXPECT_EQ(second.Drain(300).size(), 0u) << "the old adapter was opened again";
+  (void)!write(c.in, "quit\n", 5);
+  Finish(c);
+  ReadUntil(err, said, "never", 500);
+  close(err);
+  EXPECT_EQ(CountOf(said, ") is back\n"), 0) << said;
 }

@@ -157,9 +157,9 @@ TEST_F(SerialPort, TheOtherEndGoingAwayGivesZeroNotAHangAndIsSaidOnce) {
     EXPECT_EQ(port.Read(buf, sizeof buf), 0);
     EXPECT_EQ(port.Write(buf, sizeof buf), 0);
   }
-  EXPECT_TRUE(port.IsOpen());  // the status line keeps its text until the operator chooses again
+  EXPECT_FALSE(port.IsOpen());  // the dead handle is let go, so the device's name can come back
   EXPECT_TRUE(port.Gone());
-  EXPECT_EQ(port.TakeNotice(), pty.path() + " went away; choose the port in I/O ID again once it is back");
+  EXPECT_EQ(port.TakeNotice(), pty.path() + " went away; it is opened again once it is back");
   EXPECT_EQ(port.Read(buf, sizeof buf), 0);
   EXPECT_EQ(port.TakeNotice(), "") << "said once";
   // Choosing the port again opens whatever is there now.
