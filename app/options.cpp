@@ -20,6 +20,8 @@ std::string UsageText() {
          "  --screenshot FILE    write a PNG of the window once it is shown\n"
          "  --log FILE           append every frame sent and every read to FILE, a line\n"
          "                       each with the time to the millisecond and TX or RX\n"
+         "  --decode FILE        print a session log (or a hex capture, one frame a line;\n"
+         "                       '-' for standard input) as commands and replies; then exit\n"
          "  --help, --version\n"
          "\n" +
          PlatformUsage().note;
@@ -71,8 +73,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         return false;
       }
       o.ports.emplace_back(com, path);
-    } else if (a == "--script" || a == "--screenshot" || a == "--log") {
-      std::string& file = a == "--script" ? o.script : (a == "--screenshot" ? o.screenshot : o.log);
+    } else if (a == "--script" || a == "--screenshot" || a == "--log" || a == "--decode") {
+      std::string& file =
+          a == "--script" ? o.script : (a == "--screenshot" ? o.screenshot : (a == "--log" ? o.log : o.decode));
       if (!value(file)) return false;
       if (file.empty()) {
         error = a + " needs a file name";

@@ -19,6 +19,7 @@ struct Options {
   std::string script;      // "-" for standard input
   std::string screenshot;  // PNG of the window once it has been shown
   std::string log;         // session log: every frame sent and every read, time-stamped
+  std::string decode;      // a session log or hex capture to print as commands ("-" standard input)
   bool help = false, version = false;
 };
 

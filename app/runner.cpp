@@ -1,6 +1,13 @@
 #include "app/runner.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
 #include "app/panel/control_table.h"
+#include "protocol/decode.h"
 #include "app/script_runner.h"
 #include "app/session_log.h"
 
@@ -31,6 +38,22 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   }
   if (options.help) return fe.Out(UsageText()), 0;
   if (options.version) return fe.Out(std::string(VersionText()) + "\n"), 0;
+  if (!options.decode.empty()) {
+    // What was on the wire, in words; no window.
+    std::ifstream file;
+    if (options.decode != "-") {
+      file.open(options.decode, std::ios::binary);
+      if (!file) {
+        fe.Err("varnel: cannot read " + options.decode + ": " + std::strerror(errno) + "\n");
+        return 2;
+      }
+    }
+    std::ostringstream text;
+    const bool any = DecodeCapture(options.decode == "-" ? std::cin : file, text, error);
+    fe.Out(text.str());
+    if (!any) fe.Err("varnel: " + options.decode + ": " + error + "\n");
+    return any ? 0 : 2;
+  }
   if (options.listControls) {
     // Tab-separated, so that a script writer's tools can read it too.
     std::string text;

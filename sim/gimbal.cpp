@@ -1,5 +1,7 @@
 #include "sim/gimbal.h"
 
+#include "protocol/describe.h"
+
 #include <algorithm>
 #include <cstring>
 

@@ -89,6 +89,3 @@ class Gimbal {
   std::vector<std::string> m_trace;
 };
 
-// One line naming a command and its fields, for the trace.
-std::string DescribeFrame(const Frame& frame);
-std::string DescribeVisca(const Frame& command);

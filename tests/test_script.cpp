@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <cstdio>
@@ -948,4 +949,44 @@ TEST(Script, ChoosingAnotherPortWhileWaitingEndsTheWatch) {
   ReadUntil(err, said, "never", 500);
   close(err);
   EXPECT_EQ(CountOf(said, ") is back\n"), 0) << said;
+}
+
+// varnel --decode reads a session the program logged itself, from a file or
+// standard input, with no window; input with nothing to decode is exit 2.
+TEST(CommandLine, DecodeReadsALoggedSessionAsCommands) {
+  char dir[] = "/tmp/varnel-decode-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string log = std::string(dir) + "/session.txt";
+  const std::string name = WindowsExe() ? "Z:" + log : log;
+  RunScript({"--simulate", "--log", name}, "click 1050\nwait 500\nclick 1048\nquit\n");
+  auto decode = [](const std::vector<std::string>& args, const std::string& input, int* rc) {
+    int err = -1;
+    Child c = Spawn(Varnel(args), {}, &err);
+    (void)!write(c.in, input.data(), input.size());
+    close(c.in);
+    c.in = open("/dev/null", O_RDONLY);
+    std::string out = ReadAll(c.out, 30000);
+    *rc = Finish(c);
+    out += ReadAll(err, 1000);
+    close(err);
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+    return out;
+  };
+  int rc = -1;
+  const std::string fromFile = decode({"--decode", name}, "", &rc);
+  EXPECT_EQ(rc, 0) << fromFile;
+  for (const char* said : {" TX 0x8B card query: state (code 2)\n", " TX 0x70 shutter\n", " TX 0x1D contrast 50 brightness 50\n",
+                           " TX VISCA zoom direct position 0x0000\n", "    camera: acknowledge\n",
+                           "    reply: Inserted card Not in initialization not read-only"})
+    EXPECT_NE(fromFile.find(said), std::string::npos) << said << " in\n" << fromFile;
+  std::ifstream file(log);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(decode({"--decode", "-"}, text, &rc), fromFile);
+  EXPECT_EQ(rc, 0);
+  EXPECT_NE(decode({"--decode", "-"}, "no frames here\n", &rc).find("no session log lines and no hex frames"),
+            std::string::npos);
+  EXPECT_EQ(rc, 2);
+  EXPECT_NE(decode({"--decode", name + ".missing"}, "", &rc).find("cannot read"), std::string::npos);
+  EXPECT_EQ(rc, 2);
+  std::filesystem::remove_all(dir);
 }

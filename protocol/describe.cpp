@@ -1,12 +1,12 @@
-// The trace's decoded lines: what an integrator needs to read a capture.
+// The words for each command: what an integrator needs to read a capture.
+#include "protocol/describe.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "protocol/commands.h"
-#include "protocol/frame.h"
-#include "sim/gimbal.h"
 
 namespace {
 std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
