@@ -181,9 +181,21 @@ std::string ScriptCommands::Run(const std::string& line) {
   }
   if (!p.rest.empty()) return "bad argument";
   if (p.cmd == "log") {
+    // Read from the log's store and handed over in large blocks: a million
+    // lines are one write per block, not one per line.
     const int n = c.GetCount(idc::RecvLog);
     m_print("log " + std::to_string(n));
-    for (int i = 0; i < n; ++i) m_print("| " + c.GetLBText(idc::RecvLog, i));
+    constexpr std::size_t kBlock = 1 << 16;
+    std::string block;
+    for (int i = 0; i < n; ++i) {
+      block += "| " + c.GetLBText(idc::RecvLog, i);
+      if (block.size() >= kBlock || i + 1 == n) {
+        m_print(block);
+        block.clear();
+      } else {
+        block += '\n';
+      }
+    }
     return "";
   }
   if (p.cmd == "sent") {

@@ -42,7 +42,13 @@ class RecordingActions : public IScriptActions {
 struct Script {
   RecordingActions actions;
   std::vector<std::string> printed;
-  ScriptCommands commands{actions, [this](const std::string& line) { printed.push_back(line); }};
+  // The output as lines (a block of the log arrives in one piece).
+  ScriptCommands commands{actions, [this](const std::string& text) {
+                            std::size_t at = 0;
+                            for (std::size_t nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
+                              printed.push_back(text.substr(at, nl - at));
+                            printed.push_back(text.substr(at));
+                          }};
   void Run(const std::string& line) { commands.Execute(line); }
 };
 }  // namespace
