@@ -41,6 +41,14 @@ void CVarnelDlg::ReportFailure(const DxFailure& failure) {
   m_host.MessageBox(failure.message);
   m_inMessage = false;
   m_ctl.SetFocus(failure.id);
+  m_tickFocus = -1;  // the focus moved
+}
+
+int CVarnelDlg::TickFocus() {
+  // Asked once a tick: on some systems asking the window for its focus is
+  // dear, and nothing but a message box moves it during a tick.
+  if (m_tickFocus < 0) m_tickFocus = m_ctl.GetFocus();
+  return m_tickFocus;
 }
 
 bool CVarnelDlg::Commit(Origin origin) {
@@ -59,7 +67,7 @@ bool CVarnelDlg::Commit(Origin origin) {
   // leave the text as typed, so that it can be read and corrected.
   m_pollFailedId = failure.id;
   const std::pair<int, std::string> key{failure.id, failure.text};
-  if (!m_inMessage && m_ctl.GetFocus() != failure.id && key != m_lastPollFailure) {
+  if (!m_inMessage && TickFocus() != failure.id && key != m_lastPollFailure) {
     m_lastPollFailure = key;
     ReportFailure(failure);
   }
@@ -75,7 +83,7 @@ void CVarnelDlg::WriteBack(Origin origin) {
   // failed this tick's commit: the operator's typing is never taken away.
   std::set<int> skip;
   if (m_pollFailedId) skip.insert(m_pollFailedId);
-  if (const int focus = m_ctl.GetFocus()) skip.insert(focus);
+  if (const int focus = TickFocus()) skip.insert(focus);
   DoDataExchange(m_ctl, m_v, false, nullptr, &skip);
 }
 
@@ -521,6 +529,7 @@ void CVarnelDlg::ManualInput() {
 // ---- polling and replies ----------------------------------------------------
 
 void CVarnelDlg::OnPollSerial() {
+  m_tickFocus = -1;
   Commit(Origin::Poll);
   WriteBack(Origin::Poll);
   std::memset(m_recv, 0, sizeof m_recv);
@@ -535,6 +544,7 @@ void CVarnelDlg::OnPollSerial() {
   if (m_watching) WatchForReturn();
   ++m_pollsSincePaint;
   WriteBack(Origin::Poll);
+  m_tickFocus = -1;  // outside a tick the focus is asked afresh
 }
 
 void CVarnelDlg::DecodeReply(const std::uint8_t* frame) {

@@ -109,6 +109,8 @@ class CVarnelDlg {
   int m_pollsSincePaint = 0;
   // The device went away while open: each tick looks whether it is back,
   // until it is, or until the operator chooses a port or line setting.
+  int m_tickFocus = -1;  // the focus as this tick found it; -1: not asked yet
+  int TickFocus();
   bool m_watching = false;
   std::string m_lastWatchFailure;  // said once while it stays the same
 
