@@ -842,6 +842,8 @@ struct StableName {
     std::filesystem::create_directories(dir);
   }
   ~StableName() { std::filesystem::remove_all(dir); }
+  // Unplugged: udev takes the stable name away with the device.
+  void Remove() { std::filesystem::remove(path()); }
   void PointAt(const std::string& device) {
     const std::filesystem::path next = dir / "next";
     std::filesystem::remove(next);
@@ -888,6 +890,7 @@ TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   const double connected = GroupCpuSeconds(c.pid) - connectedBefore;
 
   first.reset();  // unplugged: the line hangs up, the name reaches nothing
+  name.Remove();
   std::string said;
   ReadUntil(err, said, "went away", 5000);
   ASSERT_NE(said.find("varnel: COM1 (" + name.path() + ") went away"), std::string::npos) << said;
@@ -934,6 +937,7 @@ TEST(Script, ChoosingAnotherPortWhileWaitingEndsTheWatch) {
   (void)!write(c.in, "get 1004\n", 9);
   ReadUntilLine(c.out, "1004=", 30000);
   first.reset();
+  name.Remove();
   std::string said;
   ReadUntil(err, said, "went away", 5000);
   (void)!write(c.in, "select 1001 1\nok\n", 17);  // COM2, which is not there: the Warning
