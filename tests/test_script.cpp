@@ -868,91 +868,94 @@ std::string ReadUntil(int fd, std::string& so, const std::string& text, int time
 }
 }  // namespace
 
+// The panel on an adapter reached by its stable name, as a script drives it,
+// with its terminal lines collected; Unplug() takes the adapter and its name away.
+struct OnAnAdapter {
+  explicit OnAnAdapter(std::vector<std::string> more = {}) {
+    first = std::make_unique<TestPty>();
+    name.PointAt(first->path());
+    std::vector<std::string> args = {"--port", "COM1=" + name.path()};
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {"--script", "-"});
+    c = Spawn(Varnel(args), {}, &err);
+    fcntl(err, F_SETFL, O_NONBLOCK);
+    Say("get 1004\n");
+    started = ReadUntilLine(c.out, "1004=", 30000);
+    ReceiveFromProgram(*first, 9 + 3 * 48, 5000);  // the start-up frames
+  }
+  ~OnAnAdapter() {
+    Say("quit\n");
+    Finish(c);
+    close(err);
+  }
+  void Say(const std::string& lines) { (void)!write(c.in, lines.data(), lines.size()); }
+  void Unplug() {
+    first.reset();  // the line hangs up
+    name.Remove();
+    ReadUntil(err, said, "went away", 5000);
+  }
+  StableName name;
+  std::unique_ptr<TestPty> first;
+  Child c;
+  int err = -1;
+  std::string started, said;
+};
+
 // An adapter unplugged and plugged in again comes back by itself: the panel
 // says it went away, watches its stable name at no cost, and once the name
 // reaches a device again opens it with the line settings it shows, writes the
 // status line and says it is back; the next frame the operator sends arrives.
 TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
-  StableName name;
-  auto first = std::make_unique<TestPty>();
-  ASSERT_TRUE(first->ok());
-  name.PointAt(first->path());
-  int err = -1;
-  Child c = Spawn(Varnel({"--port", "COM1=" + name.path(), "--script", "-"}), {}, &err);
-  ASSERT_GT(c.pid, 0);
-  fcntl(err, F_SETFL, O_NONBLOCK);
-  (void)!write(c.in, "get 1004\n", 9);
-  ASSERT_NE(ReadUntilLine(c.out, "1004=", 30000).find("1004=STATUS：COM1 OPENED"), std::string::npos);
-  ReceiveFromProgram(*first, 9 + 3 * 48, 5000);  // the start-up frames
-  const double connectedBefore = GroupCpuSeconds(c.pid);
+  OnAnAdapter panel;
+  ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << panel.started;
+  const double connectedBefore = GroupCpuSeconds(panel.c.pid);
   std::this_thread::sleep_for(std::chrono::seconds(3));
-  const double connected = GroupCpuSeconds(c.pid) - connectedBefore;
+  const double connected = GroupCpuSeconds(panel.c.pid) - connectedBefore;
 
-  first.reset();  // unplugged: the line hangs up, the name reaches nothing
-  name.Remove();
-  std::string said;
-  ReadUntil(err, said, "went away", 5000);
-  ASSERT_NE(said.find("varnel: COM1 (" + name.path() + ") went away"), std::string::npos) << said;
-  const double waitingBefore = GroupCpuSeconds(c.pid);
+  panel.Unplug();
+  ASSERT_NE(panel.said.find("varnel: COM1 (" + panel.name.path() + ") went away"), std::string::npos) << panel.said;
+  const double waitingBefore = GroupCpuSeconds(panel.c.pid);
   std::this_thread::sleep_for(std::chrono::seconds(3));
-  const double waiting = GroupCpuSeconds(c.pid) - waitingBefore;
+  const double waiting = GroupCpuSeconds(panel.c.pid) - waitingBefore;
   std::printf("processor time over 3 s: connected and idle %.3f s, watching for the adapter %.3f s\n", connected,
               waiting);
   EXPECT_LT(waiting, connected + 0.3) << "watching for the adapter costs the processor";
 
   TestPty second;  // plugged in again: the same stable name, another device
-  name.PointAt(second.path());
+  panel.name.PointAt(second.path());
   const auto plugged = std::chrono::steady_clock::now();
-  const std::string back = "varnel: COM1 (" + name.path() + ") is back\n";
-  ReadUntil(err, said, back, 5000);
+  const std::string back = "varnel: COM1 (" + panel.name.path() + ") is back\n";
+  ReadUntil(panel.err, panel.said, back, 5000);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - plugged).count();
   std::printf("back %.3f s after the name reappeared\n", seconds);
   EXPECT_LT(seconds, 1.0);
-  EXPECT_EQ(CountOf(said, back), 1) << said;
-  (void)!write(c.in, "click 1050\nget 1004\n", 20);
-  EXPECT_NE(ReadUntilLine(c.out, "1004=", 10000).find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos);
+  EXPECT_EQ(CountOf(panel.said, back), 1) << panel.said;
+  panel.Say("click 1050\nget 1004\n");
+  EXPECT_NE(ReadUntilLine(panel.c.out, "1004=", 10000).find("1004=STATUS：COM1 OPENED，57600,E,8,1"),
+            std::string::npos);
   EXPECT_EQ(second.Receive(48, 5000), Literal("query state"));
-  (void)!write(c.in, "quit\n", 5);
-  EXPECT_EQ(Finish(c), 0);
-  ReadUntil(err, said, "never", 500);
-  close(err);
-  EXPECT_EQ(CountOf(said, "went away"), 1) << said;
-  EXPECT_EQ(CountOf(said, "cannot open"), 0) << said;
+  ReadUntil(panel.err, panel.said, "never", 300);
+  EXPECT_EQ(CountOf(panel.said, "went away"), 1) << panel.said;
+  EXPECT_EQ(CountOf(panel.said, "cannot open"), 0) << panel.said;
 }
 
 // The operator's own choice wins: choosing another port while the panel
 // watches for the old adapter ends the watch.
 TEST(Script, ChoosingAnotherPortWhileWaitingEndsTheWatch) {
   if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
-  StableName name;
-  auto first = std::make_unique<TestPty>();
-  ASSERT_TRUE(first->ok());
-  name.PointAt(first->path());
-  int err = -1;
-  Child c = Spawn(Varnel({"--port", "COM1=" + name.path(), "--port", std::string("COM2=") + MissingPort(), "--script",
-                          "-"}),
-                  {}, &err);
-  fcntl(err, F_SETFL, O_NONBLOCK);
-  (void)!write(c.in, "get 1004\n", 9);
-  ReadUntilLine(c.out, "1004=", 30000);
-  first.reset();
-  name.Remove();
-  std::string said;
-  ReadUntil(err, said, "went away", 5000);
-  (void)!write(c.in, "select 1001 1\nok\n", 17);  // COM2, which is not there: the Warning
+  OnAnAdapter panel({"--port", std::string("COM2=") + MissingPort()});
+  panel.Unplug();
+  panel.Say("select 1001 1\nok\n");  // COM2, which is not there: the Warning
   TestPty second;
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  name.PointAt(second.path());
+  panel.name.PointAt(second.path());
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  (void)!write(c.in, "get 1004\n", 9);
-  EXPECT_NE(ReadUntilLine(c.out, "1004=", 10000).find("1004=STATUS：COM2 NOT OPENED"), std::string::npos);
+  panel.Say("get 1004\n");
+  EXPECT_NE(ReadUntilLine(panel.c.out, "1004=", 10000).find("1004=STATUS：COM2 NOT OPENED"), std::string::npos);
   EXPECT_EQ(second.Drain(300).size(), 0u) << "the old adapter was opened again";
-  (void)!write(c.in, "quit\n", 5);
-  Finish(c);
-  ReadUntil(err, said, "never", 500);
-  close(err);
-  EXPECT_EQ(CountOf(said, ") is back\n"), 0) << said;
+  ReadUntil(panel.err, panel.said, "never", 300);
+  EXPECT_EQ(CountOf(panel.said, ") is back\n"), 0) << panel.said;
 }
 
 // varnel --decode reads a session the program logged itself, from a file or
