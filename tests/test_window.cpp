@@ -160,6 +160,26 @@ class WindowTest : public QObject {
         QVERIFY2(fm.horizontalAdvance(QString::fromUtf8(def.caption)) + 16 <= window->units().X(def.w), def.caption);
   }
 
+  // The blinking caret of a focused edit repaints the edit alone, not the
+  // group box under it: an idle panel's processor time.
+  void theCaretRepaintsOnlyItsEdit() {
+    Open();
+    struct PaintCounter : QObject {
+      int paints = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+      }
+    } counter;
+    for (QGroupBox* g : window->findChildren<QGroupBox*>()) g->installEventFilter(&counter);
+    auto* year = qobject_cast<QLineEdit*>(window->controls().Widget(idc::Year));
+    year->setFocus();
+    QTest::qWait(300);  // the focus change's own repaint
+    counter.paints = 0;
+    QTest::qWait(2200);  // at least four blinks
+    QCOMPARE(counter.paints, 0);
+  }
+
   void chineseTextsRenderAndAPictureIsWritten() {
     Open();
     const QRawFont raw = QRawFont::fromFont(window->font());

@@ -71,6 +71,9 @@ void VarnelWindow::Build() {
       }
       case ControlKind::Edit: {
         auto* edit = new QLineEdit(this);
+        // The edit draws every pixel of itself: the caret's blink repaints the
+        // edit alone, not the group box behind it (an idle panel's processor time).
+        edit->setAttribute(Qt::WA_OpaquePaintEvent);
         w = edit;
         break;
       }
