@@ -164,10 +164,11 @@ bool Win32ScriptActions::Picture(const std::string& path, std::string& why) {
 }
 
 void Win32ScriptActions::Settle() {
-  // The repaints the action asked for, now, then the handlers the sliders'
-  // paints posted (a moved slider sends its frame).
+  // The sliders' repaints the action asked for, now (only a slider's paint
+  // sends; the rest of the window may paint when it will), then the handlers
+  // those paints posted (a moved slider sends its frame).
   HWND dialog = static_cast<HWND>(m_window.hwnd());
-  RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  for (const SliderRange& slider : SliderRanges()) UpdateWindow(Control(m_window, slider.id));
   MSG msg;
   while (PeekMessageW(&msg, dialog, Win32Window::kSliderPainted, Win32Window::kSliderPainted, PM_REMOVE))
     DispatchMessageW(&msg);
