@@ -17,6 +17,34 @@ namespace {
 constexpr int kScreenshotDelayMs = 500;
 }
 
+namespace {
+// What was on the wire, in words; no window.
+int Decode(const std::string& path, FrontEnd& fe) {
+  std::ifstream file;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) {
+      fe.Err("varnel: cannot read " + path + ": " + std::strerror(errno) + "\n");
+      return 2;
+    }
+  }
+  std::ostringstream text;
+  std::string why;
+  const bool any = DecodeCapture(path == "-" ? std::cin : file, text, why);
+  fe.Out(text.str());
+  if (!any) fe.Err("varnel: " + path + ": " + why + "\n");
+  return any ? 0 : 2;
+}
+
+// Tab-separated, so that a script writer's tools can read it too.
+void PrintControls(FrontEnd& fe) {
+  std::string text;
+  for (const ControlListing& c : ListControls())
+    text += std::to_string(c.id) + "\t" + c.kind + "\t" + c.caption + "\t" + c.group + "\n";
+  fe.Out(text);
+}
+}  // namespace
+
 void OnWindowShown(const WindowSession& session, ScriptRunner* script, IScheduler& scheduler,
                    std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& fe) {
   if (script && session.script) script->Start(std::move(session.script));
@@ -38,29 +66,8 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   }
   if (options.help) return fe.Out(UsageText()), 0;
   if (options.version) return fe.Out(std::string(VersionText()) + "\n"), 0;
-  if (!options.decode.empty()) {
-    // What was on the wire, in words; no window.
-    std::ifstream file;
-    if (options.decode != "-") {
-      file.open(options.decode, std::ios::binary);
-      if (!file) {
-        fe.Err("varnel: cannot read " + options.decode + ": " + std::strerror(errno) + "\n");
-        return 2;
-      }
-    }
-    std::ostringstream text;
-    const bool any = DecodeCapture(options.decode == "-" ? std::cin : file, text, error);
-    fe.Out(text.str());
-    if (!any) fe.Err("varnel: " + options.decode + ": " + error + "\n");
-    return any ? 0 : 2;
-  }
-  if (options.listControls) {
-    // Tab-separated, so that a script writer's tools can read it too.
-    std::string text;
-    for (const ControlListing& c : ListControls())
-      text += std::to_string(c.id) + "\t" + c.kind + "\t" + c.caption + "\t" + c.group + "\n";
-    return fe.Out(text), 0;
-  }
+  if (!options.decode.empty()) return Decode(options.decode, fe);
+  if (options.listControls) return PrintControls(fe), 0;
 
   // COM names: --port maps stay as given, the devices present take the
   // others in a stable order.

@@ -72,11 +72,13 @@ std::optional<int> ScriptCommands::WaitDelay(const std::string& line) {
 namespace {
 // What a line is, before it runs: its command, words and the control it names.
 struct Parsed {
-  std::string cmd, rest, a, b;
+  std::string line, cmd, rest, a, b;
   bool extra = false;  // more words than the command takes
+  int id = 0;          // the control named by the first word, where the command names one
 };
 Parsed Parse(const std::string& line) {
   Parsed p;
+  p.line = line;
   const auto space = line.find(' ');
   p.cmd = line.substr(0, space);
   p.rest = space == std::string::npos ? std::string() : line.substr(space + 1);
@@ -87,11 +89,144 @@ Parsed Parse(const std::string& line) {
   return p;
 }
 
-// The commands that act on the panel as the operator's hand would.
-bool IsPanelAction(const std::string& cmd) {
-  return cmd == "click" || cmd == "type" || cmd == "select" || cmd == "slide" || cmd == "focus" || cmd == "key";
+// What each command takes, and whether the operator's hand is needed for it
+// (then a control the operator cannot reach, or a box open in front of the
+// panel, refuses it).
+enum class Target { kNone, kControl, kReachableControl };
+struct Command {
+  const char* name;
+  Target target;
+  bool panelAction;  // acts on the panel as the operator's hand would
+  std::string (*run)(const Parsed&, IScriptActions&, const std::function<void(const std::string&)>&);
+};
+
+using Print = std::function<void(const std::string&)>;
+
+std::string Click(const Parsed& p, IScriptActions& act, const Print&) {
+  if (!p.b.empty()) return "bad argument";
+  return act.Click(p.id) ? "" : p.a + " is no button";
 }
-bool NamesControl(const std::string& cmd) { return IsPanelAction(cmd) && cmd != "key"; }
+
+std::string Type(const Parsed& p, IScriptActions& act, const Print&) {
+  // The rest of the line after "type ID " is the text, verbatim.
+  const std::string prefix = "type " + p.a;
+  const std::string text = p.line.size() > prefix.size() + 1 ? p.line.substr(prefix.size() + 1) : std::string();
+  // What no keyboard can put into an edit field is refused the same way on
+  // every platform (a Win32 edit would cut the text at a NUL).
+  if (!TypableText(text)) return "bad argument";
+  return act.Type(p.id, text) ? "" : p.a + " takes no text";
+}
+
+std::string Select(const Parsed& p, IScriptActions& act, const Print&) {
+  int index = 0;
+  if (p.extra || !ParseInt(p.b, index)) return "bad argument";
+  if (index < 0 || index >= act.Controls().GetCount(p.id)) return "no entry " + p.b + " in " + p.a;
+  return act.Select(p.id, index) ? "" : p.a + " is no list";
+}
+
+std::string Slide(const Parsed& p, IScriptActions& act, const Print&) {
+  int pos = 0;
+  if (p.extra || !ParseInt(p.b, pos)) return "bad argument";
+  return act.Slide(p.id, pos) ? "" : p.a + " is no slider";
+}
+
+std::string Focus(const Parsed& p, IScriptActions& act, const Print&) {
+  if (!p.b.empty()) return "bad argument";
+  act.Controls().SetFocus(p.id);
+  return "";
+}
+
+std::string Key(const Parsed& p, IScriptActions& act, const Print&) {
+  if ((p.a != "Return" && p.a != "Escape") || !p.b.empty()) return "bad argument";
+  act.Key(p.a == "Return");
+  return "";
+}
+
+std::string Get(const Parsed& p, IScriptActions& act, const Print& print) {
+  if (!p.b.empty()) return "bad argument";
+  const IControls& c = act.Controls();
+  std::string value;
+  const ControlDef* def = FindControl(p.id);
+  switch (def ? def->kind : ControlKind::Static) {
+    case ControlKind::Check:
+    case ControlKind::Radio: value = std::to_string(c.GetCheck(p.id)); break;
+    case ControlKind::Combo:
+    case ControlKind::SortedCombo:
+    case ControlKind::SimpleCombo: value = std::to_string(c.GetCurSel(p.id)); break;
+    case ControlKind::Slider: value = std::to_string(c.GetPos(p.id)); break;
+    default: value = c.GetWindowText(p.id); break;
+  }
+  print(p.a + "=" + value);
+  return "";
+}
+
+std::string Log(const Parsed& p, IScriptActions& act, const Print& print) {
+  if (!p.rest.empty()) return "bad argument";
+  // Read from the log's store and handed over in large blocks: a million
+  // lines are one write per block, not one per line.
+  const IControls& c = act.Controls();
+  const int n = c.GetCount(idc::RecvLog);
+  print("log " + std::to_string(n));
+  constexpr std::size_t kBlock = 1 << 16;
+  std::string block;
+  for (int i = 0; i < n; ++i) {
+    block += "| " + c.GetLBText(idc::RecvLog, i);
+    if (block.size() >= kBlock || i + 1 == n) {
+      print(block);
+      block.clear();
+    } else {
+      block += '\n';
+    }
+  }
+  return "";
+}
+
+std::string Sent(const Parsed& p, IScriptActions& act, const Print& print) {
+  if (!p.rest.empty()) return "bad argument";
+  std::string text = act.Controls().GetWindowText(idc::SentFrame);
+  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+  print("sent=" + text);
+  return "";
+}
+
+std::string Ok(const Parsed& p, IScriptActions& act, const Print&) {
+  if (!p.rest.empty()) return "bad argument";
+  return act.PressOk() ? "" : "no box is open";
+}
+
+std::string Quit(const Parsed& p, IScriptActions& act, const Print&) {
+  if (!p.rest.empty()) return "bad argument";
+  act.Quit();
+  return "";
+}
+
+std::string Screenshot(const Parsed& p, IScriptActions& act, const Print&) {
+  // The rest of the line is the file's name, verbatim.
+  if (p.rest.empty()) return "bad argument";
+  std::string why;
+  return act.Picture(p.rest, why) ? "" : why;
+}
+
+const Command kCommands[] = {
+    {"click", Target::kReachableControl, true, Click},
+    {"type", Target::kReachableControl, true, Type},
+    {"select", Target::kReachableControl, true, Select},
+    {"slide", Target::kReachableControl, true, Slide},
+    {"focus", Target::kControl, true, Focus},
+    {"key", Target::kNone, true, Key},
+    {"get", Target::kControl, false, Get},
+    {"log", Target::kNone, false, Log},
+    {"sent", Target::kNone, false, Sent},
+    {"ok", Target::kNone, false, Ok},
+    {"quit", Target::kNone, false, Quit},
+    {"screenshot", Target::kNone, false, Screenshot},
+};
+
+const Command* FindCommand(const std::string& name) {
+  for (const Command& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
 }  // namespace
 
 void ScriptCommands::Execute(const std::string& line) {
@@ -101,110 +236,23 @@ void ScriptCommands::Execute(const std::string& line) {
     return;
   }
   // The next line sees what this one caused, the same on every platform.
-  if (IsPanelAction(Parse(line).cmd)) m_actions.Settle();
+  const Command* command = FindCommand(Parse(line).cmd);
+  if (command && command->panelAction) m_actions.Settle();
 }
 
 std::string ScriptCommands::Run(const std::string& line) {
+  Parsed p = Parse(line);
+  const Command* command = FindCommand(p.cmd);
+  if (!command) return "unknown command";
   IControls& c = m_actions.Controls();
-  const Parsed p = Parse(line);
-  static const char* const kKnown[] = {"click", "type", "select", "slide", "focus", "key",
-                                       "get",   "log",  "sent",   "ok",    "quit", "screenshot"};
-  if (std::find(std::begin(kKnown), std::end(kKnown), p.cmd) == std::end(kKnown)) return "unknown command";
-
   // The control a command names, and whether the operator could reach it.
-  int id = 0;
-  if (NamesControl(p.cmd) || p.cmd == "get") {
-    if (!ParseInt(p.a, id) || !c.Exists(id)) return p.a.empty() ? "bad argument" : "no control " + p.a;
-  }
+  if (command->target != Target::kNone && (!ParseInt(p.a, p.id) || !c.Exists(p.id)))
+    return p.a.empty() ? "bad argument" : "no control " + p.a;
   // While a message box is open the operator cannot reach the panel behind it.
-  if (IsPanelAction(p.cmd) && m_actions.ModalBoxOpen()) return "a message box is open";
-  if (NamesControl(p.cmd) && p.cmd != "focus") {
-    if (!c.IsWindowVisible(id)) return p.a + " is hidden";
-    if (!c.IsWindowEnabled(id)) return p.a + " is disabled";
+  if (command->panelAction && m_actions.ModalBoxOpen()) return "a message box is open";
+  if (command->target == Target::kReachableControl) {
+    if (!c.IsWindowVisible(p.id)) return p.a + " is hidden";
+    if (!c.IsWindowEnabled(p.id)) return p.a + " is disabled";
   }
-
-  if (p.cmd == "click") {
-    if (!p.b.empty()) return "bad argument";
-    return m_actions.Click(id) ? "" : p.a + " is no button";
-  }
-  if (p.cmd == "type") {
-    // The rest of the line after "type ID " is the text, verbatim.
-    const std::string prefix = "type " + p.a;
-    const std::string text = line.size() > prefix.size() + 1 ? line.substr(prefix.size() + 1) : std::string();
-    // What no keyboard can put into an edit field is refused the same way on
-    // every platform (a Win32 edit would cut the text at a NUL).
-    if (!TypableText(text)) return "bad argument";
-    return m_actions.Type(id, text) ? "" : p.a + " takes no text";
-  }
-  if (p.cmd == "select") {
-    int index = 0;
-    if (p.extra || !ParseInt(p.b, index)) return "bad argument";
-    if (index < 0 || index >= c.GetCount(id)) return "no entry " + p.b + " in " + p.a;
-    return m_actions.Select(id, index) ? "" : p.a + " is no list";
-  }
-  if (p.cmd == "slide") {
-    int pos = 0;
-    if (p.extra || !ParseInt(p.b, pos)) return "bad argument";
-    return m_actions.Slide(id, pos) ? "" : p.a + " is no slider";
-  }
-  if (p.cmd == "focus") {
-    if (!p.b.empty()) return "bad argument";
-    c.SetFocus(id);
-    return "";
-  }
-  if (p.cmd == "key") {
-    if ((p.a != "Return" && p.a != "Escape") || !p.b.empty()) return "bad argument";
-    m_actions.Key(p.a == "Return");
-    return "";
-  }
-  if (p.cmd == "get") {
-    if (!p.b.empty()) return "bad argument";
-    std::string value;
-    const ControlDef* def = FindControl(id);
-    switch (def ? def->kind : ControlKind::Static) {
-      case ControlKind::Check:
-      case ControlKind::Radio: value = std::to_string(c.GetCheck(id)); break;
-      case ControlKind::Combo:
-      case ControlKind::SortedCombo:
-      case ControlKind::SimpleCombo: value = std::to_string(c.GetCurSel(id)); break;
-      case ControlKind::Slider: value = std::to_string(c.GetPos(id)); break;
-      default: value = c.GetWindowText(id); break;
-    }
-    m_print(p.a + "=" + value);
-    return "";
-  }
-  if (p.cmd == "screenshot") {
-    // The rest of the line is the file's name, verbatim.
-    if (p.rest.empty()) return "bad argument";
-    std::string why;
-    return m_actions.Picture(p.rest, why) ? "" : why;
-  }
-  if (!p.rest.empty()) return "bad argument";
-  if (p.cmd == "log") {
-    // Read from the log's store and handed over in large blocks: a million
-    // lines are one write per block, not one per line.
-    const int n = c.GetCount(idc::RecvLog);
-    m_print("log " + std::to_string(n));
-    constexpr std::size_t kBlock = 1 << 16;
-    std::string block;
-    for (int i = 0; i < n; ++i) {
-      block += "| " + c.GetLBText(idc::RecvLog, i);
-      if (block.size() >= kBlock || i + 1 == n) {
-        m_print(block);
-        block.clear();
-      } else {
-        block += '\n';
-      }
-    }
-    return "";
-  }
-  if (p.cmd == "sent") {
-    std::string text = c.GetWindowText(idc::SentFrame);
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
-    m_print("sent=" + text);
-    return "";
-  }
-  if (p.cmd == "ok") return m_actions.PressOk() ? "" : "no box is open";
-  m_actions.Quit();  // quit
-  return "";
+  return command->run(p, m_actions, m_print);
 }
