@@ -997,3 +997,19 @@ TEST(CommandLine, DecodeReadsALoggedSessionAsCommands) {
   EXPECT_EQ(rc, 2);
   std::filesystem::remove_all(dir);
 }
+
+// While a message box is open the panel behind it is out of reach, for the
+// script as for the operator; once ok has closed it, the very next line
+// reaches the panel again (on both platforms).
+TEST(Script, AMessageBoxKeepsTheScriptOffThePanelUntilOk) {
+  std::vector<std::string> out = Lines(RunScript({"--simulate"}, "type 1112 13\nclick 1117\nclick 1050\nget 1112\nok\n"
+                                                                 "type 1112 12\nclick 1117\nget 1112\nsent\nquit\n"));
+  for (std::string& l : out)
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+  ASSERT_EQ(out.size(), 5u) << testing::PrintToString(out);
+  EXPECT_EQ(std::vector<std::string>(out.begin(), out.begin() + 4),
+            (std::vector<std::string>{"message Please enter an integer between 1 and 12.",
+                                      "error click 1050: a message box is open", "1112=13", "1112=12"}));
+  // The OSD frame with the corrected month (year 2017 = e1 07, month 12 = 0c).
+  EXPECT_EQ(out[4].rfind("sent=7e-7e-44-00-00-83-00-e1-07-0c-01", 0), 0u) << out[4];
+}

@@ -148,7 +148,9 @@ void Win32ScriptActions::Key(bool enter) {
 
 bool Win32ScriptActions::PressOk() {
   if (HWND box = OpenBox(m_window)) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // At once, as the button's own click: EndDialog hides the box, and the
+    // next line finds the panel reachable again.
+    SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return true;
   }
   HWND warning = static_cast<HWND>(m_window.warning());
