@@ -68,12 +68,24 @@ TEST(Startup, WithoutCom1TheWarningShowsOnceAndTheWindowWorks) {
 TEST(Startup, TheWarningSaysWhyThePortCouldNotBeOpened) {
   Panel missing(false);
   EXPECT_EQ(missing.host.warningTexts, std::vector<std::string>{"This serial port is not found!"});
+  for (const auto& [error, text] : std::vector<std::pair<SerialError, std::string>>{
+           {SerialError::PermissionDenied, "Access to this serial port is denied!"},
+           {SerialError::Resource, "This serial port does not answer!"},
+           {SerialError::UnsupportedSettings, "This serial port refused the line settings!"},
+           {SerialError::DeviceNotFound, "This serial port is not found!"}})
+    EXPECT_EQ(WarningText(error), text);
+
   TestPty line;
   PortMap held;
   held.Map("COM1", line.path());
   CComSync other(&held);  // another program holds the line
   const comm::DCB dcb = StartupDcb();
   ASSERT_EQ(other.Open("COM1", &dcb, nullptr), 1);
+  CComSync probe(&held);
+  if (probe.Open("COM1", &dcb, nullptr)) {
+    GTEST_SKIP() << "this system lets a second program open a held line (Wine's serial layer does not enforce "
+                    "Windows' exclusive open)";
+  }
   Panel p(true, false);
   p.map.Map("COM1", line.path());
   p.dlg->OnInitDialog();
@@ -82,12 +94,6 @@ TEST(Startup, TheWarningSaysWhyThePortCouldNotBeOpened) {
   EXPECT_EQ(p.c.GetWindowText(idc::Status), "STATUS：COM1 NOT OPENED");
   ASSERT_EQ(p.host.diagnostics.size(), 1u);
   EXPECT_NE(p.host.diagnostics[0].find("held by another program"), std::string::npos) << p.host.diagnostics[0];
-  for (const auto& [error, text] : std::vector<std::pair<SerialError, std::string>>{
-           {SerialError::PermissionDenied, "Access to this serial port is denied!"},
-           {SerialError::Resource, "This serial port does not answer!"},
-           {SerialError::UnsupportedSettings, "This serial port refused the line settings!"},
-           {SerialError::DeviceNotFound, "This serial port is not found!"}})
-    EXPECT_EQ(WarningText(error), text);
 }
 
 TEST(PortSettings, AnotherPortClosesTheOpenOneFirstEvenWhenItFails) {
