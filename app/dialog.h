@@ -54,7 +54,6 @@ class CVarnelDlg {
 
   BoundValues& Values() { return m_v; }
   CMMTimer& Timer() { return m_Timer; }
-  IDialogHost& Host() { return m_host; }
   // The sliders have painted (and sent) and two polls have read what came
   // back since: the start-up traffic is over, an operator would start now.
   bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
@@ -107,10 +106,10 @@ class CVarnelDlg {
   std::uint8_t m_recv[kRecvBufferSize] = {};  // one poll's read
   int m_sliderPaints = 0;
   int m_pollsSincePaint = 0;
-  // The device went away while open: each tick looks whether it is back,
-  // until it is, or until the operator chooses a port or line setting.
   int m_tickFocus = -1;  // the focus as this tick found it; -1: not asked yet
   int TickFocus();
+  // The device went away while open: each tick looks whether it is back,
+  // until it is, or until the operator chooses a port or line setting.
   bool m_watching = false;
   std::string m_lastWatchFailure;  // said once while it stays the same
 

@@ -7,17 +7,15 @@
 #include <sstream>
 
 #include "app/panel/control_table.h"
-#include "protocol/decode.h"
 #include "app/script_runner.h"
 #include "app/session_log.h"
+#include "protocol/decode.h"
 
 const char* VersionText() { return "Varnel " VARNEL_VERSION; }
 
 namespace {
 constexpr int kScreenshotDelayMs = 500;
-}
 
-namespace {
 // What was on the wire, in words; no window.
 int Decode(const std::string& path, FrontEnd& fe) {
   std::ifstream file;

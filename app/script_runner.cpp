@@ -9,12 +9,10 @@ ScriptRunner::ScriptRunner(IScriptActions& actions, IScheduler& scheduler,
                            std::function<void(const std::string&)> print, std::function<bool()> startupPolled)
     : m_scheduler(scheduler),
       m_inbox(std::make_shared<Inbox>(&scheduler)),
-      m_print(std::move(print)),
       m_startupPolled(std::move(startupPolled)),
-      m_commands(actions, [this](const std::string& line) { m_print(line); }) {}
+      m_commands(actions, std::move(print)) {}
 
 ScriptRunner::~ScriptRunner() {
-  *m_alive = false;
   {
     std::lock_guard lock(m_inbox->mutex);
     m_inbox->scheduler = nullptr;  // the reader's thread hands no more lines over
@@ -24,13 +22,13 @@ ScriptRunner::~ScriptRunner() {
 
 void ScriptRunner::Start(std::unique_ptr<LineReader> reader) {
   m_reader = std::move(reader);
-  std::weak_ptr<bool> alive = m_alive;
+  std::weak_ptr<int> alive = m_alive;
   m_reader->Start([this, alive, inbox = m_inbox](std::string line) {
     // From the reader's thread: the line is queued on the window's.
     std::lock_guard lock(inbox->mutex);
     if (!inbox->scheduler) return;
     inbox->scheduler->After(0, [this, alive, line = std::move(line)]() mutable {
-      if (const auto a = alive.lock(); a && *a) Feed(std::move(line));
+      if (alive.lock()) Feed(std::move(line));
     });
   });
   // The script starts once the window is up and its start-up traffic (the
@@ -40,9 +38,9 @@ void ScriptRunner::Start(std::unique_ptr<LineReader> reader) {
 }
 
 void ScriptRunner::WaitForStartup(int waitedMs) {
-  std::weak_ptr<bool> alive = m_alive;
+  std::weak_ptr<int> alive = m_alive;
   m_scheduler.After(kStartCheckMs, [this, alive, waitedMs] {
-    if (const auto a = alive.lock(); !a || !*a) return;
+    if (!alive.lock()) return;
     const int waited = waitedMs + kStartCheckMs;
     if (!m_startupPolled() && waited < kStartLimitMs) return WaitForStartup(waited);
     m_waiting = false;
@@ -53,9 +51,9 @@ void ScriptRunner::WaitForStartup(int waitedMs) {
 void ScriptRunner::Feed(std::string line) {
   m_lines.push_back(ScriptLine(std::move(line)));
   if (m_lines.size() == 1 && !m_waiting) {
-    std::weak_ptr<bool> alive = m_alive;
+    std::weak_ptr<int> alive = m_alive;
     m_scheduler.After(0, [this, alive] {
-      if (const auto a = alive.lock(); a && *a) Step();
+      if (alive.lock()) Step();
     });
   }
 }
@@ -64,9 +62,9 @@ void ScriptRunner::Step() {
   if (m_waiting || m_lines.empty()) return;
   const std::string line = m_lines.front();
   m_lines.pop_front();
-  std::weak_ptr<bool> alive = m_alive;
+  std::weak_ptr<int> alive = m_alive;
   auto next = [this, alive] {
-    if (const auto a = alive.lock(); a && *a) {
+    if (alive.lock()) {
       m_waiting = false;
       Step();
     }

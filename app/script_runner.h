@@ -60,11 +60,11 @@ class ScriptRunner {
 
   IScheduler& m_scheduler;
   std::shared_ptr<Inbox> m_inbox;
-  std::function<void(const std::string&)> m_print;
   std::function<bool()> m_startupPolled;
   ScriptCommands m_commands;
   std::unique_ptr<LineReader> m_reader;
   std::deque<std::string> m_lines;
   bool m_waiting = true;  // until the start-up traffic has been polled
-  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);  // for what the scheduler still holds
+  // What the scheduler still holds checks this is alive: it goes with the runner.
+  std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -12,7 +12,6 @@
 #include <string_view>
 
 inline constexpr std::size_t kFrameSize = 48;     // private-protocol frame, always 48 bytes
-inline constexpr std::size_t kZoomFrameSize = 9;  // VISCA zoom-direct command
 
 // Frame layout: 7E 7E 44 b3 b4 code params... checksum.
 inline constexpr std::uint8_t kSync = 0x7E;

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 class InProcessDevice {
  public:
@@ -17,4 +16,3 @@ class InProcessDevice {
   // What the device has for the panel now, at most max bytes; never waits.
   virtual std::size_t ToPanel(std::uint8_t* buffer, std::size_t max) = 0;
 };
-

@@ -26,12 +26,6 @@ int ComNumber(std::string_view name) {
 
 void PortMap::Map(const std::string& comName, const std::string& path) { m_map[Upper(comName)] = path; }
 
-void PortMap::Clear() {
-  m_map.clear();
-  m_discovered = false;
-  m_found.clear();
-}
-
 void PortMap::UseDiscovered(const std::vector<PortInfo>& ports) {
   m_found.clear();
   m_discovered = true;

@@ -23,7 +23,6 @@ class PortMap {
  public:
   // COMn -> PATH, from the command line (--port COMn=PATH). Later maps win.
   void Map(const std::string& comName, const std::string& path);
-  void Clear();
   // A mapped name gives its path; "COMn" otherwise gives the n-th standard
   // serial device (COM1 = /dev/ttyS0), or the n-th device found once
   // UseDiscovered ran; any other name is used as it is.
@@ -45,7 +44,6 @@ class PortMap {
   void AttachInProcess(const std::string& path, InProcessDevice* device);
   InProcessDevice* InProcess(const std::string& path) const;
 
-  const std::map<std::string, std::string>& Mapped() const { return m_map; }
 
  private:
   std::map<std::string, std::string> m_map;  // COMn -> path, from --port
