@@ -115,7 +115,7 @@ std::string Run(Win32Window& w, BenchLine& line) {
 
 int main() {
   AttachParentConsole();
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   BenchLine line;
   PortMap map;

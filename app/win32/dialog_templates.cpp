@@ -4,6 +4,7 @@
 
 #include "app/boxes.h"
 #include "app/panel/control_table.h"
+#include "app/win32/log_view.h"
 #include "app/win32/win32_text.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
@@ -108,13 +109,11 @@ std::vector<std::uint16_t> MainDialogTemplate() {
         break;
       case ControlKind::SimpleCombo:
         // The look of a simple combo box: an edit field over an always-open
-        // list. The list holds no strings of its own (owner data): it shows
-        // the rows of the log's store, so a million lines cost no more per
-        // poll than ten.
+        // list. The list holds no strings of its own: it shows the rows of
+        // the log's store, so a million lines cost no more per poll than ten.
         t.Item(kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0, def.x, def.y, def.w, 12, kLogEditId, L"Edit", "");
-        t.Item(kChild | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
-                   LVS_SHOWSELALWAYS,
-               0, def.x, def.y + 13, def.w, def.h - 13, id, WC_LISTVIEWW, "");
+        t.Item(kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL, 0, def.x, def.y + 13, def.w, def.h - 13, id,
+               Win32LogView::ClassName(), "");
         break;
       case ControlKind::Slider:
         t.Item(kChild | WS_TABSTOP | TBS_HORZ | TBS_BOTH | TBS_NOTICKS, 0, def.x, def.y, def.w, def.h, id,

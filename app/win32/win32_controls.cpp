@@ -35,24 +35,7 @@ void Win32Controls::Attach(void* dialog) {
     if (def.id)
       if (HWND h = GetDlgItem(static_cast<HWND>(dialog), def.id)) m_handles[def.id] = h;
   if (HWND h = GetDlgItem(static_cast<HWND>(dialog), kLogEditId)) m_handles[kLogEditId] = h;
-  if (HWND list = static_cast<HWND>(Handle(idc::RecvLog))) {
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH;
-    RECT r{};
-    GetClientRect(list, &r);
-    column.cx = m_columnWidth = r.right - r.left;
-    ListView_InsertColumn(list, 0, &column);
-    // The log's rows are hex and ASCII: the average width of its font's
-    // characters measures them, once.
-    HDC dc = GetDC(list);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(list, dc);
-    m_charWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 8;
-  }
+  m_view.Attach(Handle(idc::RecvLog), &m_log);
 }
 
 void* Win32Controls::Handle(int id) const {
@@ -84,7 +67,7 @@ void Win32Controls::SetCheck(int id, int state) {
 
 int Win32Controls::GetCurSel(int id) const {
   HWND h = static_cast<HWND>(Handle(id));
-  if (IsLog(id)) return ListView_GetNextItem(h, -1, LVNI_SELECTED);
+  if (IsLog(id)) return m_view.CurrentRow();
   if (!IsList(id)) return -1;
   const int index = static_cast<int>(SendMessageW(h, CB_GETCURSEL, 0, 0));
   return index < 0 ? -1 : ShownSelection(index, GetWindowText(id), GetLBText(id, index));
@@ -93,8 +76,7 @@ int Win32Controls::GetCurSel(int id) const {
 void Win32Controls::SetCurSel(int id, int index) {
   HWND h = static_cast<HWND>(Handle(id));
   if (IsLog(id)) {
-    ListView_SetItemState(h, -1, 0, LVIS_SELECTED);
-    if (index >= 0) ListView_SetItemState(h, index, LVIS_SELECTED, LVIS_SELECTED);
+    m_view.SetCurrentRow(index);
     return;
   }
   if (IsList(id)) SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -131,15 +113,15 @@ void Win32Controls::ResetContent(int id) {
   if (IsLog(id)) {
     m_log.Clear();
     m_widestChars = 0;
-    m_cachedRow = -1;
-    LogCountChanged();
+    m_countPending = false;  // nothing left to hear of
+    m_view.Reset();
     return;
   }
   SendMessageW(static_cast<HWND>(Handle(id)), CB_RESETCONTENT, 0, 0);
 }
 
 void Win32Controls::LogCountChanged() {
-  // A poll appends many lines: the list view hears of them once, when the
+  // A poll appends many lines: the list hears of them once, when the
   // window's thread is next idle (the count is the store's meanwhile).
   if (m_countPending || !m_dialog) return;
   m_countPending = PostMessageW(static_cast<HWND>(m_dialog), kLogGrew, 0, 0) != 0;
@@ -148,27 +130,7 @@ void Win32Controls::LogCountChanged() {
 
 void Win32Controls::ShowLogCount() {
   m_countPending = false;
-  HWND list = static_cast<HWND>(Handle(idc::RecvLog));
-  if (!list) return;
-  // Only the count: the view asks for the rows it shows, and neither scrolls
-  // nor repaints what it already shows.
-  ListView_SetItemCountEx(list, static_cast<int>(m_log.Size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-  // Wide enough for the longest line, so that the horizontal scroll bar reaches it.
-  const int width = static_cast<int>(m_widestChars) * m_charWidth + 16;
-  if (width > m_columnWidth) {
-    m_columnWidth = width;
-    ListView_SetColumnWidth(list, 0, width);
-  }
-}
-
-const std::wstring& Win32Controls::LogRowText(int row) {
-  if (row != m_cachedRow) {
-    m_cachedRow = row;
-    m_cachedText = row >= 0 && static_cast<std::size_t>(row) < m_log.Size()
-                       ? Wide(std::string(m_log.Line(static_cast<std::size_t>(row))))
-                       : std::wstring();
-  }
-  return m_cachedText;
+  m_view.Grew(m_widestChars);
 }
 
 int Win32Controls::GetPos(int id) const {

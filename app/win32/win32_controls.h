@@ -1,12 +1,13 @@
 // The control layer over the real Win32 controls of the main dialog, each
-// found by its id. The log (1155) is an owner-data list view showing the
-// rows of a LogStore, with its edit field (kLogEditId) above it.
+// found by its id. The log (1155) is a Win32LogView showing the rows of a
+// LogStore, with its edit field (kLogEditId) above it.
 #pragma once
 
 #include <string>
 #include <unordered_map>
 
 #include "app/panel/controls.h"
+#include "app/win32/log_view.h"
 #include "receive/log_store.h"
 
 class Win32Controls : public IControls {
@@ -14,10 +15,9 @@ class Win32Controls : public IControls {
   void Attach(void* dialog);  // the dialog's HWND, once its controls exist
   void* Handle(int id) const;  // the control's HWND, or null
   const LogStore& Log() const { return m_log; }
-  // The text of a log row, for the list view's requests.
-  const std::wstring& LogRowText(int row);
-  // The dialog's message (posted to it) on which the list view learns the
-  // log's new length, and the work for it.
+  const Win32LogView& LogView() const { return m_view; }
+  // The dialog's message (posted to it) on which the list learns the log's
+  // new length, and the work for it.
   static constexpr unsigned kLogGrew = 0x8000 + 3;  // WM_APP + 3
   void ShowLogCount();
 
@@ -51,10 +51,7 @@ class Win32Controls : public IControls {
   void* m_dialog = nullptr;
   std::unordered_map<int, void*> m_handles;  // id -> HWND
   LogStore m_log;
-  std::size_t m_widestChars = 0;  // longest log line so far, for the column width
-  int m_charWidth = 8;            // pixels, the log font's average
-  int m_columnWidth = 0;          // pixels
+  Win32LogView m_view;
+  std::size_t m_widestChars = 0;  // longest log line so far, for the horizontal scroll range
   bool m_countPending = false;
-  int m_cachedRow = -1;
-  std::wstring m_cachedText;
 };

@@ -57,6 +57,7 @@ Win32Window::~Win32Window() {
 }
 
 int Win32Window::Run() {
+  Win32LogView::Register();  // the template names the log's window class
   const std::vector<std::uint16_t> t = MainDialogTemplate();
   const INT_PTR r = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
                                             nullptr, MainProc, reinterpret_cast<LPARAM>(this));
@@ -111,21 +112,13 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     }
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->code == NM_CUSTOMDRAW && header->idFrom != idc::RecvLog) {
+      if (header->code == NM_CUSTOMDRAW) {
         const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(lParam);
         // Each paint of a slider runs its handler once, right after the
         // paint: a handler that opened a message box inside a paint would
         // nest painting.
         if (draw->dwDrawStage == CDDS_PREPAINT) PostMessageW(hwnd, kSliderPainted, header->idFrom, 0);
         return Result(hwnd, CDRF_DODEFAULT);
-      }
-      if (header->code == LVN_GETDISPINFOW && header->idFrom == idc::RecvLog) {
-        auto* info = reinterpret_cast<NMLVDISPINFOW*>(lParam);
-        if ((info->item.mask & LVIF_TEXT) && info->item.cchTextMax > 0) {
-          const std::wstring& text = m_controls.LogRowText(info->item.iItem);
-          lstrcpynW(info->item.pszText, text.c_str(), info->item.cchTextMax);
-        }
-        return TRUE;
       }
       return FALSE;
     }

@@ -1,0 +1,269 @@
+#include "app/win32/log_view.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/win32/win32_text.h"
+#include "receive/log_store.h"
+
+// Last: <windows.h>, with the macros that clash with our names undone.
+#include "app/win32/win32.h"
+
+namespace {
+constexpr wchar_t kClass[] = L"VarnelLogView";
+constexpr int kTextIndent = 3;  // pixels left of a row's text
+
+LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Until the control layer attaches, the window is a plain one; the dialog
+  // manager's WM_SETFONT of that moment is asked for again at Attach.
+  auto* view = reinterpret_cast<Win32LogView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return view ? view->Handle(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+HWND H(void* hwnd) { return static_cast<HWND>(hwnd); }
+
+bool SameThumb(const SCROLLBARINFO& a, const SCROLLBARINFO& b) {
+  return a.xyThumbTop == b.xyThumbTop && a.xyThumbBottom == b.xyThumbBottom && a.rgstate[0] == b.rgstate[0];
+}
+}  // namespace
+
+const wchar_t* Win32LogView::ClassName() { return kClass; }
+
+void Win32LogView::Register() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExW(instance, kClass, &existing)) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = ViewProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // the arrow
+  wc.lpszClassName = kClass;
+  RegisterClassExW(&wc);
+}
+
+void Win32LogView::Attach(void* hwnd, const LogStore* store) {
+  m_hwnd = hwnd;
+  m_store = store;
+  if (!hwnd) return;
+  SetWindowLongPtrW(H(hwnd), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  m_font = reinterpret_cast<void*>(SendMessageW(GetParent(H(hwnd)), WM_GETFONT, 0, 0));
+  Measure();
+  RECT r{};
+  GetClientRect(H(hwnd), &r);
+  m_clientW = r.right;
+  m_clientH = r.bottom;
+  UpdateVerticalBar();
+  UpdateHorizontalBar();
+}
+
+int Win32LogView::Rows() const { return m_store ? static_cast<int>(m_store->Size()) : 0; }
+int Win32LogView::VisibleRows() const { return std::max(1, m_clientH / m_rowHeight); }
+
+void Win32LogView::Measure() {
+  HDC dc = GetDC(H(m_hwnd));
+  HGDIOBJ old = m_font ? SelectObject(dc, static_cast<HGDIOBJ>(m_font)) : nullptr;
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  if (old) SelectObject(dc, old);
+  ReleaseDC(H(m_hwnd), dc);
+  m_rowHeight = std::max(1, static_cast<int>(tm.tmHeight) + 2);
+  m_charWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 8;
+}
+
+void Win32LogView::UpdateVerticalBar() {
+  // Always shown (disabled while every row fits), so that the rows' width
+  // never changes as the log grows.
+  m_shownRows = Rows();
+  SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0, std::max(0, m_shownRows - 1),
+                static_cast<UINT>(VisibleRows()), m_top, 0};
+  // A poll changes the range, but in a long log the thumb stays where it is,
+  // to the pixel: drawing the bar then would be work for nothing.
+  SCROLLBARINFO before{};
+  SCROLLBARINFO after{};
+  before.cbSize = after.cbSize = sizeof before;
+  const bool known = GetScrollBarInfo(H(m_hwnd), OBJID_VSCROLL, &before) != 0;
+  SetScrollInfo(H(m_hwnd), SB_VERT, &si, FALSE);
+  if (!known || !GetScrollBarInfo(H(m_hwnd), OBJID_VSCROLL, &after) || !SameThumb(before, after))
+    SetScrollInfo(H(m_hwnd), SB_VERT, &si, TRUE);
+}
+
+void Win32LogView::UpdateHorizontalBar() {
+  // Shown only while the longest line is wider than the list.
+  SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, m_widest - 1),
+                static_cast<UINT>(std::max(1, m_clientW)), m_left, 0};
+  SetScrollInfo(H(m_hwnd), SB_HORZ, &si, TRUE);
+}
+
+void Win32LogView::Grew(std::size_t widestChars) {
+  if (!m_hwnd) return;
+  const int first = m_shownRows;
+  const int widest = static_cast<int>(widestChars) * m_charWidth + 2 * kTextIndent;
+  if (widest > m_widest) {
+    m_widest = widest;
+    UpdateHorizontalBar();
+  }
+  if (Rows() == first) return;
+  UpdateVerticalBar();
+  // The list is never scrolled to the new rows; they are drawn only if they show.
+  const int y = (first - m_top) * m_rowHeight;
+  if (first >= m_top && y < m_clientH) {
+    RECT r{0, y, m_clientW, m_clientH};
+    InvalidateRect(H(m_hwnd), &r, FALSE);
+  }
+}
+
+void Win32LogView::Reset() {
+  if (!m_hwnd) return;
+  m_top = m_left = m_widest = 0;
+  m_current = -1;
+  UpdateHorizontalBar();
+  UpdateVerticalBar();
+  InvalidateRect(H(m_hwnd), nullptr, FALSE);
+}
+
+void Win32LogView::SetCurrentRow(int row) {
+  m_current = row >= 0 && row < Rows() ? row : -1;
+  if (m_hwnd) InvalidateRect(H(m_hwnd), nullptr, FALSE);
+}
+
+void Win32LogView::MoveCurrent(int row) {
+  if (Rows() == 0) return;
+  SetCurrentRow(std::clamp(row, 0, Rows() - 1));
+  if (m_current < m_top) ScrollTo(m_current, m_left);
+  else if (m_current >= m_top + VisibleRows()) ScrollTo(m_current - VisibleRows() + 1, m_left);
+}
+
+void Win32LogView::ScrollTo(int top, int left) {
+  top = std::clamp(top, 0, std::max(0, Rows() - VisibleRows()));
+  left = std::clamp(left, 0, std::max(0, m_widest - m_clientW));
+  if (top == m_top && left == m_left) return;
+  m_top = top;
+  m_left = left;
+  SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, 0, 0};
+  si.nPos = m_top;
+  SetScrollInfo(H(m_hwnd), SB_VERT, &si, TRUE);
+  si.nPos = m_left;
+  SetScrollInfo(H(m_hwnd), SB_HORZ, &si, TRUE);
+  InvalidateRect(H(m_hwnd), nullptr, FALSE);
+}
+
+void Win32LogView::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(H(m_hwnd), &ps);
+  HGDIOBJ old = m_font ? SelectObject(dc, static_cast<HGDIOBJ>(m_font)) : nullptr;
+  const int rows = Rows();
+  const int firstLine = ps.rcPaint.top / m_rowHeight;
+  const int lastLine = (ps.rcPaint.bottom - 1) / m_rowHeight;
+  // Each row is drawn once, opaque over its whole width: nothing flickers.
+  for (int line = firstLine; line <= lastLine; ++line) {
+    const int row = m_top + line;
+    RECT r{0, line * m_rowHeight, m_clientW, (line + 1) * m_rowHeight};
+    if (row >= rows) {
+      FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+      continue;
+    }
+    const bool selected = row == m_current;
+    SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    const std::wstring text = Wide(m_store->Line(static_cast<std::size_t>(row)));
+    ExtTextOutW(dc, kTextIndent - m_left, r.top + 1, ETO_OPAQUE | ETO_CLIPPED, &r, text.c_str(),
+                static_cast<UINT>(text.size()), nullptr);
+    if (selected && m_focused) DrawFocusRect(dc, &r);
+  }
+  if (old) SelectObject(dc, old);
+  EndPaint(H(m_hwnd), &ps);
+}
+
+std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  HWND hwnd = H(m_hwnd);
+  switch (msg) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // every pixel is painted by the rows
+    case WM_SETFONT:
+      m_font = reinterpret_cast<void*>(wParam);
+      Measure();
+      UpdateVerticalBar();
+      if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<std::intptr_t>(m_font);
+    case WM_SIZE:
+      m_clientW = LOWORD(lParam);
+      m_clientH = HIWORD(lParam);
+      UpdateVerticalBar();
+      UpdateHorizontalBar();
+      ScrollTo(m_top, m_left);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      m_focused = msg == WM_SETFOCUS;
+      if (m_current >= m_top && m_current < m_top + VisibleRows() + 1) {
+        RECT r{0, (m_current - m_top) * m_rowHeight, m_clientW, (m_current - m_top + 1) * m_rowHeight};
+        InvalidateRect(hwnd, &r, FALSE);
+      }
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      SetFocus(hwnd);
+      const int row = m_top + static_cast<short>(HIWORD(lParam)) / m_rowHeight;
+      if (row < Rows()) SetCurrentRow(row);
+      return 0;
+    }
+    case WM_MOUSEWHEEL: {
+      m_wheel += static_cast<short>(HIWORD(wParam));
+      const int rows = m_wheel / WHEEL_DELTA * 3;
+      m_wheel %= WHEEL_DELTA;
+      ScrollTo(m_top - rows, m_left);
+      return 0;
+    }
+    case WM_KEYDOWN:
+      switch (wParam) {
+        case VK_DOWN: MoveCurrent(m_current + 1); return 0;
+        case VK_UP: MoveCurrent(m_current - 1); return 0;
+        case VK_NEXT: MoveCurrent(m_current + VisibleRows()); return 0;
+        case VK_PRIOR: MoveCurrent(m_current - VisibleRows()); return 0;
+        case VK_HOME: MoveCurrent(0); return 0;
+        case VK_END: MoveCurrent(Rows() - 1); return 0;
+        case VK_LEFT: ScrollTo(m_top, m_left - m_charWidth * 4); return 0;
+        case VK_RIGHT: ScrollTo(m_top, m_left + m_charWidth * 4); return 0;
+        default: break;
+      }
+      break;
+    case WM_VSCROLL:
+    case WM_HSCROLL: {
+      const bool vertical = msg == WM_VSCROLL;
+      const int bar = vertical ? SB_VERT : SB_HORZ;
+      const int line = vertical ? 1 : m_charWidth * 4;
+      const int page = vertical ? VisibleRows() : m_clientW;
+      // The track position in 32 bits: a million rows do not fit WM_VSCROLL's 16.
+      SCROLLINFO si{sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+      GetScrollInfo(hwnd, bar, &si);
+      int pos = vertical ? m_top : m_left;
+      switch (LOWORD(wParam)) {
+        case SB_LINEUP: pos -= line; break;
+        case SB_LINEDOWN: pos += line; break;
+        case SB_PAGEUP: pos -= page; break;
+        case SB_PAGEDOWN: pos += page; break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: pos = si.nTrackPos; break;
+        case SB_TOP: pos = 0; break;
+        case SB_BOTTOM: pos = vertical ? Rows() : m_widest; break;
+        default: return 0;
+      }
+      if (vertical) ScrollTo(pos, m_left);
+      else ScrollTo(m_top, pos);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}

@@ -1,0 +1,131 @@
+// The Win32 window's received-data list, under Wine on a display: what a poll
+// that appends rows asks of the window system, and how the operator moves
+// through a long log.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "app/win32/log_view.h"
+#include "receive/log_store.h"
+
+// Last: <windows.h>, with the macros that clash with our names undone.
+#include "app/win32/win32.h"
+
+namespace {
+class LogView : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Win32LogView::Register();
+    parent = CreateWindowExW(0, L"Static", L"log", WS_POPUP | WS_VISIBLE, 0, 0, 420, 360, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+    hwnd = CreateWindowExW(0, Win32LogView::ClassName(), L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL,
+                           10, 10, 400, 300, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    view.Attach(hwnd, &store);
+    Settle();
+  }
+  void TearDown() override {
+    if (parent) DestroyWindow(parent);
+  }
+  void Append(int rows) {
+    for (int i = 0; i < rows; ++i) store.Append(HexLine(kBytes, sizeof kBytes));
+    view.Grew(50);
+  }
+  // Paints what is pending, so that what a step invalidates shows alone.
+  void Settle() {
+    UpdateWindow(parent);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  int VisibleRows() const { return view.VisibleRows(); }
+  SCROLLINFO Vertical() const {
+    SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(hwnd, SB_VERT, &si);
+    return si;
+  }
+  void Key(WPARAM key) { SendMessageW(hwnd, WM_KEYDOWN, key, 0); }
+
+  static constexpr std::uint8_t kBytes[16] = {0xbb, 0x09, 0x01, 0x41, 0, 0, 0, 6, 1, 2, 3, 4, 5, 6, 7, 8};
+  LogStore store;
+  Win32LogView view;
+  HWND parent = nullptr;
+  HWND hwnd = nullptr;
+};
+
+TEST_F(LogView, APollRepaintsOnlyTheNewRowsThatShowAndNothingBelowTheList) {
+  Append(3);
+  const int visible = VisibleRows();
+  ASSERT_GT(visible, 5);
+  Settle();
+
+  // Rows that show: the area from the first new row down, nothing above it.
+  Append(2);
+  RECT dirty{};
+  ASSERT_TRUE(GetUpdateRect(hwnd, &dirty, FALSE)) << "new rows that show must be drawn";
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  EXPECT_GT(dirty.top, 0) << "the rows already shown were repainted";
+  EXPECT_LT(dirty.top, client.bottom);
+  Settle();
+
+  // A long log, and a poll whose rows fall below the list: no repaint at all.
+  Append(visible * 3);
+  Settle();
+  Append(60);
+  EXPECT_FALSE(GetUpdateRect(hwnd, &dirty, FALSE)) << "rows below the list were repainted";
+  EXPECT_EQ(view.TopRow(), 0) << "the list must never scroll by itself";
+}
+
+TEST_F(LogView, TheScrollRangeIsTheRowCountAndReachesAMillionRows) {
+  EXPECT_EQ(Vertical().nMax, 0);
+  Append(1000000);
+  const SCROLLINFO v = Vertical();
+  EXPECT_EQ(v.nMax, 999999);
+  EXPECT_EQ(static_cast<int>(v.nPage), VisibleRows());
+
+  // The keys an operator moves by, past WM_VSCROLL's 16-bit positions.
+  struct Step {
+    WPARAM key;
+    int current;
+    int top;
+  };
+  const int page = VisibleRows();
+  const Step steps[] = {
+      {VK_END, 999999, 1000000 - page},
+      {VK_PRIOR, 999999 - page, 999999 - page},
+      {VK_UP, 999998 - page, 999998 - page},
+      {VK_HOME, 0, 0},
+      {VK_DOWN, 1, 0},
+      {VK_NEXT, 1 + page, 2},
+  };
+  for (const Step& s : steps) {
+    Key(s.key);
+    EXPECT_EQ(view.CurrentRow(), s.current) << "key " << s.key;
+    EXPECT_EQ(view.TopRow(), s.top) << "key " << s.key;
+    EXPECT_EQ(Vertical().nPos, s.top) << "key " << s.key << ": the bar does not follow";
+  }
+  SendMessageW(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(view.TopRow(), 1000000 - page);
+}
+
+TEST_F(LogView, AClickSelectsTheRowUnderItAndEmptyingForgetsIt) {
+  Append(10);
+  SendMessageW(hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 2));
+  EXPECT_EQ(view.CurrentRow(), 0);
+  SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);  // 10 rows all show: nothing to scroll
+  EXPECT_EQ(view.TopRow(), 0);
+  view.SetCurrentRow(9);
+  EXPECT_EQ(view.CurrentRow(), 9);
+  view.SetCurrentRow(10);  // past the end: none
+  EXPECT_EQ(view.CurrentRow(), -1);
+
+  view.SetCurrentRow(4);
+  store.Clear();
+  view.Reset();
+  EXPECT_EQ(view.CurrentRow(), -1);
+  EXPECT_EQ(Vertical().nMax, 0);
+  SendMessageW(hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 2));  // on no row
+  EXPECT_EQ(view.CurrentRow(), -1);
+}
+}  // namespace
