@@ -1,6 +1,6 @@
 // One poll in the real Win32 window with a million lines already in the log,
-// for reads of 0, 8 and 1000 bytes: the handler, the list view's own work for
-// the new rows and its repaint. Median and worst of 300 polls each, and what
+// for reads of 0, 8 and 1000 bytes: the handler, the list's own work for the
+// new rows and its repaint. Median and worst of 300 polls each, and what
 // the million lines cost in memory. Run under Wine:
 //   scripts/wine-run.sh build/windows/bench/bench_window_win32.exe
 #include <algorithm>
@@ -92,7 +92,7 @@ std::string Run(Win32Window& w, BenchLine& line) {
       const auto t0 = std::chrono::steady_clock::now();
       w.dialog().OnPollSerial();
       const auto t1 = std::chrono::steady_clock::now();
-      Pump();               // the list view hears of the new rows
+      Pump();               // the list hears of the new rows
       const auto t2 = std::chrono::steady_clock::now();
       UpdateWindow(list);   // and repaints, now
       paint.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t2).count());

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/panel/control_table.h"
+#include "app/qt/qt_controls.h"
 #include "app/qt/varnel_window.h"
 #include "bytes.h"
 #include "test_pty.h"
@@ -178,6 +179,29 @@ class WindowTest : public QObject {
     counter.paints = 0;
     QTest::qWait(2200);  // at least four blinks
     QCOMPARE(counter.paints, 0);
+  }
+
+  void aLongLogGrowsWithoutRepaintingItsScrollBar() {
+    Open();
+    auto* view = static_cast<LogBox*>(window->controls().Widget(idc::RecvLog))->view();
+    auto* bar = static_cast<QuietScrollBar*>(view->verticalScrollBar());
+    const std::uint8_t bytes[16] = {0xbb, 0x09, 0x01, 0x41};
+    auto poll = [&](int lines) {
+      for (int i = 0; i < lines; ++i) window->controls().AddLogLine(idc::RecvLog, HexLine(bytes, sizeof bytes));
+      QTest::qWait(20);
+    };
+    poll(30);  // a short log: each poll's rows shrink the slider
+    const int shortLog = bar->repaints();
+    poll(30);
+    QVERIFY2(bar->repaints() > shortLog, "a slider that changed was not repainted");
+
+    poll(20000);
+    const int longLog = bar->repaints();
+    for (int i = 0; i < 5; ++i) poll(53);  // polls at line rate
+    QCOMPARE(bar->repaints(), longLog);
+    QCOMPARE(bar->maximum(), 20000 + 60 + 5 * 53 - bar->pageStep());  // the range follows all the same
+    bar->setValue(5000);  // the operator scrolls: the slider moves
+    QVERIFY(bar->repaints() > longLog);
   }
 
   void chineseTextsRenderAndAPictureIsWritten() {

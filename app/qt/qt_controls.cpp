@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -25,8 +27,22 @@ void WrapButton::resizeEvent(QResizeEvent* event) {
   m_label->setGeometry(rect().adjusted(3, 1, -3, -1));
 }
 
+void QuietScrollBar::sliderChange(SliderChange change) {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+  const int ends = (value() == minimum() ? 1 : 0) | (value() == maximum() ? 2 : 0);
+  if (change == SliderRangeChange && slider == m_slider && ends == m_ends) return;
+  m_slider = slider;
+  m_ends = ends;
+  ++m_repaints;
+  QScrollBar::sliderChange(change);
+}
+
 LogView::LogView(LogModel* model, QWidget* parent)
     : QAbstractScrollArea(parent), m_model(model), m_rowHeight(fontMetrics().height() + 2) {
+  setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
   setFocusPolicy(Qt::StrongFocus);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -49,6 +49,24 @@ class WrapButton : public QPushButton {
 // The received-data log's list: uniform rows drawn straight from the model's
 // line store, so that appending costs the same at line 10 and at line
 // 1,000,000 (a stock item view lays out every row again on each insert).
+// A scroll bar that repaints only when what it shows changes: a poll that
+// grows a long log changes the range but moves the slider by no pixel, and
+// repainting the bar then cost more than the rest of the poll.
+class QuietScrollBar : public QScrollBar {
+  Q_OBJECT
+ public:
+  QuietScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+  int repaints() const { return m_repaints; }
+
+ protected:
+  void sliderChange(SliderChange change) override;
+
+ private:
+  QRect m_slider;       // where the slider was drawn last
+  int m_ends = -1;      // at the start, at the end, both (bits): the arrows' look
+  int m_repaints = 0;   // for the tests
+};
+
 class LogView : public QAbstractScrollArea {
   Q_OBJECT
  public:
