@@ -19,7 +19,6 @@ class Win32LogView {
 
   // The list's window (created from the template) and the store it shows.
   void Attach(void* hwnd, const LogStore* store);
-  void* Hwnd() const { return m_hwnd; }
 
   // The store grew (rows appended) or was emptied. widestChars: the longest
   // line's characters, for the horizontal scroll range.

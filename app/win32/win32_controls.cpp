@@ -113,7 +113,6 @@ void Win32Controls::ResetContent(int id) {
   if (IsLog(id)) {
     m_log.Clear();
     m_widestChars = 0;
-    m_countPending = false;  // nothing left to hear of
     m_view.Reset();
     return;
   }

@@ -15,7 +15,6 @@ class Win32Controls : public IControls {
   void Attach(void* dialog);  // the dialog's HWND, once its controls exist
   void* Handle(int id) const;  // the control's HWND, or null
   const LogStore& Log() const { return m_log; }
-  const Win32LogView& LogView() const { return m_view; }
   // The dialog's message (posted to it) on which the list learns the log's
   // new length, and the work for it.
   static constexpr unsigned kLogGrew = 0x8000 + 3;  // WM_APP + 3
