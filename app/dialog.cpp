@@ -9,6 +9,7 @@
 #include "app/panel/control_table.h"
 #include "protocol/commands.h"
 #include "protocol/reply.h"
+#include "serial/net_address.h"
 #include "serial/port_settings.h"
 
 namespace {
@@ -132,6 +133,7 @@ bool CVarnelDlg::OnInitDialog() {
   m_bPortOpen = m_port.Open(m_strComName, &dcb, nullptr);
   if (m_bPortOpen) {
     m_v.m_strStatus = OpenedStatus(m_nComPort, dcb.BaudRate, m_chParity, m_nDataBits, m_nStopBits);
+    NoteNetworkPort();
     UpdateData(false);
   } else {
     m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
@@ -179,8 +181,7 @@ void CVarnelDlg::OnClose() { m_host.EndDialog(IDCANCEL); }
 
 // ---- port and line settings -------------------------------------------------
 
-bool CVarnelDlg::OpenChosenPort() {
-  m_port.Close();
+bool CVarnelDlg::OpenChosenPort(bool watching) {
   const PortChoice choice =
       ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud), m_ctl.GetCurSel(idc::Parity));
   m_nComPort = choice.comPort;
@@ -188,10 +189,13 @@ bool CVarnelDlg::OpenChosenPort() {
   m_nDataBits = 8;
   m_nStopBits = 1;
   m_strComName = ComName(m_nComPort);
-  m_bPortOpen = m_port.Open(m_strComName, &choice.dcb, nullptr);
+  // Closed first (a network port still on the same server only sends the new
+  // line); the watch's open never waits for a server.
+  m_bPortOpen = watching ? m_port.OpenAgain(m_strComName, &choice.dcb) : m_port.Reopen(m_strComName, &choice.dcb);
   m_v.m_strStatus = m_bPortOpen
                         ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, m_nDataBits, m_nStopBits)
                         : NotOpenedStatus(m_nComPort);
+  if (m_bPortOpen) NoteNetworkPort();
   return m_bPortOpen;
 }
 
@@ -199,6 +203,7 @@ void CVarnelDlg::ApplyPortSettings() {
   m_watching = false;  // the operator's own choice wins over a device that went away
   const bool opened = OpenChosenPort();
   UpdateData(false);
+  SayPortNotice();  // what a network port makes of the new line
   if (!opened) {
     m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
     m_host.ShowWarning(WarningText(m_port.LastError()));
@@ -211,7 +216,7 @@ void CVarnelDlg::WatchForReturn() {
   // so the status line goes out with the tick's own write-back; while the
   // device is away it keeps its text.
   const std::string status = m_v.m_strStatus;
-  if (OpenChosenPort()) {
+  if (OpenChosenPort(true)) {
     m_watching = false;
     m_lastWatchFailure.clear();
     m_host.Diagnostic("varnel: " + m_port.Where() + " is back");
@@ -235,8 +240,16 @@ void CVarnelDlg::Send(const Frame& frame) {
 }
 
 void CVarnelDlg::SayPortNotice() {
-  const std::string notice = m_port.TakeNotice();
-  if (!notice.empty()) m_host.Diagnostic("varnel: " + notice);
+  for (std::string notice = m_port.TakeNotice(); !notice.empty(); notice = m_port.TakeNotice()) {
+    m_host.Diagnostic("varnel: " + notice);
+    if (m_log) m_log->Note(notice);
+  }
+}
+
+void CVarnelDlg::NoteNetworkPort() {
+  // Which server a session went through belongs in its log: the bytes in
+  // it are the serial line's, never the network's own.
+  if (m_log && LooksLikeNetworkUrl(m_port.DevicePath())) m_log->Note(m_port.Where() + ": " + m_v.m_strStatus);
 }
 
 void CVarnelDlg::SendAndShow(const Frame& frame) {

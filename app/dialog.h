@@ -91,7 +91,8 @@ class CVarnelDlg {
   void SayPortNotice();  // the port's news for the terminal, once each
   // Opens the port the lists show with the line settings they show; false
   // when it cannot be opened.
-  bool OpenChosenPort();
+  bool OpenChosenPort(bool watching = false);
+  void NoteNetworkPort();
   void WatchForReturn();
 
   IControls& m_ctl;

@@ -23,16 +23,33 @@ bool SessionLog::Open(const std::string& path) {
   return true;
 }
 
-std::string SessionLog::Line(const LocalTime& t, Direction direction, const std::uint8_t* bytes, std::size_t n) {
+namespace {
+std::string Stamp(const LocalTime& t) {
   char stamp[40];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour, t.minute,
                 t.second, t.millisecond);
-  return std::string(stamp) + (direction == Direction::kSent ? " TX " : " RX ") + HexJoin(bytes, n);
+  return stamp;
+}
+}  // namespace
+
+std::string SessionLog::Line(const LocalTime& t, Direction direction, const std::uint8_t* bytes, std::size_t n) {
+  return Stamp(t) + (direction == Direction::kSent ? " TX " : " RX ") + HexJoin(bytes, n);
 }
 
 void SessionLog::Record(Direction direction, const std::uint8_t* bytes, std::size_t n) {
   if (!m_file || n == 0) return;
-  const std::string line = Line(GetLocalTime(), direction, bytes, n) + "\n";
+  Write(Line(GetLocalTime(), direction, bytes, n) + "\n");
+}
+
+void SessionLog::Note(const std::string& text) {
+  if (!m_file) return;
+  std::string line = Stamp(GetLocalTime()) + " -- ";
+  // One line a note, whatever a server put in it.
+  for (char c : text) line += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? ' ' : c;
+  Write(line + "\n");
+}
+
+void SessionLog::Write(const std::string& line) {
   // Flushed line by line: what was on the wire is in the file before the
   // next thing happens, whatever ends the program.
   if (std::fwrite(line.data(), 1, line.size(), m_file) != line.size() || std::fflush(m_file) != 0) {

@@ -5,6 +5,9 @@
 //   2026-12-08T06:45:16.123 TX 7e-7e-44-00-00-8b-02-...
 //   2026-12-08T06:45:16.287 RX bb-09-01-41-00-00-00-06
 //
+// What the port had to say about the line (it went away, a network server
+// set another parity) stands between them as a note ("--" for the direction).
+//
 // Each line is handed to the system as it happens, so a crash or a killed
 // program loses nothing sent or received before it. Without --log nothing is
 // written anywhere.
@@ -37,12 +40,16 @@ class SessionLog {
   bool Open(const std::string& path);
   bool IsOpen() const { return m_file != nullptr; }
   void Record(Direction direction, const std::uint8_t* bytes, std::size_t n);
+  // A line of words about the line itself, between the frames:
+  //   2026-12-08T06:45:16.123 -- COM1 (rfc2217://gimbal:2217) opened
+  void Note(const std::string& text);
 
   // "2026-12-08T06:45:16.123 TX 7e-7e-44" (no line end).
   static std::string Line(const LocalTime& at, Direction direction, const std::uint8_t* bytes, std::size_t n);
 
  private:
   void Complain(const std::string& what);
+  void Write(const std::string& line);
   std::function<void(const std::string&)> m_complain;
   std::FILE* m_file = nullptr;
   std::string m_path;

@@ -146,6 +146,10 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
     std::optional<Bytes> bytes;
     std::string head;
     bool received = false;
+    if (direction == "--" && time.find('T') != std::string::npos) {
+      out << line << '\n';  // the session log's note about the line itself
+      continue;
+    }
     if ((direction == "TX" || direction == "RX") && time.find('T') != std::string::npos && (bytes = ParseHex(rest))) {
       head = time + " " + direction + " ";
       received = direction == "RX";

@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev                    # libFuzzer, for the fuzz targets
   librsvg2-bin dpkg-dev                       # the icon's PNG sizes; the package's Depends (dpkg-shlibdeps)
   desktop-file-utils appstream                # validate the menu entry and the AppStream file
+  ser2net                                     # a serial device server on loopback, for the network port tests
 )
 
 missing=()

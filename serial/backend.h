@@ -5,7 +5,9 @@
 // <windows.h> after it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "serial/comm_types.h"
@@ -57,6 +59,41 @@ inline unsigned LineTimeMs(unsigned long long bytes, std::uint32_t baud) {
   const unsigned long long rate = baud ? baud : 9600;  // no rate chosen: the slowest of the list
   return static_cast<unsigned>((bytes * 11 * 1000 + rate - 1) / rate);
 }
+
+// ---- Network sockets, for a line behind a serial device server ----------
+// (socket, connect, send, recv, closesocket.) Every socket is non-blocking:
+// nothing here waits longer than the caller says.
+struct SocketAddresses;  // what a host name resolved to; the backend's own
+struct ResolveResult {
+  std::shared_ptr<SocketAddresses> addresses;  // null when the name has none
+  std::string reason;
+};
+// (getaddrinfo.) Numeric addresses never ask a name server.
+ResolveResult Resolve(const std::string& host, std::uint16_t port);
+std::size_t AddressCount(const SocketAddresses& addresses);
+struct ConnectResult {
+  std::intptr_t handle = comm::INVALID_HANDLE_VALUE;
+  bool refused = false;  // the server's machine answered: nobody listens there
+  std::string reason;    // for the operator when there is no handle
+};
+// Starts connecting to the index-th address; the handle comes back at once,
+// connected or still connecting.
+ConnectResult StartConnect(const SocketAddresses& addresses, std::size_t index);
+enum class ConnectState { kConnected, kPending, kFailed };
+// Waits at most waitMs for the connection; on kFailed, why (and whether refused).
+ConnectState CheckConnect(std::intptr_t handle, unsigned waitMs, ConnectResult& why);
+// TCP_NODELAY (a frame goes out as it is handed over) and keepalive short
+// enough that a pulled network cable is noticed within about ten seconds.
+void TuneSocket(std::intptr_t handle);
+// Whatever has arrived, up to n bytes; never waits. closed: the server
+// ended the connection or it broke (after the bytes returned).
+long ReceiveSome(std::intptr_t handle, void* buffer, unsigned n, bool& closed);
+// Waits at most waitMs for something to read (or the end of the connection).
+bool WaitReadable(std::intptr_t handle, unsigned waitMs);
+// Everything, or what went out before deadlineMs (0: what the socket takes
+// at once); one send call for all of it when the socket has the room.
+WriteResult SendAll(std::intptr_t handle, const void* buffer, unsigned count, unsigned deadlineMs);
+void CloseSocket(std::intptr_t handle);
 
 // The device a "COMn" of the panel reaches when no --port maps it, and back
 // (0 when the device is none of those).

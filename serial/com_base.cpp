@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "serial/backend.h"
+#include "serial/net_address.h"
+#include "serial/net_device.h"
 #include "serial/port_map.h"
 
 namespace {
@@ -43,7 +45,63 @@ void CComBase::Fail(SerialError error, std::string text) {
   m_lastErrorText = std::move(text);
 }
 
+CComSync::CComSync(const PortMap* map) : CComBase(map) {}
+CComSync::~CComSync() = default;
+
 int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) {
+  return OpenWith(std::move(name), dcb, timeouts, true);
+}
+
+int CComSync::OpenAgain(std::string name, const comm::DCB* dcb) { return OpenWith(std::move(name), dcb, nullptr, false); }
+
+int CComSync::Reopen(std::string name, const comm::DCB* dcb) {
+  if (m_device && m_device->IsNetwork() && m_map->Resolve(name) == m_devicePath) {
+    // The same server: the new line goes to it on the open connection, and
+    // its buffers are purged as a reopened serial port's are.
+    m_lastError = SerialError::None;
+    m_lastErrorText.clear();
+    m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
+    if (SetState(dcb ? dcb : &m_dcb)) return 1;
+  }
+  Close();
+  return Open(std::move(name), dcb, nullptr);
+}
+
+bool CComSync::OpenNetwork(const std::string& where, bool wait) {
+  const std::optional<NetAddress> address = ParseNetworkUrl(m_devicePath);
+  if (!address) {
+    Fail(SerialError::DeviceNotFound, where + ": not a network port (rfc2217://HOST:PORT or tcp://HOST:PORT)");
+    return false;
+  }
+  if (!m_connect || m_connectPath != m_devicePath) {
+    if (!wait && m_connectPath == m_devicePath && NowMs() < m_retryAt) {
+      Fail(SerialError::DeviceNotFound, where + ": waiting to ask the server again");
+      return false;
+    }
+    m_connect = std::make_unique<NetworkConnect>(*address);
+    m_connectPath = m_devicePath;
+  }
+  const NetworkConnect::Step step = m_connect->Advance(wait ? kConnectMs + 2 * kSettleMs : 0);
+  if (step == NetworkConnect::Step::kReady) {
+    m_device = m_connect->Take();
+    m_connect.reset();
+    m_retryDelayMs = 0;
+    return true;
+  }
+  if (step == NetworkConnect::Step::kPending && !wait) {
+    Fail(SerialError::DeviceNotFound, where + ": connecting");  // the watch comes back to it
+    return false;
+  }
+  if (step == NetworkConnect::Step::kPending) Fail(SerialError::Resource, where + ": the server does not answer");
+  else Fail(m_connect->Error(), where + ": " + m_connect->Reason());
+  m_connect.reset();
+  // A server that is down is asked again in 0.25 s, then 0.5, 1, 2 and every 4 s.
+  m_retryDelayMs = m_retryDelayMs ? std::min(m_retryDelayMs * 2, 4000u) : 250u;
+  m_retryAt = NowMs() + m_retryDelayMs;
+  return false;
+}
+
+int CComSync::OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, bool wait) {
   m_lastError = SerialError::None;
   m_lastErrorText.clear();
   m_devicePath = m_map->Resolve(name);
@@ -59,6 +117,8 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
 
   if (InProcessDevice* inside = m_map->InProcess(m_devicePath)) {
     m_device = InProcessPortDevice(*inside);
+  } else if (LooksLikeNetworkUrl(m_devicePath)) {
+    if (!OpenNetwork(where, wait)) return 0;
   } else {
     serial_backend::OpenResult failure;
     m_device = OpenDriverDevice(m_devicePath, failure);
@@ -71,8 +131,10 @@ int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEO
   m_device->Purge(comm::PURGE_TXABORT | comm::PURGE_RXABORT | comm::PURGE_TXCLEAR | comm::PURGE_RXCLEAR);
 
   if (!SetState(dcb ? dcb : &m_dcb)) {
+    const bool network = m_device->IsNetwork();
     Close();
-    Fail(SerialError::UnsupportedSettings, where + ": the driver refused the line settings");
+    Fail(network ? SerialError::Resource : SerialError::UnsupportedSettings,
+         where + (network ? ": the server closed the connection" : ": the driver refused the line settings"));
     return 0;
   }
   if (!SetTimeouts(timeouts ? timeouts : &m_timeouts)) {
@@ -88,7 +150,7 @@ void CComBase::WentAway() {
   if (m_gone) return;
   m_gone = true;
   m_stalled = false;
-  m_notice = m_where + " went away; it is opened again once it is back";
+  Notice(m_where + " went away; it is opened again once it is back");
   // The handle is dead: let it go, so that the device's name can come back
   // (a pseudo-terminal's name lives as long as anybody holds it).
   m_device.reset();
@@ -138,7 +200,7 @@ int CComSync::Write(const void* buffer, unsigned count) {
     if (r.gone) WentAway();
     if (r.written == static_cast<long>(count)) {
       m_stalled = false;
-      m_notice = m_where + " takes data again";
+      Notice(m_where + " takes data again");
     } else {
       KeepCutTail(buffer, count, r.written);
     }
@@ -151,7 +213,7 @@ int CComSync::Write(const void* buffer, unsigned count) {
   if (r.gone) WentAway();
   if (r.deadline) {
     m_stalled = true;
-    m_notice = m_where + " is not taking data";
+    Notice(m_where + " is not taking data");
     KeepCutTail(buffer, count, r.written);
   }
   return r.written > 0 ? static_cast<int>(r.written) : 0;
@@ -166,7 +228,10 @@ void CComSync::KeepCutTail(const void* buffer, unsigned count, long written) {
 }
 
 std::string CComBase::TakeNotice() {
-  std::string notice;
-  notice.swap(m_notice);
+  if (m_device)
+    for (std::string& note : m_device->TakeNotes()) Notice(m_where + ": " + note);
+  if (m_notices.empty()) return {};
+  std::string notice = std::move(m_notices.front());
+  m_notices.pop_front();
   return notice;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ class CComBase {
   virtual int Read(void* buffer, unsigned max) = 0;
   virtual int Write(const void* buffer, unsigned count) = 0;
   virtual ~CComBase();
+  // The operator's new choice of port or line (CComSync says how a network
+  // port keeps its connection), and the watch's open that never waits.
+  virtual int Reopen(std::string name, const comm::DCB* dcb) = 0;
+  virtual int OpenAgain(std::string name, const comm::DCB* dcb) = 0;
 
   void Close();
   bool IsOpen() const { return m_device != nullptr; }
@@ -48,8 +53,9 @@ class CComBase {
   // True once the device went away while open (unplugged, hung up): the
   // port is closed then, reads and writes give 0, until it is opened again.
   bool Gone() const { return m_gone; }
-  // The line for the operator's terminal when the device stopped or started
-  // taking data again since the last call; empty otherwise.
+  // The next line for the operator's terminal since the last call (the device
+  // stopped or started taking data again, went away, a network server set
+  // another value than asked); empty when there is none.
   std::string TakeNotice();
 
  protected:
@@ -70,20 +76,40 @@ class CComBase {
   std::string m_where;  // "COM1 (/dev/ttyUSB0)", for the operator
   bool m_stalled = false;
   bool m_gone = false;
-  std::string m_notice;
+  std::deque<std::string> m_notices;
+  void Notice(std::string text) { m_notices.push_back(std::move(text)); }
   void WentAway();
 };
 
+class NetworkConnect;
+
 class CComSync : public CComBase {
  public:
-  using CComBase::CComBase;
+  explicit CComSync(const PortMap* map = nullptr);
+  // A network server is waited for up to its connect deadline.
   int Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) override;
+  // The operator's new choice of port or line: Close, then Open; except that
+  // a network port still connected to the same server keeps its connection
+  // and sends the new settings (a server may turn away a client that comes
+  // back the moment it left).
+  int Reopen(std::string name, const comm::DCB* dcb) override;
+  // The watch's open once the device went away: it never waits. A network
+  // server is asked again only after a pause that grows to a few seconds, and
+  // a connection under way is looked at, not waited for ("connecting" then,
+  // with the error of a device that is not there yet).
+  int OpenAgain(std::string name, const comm::DCB* dcb) override;
   int Read(void* buffer, unsigned max) override;
   int Write(const void* buffer, unsigned count) override;
-  ~CComSync() override = default;
+  ~CComSync() override;
 
  private:
+  int OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, bool wait);
+  bool OpenNetwork(const std::string& where, bool wait);
   void KeepCutTail(const void* buffer, unsigned count, long written);
   std::vector<std::uint8_t> m_cutTail;  // the rest of a frame a deadline cut, sent before anything else
+  std::unique_ptr<NetworkConnect> m_connect;  // a connection under way, across the watch's looks
+  std::string m_connectPath;                  // the URL it is for
+  std::uint64_t m_retryAt = 0;                // the watch asks the server again from then on
+  unsigned m_retryDelayMs = 0;
 };
 

@@ -1,13 +1,15 @@
 // The device behind an open port, and what the port asks of it: one Win32
-// serial call a method (in brackets). Two kinds: a driver's device, through
-// the platform's backend (backend.h: POSIX or Win32, chosen by CMake), and a
-// device inside the program (in_process.h: the simulated gimbal on Windows).
+// serial call a method (in brackets). Three kinds: a driver's device, through
+// the platform's backend (backend.h: POSIX or Win32, chosen by CMake), a line
+// behind a serial device server on the network (net_device.h), and a device
+// inside the program (in_process.h: the simulated gimbal on Windows).
 // Which one a port gets is decided once, where it opens the name.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serial/backend.h"
 #include "serial/comm_types.h"
@@ -29,6 +31,12 @@ class PortDevice {
   virtual long ReadSome(void* buffer, unsigned n) = 0;  // (ReadFile.)
   virtual serial_backend::WriteResult WriteAll(const void* buffer, unsigned count,
                                                unsigned deadlineMs) = 0;  // (WriteFile.)
+  // A line behind a serial device server (net_device.h): it keeps its
+  // connection when only the line settings change.
+  virtual bool IsNetwork() const { return false; }
+  // What the device has to tell the operator since the last call (a server
+  // that set another parity than asked); nothing for a driver's device.
+  virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 // A driver's device at path; nullptr with the reason when it cannot be opened.

@@ -1,5 +1,6 @@
-// varnel-sim: the simulated gimbal on a pseudo-terminal. The first line of
-// standard output is the device to open; with --trace every frame follows.
+// varnel-sim: the simulated gimbal on a pseudo-terminal (or a TCP port, with
+// --listen). The first line of standard output is the device (or URL) to
+// open; with --trace every frame follows.
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,6 +11,9 @@
 #include <mutex>
 #include <string>
 
+#include <optional>
+
+#include "serial/net_address.h"
 #include "sim/pty_gimbal.h"
 
 namespace {
@@ -29,6 +33,10 @@ void Usage(std::FILE* to) {
       "                     each piece reaches the panel at a different poll)\n"
       "  --split-gap MS     the time between the two pieces (default 250)\n"
       "  --trace            print every frame received, as hex and decoded\n"
+      "  --listen tcp://HOST:PORT\n"
+      "                     serve the gimbal on a TCP port instead, as a raw serial\n"
+      "                     device server does (one client at a time; port 0 takes\n"
+      "                     a free one); connect with: varnel --port COM1=<that URL>\n"
       "  -h, --help         this text\n"
       "Runs until interrupted (Ctrl+C) or terminated.\n",
       to);
@@ -45,11 +53,19 @@ bool Number(const char* text, int& out) {
 
 int main(int argc, char** argv) {
   SimOptions options;
+  std::optional<NetAddress> listen;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--no-card") options.noCard = true;
     else if (a == "--split") options.split = true;
     else if (a == "--trace") options.trace = true;
+    else if (a == "--listen" && i + 1 < argc) {
+      listen = ParseNetworkUrl(argv[++i], true);
+      if (!listen || listen->kind != NetAddress::Kind::kRaw) {
+        std::fprintf(stderr, "varnel-sim: --listen takes tcp://HOST:PORT, for example tcp://127.0.0.1:4001\n");
+        return 2;
+      }
+    }
     else if ((a == "--reply-delay" || a == "--split-gap") && i + 1 < argc) {
       int value = 0;
       if (!Number(argv[++i], value)) {
@@ -77,7 +93,7 @@ int main(int argc, char** argv) {
     std::cout << line << std::endl;
   });
   std::string error;
-  if (!gimbal.Start(&error)) {
+  if (!(listen ? gimbal.Listen(listen->host, listen->port, &error) : gimbal.Start(&error))) {
     std::fprintf(stderr, "varnel-sim: %s\n", error.c_str());
     return 1;
   }

@@ -1,0 +1,178 @@
+// The POSIX backend of a network line: BSD sockets, non-blocking throughout.
+#include <errno.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "serial/backend.h"
+
+namespace serial_backend {
+struct SocketAddresses {
+  std::vector<sockaddr_storage> address;
+  std::vector<socklen_t> length;
+};
+
+namespace {
+int Fd(std::intptr_t h) { return static_cast<int>(h); }
+
+std::string Reason(int e) {
+  switch (e) {
+    case ECONNREFUSED: return "the server refused the connection (nothing listens at that port)";
+    case ETIMEDOUT: return "the server does not answer";
+    case EHOSTUNREACH:
+    case ENETUNREACH: return "the server cannot be reached (" + std::string(std::strerror(e)) + ")";
+    case ECONNRESET: return "the server reset the connection";
+    default: return std::strerror(e);
+  }
+}
+}  // namespace
+
+ResolveResult Resolve(const std::string& host, std::uint16_t port) {
+  ResolveResult r;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_ADDRCONFIG;
+  addrinfo* list = nullptr;
+  int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+  if (e != 0) {
+    // AI_ADDRCONFIG hides every address on a machine whose only network is
+    // loopback; ask once more without it.
+    hints.ai_flags = 0;
+    e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+  }
+  if (!list) {
+    r.reason = "no such host " + host + " (" + gai_strerror(e) + ")";
+    return r;
+  }
+  auto out = std::make_shared<SocketAddresses>();
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    sockaddr_storage s{};
+    std::memcpy(&s, a->ai_addr, a->ai_addrlen);
+    out->address.push_back(s);
+    out->length.push_back(a->ai_addrlen);
+  }
+  freeaddrinfo(list);
+  if (out->address.empty()) r.reason = "no usable address for " + host;
+  else r.addresses = std::move(out);
+  return r;
+}
+
+std::size_t AddressCount(const SocketAddresses& a) { return a.address.size(); }
+
+ConnectResult StartConnect(const SocketAddresses& a, std::size_t index) {
+  ConnectResult r;
+  if (index >= a.address.size()) {
+    r.reason = "no address left to try";
+    return r;
+  }
+  const auto* addr = reinterpret_cast<const sockaddr*>(&a.address[index]);
+  const int fd = socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    r.reason = Reason(errno);
+    return r;
+  }
+  if (connect(fd, addr, a.length[index]) != 0 && errno != EINPROGRESS) {
+    const int e = errno;
+    close(fd);
+    r.refused = e == ECONNREFUSED;
+    r.reason = Reason(e);
+    return r;
+  }
+  r.handle = fd;
+  return r;
+}
+
+ConnectState CheckConnect(std::intptr_t h, unsigned waitMs, ConnectResult& why) {
+  pollfd p{Fd(h), POLLOUT, 0};
+  int ready;
+  do ready = poll(&p, 1, static_cast<int>(waitMs));
+  while (ready < 0 && errno == EINTR);
+  if (ready == 0) return ConnectState::kPending;
+  int error = 0;
+  socklen_t len = sizeof error;
+  if (ready < 0 || getsockopt(Fd(h), SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
+  if (error == 0) return ConnectState::kConnected;
+  why.refused = error == ECONNREFUSED;
+  why.reason = Reason(error);
+  return ConnectState::kFailed;
+}
+
+void TuneSocket(std::intptr_t h) {
+  const int one = 1, idle = 3, interval = 1, count = 5;
+  // Data not acknowledged for this long breaks the connection too: keepalive
+  // only probes an idle line.
+  const unsigned userTimeoutMs = 10000;
+  setsockopt(Fd(h), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  setsockopt(Fd(h), SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+  setsockopt(Fd(h), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(Fd(h), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(Fd(h), IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+  setsockopt(Fd(h), IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+}
+
+long ReceiveSome(std::intptr_t h, void* buffer, unsigned n, bool& closed) {
+  for (;;) {
+    const ssize_t got = recv(Fd(h), buffer, n, 0);
+    if (got > 0) return static_cast<long>(got);
+    if (got < 0 && errno == EINTR) continue;
+    closed = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    return 0;
+  }
+}
+
+bool WaitReadable(std::intptr_t h, unsigned waitMs) {
+  pollfd p{Fd(h), POLLIN, 0};
+  int ready;
+  do ready = poll(&p, 1, static_cast<int>(waitMs));
+  while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+  const auto* p = static_cast<const unsigned char*>(buffer);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+  WriteResult result;
+  while (result.written < static_cast<long>(count)) {
+    // MSG_NOSIGNAL: a server gone away is a result here, not a SIGPIPE.
+    const ssize_t w = send(Fd(h), p + result.written, count - static_cast<unsigned>(result.written), MSG_NOSIGNAL);
+    if (w > 0) {
+      result.written += w;
+      continue;
+    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      result.gone = true;
+      break;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.deadline = true;
+      break;
+    }
+    pollfd pfd{Fd(h), POLLOUT, 0};
+    const int ready = poll(&pfd, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      result.deadline = true;
+      break;
+    }
+    if (ready < 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+      result.gone = true;
+      break;
+    }
+  }
+  return result;
+}
+
+void CloseSocket(std::intptr_t h) { close(Fd(h)); }
+}  // namespace serial_backend

@@ -1,0 +1,194 @@
+// The Win32 backend of a network line: Winsock 2, non-blocking sockets.
+//
+// backend.h first, as in com_win32.cpp: the panel's comm:: types before the
+// system's headers and their macros.
+#include "serial/backend.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <mstcpip.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace serial_backend {
+struct SocketAddresses {
+  std::vector<sockaddr_storage> address;
+  std::vector<int> length;
+};
+
+namespace {
+SOCKET S(std::intptr_t h) { return static_cast<SOCKET>(h); }
+
+// Winsock is started once for the process, as Winsock asks; the system
+// takes it down with the process.
+bool Started() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
+std::string Reason(int e) {
+  switch (e) {
+    case WSAECONNREFUSED: return "the server refused the connection (nothing listens at that port)";
+    case WSAETIMEDOUT: return "the server does not answer";
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH: return "the server cannot be reached";
+    case WSAECONNRESET: return "the server reset the connection";
+    default: {
+      char* text = nullptr;
+      const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, static_cast<DWORD>(e), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+      std::string s = n && text ? std::string(text, n) : std::string();
+      if (text) LocalFree(text);
+      while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+      return "network error " + std::to_string(e) + (s.empty() ? "" : " (" + s + ")");
+    }
+  }
+}
+
+// select's answer within waitMs: readable, writable or failed.
+int Wait(std::intptr_t h, unsigned waitMs, bool write, bool& failed) {
+  fd_set set, errors;
+  FD_ZERO(&set);
+  FD_ZERO(&errors);
+  FD_SET(S(h), &set);
+  FD_SET(S(h), &errors);
+  timeval tv{static_cast<long>(waitMs / 1000), static_cast<long>(waitMs % 1000) * 1000};
+  const int ready = select(0, write ? nullptr : &set, write ? &set : nullptr, &errors, &tv);
+  failed = ready == SOCKET_ERROR || FD_ISSET(S(h), &errors);
+  return ready;
+}
+}  // namespace
+
+ResolveResult Resolve(const std::string& host, std::uint16_t port) {
+  ResolveResult r;
+  if (!Started()) {
+    r.reason = "Winsock did not start";
+    return r;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  const int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+  if (e != 0 || !list) {
+    r.reason = "no such host " + host + " (" + Reason(e) + ")";
+    return r;
+  }
+  auto out = std::make_shared<SocketAddresses>();
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    sockaddr_storage s{};
+    std::memcpy(&s, a->ai_addr, a->ai_addrlen);
+    out->address.push_back(s);
+    out->length.push_back(static_cast<int>(a->ai_addrlen));
+  }
+  freeaddrinfo(list);
+  if (out->address.empty()) r.reason = "no usable address for " + host;
+  else r.addresses = std::move(out);
+  return r;
+}
+
+std::size_t AddressCount(const SocketAddresses& a) { return a.address.size(); }
+
+ConnectResult StartConnect(const SocketAddresses& a, std::size_t index) {
+  ConnectResult r;
+  if (index >= a.address.size() || !Started()) {
+    r.reason = "no address left to try";
+    return r;
+  }
+  const auto* addr = reinterpret_cast<const sockaddr*>(&a.address[index]);
+  const SOCKET s = WSASocketW(addr->sa_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  if (s == INVALID_SOCKET) {
+    r.reason = Reason(WSAGetLastError());
+    return r;
+  }
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  if (connect(s, addr, a.length[index]) != 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
+    const int e = WSAGetLastError();
+    closesocket(s);
+    r.refused = e == WSAECONNREFUSED;
+    r.reason = Reason(e);
+    return r;
+  }
+  r.handle = static_cast<std::intptr_t>(s);
+  return r;
+}
+
+ConnectState CheckConnect(std::intptr_t h, unsigned waitMs, ConnectResult& why) {
+  bool failed = false;
+  const int ready = Wait(h, waitMs, true, failed);
+  if (ready == 0) return ConnectState::kPending;
+  int error = 0;
+  int len = sizeof error;
+  if (getsockopt(S(h), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0) error = WSAGetLastError();
+  if (!failed && error == 0) return ConnectState::kConnected;
+  if (error == 0) error = WSAECONNREFUSED;  // select said failed without a reason
+  why.refused = error == WSAECONNREFUSED;
+  why.reason = Reason(error);
+  return ConnectState::kFailed;
+}
+
+void TuneSocket(std::intptr_t h) {
+  const BOOL one = TRUE;
+  setsockopt(S(h), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  // Probes after 3 s idle, then every 500 ms; Windows gives up after ten.
+  tcp_keepalive keepalive{1, 3000, 500};
+  DWORD bytes = 0;
+  WSAIoctl(S(h), SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &bytes, nullptr, nullptr);
+}
+
+long ReceiveSome(std::intptr_t h, void* buffer, unsigned n, bool& closed) {
+  const int got = recv(S(h), static_cast<char*>(buffer), static_cast<int>(n), 0);
+  if (got > 0) return got;
+  closed = got == 0 || WSAGetLastError() != WSAEWOULDBLOCK;
+  return 0;
+}
+
+bool WaitReadable(std::intptr_t h, unsigned waitMs) {
+  bool failed = false;
+  return Wait(h, waitMs, false, failed) > 0;
+}
+
+WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+  const auto* p = static_cast<const char*>(buffer);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+  WriteResult result;
+  while (result.written < static_cast<long>(count)) {
+    const int w = send(S(h), p + result.written, static_cast<int>(count - static_cast<unsigned>(result.written)), 0);
+    if (w > 0) {
+      result.written += w;
+      continue;
+    }
+    if (w == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
+      result.gone = true;
+      break;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.deadline = true;
+      break;
+    }
+    bool failed = false;
+    const int ready = Wait(h, static_cast<unsigned>(left.count()), true, failed);
+    if (failed) {
+      result.gone = true;
+      break;
+    }
+    if (ready == 0) {
+      result.deadline = true;
+      break;
+    }
+  }
+  return result;
+}
+
+void CloseSocket(std::intptr_t h) { closesocket(S(h)); }
+}  // namespace serial_backend
