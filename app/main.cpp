@@ -42,7 +42,7 @@ class QtFrontEnd : public FrontEnd {
       std::cout << '\n';
       for (const std::string& stable : p.stableNames) std::cout << "    " << stable << '\n';
     }
-    for (const auto& [com, path] : options.ports) std::cout << com << " -> " << path << " (--port)\n";
+    for (const auto& [com, path] : options.ports) std::cout << DescribeMapped(com, path) << '\n';
   }
 
   void PrepareWindows(const Options& options) override {

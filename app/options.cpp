@@ -69,7 +69,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       if (!value(v)) return false;
       std::string com, path;
       if (!ParsePortOption(v, com, path)) {
-        error = "--port takes COMn=PATH, for example --port COM1=/dev/ttyUSB0";
+        error = "--port takes COMn=PATH, for example --port COM1=/dev/ttyUSB0, or a network port:\n"
+                "COMn=rfc2217://HOST:PORT or COMn=tcp://HOST:PORT (IPv6 in brackets: [::1])";
         return false;
       }
       o.ports.emplace_back(com, path);

@@ -1,6 +1,7 @@
 #include "serial/port_map.h"
 
 #include "serial/backend.h"
+#include "serial/net_address.h"
 
 #include <cctype>
 
@@ -79,8 +80,10 @@ bool ParsePortOption(std::string_view option, std::string& comName, std::string&
   if (eq == std::string_view::npos) return false;
   const std::string_view name = option.substr(0, eq);
   if (!ComNumber(name) || eq + 1 >= option.size()) return false;
+  const std::string_view target = option.substr(eq + 1);
+  if (LooksLikeNetworkUrl(target) && !ParseNetworkUrl(target)) return false;
   comName = Upper(name);
-  path = std::string(option.substr(eq + 1));
+  path = std::string(target);
   return true;
 }
 
@@ -97,4 +100,9 @@ std::string PortMap::ComNameForDevice(const std::string& device) const {
     if (m_map.find(com) == m_map.end()) return com;  // a map sends that name elsewhere
   }
   return {};
+}
+
+std::string DescribeMapped(const std::string& comName, const std::string& path) {
+  const std::optional<NetAddress> network = ParseNetworkUrl(path);
+  return comName + " -> " + path + " (--port" + (network ? "; " + DescribeNetworkPort(*network) : "") + ")";
 }

@@ -53,8 +53,12 @@ class PortMap {
   std::map<std::string, InProcessDevice*> m_inProcess;
 };
 
-// Parses "COMn=PATH"; false when it is not of that form.
+// Parses "COMn=PATH"; false when it is not of that form, or when PATH is a
+// network URL that is not well formed.
 bool ParsePortOption(std::string_view option, std::string& comName, std::string& path);
+
+// "COM1 -> rfc2217://gimbal:2217 (--port; network, RFC 2217: ...)", for --list-ports.
+std::string DescribeMapped(const std::string& comName, const std::string& path);
 
 // The serial devices present, each with the COM name map gives it.
 std::vector<PortInfo> ListPorts(const PortMap& map);

@@ -4,7 +4,9 @@
 const UsageWords& PlatformUsage() {
   static const UsageWords words{
       "  --port COMn=PATH     the panel's COMn is the device PATH (a /dev/ttyUSB0, a\n"
-      "                       /dev/serial/by-id/... link, a pseudo-terminal); repeatable.\n"
+      "                       /dev/serial/by-id/... link, a pseudo-terminal), or a serial\n"
+      "                       device server: rfc2217://HOST:PORT (the panel sets its line)\n"
+      "                       or tcp://HOST:PORT (raw; the line is the server's); repeatable.\n"
       "                       Unmapped, COM1, COM2, ... are the serial devices present:\n"
       "                       UARTs first, then adapters in the order of their stable names.\n"
       "  --list-ports         print the serial devices present, their stable names and\n"

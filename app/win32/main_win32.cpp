@@ -49,7 +49,7 @@ class Win32FrontEnd : public FrontEnd {
       if (!p.description.empty()) line += "  (" + p.description + ")";
       WriteOut(line + "\n");
     }
-    for (const auto& [com, name] : options.ports) WriteOut(com + " -> " + name + " (--port)\n");
+    for (const auto& [com, name] : options.ports) WriteOut(DescribeMapped(com, name) + "\n");
   }
 
   void PrepareWindows(const Options&) override {
