@@ -999,3 +999,159 @@ TEST(Script, AnUnpluggedDeviceIsSaidOnceAndCostsNothing) {
             std::string::npos)
       << panel.said;
 }
+
+// ---- a gimbal behind a serial device server (Debian's ser2net on loopback) ----
+#include "ser2net.h"
+
+namespace {
+// The panel on COM1 = url, driven by a script, its terminal lines collected.
+struct OnTheNetwork {
+  explicit OnTheNetwork(const std::string& url, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"--port", "COM1=" + url};
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {"--script", "-"});
+    c = Spawn(Varnel(args), {}, &err);
+    fcntl(err, F_SETFL, O_NONBLOCK);
+    Say("get 1004\n");
+    started = ReadUntilLine(c.out, "1004=", 30000);
+  }
+  ~OnTheNetwork() {
+    if (!ended) End();
+    close(err);
+  }
+  void End() {
+    Say("quit\n");
+    Finish(c);
+    ended = true;
+  }
+  bool ended = false;
+  void Say(const std::string& lines) { (void)!write(c.in, lines.data(), lines.size()); }
+  std::string Ask(const std::string& lines, const std::string& prefix) {
+    Say(lines);
+    return ReadUntilLine(c.out, prefix, 20000);
+  }
+  Child c;
+  int err = -1;
+  std::string started, said;
+};
+
+unsigned PtyBaud(const TestPty& pty) {
+  termios t{};
+  if (tcgetattr(pty.master(), &t) != 0) return 0;
+  const speed_t s = cfgetospeed(&t);
+  return s == B57600 ? 57600 : s == B115200 ? 115200 : s == B9600 ? 9600 : 1;
+}
+}  // namespace
+
+// Through ser2net's RFC 2217 accepter the line sees exactly the bytes a
+// local port gets: the start-up frames (the VISCA zoom ends in FF), a query;
+// a reply holding FF is logged and decoded once; the panel's baud reaches the
+// line; the session log names the server and holds only the serial bytes.
+TEST(Network, AScriptedSessionThroughRfc2217IsTheSameAsOnALocalLine) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  Ser2net server(line.path());
+  ASSERT_TRUE(server.running()) << "ser2net did not start: " << server.Log();
+  char dir[] = "/tmp/varnel-netlog-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string log = std::string(dir) + "/session.txt";
+  OnTheNetwork panel(server.Rfc2217Url(), {"--log", log});
+  ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos) << panel.started;
+  const std::vector<std::uint8_t> startup = ReceiveFromProgram(line, 9 + 3 * 48, 5000);
+  ASSERT_EQ(startup.size(), 9u + 3 * 48);
+  const std::vector<std::uint8_t> zoom = Literal("VISCA zoom 1");
+  EXPECT_TRUE(std::search(startup.begin(), startup.end(), zoom.begin(), zoom.end()) != startup.end())
+      << "the VISCA zoom with its FF did not arrive whole";
+  panel.Say("click 1050\n");
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  line.Send({0xbb, 0x09, 0x01, 0x49, 0x02, 0x00, 0xff, 0x00});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const std::string shown = panel.Ask("log\nget 1004\n", "1004=");
+  EXPECT_EQ(CountOf(shown, "bb-09-01-49-02-00-ff-00"), 1) << shown;
+  EXPECT_EQ(CountOf(shown, "format complete"), 1) << shown;
+  EXPECT_EQ(CountOf(shown, "ff-ff"), 0) << "a doubled FF reached the log: " << shown;
+  const std::string fast = panel.Ask("select 1094 4\nget 1004\n", "1004=");
+  EXPECT_NE(fast.find("1004=STATUS：COM1 OPENED，115200,E,8,1"), std::string::npos) << fast;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (PtyBaud(line) != 115200 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(PtyBaud(line), 115200u) << "the chosen rate did not reach the line";
+  panel.End();
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text.find("-- COM1 (" + server.Rfc2217Url() + "): STATUS：COM1 OPENED"), 24u) << text;
+  EXPECT_NE(text.find(" RX bb-09-01-49-02-00-ff-00\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("ff-fb"), std::string::npos) << "telnet bytes in the session log: " << text;
+  std::filesystem::remove_all(dir);
+}
+
+// A server killed and started again: said once, then found again by itself,
+// as a returning adapter is; the next press reaches the line.
+TEST(Network, AServerThatRestartsComesBackByItself) {
+  TestPty line;
+  Ser2net server(line.path());
+  ASSERT_TRUE(server.running()) << server.Log();
+  OnTheNetwork panel(server.RawUrl());
+  ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << panel.started;
+  ReceiveFromProgram(line, 9 + 3 * 48, 5000);
+  server.Kill();
+  ReadUntil(panel.err, panel.said, "went away", 10000);
+  ASSERT_NE(panel.said.find("varnel: COM1 (" + server.RawUrl() + ") went away"), std::string::npos) << panel.said;
+  std::this_thread::sleep_for(std::chrono::seconds(2));  // several looks while it is down
+  const auto asked = std::chrono::steady_clock::now();
+  panel.Ask("get 1004\n", "1004=");
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1)) << "the watch held the window";
+  ASSERT_TRUE(server.Start()) << server.Log();
+  const std::string back = "varnel: COM1 (" + server.RawUrl() + ") is back\n";
+  ReadUntil(panel.err, panel.said, back, 10000);
+  EXPECT_EQ(CountOf(panel.said, back), 1) << panel.said;
+  panel.Say("click 1050\n");
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  EXPECT_EQ(CountOf(panel.said, "went away"), 1) << panel.said;
+}
+
+// A second panel on a server that serves another client is told the port
+// is in use, on the terminal and in the Warning.
+TEST(Network, ASecondPanelIsToldTheServerIsBusy) {
+  TestPty line;
+  Ser2net server(line.path());
+  ASSERT_TRUE(server.running()) << server.Log();
+  OnTheNetwork first(server.Rfc2217Url());
+  ASSERT_NE(first.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << first.started;
+  OnTheNetwork second(server.Rfc2217Url());
+  EXPECT_NE(second.started.find("1004=STATUS：COM1 NOT OPENED"), std::string::npos) << second.started;
+  EXPECT_NE(second.started.find("message This serial port is in use by another program!"), std::string::npos)
+      << second.started;
+  second.Say("ok\n");
+  ReadUntil(second.err, second.said, "in use by another program", 5000);
+  EXPECT_NE(second.said.find("varnel: cannot open COM1 (" + server.Rfc2217Url() + "): in use by another program"),
+            std::string::npos)
+      << second.said;
+}
+
+// A server that takes the connection and never says a word: the panel
+// opens, keeps answering at once, and says once which requests went unanswered.
+TEST(Network, AServerThatNeverAnswersLeavesTheWindowAnswering) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  socklen_t len = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  OnTheNetwork panel("rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+  ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << panel.started;
+  double worst = 0;
+  for (int i = 0; i < 20; ++i) {
+    const auto asked = std::chrono::steady_clock::now();
+    panel.Ask("click 1050\nget 1004\n", "1004=");
+    worst = std::max(worst, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  }
+  std::printf("a server that never answers: the slowest of 20 get round trips %.1f ms\n", worst);
+  EXPECT_LT(worst, 1000.0) << "the window waited for the server";
+  ReadUntil(panel.err, panel.said, "SET-CONTROL", 5000);
+  EXPECT_EQ(CountOf(panel.said, "did not answer SET-CONTROL; going on without it"), 1) << panel.said;
+  close(listener);
+}
