@@ -26,7 +26,8 @@ fail() { echo "package: $*"; exit 1; }
 /usr/bin/varnel-sim --help >/dev/null || fail "varnel-sim does not run"
 for f in /usr/share/applications/org.varnel.Varnel.desktop /usr/share/metainfo/org.varnel.Varnel.metainfo.xml \
          /usr/share/icons/hicolor/scalable/apps/org.varnel.Varnel.svg \
-         /usr/share/icons/hicolor/48x48/apps/org.varnel.Varnel.png /usr/share/man/man1/varnel.1.gz; do
+         /usr/share/icons/hicolor/48x48/apps/org.varnel.Varnel.png /usr/share/man/man1/varnel.1.gz \
+         /usr/share/doc/varnel/examples/ser2net.yaml; do
   [ -f "$f" ] || fail "$f is missing"
 done
 if command -v man >/dev/null; then

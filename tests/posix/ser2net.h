@@ -50,18 +50,27 @@ inline bool Listening(std::uint16_t port) {
 
 class Ser2net {
  public:
-  explicit Ser2net(const std::string& device)
+  // config: a ser2net configuration to run instead, whose "tcp,2217" and
+  // "tcp(nodelay),4001" accepters and /dev/ttyUSB0 become the test's own
+  // (loopback, free ports, the pty).
+  explicit Ser2net(const std::string& device, std::string config = {})
       : m_dir(std::filesystem::temp_directory_path() /
               ("varnel-ser2net-" + std::to_string(getpid()) + "-" + std::to_string(Count()++))),
         m_device(device), m_rfc2217(FreeLoopbackPort()), m_raw(FreeLoopbackPort()) {
     std::filesystem::create_directories(m_dir);
-    std::ofstream(m_dir / "ser2net.yaml")
-        << "connection: &rfc2217\n"
-        << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << m_rfc2217 << "\n"
-        << "  connector: serialdev(nouucplock)," << m_device << ",57600e81,local\n"
-        << "connection: &raw\n"
-        << "  accepter: tcp(nodelay),127.0.0.1," << m_raw << "\n"
-        << "  connector: serialdev(nouucplock)," << m_device << ",57600e81,local\n";
+    if (config.empty()) {
+      config = "connection: &rfc2217\n"
+               "  accepter: telnet(rfc2217),tcp,2217\n"
+               "  connector: serialdev(nouucplock),/dev/ttyUSB0,57600e81,local\n"
+               "connection: &raw\n"
+               "  accepter: tcp(nodelay),4001\n"
+               "  connector: serialdev(nouucplock),/dev/ttyUSB0,57600e81,local\n";
+    }
+    Replace(config, "tcp,2217", "tcp,127.0.0.1," + std::to_string(m_rfc2217));
+    Replace(config, "tcp(nodelay),4001", "tcp(nodelay),127.0.0.1," + std::to_string(m_raw));
+    Replace(config, "serialdev,", "serialdev(nouucplock),");  // a pty has no lock file to take
+    Replace(config, "/dev/ttyUSB0", m_device);
+    std::ofstream(m_dir / "ser2net.yaml") << config;
     Start();
   }
   ~Ser2net() {
@@ -111,6 +120,10 @@ class Ser2net {
   }
 
  private:
+  static void Replace(std::string& text, const std::string& what, const std::string& with) {
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+      text.replace(at, what.size(), with);
+  }
   static int& Count() {
     static int n = 0;
     return n;

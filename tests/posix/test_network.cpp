@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "ser2net.h"
@@ -227,3 +229,24 @@ TEST(NetworkFailures, AServerThatNeverAnswersCostsNoWaitingAndIsSaid) {
   close(listener);
 }
 }  // namespace
+
+// The configuration the package ships runs as it is documented: both its
+// accepters reach the line (its ports and device made the test's own).
+TEST(NetworkRfc2217, TheShippedSer2netConfigurationServesBothModes) {
+  std::ifstream in(VARNEL_SER2NET_EXAMPLE);
+  ASSERT_TRUE(in) << VARNEL_SER2NET_EXAMPLE;
+  const std::string config((std::istreambuf_iterator<char>(in)), {});
+  TestPty pty;
+  Ser2net server(pty.path(), config);
+  ASSERT_TRUE(server.running()) << server.Log();
+  for (const std::string& url : {server.Rfc2217Url(), server.RawUrl()}) {
+    CComSync port;
+    const comm::DCB dcb = Dcb(57600, comm::EVENPARITY);
+    ASSERT_EQ(port.Open(url, &dcb, nullptr), 1) << url << ": " << port.LastErrorText();
+    const Frame zoom = BuildViscaZoom(1);
+    port.Write(zoom.data(), static_cast<unsigned>(zoom.size()));
+    EXPECT_EQ(pty.Receive(zoom.size(), 3000), Of(zoom)) << url;
+    port.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server lets the line go
+  }
+}
