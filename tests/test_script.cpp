@@ -1147,15 +1147,9 @@ TEST(Network, ASecondPanelIsToldTheServerIsBusy) {
 // A server that takes the connection and never says a word: the panel
 // opens, keeps answering at once, and says once which requests went unanswered.
 TEST(Network, AServerThatNeverAnswersLeavesTheWindowAnswering) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  socklen_t len = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-  OnTheNetwork panel("rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+  SilentServer silent;
+  ASSERT_TRUE(silent.ok);
+  OnTheNetwork panel(silent.Rfc2217Url());
   ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << panel.started;
   double worst = 0;
   for (int i = 0; i < 20; ++i) {
@@ -1168,5 +1162,4 @@ TEST(Network, AServerThatNeverAnswersLeavesTheWindowAnswering) {
   EXPECT_LT(worst, 1000.0) << "the window waited for the server";
   ReadUntil(panel.err, panel.said, "SET-CONTROL", 5000);
   EXPECT_EQ(CountOf(panel.said, "did not answer SET-CONTROL; going on without it"), 1) << panel.said;
-  close(listener);
 }

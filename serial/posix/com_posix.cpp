@@ -15,6 +15,7 @@
 #include "serial/backend.h"
 #include "serial/posix/permission.h"
 #include "serial/posix/termios_map.h"
+#include "serial/posix/write_before.h"
 
 namespace serial_backend {
 namespace {
@@ -164,37 +165,7 @@ int ComForDevice(const std::string& device) {
 }
 
 WriteResult WriteAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
-  const auto* p = static_cast<const unsigned char*>(buffer);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-  WriteResult result;
-  while (result.written < static_cast<long>(count)) {
-    const ssize_t w = write(Fd(h), p + result.written, count - static_cast<unsigned>(result.written));
-    if (w > 0) {
-      result.written += w;
-      continue;
-    }
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0 && errno != EAGAIN) {
-      result.gone = errno == EIO || errno == ENXIO || errno == ENODEV;
-      break;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.deadline = true;
-      break;
-    }
-    pollfd pfd{Fd(h), POLLOUT, 0};
-    const int ready = poll(&pfd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) {
-      result.deadline = true;
-      break;
-    }
-    if (ready < 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-      result.gone = ready > 0 && (pfd.revents & (POLLERR | POLLHUP));
-      break;
-    }
-  }
-  return result;
+  return WriteBefore(Fd(h), buffer, count, deadlineMs, false,
+                     [h](const unsigned char* p, unsigned n) { return write(Fd(h), p, n); });
 }
 }  // namespace serial_backend

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "serial/backend.h"
+#include "serial/posix/write_before.h"
 
 namespace serial_backend {
 struct SocketAddresses {
@@ -139,39 +140,9 @@ bool WaitReadable(std::intptr_t h, unsigned waitMs) {
 }
 
 WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
-  const auto* p = static_cast<const unsigned char*>(buffer);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-  WriteResult result;
-  while (result.written < static_cast<long>(count)) {
-    // MSG_NOSIGNAL: a server gone away is a result here, not a SIGPIPE.
-    const ssize_t w = send(Fd(h), p + result.written, count - static_cast<unsigned>(result.written), MSG_NOSIGNAL);
-    if (w > 0) {
-      result.written += w;
-      continue;
-    }
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      result.gone = true;
-      break;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.deadline = true;
-      break;
-    }
-    pollfd pfd{Fd(h), POLLOUT, 0};
-    const int ready = poll(&pfd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) {
-      result.deadline = true;
-      break;
-    }
-    if (ready < 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-      result.gone = true;
-      break;
-    }
-  }
-  return result;
+  // MSG_NOSIGNAL: a server gone away is a result here, not a SIGPIPE.
+  return WriteBefore(Fd(h), buffer, count, deadlineMs, true,
+                     [h](const unsigned char* p, unsigned n) { return send(Fd(h), p, n, MSG_NOSIGNAL); });
 }
 
 void CloseSocket(std::intptr_t h) { close(Fd(h)); }

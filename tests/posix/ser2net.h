@@ -48,6 +48,27 @@ inline bool Listening(std::uint16_t port) {
   return false;
 }
 
+// A server that takes connections and never says a word, nor reads one.
+struct SilentServer {
+  SilentServer() {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 4) == 0;
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~SilentServer() { close(fd); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  std::string Rfc2217Url() const { return "rfc2217://127.0.0.1:" + std::to_string(port); }
+  int fd = -1;
+  bool ok = false;
+  std::uint16_t port = 0;
+};
+
 class Ser2net {
  public:
   // config: a ser2net configuration to run instead, whose "tcp,2217" and

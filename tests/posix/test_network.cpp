@@ -204,15 +204,9 @@ TEST(NetworkFailures, RefusedUnknownAndMalformedAreSaidWithTheirReason) {
 // opens after its short listen, reads return at once, and the requests it
 // never answers are said once each, not failed.
 TEST(NetworkFailures, AServerThatNeverAnswersCostsNoWaitingAndIsSaid) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  socklen_t len = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-  const std::string url = "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  SilentServer silent;
+  ASSERT_TRUE(silent.ok);
+  const std::string url = silent.Rfc2217Url();
   CComSync port;
   const comm::DCB dcb = Dcb(57600, comm::EVENPARITY);
   const auto start = std::chrono::steady_clock::now();
@@ -226,7 +220,6 @@ TEST(NetworkFailures, AServerThatNeverAnswersCostsNoWaitingAndIsSaid) {
   EXPECT_NE(said.find("did not answer SET-BAUDRATE"), std::string::npos) << said;
   EXPECT_EQ(said.find("did not answer SET-BAUDRATE", said.find("SET-BAUDRATE") + 1), std::string::npos) << said;
   EXPECT_TRUE(port.IsOpen());
-  close(listener);
 }
 }  // namespace
 
