@@ -213,16 +213,15 @@ void CVarnelDlg::ApplyPortSettings() {
 void CVarnelDlg::WatchForReturn() {
   // The same COM name reaches the same device (its stable name, or the
   // --port path): opened as choosing it in "I/O ID" opens it. Inside a tick,
-  // so the status line goes out with the tick's own write-back; while the
-  // device is away it keeps its text.
-  const std::string status = m_v.m_strStatus;
+  // so the status line goes out with the tick's own write-back: the opened
+  // text again once it is back, "NOT OPENED" meanwhile.
   if (OpenChosenPort(true)) {
     m_watching = false;
     m_lastWatchFailure.clear();
     m_host.Diagnostic("varnel: " + m_port.Where() + " is back");
+    if (m_log) m_log->Note(m_port.Where() + " is back: " + m_v.m_strStatus);
     return;
   }
-  m_v.m_strStatus = status;
   // Not there yet is the waiting itself; anything else (back but busy,
   // permissions changed) is said once, and the watch goes on.
   const std::string failure = m_port.LastError() == SerialError::DeviceNotFound ? "" : m_port.LastErrorText();
@@ -553,7 +552,14 @@ void CVarnelDlg::OnPollSerial() {
     m_ctl.AddLogLine(idc::RecvLog, line);
   if (m_v.m_bShowRecvTime) m_ctl.AddLogLine(idc::RecvLog, TextLine(FormatTimeStamp(GetLocalTime())));
   if (n == static_cast<int>(kReplySize)) DecodeReply(m_recv);
-  if (m_port.Gone()) m_watching = true;
+  if (m_port.Gone() && !m_watching) {
+    // Nothing can be written while the line is gone: the status line must not
+    // say it is open (the operator may have no terminal to read "went away").
+    m_watching = true;
+    m_bPortOpen = false;
+    m_v.m_strStatus = NotOpenedStatus(m_nComPort);
+    if (m_log) m_log->Note(m_port.Where() + " is gone: " + m_v.m_strStatus);
+  }
   if (m_watching) WatchForReturn();
   ++m_pollsSincePaint;
   WriteBack(Origin::Poll);

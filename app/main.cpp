@@ -75,21 +75,16 @@ class QtFrontEnd : public FrontEnd {
     VarnelWindow window(session.port, session.log);
     QtScheduler scheduler(&window);
     QtScriptActions actions(window);
-    std::unique_ptr<ScriptRunner> script;
-    if (!session.options.script.empty()) {
-      auto print = [](const std::string& line) { std::cout << line << '\n' << std::flush; };
-      script = std::make_unique<ScriptRunner>(actions, scheduler, print,
-                                              [&window] { return window.dialog().StartupPolled(); });
-      window.setMessageObserver([print](const std::string& text) { print("message " + text); });
-    }
-    window.Init();
-    QTimer::singleShot(0, &window, [&] {
-      OnWindowShown(session, script.get(), scheduler,
-                    [&window](const std::string& path, std::string& why) { return window.WritePicture(path, why); },
-                    *this);
-    });
-    window.exec();
-    script.reset();
+    RunWindowParts(session,
+                   {actions, scheduler, [](const std::string& line) { std::cout << line << '\n' << std::flush; },
+                    [&window] { return window.dialog().StartupPolled(); },
+                    [&window](auto observer) { window.setMessageObserver(std::move(observer)); },
+                    [&window](auto shown) { QTimer::singleShot(0, &window, std::move(shown)); },
+                    [&window] {
+                      window.Init();
+                      window.exec();
+                    }},
+                   *this);
   }
 
  private:

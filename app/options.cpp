@@ -17,6 +17,8 @@ std::string UsageText() {
          "                       print what the operator would see (see the manual)\n"
          "  --list-controls      print every control of the panel as script mode names it:\n"
          "                       ID, kind, caption and group, a line each; then exit\n"
+         "  --verbose            with --list-controls: a fifth column, each list's entries\n"
+         "                       by index and what each edit accepts\n"
          "  --screenshot FILE    write a PNG of the window once it is shown\n"
          "  --log FILE           append every frame sent and every read to FILE, a line\n"
          "                       each with the time to the millisecond and TX or RX\n"
@@ -52,6 +54,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     else if (a == "--version") o.version = true;
     else if (a == "--list-ports") o.listPorts = true;
     else if (a == "--list-controls") o.listControls = true;
+    else if (a == "--verbose") o.verbose = true;
     else if (a == "--simulate") o.simulate = true;
     else if (a == "--sim-no-card") o.simNoCard = true;
     else if (a == "--sim-split") o.simSplit = true;

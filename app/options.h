@@ -13,6 +13,7 @@ struct Options {
   std::vector<std::pair<std::string, std::string>> ports;  // COMn -> device
   bool listPorts = false;
   bool listControls = false;
+  bool verbose = false;  // --list-controls with what each list and edit takes
   bool simulate = false;
   bool simNoCard = false, simSplit = false, simTrace = false;
   int simReplyDelayMs = 0;
@@ -26,7 +27,7 @@ struct Options {
 // false with a message for the operator when the command line is wrong.
 bool ParseOptions(const std::vector<std::string>& args, Options& out, std::string& error);
 std::string UsageText();
-// What --help says differently on each platform (app/qt/usage_linux.cpp,
+// What --help says differently on each platform (app/posix/usage_linux.cpp,
 // app/win32/usage_windows.cpp): the device options, and a closing note.
 struct UsageWords {
   const char* deviceOptions;

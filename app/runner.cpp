@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "app/panel/control_table.h"
+#include "app/panel/data_exchange.h"
+#include "app/script_commands.h"
 #include "app/script_runner.h"
 #include "app/session_log.h"
 #include "protocol/decode.h"
@@ -34,23 +36,84 @@ int Decode(const std::string& path, FrontEnd& fe) {
   return any ? 0 : 2;
 }
 
-// Tab-separated, so that a script writer's tools can read it too.
-void PrintControls(FrontEnd& fe) {
+// Tab-separated, so that a script writer's tools can read it too. Verbose:
+// a fifth column, what a list's entries are by index ("select ID N") or what
+// an edit accepts ("type ID TEXT").
+void PrintControls(FrontEnd& fe, bool verbose) {
   std::string text;
-  for (const ControlListing& c : ListControls())
-    text += std::to_string(c.id) + "\t" + c.kind + "\t" + c.caption + "\t" + c.group + "\n";
+  for (const ControlListing& c : ListControls()) {
+    text += std::to_string(c.id) + "\t" + c.kind + "\t" + c.caption + "\t" + c.group;
+    if (verbose) {
+      std::string more = AcceptedInput(c.id);
+      const std::vector<std::string> entries = DisplayedEntries(c.id);
+      for (std::size_t i = 0; i < entries.size(); ++i)
+        more += (i ? "; " : "") + std::to_string(i) + "=" + entries[i];
+      text += "\t" + more;
+    }
+    text += "\n";
+  }
   fe.Out(text);
 }
 }  // namespace
 
-void OnWindowShown(const WindowSession& session, ScriptRunner* script, IScheduler& scheduler,
-                   std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& fe) {
-  if (script && session.script) script->Start(std::move(session.script));
-  if (session.options.screenshot.empty()) return;
-  scheduler.After(kScreenshotDelayMs, [&fe, path = session.options.screenshot, write = std::move(writePicture)] {
+namespace {
+// The window's script actions with --screenshot's picture taken before a
+// quit that would come first: what the command line asked for is never lost.
+class PictureFirst : public IScriptActions {
+ public:
+  PictureFirst(IScriptActions& actions, const WindowSession& session, FrontEnd& fe)
+      : m_actions(actions), m_session(session), m_fe(fe) {}
+  IControls& Controls() override { return m_actions.Controls(); }
+  bool Click(int id) override { return m_actions.Click(id); }
+  bool Type(int id, const std::string& text) override { return m_actions.Type(id, text); }
+  bool Select(int id, int index) override { return m_actions.Select(id, index); }
+  bool Slide(int id, int pos) override { return m_actions.Slide(id, pos); }
+  void Key(bool enter) override { m_actions.Key(enter); }
+  bool PressOk() override { return m_actions.PressOk(); }
+  void Settle() override { m_actions.Settle(); }
+  bool Picture(const std::string& path, std::string& why) override { return m_actions.Picture(path, why); }
+  bool ModalBoxOpen() override { return m_actions.ModalBoxOpen(); }
+  void Quit() override {
+    TakePicture();
+    m_actions.Quit();
+  }
+
+  void TakePicture() {
+    const std::string& path = m_session.options.screenshot;
+    if (path.empty() || m_taken) return;
+    m_taken = true;
     std::string why;
-    if (!write(path, why)) fe.Err("varnel: " + why + "\n");
+    if (!m_actions.Picture(path, why)) {
+      m_fe.Err("varnel: " + why + "\n");
+      m_session.status = 2;
+    }
+  }
+
+ private:
+  IScriptActions& m_actions;
+  const WindowSession& m_session;
+  FrontEnd& m_fe;
+  bool m_taken = false;
+};
+}  // namespace
+
+void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd& fe) {
+  PictureFirst actions(w.actions, session, fe);
+  std::unique_ptr<ScriptRunner> script;
+  if (!session.options.script.empty()) {
+    script = std::make_unique<ScriptRunner>(actions, w.scheduler, w.print, w.startupPolled);
+    w.observeMessages([print = w.print](const std::string& text) { print("message " + text); });
+  }
+  w.whenShown([&] {
+    if (script && session.script) script->Start(std::move(session.script));
+    if (session.options.screenshot.empty()) return;
+    w.scheduler.After(kScreenshotDelayMs, [&] {
+      actions.TakePicture();
+      if (!script) w.actions.Quit();  // a picture was all that was asked for
+    });
   });
+  w.run();
+  script.reset();
 }
 
 int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
@@ -65,7 +128,7 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   if (options.help) return fe.Out(UsageText()), 0;
   if (options.version) return fe.Out(std::string(VersionText()) + "\n"), 0;
   if (!options.decode.empty()) return Decode(options.decode, fe);
-  if (options.listControls) return PrintControls(fe), 0;
+  if (options.listControls) return PrintControls(fe, options.verbose), 0;
 
   // COM names: --port maps stay as given, the devices present take the
   // others in a stable order.
@@ -100,11 +163,12 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   SessionLog sessionLog([&fe](const std::string& why) { fe.Err("varnel: " + why + "\n"); });
   const bool logging = !options.log.empty() && sessionLog.Open(options.log);
 
+  int status = 0;
   {
     CComSync port(&map);
-    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script});
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status});
     port.Close();  // before the simulated gimbal goes
   }
   if (options.simulate) fe.StopSimulator(map);
-  return 0;
+  return status;
 }

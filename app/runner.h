@@ -24,7 +24,30 @@ struct WindowSession {
   SessionLog* log;          // null without --log
   const Options& options;   // --script and --screenshot
   std::unique_ptr<LineReader>& script;  // the script's reader, opened already; null without --script
+  int& status;              // the program's exit status: 2 when --screenshot could not be written
 };
+
+class IScriptActions;
+class IScheduler;
+class FrontEnd;
+
+// What each window gives the part written once for both (RunWindowParts):
+// its script actions, its timers, and how it prints, shows and runs.
+struct WindowParts {
+  IScriptActions& actions;
+  IScheduler& scheduler;
+  std::function<void(const std::string&)> print;  // script output, a line
+  std::function<bool()> startupPolled;
+  std::function<void(std::function<void(const std::string&)>)> observeMessages;  // each box's text as it opens
+  std::function<void(std::function<void()>)> whenShown;                         // runs it once the window shows
+  std::function<void()> run;                                                     // until the window ends
+};
+
+// The window's life, the same for both: the script (which waits for the
+// start-up traffic by itself), the picture of --screenshot half a second
+// after the window shows (taken first if the script quits before then), and
+// the end: without a script, the picture taken ends the program.
+void RunWindowParts(const WindowSession& session, const WindowParts& parts, FrontEnd& frontEnd);
 
 class FrontEnd {
  public:
@@ -45,14 +68,6 @@ class FrontEnd {
   // Runs the window until it ends.
   virtual void RunWindow(const WindowSession& session) = 0;
 };
-
-class IScheduler;
-class ScriptRunner;
-
-// What runs once a window is shown: the script (which waits for the start-up
-// traffic by itself) and, half a second later, the picture of --screenshot.
-void OnWindowShown(const WindowSession& session, ScriptRunner* script, IScheduler& scheduler,
-                   std::function<bool(const std::string& path, std::string& why)> writePicture, FrontEnd& frontEnd);
 
 // The whole program; returns its exit status.
 int RunProgram(const std::vector<std::string>& args, FrontEnd& frontEnd);

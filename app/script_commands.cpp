@@ -230,7 +230,9 @@ const Command* FindCommand(const std::string& name) {
 }  // namespace
 
 void ScriptCommands::Execute(const std::string& line) {
-  if (line.empty()) return;
+  // Blank lines and "# ..." comments are the script writer's own.
+  const auto first = line.find_first_not_of(" \t\r");
+  if (first == std::string::npos || line[first] == '#') return;
   if (const std::string why = Run(line); !why.empty()) {
     m_print("error " + line + ": " + why);
     return;

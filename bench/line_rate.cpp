@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -35,6 +36,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "ser2net.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -49,15 +52,18 @@ struct Options {
   std::vector<long> lines{10000, 1000000};
   int seconds = 15;
   bool requests = false;
+  std::string via;  // "rfc2217" or "tcp": the line behind ser2net on loopback; empty: the pty itself
 };
 
 void Usage() {
   std::fprintf(stderr,
                "usage: line_rate [--wine VARNEL_EXE] [--lines N,N...] [--seconds S] [--requests]\n"
+               "                 [--via rfc2217|tcp]\n"
                "  without --wine: the Linux panel of this build (%s)\n"
                "  --lines    log sizes to measure at (default 10000,1000000)\n"
                "  --seconds  length of each measured phase (default 15)\n"
-               "  --requests count Wine's server requests per poll instead of timing\n",
+               "  --requests count Wine's server requests per poll instead of timing\n"
+               "  --via      reach the line through ser2net on loopback, RFC 2217 or raw TCP\n",
                VARNEL_BIN);
 }
 
@@ -65,7 +71,10 @@ void Usage() {
 
 class Panel {
  public:
-  Panel(const Options& o, const std::string& pty, const std::string& errFile) {
+  // line: the pty, or the URL of the server in front of it.
+  Panel(const Options& o, const std::string& line, const std::string& errFile) {
+    const bool network = line.find("://") != std::string::npos;
+    const std::string port = "COM1=" + line;
     int in[2], out[2];
     if (pipe(in) || pipe(out)) std::exit(1);
     m_pid = fork();
@@ -77,10 +86,13 @@ class Panel {
       close(in[1]);
       close(out[0]);
       if (o.wineExe.empty()) {
-        const std::string port = "COM1=" + pty;
         execl(VARNEL_BIN, VARNEL_BIN, "--port", port.c_str(), "--script", "-", static_cast<char*>(nullptr));
+      } else if (network) {
+        if (o.requests) setenv("WINEDEBUG", "+server", 1);
+        execl("/bin/bash", "bash", VARNEL_WINE_RUN, o.wineExe.c_str(), "--port", port.c_str(), "--script", "-",
+              static_cast<char*>(nullptr));
       } else {
-        setenv("VARNEL_WINE_LINKS", ("com1=" + pty).c_str(), 1);
+        setenv("VARNEL_WINE_LINKS", ("com1=" + line).c_str(), 1);
         if (o.requests) setenv("WINEDEBUG", "+server", 1);
         execl("/bin/bash", "bash", VARNEL_WINE_RUN, o.wineExe.c_str(), "--script", "-", static_cast<char*>(nullptr));
       }
@@ -384,6 +396,8 @@ int main(int argc, char** argv) {
     if (a == "--wine" && i + 1 < argc) o.wineExe = argv[++i];
     else if (a == "--seconds" && i + 1 < argc) o.seconds = std::max(2, std::atoi(argv[++i]));
     else if (a == "--requests") o.requests = true;
+    else if (a == "--via" && i + 1 < argc && (std::string(argv[i + 1]) == "rfc2217" || std::string(argv[i + 1]) == "tcp"))
+      o.via = argv[++i];
     else if (a == "--lines" && i + 1 < argc) {
       o.lines.clear();
       std::stringstream list(argv[++i]);
@@ -433,8 +447,18 @@ int main(int argc, char** argv) {
   std::printf("%s, fed %zu bytes every %d ms (57600 baud 8E1), polled every %d ms, phases of %d s\n",
               wine ? ("varnel.exe under Wine: " + o.wineExe).c_str() : "the Linux panel: " VARNEL_BIN, kFeedBytes,
               kFeedEveryMs, kPollMs, o.seconds);
+  std::unique_ptr<Ser2net> server;
+  if (!o.via.empty()) {
+    server = std::make_unique<Ser2net>(name);
+    if (!server->running()) {
+      std::fprintf(stderr, "line_rate: ser2net did not start\n%s", server->Log().c_str());
+      return 1;
+    }
+    std::printf("the line behind ser2net: %s\n",
+                (o.via == "rfc2217" ? server->Rfc2217Url() : server->RawUrl()).c_str());
+  }
   {
-    Panel panel(o, name, errFile);
+    Panel panel(o, server ? (o.via == "rfc2217" ? server->Rfc2217Url() : server->RawUrl()) : std::string(name), errFile);
     panel.Say("get 1004");  // answered once the window is up
     if (panel.Await("1004=", 60000).empty()) {
       std::fprintf(stderr, "line_rate: the panel did not answer (see %s)\n", errFile.c_str());

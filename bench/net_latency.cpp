@@ -1,7 +1,16 @@
 // A frame handed to the port until its last byte is at the far end of the
 // line: a pseudo-terminal directly, and the same line behind ser2net over RFC
 // 2217 and raw TCP, in one run, alternating so that the machine's drift
-// touches all three alike. Prints median and worst of each. Needs ser2net.
+// touches all three alike. Then the same from the operator's side: the real
+// panel in script mode (the Linux one, or varnel.exe under Wine with --wine),
+// "click 1050" until the query's last byte is at the far end, on each line.
+// Prints median and worst of each. Needs ser2net.
+//
+//   net_latency [ROUNDS] [--wine VARNEL_EXE]
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,10 +32,80 @@ double OnceMs(CComSync& port, const TestPty& far, const Frame& frame) {
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   return got.size() == frame.size() ? ms : -1;
 }
+
+// The real panel on COM1 = line, driven through its script, from "click 1050"
+// to the query's last byte at the far end; nothing if it did not start.
+std::vector<double> ClickToLastByte(const std::string& line, const TestPty& far, int rounds, const char* wineExe) {
+  int in[2], out[2];
+  if (pipe(in) || pipe(out)) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(open("/dev/null", O_WRONLY), 2);
+    close(in[1]);
+    close(out[0]);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string port = "COM1=" + line;
+    if (wineExe) {
+      execl("/bin/bash", "bash", VARNEL_WINE_RUN, wineExe, "--port", port.c_str(), "--script", "-",
+            static_cast<char*>(nullptr));
+    } else {
+      execl(VARNEL_BIN, VARNEL_BIN, "--port", port.c_str(), "--script", "-", static_cast<char*>(nullptr));
+    }
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  auto say = [&](const std::string& text) { (void)!write(in[1], text.data(), text.size()); };
+  auto answer = [&](int timeoutMs) {  // up to the next line of standard output
+    std::string text;
+    char c;
+    pollfd p{out[0], POLLIN, 0};
+    while (poll(&p, 1, timeoutMs) > 0 && read(out[0], &c, 1) == 1 && c != '\n') text += c;
+    return text;
+  };
+  std::vector<double> ms;
+  say("focus 1050\nget 1004\n");
+  if (answer(60000).rfind("1004=STATUS：COM1 OPENED", 0) == 0) {
+    far.Drain(500);  // the start-up traffic
+    for (int r = 0; r < rounds; ++r) {
+      const auto start = std::chrono::steady_clock::now();
+      say("click 1050\n");
+      const std::vector<std::uint8_t> got = far.Receive(48, 2000);
+      if (got.size() == 48)
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  say("quit\n");
+  close(in[1]);
+  for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (waitpid(pid, nullptr, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  close(out[0]);
+  return ms;
+}
+
+void Print(const char* name, std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  if (ms.empty()) {
+    std::printf("  %-24s nothing measured\n", name);
+    return;
+  }
+  std::printf("  %-24s median %.3f ms, worst %.3f ms (%zu measured)\n", name, ms[ms.size() / 2], ms.back(), ms.size());
+}
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rounds = argc > 1 ? std::atoi(argv[1]) : 300;
+  int rounds = 300;
+  const char* wineExe = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--wine" && i + 1 < argc) wineExe = argv[++i];
+    else rounds = std::max(1, std::atoi(argv[i]));
+  }
   TestPty direct, behind;
   Ser2net server(behind.path());
   if (!server.running()) {
@@ -61,12 +140,12 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::printf("a 48-byte frame from Write to its last byte at the far end, %d rounds each:\n", rounds);
-  for (Line& l : lines) {
-    std::sort(l.ms.begin(), l.ms.end());
-    if (l.ms.empty()) continue;
-    std::printf("  %-24s median %.3f ms, worst %.3f ms (%zu measured)\n", l.name, l.ms[l.ms.size() / 2], l.ms.back(),
-                l.ms.size());
-  }
+  std::printf("a 48-byte frame from the port's Write to its last byte at the far end, %d rounds each:\n", rounds);
+  for (Line& l : lines) Print(l.name, l.ms);
+  for (Line& l : lines) l.port.Close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::printf("the real panel (%s): \"click 1050\" to the query's last byte at the far end, %d clicks each:\n",
+              wineExe ? wineExe : VARNEL_BIN, rounds);
+  for (Line& l : lines) Print(l.name, ClickToLastByte(l.url, *l.far, rounds, wineExe));
   return 0;
 }

@@ -704,6 +704,52 @@ TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
   EXPECT_EQ(order, "TTTTTRTRTR") << order;
 }
 
+// --screenshot without a script: the picture, then the end (exit 0); a
+// script that quits before the half second takes it first; a picture that
+// cannot be written is said, exit 2.
+TEST(Script, TheScreenshotAloneEndsTheProgramAndAQuitTakesItFirst) {
+  char dir[] = "/tmp/varnel-shot-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string alone = std::string(dir) + "/alone.png", early = std::string(dir) + "/early.png";
+  const auto given = [](const std::string& path) { return WindowsExe() ? "Z:" + path : path; };
+  {
+    Child c = Spawn(Varnel({"--simulate", "--screenshot", given(alone)}));
+    ASSERT_GT(c.pid, 0);
+    EXPECT_EQ(Finish(c, 60000), 0) << "the program did not end by itself";
+    EXPECT_TRUE(std::filesystem::exists(alone));
+  }
+  int rc = -1;
+  RunScript({"--simulate", "--screenshot", given(early)}, "quit\n", &rc);
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(std::filesystem::exists(early)) << "the quit came first and the picture was lost";
+  Child c = Spawn(Varnel({"--simulate", "--screenshot", given(std::string(dir) + "/no/such/dir/x.png")}));
+  EXPECT_EQ(Finish(c, 60000), 2);
+  std::filesystem::remove_all(dir);
+}
+
+// A script a newcomer writes: comments and blank lines are skipped.
+TEST(Script, CommentsAndBlankLinesAreSkipped) {
+  const std::string out = RunScript({"--simulate"}, "# the card's state\n\n   \n  # indented\nget 1094\nquit\n");
+  EXPECT_EQ(out, "1094=3\n");  // the entry chosen, by index
+}
+
+TEST(CommandLine, ListControlsVerboseGivesEntriesAndRanges) {
+  Child c = Spawn(Varnel({"--list-controls", "--verbose"}));
+  const std::vector<std::string> lines = Lines(ReadAll(c.out, 30000));
+  EXPECT_EQ(Finish(c), 0);
+  const auto row = [&](const std::string& id) {
+    for (const std::string& l : lines)
+      if (l.rfind(id + "\t", 0) == 0) return l;
+    return std::string();
+  };
+  EXPECT_EQ(row("1094"), "1094\tlist\tBAUD\tI/O\t0=9600; 1=19200; 2=38400; 3=57600; 4=115200");
+  EXPECT_NE(row("1111").find("\tinteger 2017 to 2099"), std::string::npos) << row("1111");
+  EXPECT_NE(row("1161").find("\tinteger 1 to 1000000"), std::string::npos) << row("1161");
+  const std::string format = row("1146");
+  EXPECT_EQ(std::count(format.begin(), format.end(), '\t'), 4) << format;
+  EXPECT_NE(format.find("\t0=1080i/59.94; 1=1080i/60;"), std::string::npos) << format;
+}
+
 // Taking a picture of the window never sends a byte: neither --screenshot nor
 // the script's screenshot command runs the sliders' send-on-repaint.
 TEST(Script, APictureOfTheWindowSendsNothing) {
@@ -863,7 +909,10 @@ struct OnAnAdapter {
 // status line and says it is back; the next frame the operator sends arrives.
 TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
-  OnAnAdapter panel;
+  char dir[] = "/tmp/varnel-unplug-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string log = std::string(dir) + "/session.txt";
+  OnAnAdapter panel({"--log", log});
   ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << panel.started;
   const double connectedBefore = GroupCpuSeconds(panel.c.pid);
   std::this_thread::sleep_for(std::chrono::seconds(3));
@@ -877,6 +926,9 @@ TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   std::printf("processor time over 3 s: connected and idle %.3f s, watching for the adapter %.3f s\n", connected,
               waiting);
   EXPECT_LT(waiting, connected + 0.3) << "watching for the adapter costs the processor";
+  panel.Say("get 1004\n");
+  EXPECT_NE(ReadUntilLine(panel.c.out, "1004=", 10000).find("1004=STATUS：COM1 NOT OPENED"), std::string::npos)
+      << "the window says opened while the line is gone";
 
   TestPty second;  // plugged in again: the same stable name, another device
   panel.name.PointAt(second.path());
@@ -894,6 +946,15 @@ TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   ReadUntil(panel.err, panel.said, "never", 300);
   EXPECT_EQ(CountOf(panel.said, "went away"), 1) << panel.said;
   EXPECT_EQ(CountOf(panel.said, "cannot open"), 0) << panel.said;
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  const std::size_t goneAt = text.find(" -- COM1 (" + panel.name.path() + ") is gone: STATUS：COM1 NOT OPENED\n");
+  const std::size_t backAt =
+      text.find(" -- COM1 (" + panel.name.path() + ") is back: STATUS：COM1 OPENED，57600,E,8,1\n");
+  EXPECT_NE(goneAt, std::string::npos) << text;
+  EXPECT_NE(backAt, std::string::npos) << text;
+  EXPECT_LT(goneAt, backAt) << text;
+  std::filesystem::remove_all(dir);
 }
 
 // The operator's own choice wins: choosing another port while the panel

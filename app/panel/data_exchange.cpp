@@ -240,3 +240,18 @@ bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure,
   }
   return true;
 }
+
+std::string AcceptedInput(int id) {
+  for (const Row& row : Rows()) {
+    if (row.id != id) continue;
+    const std::string range = row.min ? " " + FormatBound(*row.min) + " to " + FormatBound(*row.max) : "";
+    switch (row.kind) {
+      case RowKind::Int: return "integer" + (range.empty() ? " (32 bits)" : range);
+      case RowKind::Float:
+      case RowKind::Double: return "number" + range;
+      case RowKind::String: return id == idc::Status || id == idc::SentFrame ? std::string() : "text";
+      default: return {};
+    }
+  }
+  return {};
+}

@@ -59,6 +59,10 @@ bool DoDataExchange(IControls& controls, BoundValues& values, bool save, DxFailu
 // The ids of the exchanged rows, in exchange order.
 const std::vector<int>& ExchangeOrder();
 
+// What the edit id accepts, for a script writer: "integer 1 to 30", "number",
+// "text"; empty for a control that is no edit.
+std::string AcceptedInput(int id);
+
 std::string FormatFloat6(float value);    // "%.6g"
 std::string FormatDouble15(double value); // "%.15g"
 bool ParseIntText(const std::string& text, int& out);

@@ -73,22 +73,12 @@ class Win32FrontEnd : public FrontEnd {
     Win32Window window(session.port, session.log);
     Win32Scheduler scheduler;
     Win32ScriptActions actions(window);
-    std::unique_ptr<ScriptRunner> script;
-    if (!session.options.script.empty()) {
-      auto print = [](const std::string& line) { WriteOut(line + "\n"); };
-      script = std::make_unique<ScriptRunner>(actions, scheduler, print,
-                                              [&window] { return window.dialog().StartupPolled(); });
-      window.SetMessageObserver([print](const std::string& text) { print("message " + text); });
-    }
-    window.SetOnShown([&] {
-      OnWindowShown(session, script.get(), scheduler,
-                    [&window](const std::string& path, std::string& why) {
-                      return WriteWindowPng(window.hwnd(), path, &why);
-                    },
-                    *this);
-    });
-    window.Run();
-    script.reset();
+    RunWindowParts(session,
+                   {actions, scheduler, [](const std::string& line) { WriteOut(line + "\n"); },
+                    [&window] { return window.dialog().StartupPolled(); },
+                    [&window](auto observer) { window.SetMessageObserver(std::move(observer)); },
+                    [&window](auto shown) { window.SetOnShown(std::move(shown)); }, [&window] { window.Run(); }},
+                   *this);
   }
 
  private:
