@@ -19,7 +19,7 @@ class QtFrontEnd : public FrontEnd {
  public:
   QtFrontEnd(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}
 
-  void Out(const std::string& text) override { std::cout << text << std::flush; }
+  bool Out(const std::string& text) override { return static_cast<bool>(std::cout << text << std::flush); }
   void Err(const std::string& text) override { std::cerr << text << std::flush; }
 
   bool Discover(std::vector<PortInfo>& found) override {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -18,20 +19,56 @@ const char* VersionText() { return "Varnel " VARNEL_VERSION; }
 namespace {
 constexpr int kScreenshotDelayMs = 500;
 
+// Standard output as a stream, handed on a block at a time: what --decode
+// says reaches the terminal as it goes, in a few MB whatever the input.
+class OutBuffer : public std::streambuf {
+ public:
+  explicit OutBuffer(FrontEnd& fe) : m_fe(fe) { setp(m_block, m_block + sizeof m_block); }
+  ~OutBuffer() override { sync(); }
+  bool failed() const { return m_failed; }
+
+ protected:
+  int overflow(int c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (c != traits_type::eof()) sputc(static_cast<char>(c));
+    return c == traits_type::eof() ? 0 : c;
+  }
+  int sync() override {
+    if (pptr() != pbase() && !m_failed) m_failed = !m_fe.Out(std::string(pbase(), pptr()));
+    setp(m_block, m_block + sizeof m_block);
+    return m_failed ? -1 : 0;
+  }
+
+ private:
+  FrontEnd& m_fe;
+  char m_block[64 * 1024];
+  bool m_failed = false;
+};
+
 // What was on the wire, in words; no window.
 int Decode(const std::string& path, FrontEnd& fe) {
   std::ifstream file;
   if (path != "-") {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+      fe.Err("varnel: cannot read " + path + ": is a directory\n");
+      return 2;
+    }
     file.open(path, std::ios::binary);
     if (!file) {
       fe.Err("varnel: cannot read " + path + ": " + std::strerror(errno) + "\n");
       return 2;
     }
   }
-  std::ostringstream text;
+  OutBuffer buffer(fe);
+  std::ostream text(&buffer);
   std::string why;
   const bool any = DecodeCapture(path == "-" ? std::cin : file, text, why);
-  fe.Out(text.str());
+  text.flush();
+  if (buffer.failed()) {
+    fe.Err("varnel: cannot write what " + path + " holds: standard output refused it (a full disk, a closed pipe)\n");
+    return 1;
+  }
   if (!any) fe.Err("varnel: " + path + ": " + why + "\n");
   return any ? 0 : 2;
 }

@@ -52,7 +52,8 @@ void RunWindowParts(const WindowSession& session, const WindowParts& parts, Fron
 class FrontEnd {
  public:
   virtual ~FrontEnd() = default;
-  virtual void Out(const std::string& text) = 0;  // standard output, as it is
+  // Standard output, as it is; false when it could not be written (a full disk, a closed pipe).
+  virtual bool Out(const std::string& text) = 0;
   virtual void Err(const std::string& text) = 0;  // standard error (or the debugger), as it is
   // The serial devices present, in the order they take the COM names; false
   // where COMn is the system's own COM name and nothing is discovered.

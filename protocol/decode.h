@@ -1,5 +1,5 @@
 // What was on the wire, in words: a session log (--log) or a plain hex
-// capture from another tool, read line by line. Commands are named with their
+// capture from another tool. Commands are named with their
 // fields as the simulated gimbal's trace names them, replies decoded into
 // their status lines; whatever does not check is shown as such with its bytes,
 // never dropped.
@@ -9,8 +9,7 @@
 #include <ostream>
 #include <string>
 
-// Accepted lines: "2026-12-08T10:41:02.517 TX 7e-7e-44-..." (and RX) as --log
-// writes them, or one frame a line as hex bytes joined by "-" or spaces, in
-// either case (an 8-byte BB 09 line of a capture is a reply, any other a
-// command). false with the reason when the text holds neither.
+// Accepted: Varnel's session log, hexdump -C and xxd dumps, time-stamped hex
+// lines, hex in any spelling, raw bytes (kFormats in decode.cpp). Read as a
+// stream, in bounded memory. false with the reason when nothing decodes.
 bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why);

@@ -122,3 +122,129 @@ TEST(Decode, ACaptureFromAnotherToolAndInputThatHoldsNothing) {
   EXPECT_TRUE(Decode("", &ok).empty());
   EXPECT_FALSE(ok);
 }
+
+namespace {
+// The bytes of a short session: a query, a zoom, the camera's answers, the reply.
+std::vector<std::uint8_t> Session() {
+  std::vector<std::uint8_t> b = Literal("query state");
+  for (const char* hex : {"81 01 04 47 00 00 00 00 FF", "90 41 FF 90 51 FF", "BB 09 01 49 02 00 00 00"}) {
+    const std::vector<std::uint8_t> more = Hex(hex);
+    b.insert(b.end(), more.begin(), more.end());
+  }
+  return b;
+}
+
+const std::vector<std::string> kSessionSaid = {
+    "TX 0x8B card query: state (code 2)",
+    "TX VISCA zoom direct position 0x0000",
+    "RX 90-41-ff",
+    "    camera: acknowledge",
+    "RX 90-51-ff",
+    "    camera: completion",
+    "RX bb-09-01-49-02-00-00-00",
+    "    reply: Inserted card Not in initialization not read-only format complete Unformatted Unfilled Tested "
+    "Effective format No mistake Video recording",
+};
+
+std::string HexLines(const std::vector<std::uint8_t>& b, std::size_t perLine, const std::string& sep) {
+  std::string out;
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    char pair[3];
+    std::snprintf(pair, sizeof pair, "%02X", b[i]);
+    out += (i % perLine ? sep : "") + std::string(pair);
+    if (i % perLine == perLine - 1 || i + 1 == b.size()) out += "\n";
+  }
+  return out;
+}
+}  // namespace
+
+// The same session as each tool writes it: each read as one stream of bytes,
+// its frames found by their first bytes, their direction by what they are.
+TEST(Decode, EveryToolsFormatOfTheSameSession) {
+  const std::vector<std::uint8_t> b = Session();
+  const std::string raw(b.begin(), b.end());
+  const struct {
+    const char* format;
+    std::string text;
+  } samples[] = {
+      {"tio/picocom raw log", raw},
+      {"xxd",
+       "00000000: 7e7e 4400 008b 0200 0000 0000 0000 0000  ~~D.............\n"
+       "00000010: 0000 0000 0000 0000 0000 0000 0000 0000  ................\n"
+       "00000020: 0000 0000 0000 0000 0000 0000 0000 00cd  ................\n"
+       "00000030: 8101 0447 0000 0000 ff90 41ff 9051 ffbb  ...G......A..Q..\n"
+       "00000040: 0901 4902 0000 00                        ..I....\n"},
+      {"hexdump -C",
+       "00000000  7e 7e 44 00 00 8b 02 00  00 00 00 00 00 00 00 00  |~~D.............|\n"
+       "00000010  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 00  |................|\n"
+       "*\n"
+       "00000020  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 cd  |................|\n"
+       "00000030  81 01 04 47 00 00 00 00  ff 90 41 ff 90 51 ff bb  |...G......A..Q..|\n"
+       "00000040  09 01 49 02 00 00 00                              |..I....|\n"
+       "00000047\n"},
+      {"wrapped 16 a line", HexLines(b, 16, " ")},
+      {"one stream on one line", HexLines(b, b.size(), "-")},
+      {"unseparated", HexLines(b, 24, "")},
+      {"0x list", [&] {
+         std::string t;
+         for (std::uint8_t x : b) {
+           char v[8];
+           std::snprintf(v, sizeof v, "0x%02X, ", x);
+           t += v;
+         }
+         return t + "\n";
+       }()},
+  };
+  for (const auto& s : samples) {
+    bool ok = false;
+    EXPECT_EQ(Decode(s.text, &ok), kSessionSaid) << s.format;
+    EXPECT_TRUE(ok) << s.format;
+  }
+}
+
+TEST(Decode, TimeStampsAndDirectionsAreKeptWhereALineHasThem) {
+  const std::string capture = "[10:41:02.517] TX " + HexLines(Literal("query state"), 48, " ") +
+                              "[10:41:02.690] RX BB 09 01 49 02 00 00 00\n"
+                              "2026-12-08 10:41:03.001 81 01 04 47 00 00 00 00 FF\n"
+                              "2026-12-08T10:41:04.000 -- COM1 (tcp://gimbal:4001) went away\n";
+  EXPECT_EQ(Decode(capture), (std::vector<std::string>{
+                                 "10:41:02.517 TX 0x8B card query: state (code 2)",
+                                 "10:41:02.690 RX bb-09-01-49-02-00-00-00",
+                                 "    reply: Inserted card Not in initialization not read-only format complete "
+                                 "Unformatted Unfilled Tested Effective format No mistake Video recording",
+                                 "2026-12-08 10:41:03.001 TX VISCA zoom direct position 0x0000",
+                                 "2026-12-08T10:41:04.000 -- COM1 (tcp://gimbal:4001) went away",
+                             }));
+}
+
+// Nothing reaches the terminal raw, a NUL makes the input bytes, and bytes
+// that hold nothing are exit 2; a frame cut short keeps the rest in step.
+TEST(Decode, ControlBytesBinaryAndCutFrames) {
+  bool ok = true;
+  EXPECT_EQ(Decode("\x1b]0;title\x07\x1b[2J hello \xff\n", &ok),
+            std::vector<std::string>{"line 1: not a frame: \\x1b]0;title\\x07\\x1b[2J hello \\xff"});
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(Decode(std::string("\x1b[31m\0\x01\x02", 8), &ok), std::vector<std::string>{"bytes: 1b-5b-33-31-6d-00-01-02"});
+  EXPECT_FALSE(ok);
+  const std::string zeros(3 * 1024 * 1024, '\0');
+  const std::vector<std::string> said = Decode(zeros, &ok);
+  EXPECT_FALSE(ok);
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said.back(), "stopped: 1 MB in a row held nothing to decode");
+  std::vector<std::uint8_t> cut = Literal("query state");
+  cut.resize(20);
+  const std::vector<std::uint8_t> whole = Literal("query state");
+  cut.insert(cut.end(), whole.begin(), whole.end());
+  EXPECT_EQ(Decode(HexLines(cut, 16, " ")),
+            (std::vector<std::string>{"TX too short (20 bytes): " + HexJoin(cut.data(), 20),
+                                      "TX 0x8B card query: state (code 2)"}));
+}
+
+TEST(Decode, ALineLongerThanTheCapIsSaidAndSkipped) {
+  const std::string longLine = std::string(3 * 1024 * 1024, 'z') + "\n" + HexLines(Literal("query state"), 48, " ");
+  const std::vector<std::string> said = Decode(longLine);
+  ASSERT_EQ(said.size(), 3u);
+  EXPECT_EQ(said[0], "line 1: longer than 1048576 characters; the rest of it skipped");
+  EXPECT_EQ(said[1].substr(0, 24), "line 1: not a frame: zzz");
+  EXPECT_EQ(said[2], "TX 0x8B card query: state (code 2)");
+}

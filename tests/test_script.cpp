@@ -1012,6 +1012,15 @@ TEST(CommandLine, DecodeReadsALoggedSessionAsCommands) {
   EXPECT_EQ(rc, 2);
   EXPECT_NE(decode({"--decode", name + ".missing"}, "", &rc).find("cannot read"), std::string::npos);
   EXPECT_EQ(rc, 2);
+  if (!WindowsExe()) {  // Wine names a directory and a full device in its own words
+    EXPECT_NE(decode({"--decode", dir}, "", &rc).find("is a directory"), std::string::npos);
+    EXPECT_EQ(rc, 2);
+    EXPECT_NE(decode({"--decode", "/dev/zero"}, "", &rc).find("nothing in it decodes"), std::string::npos);
+    EXPECT_EQ(rc, 2);
+    Child full = Spawn({"/bin/sh", "-c", std::string(VARNEL_BIN) + " --decode " + log + " >/dev/full 2>&1; echo $?"});
+    EXPECT_EQ(ReadAll(full.out, 20000), "1\n") << "a decode that could not be written ended as if it had been";
+    Finish(full);
+  }
   std::filesystem::remove_all(dir);
 }
 

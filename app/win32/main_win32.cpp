@@ -31,7 +31,7 @@ std::vector<std::string> Arguments() {
 
 class Win32FrontEnd : public FrontEnd {
  public:
-  void Out(const std::string& text) override { WriteOut(text); }
+  bool Out(const std::string& text) override { return WriteOut(text); }
   // Without a console (started by a double click) the debugger output is where it can be seen.
   void Err(const std::string& text) override {
     if (!WriteErr(text)) OutputDebugStringW(Wide(text).c_str());
