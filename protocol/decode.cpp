@@ -180,6 +180,9 @@ std::optional<LineRead> SessionLogLine(std::string_view line) {
   const auto sp = line.find(' ');
   if (sp == std::string_view::npos || line.substr(0, sp).find('T') == std::string_view::npos || !std::isdigit(static_cast<unsigned char>(line[0])))
     return std::nullopt;
+  for (char c : line.substr(0, sp))
+    if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != ':' && c != '.' && c != 'T' && c != ',')
+      return std::nullopt;  // a time stamp is printed as it stands: nothing else may pass
   const std::string_view rest = line.substr(sp + 1);
   LineRead r;
   r.time = std::string(line.substr(0, sp));
