@@ -337,6 +337,21 @@ TEST(CommandLine, FilesItCannotUseAreSaidAndNeverHoldTheWindow) {
     EXPECT_EQ(Finish(c, 20000), 2) << r.says;
     EXPECT_NE(said.find(r.says), std::string::npos) << said;
   }
+  // A session log that cannot be opened: the same words on both platforms.
+  const std::string prefix = WindowsExe() ? "Z:" : "";
+  const struct {
+    std::string path;
+    const char* reason;
+  } logs[] = {{prefix + dir, "Is a directory"}, {prefix + "/nonexistent-varnel/session.txt", "No such file or directory"}};
+  for (const auto& l : logs) {
+    int err = -1;
+    Child c = Spawn(Varnel({"--simulate", "--log", l.path, "--script", "-"}), {}, &err);
+    (void)!write(c.in, "quit\n", 5);
+    EXPECT_EQ(Finish(c, 60000), 0);
+    const std::string said = ReadAll(err, 2000);
+    close(err);
+    EXPECT_NE(said.find("cannot open the session log " + l.path + ": " + l.reason), std::string::npos) << said;
+  }
   if (WindowsExe()) return;  // a FIFO is a Linux file; Wine's model of one is no Windows pipe
   const std::string fifo = dir + "/varnel-log-fifo-" + std::to_string(getpid());
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -9,11 +9,43 @@
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"
 
+namespace {
+// The reasons in the words the Linux panel uses for the same cases, so that an
+// operator (and a script) reads one text on both; else the system's own.
+std::string Reason(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE: return "No such file or directory";
+    case ERROR_ACCESS_DENIED: return "Permission denied";
+    case ERROR_WRITE_PROTECT: return "Read-only file system";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return "No space left on device";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return "in use by another program";
+    default: break;
+  }
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string s = n && text ? Utf8(std::wstring(text, n)) : "error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+  return s;
+}
+}  // namespace
+
 std::FILE* OpenLogFile(const std::string& path, std::string& why) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    why = "Is a directory";  // Windows says only "access denied" for it
+    return nullptr;
+  }
   HANDLE h = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    why = "error " + std::to_string(GetLastError());
+    why = Reason(GetLastError());
     return nullptr;
   }
   if (GetFileType(h) != FILE_TYPE_DISK) {
