@@ -10,18 +10,6 @@
 #include "app/win32/win32.h"
 
 namespace {
-// The system's words for why a file cannot be opened.
-std::string Reason(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string s = n && text ? Utf8(std::wstring(text, n)) : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
-  return s;
-}
-
 class Win32LineReader : public LineReader {
  public:
   Win32LineReader(HANDLE in, bool own) : m_in(in), m_own(own) {}
@@ -59,7 +47,7 @@ std::unique_ptr<LineReader> LineReader::Open(const std::string& path, std::strin
   HANDLE in = own ? CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
                   : GetStdHandle(STD_INPUT_HANDLE);
   if (!in || in == INVALID_HANDLE_VALUE) {
-    why = own ? Reason(GetLastError()) : "no standard input";
+    why = own ? SystemMessage(GetLastError()) : "no standard input";
     return nullptr;
   }
   return std::make_unique<Win32LineReader>(in, own);

@@ -25,14 +25,7 @@ std::string Reason(DWORD code) {
     case ERROR_LOCK_VIOLATION: return "in use by another program";
     default: break;
   }
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string s = n && text ? Utf8(std::wstring(text, n)) : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
-  return s;
+  return SystemMessage(code);
 }
 }  // namespace
 
