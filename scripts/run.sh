@@ -19,10 +19,10 @@ fi
 
 shot="$PWD/build/varnel-window.png"
 echo "run: no display, so no window to show; a short session on the simulated gimbal instead."
-echo "run: press \"Query State\" (1050), wait for the reply, show the log and the decoded status:"
+echo "run: press \"Query State\" (1050), wait for the reply, show the log with the decoded status, and the frame sent:"
 echo
 rm -f "$shot"
-printf 'click 1050\nwait 500\nlog\nget 1163\nscreenshot %s\nquit\n' "$shot" |
+printf 'click 1050\nwait 500\nlog\nsent\nscreenshot %s\nquit\n' "$shot" |
   XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}" build/release/app/varnel --simulate --script - "$@" 2>/dev/null
 echo
 if [ -f "$shot" ]; then

@@ -15,8 +15,14 @@ case "$mode" in
     ;;
 esac
 bash scripts/setup.sh
-cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The toolchain is chosen once, when the build directory is made: CMake warns
+# that it is "not used" when it is given again.
+if [ -f build/windows/CMakeCache.txt ]; then
+  cmake -S . -B build/windows >/dev/null
+else
+  cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 cmake --build build/windows -j "$(nproc)" --target varnel
 echo "windows: $PWD/build/windows/app/varnel.exe"
 [ "$mode" = run ] || exit 0
@@ -28,10 +34,10 @@ fi
 # scripts/run.sh, under Wine on a virtual display, and a picture at its end.
 shot="$PWD/build/windows/varnel-window.png"
 echo "windows: no display, so no window to show; a short session on the simulated gimbal instead."
-echo "windows: press \"Query State\" (1050), wait for the reply, show the log and the decoded status:"
+echo "windows: press \"Query State\" (1050), wait for the reply, show the log with the decoded status, and the frame sent:"
 echo
 rm -f "$shot"
-printf 'click 1050\nwait 500\nlog\nget 1163\nscreenshot %s\nquit\n' "Z:$shot" |
+printf 'click 1050\nwait 500\nlog\nsent\nscreenshot %s\nquit\n' "Z:$shot" |
   xvfb-run -a -s "-screen 0 1600x1000x24" scripts/wine-run.sh build/windows/app/varnel.exe --simulate --script - \
     "$@" 2>/dev/null | tr -d '\r'
 echo

@@ -11,8 +11,13 @@
 # COM20 is "not there" on any machine with fewer than 19 of them.
 # Usage: wine-run.sh PROGRAM.exe [ARGS...]; the program's exit status is ours.
 set -euo pipefail
-exe=$1
+exe=${1:?usage: wine-run.sh PROGRAM.exe [ARGS...]}
 shift
+if [ ! -f "$exe" ]; then
+  # Wine would say only "c0000135"; name the program and how it is built.
+  echo "wine-run: $exe does not exist; build it first: cmake --build build/windows --target $(basename "$exe" .exe)" >&2
+  exit 127
+fi
 
 # The build directory: the nearest one above the program with a CMakeCache.txt.
 dir=$(cd "$(dirname "$exe")" && pwd)

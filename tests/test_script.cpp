@@ -415,6 +415,34 @@ TEST(CommandLine, TheControlTablesOfReadmeAndManualAreTheProgramsOwn) {
   EXPECT_EQ(fromManual, program);
 }
 
+// The README's script example prints what the README shows, line for line
+// (Markdown keeps no trailing blanks, so neither side's count).
+TEST(CommandLine, TheReadmesScriptExamplePrintsWhatItShows) {
+  std::ifstream readme(VARNEL_README);
+  std::string script;
+  std::vector<std::string> shown;
+  const std::string prompt = "    $ printf '", tail = "' | varnel --simulate --script -";
+  bool inExample = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (!inExample && line.rfind(prompt, 0) == 0 && line.size() > prompt.size() + tail.size() &&
+        line.compare(line.size() - tail.size(), tail.size(), tail) == 0) {
+      const std::string body = line.substr(prompt.size(), line.size() - prompt.size() - tail.size());
+      for (std::size_t i = 0; i < body.size(); ++i)
+        script += body[i] == '\\' && i + 1 < body.size() && body[i + 1] == 'n' ? (++i, '\n') : body[i];
+      inExample = true;
+    } else if (inExample) {
+      if (line.rfind("    ", 0) != 0) break;
+      shown.push_back(line.substr(4));
+    }
+  }
+  ASSERT_FALSE(script.empty()) << "no script example in the README";
+  const auto trimmed = [](std::vector<std::string> v) {
+    for (std::string& l : v) l.erase(l.find_last_not_of(' ') + 1);
+    return v;
+  };
+  EXPECT_EQ(trimmed(Lines(RunScript({"--simulate"}, script))), trimmed(shown)) << script;
+}
+
 // The README's own example on a machine without a display: script mode draws
 // the window off screen by itself.
 TEST(CommandLine, ScriptModeNeedsNoDisplay) {

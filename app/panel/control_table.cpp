@@ -355,7 +355,7 @@ const char* Description(int id) {
     case idc::BrightnessText: return "(the slider's value)";
     case idc::Step: return "(step of UP, DOWN, LEFT, RIGHT)";
     case idc::PollPeriod: return "(poll period, ms)";
-    case idc::FormatStatus: return "(SD card status)";
+    case idc::FormatStatus: return "(format status field)";
     case idc::CompTemp: return "(compensation temperature)";
     case idc::RecvLog: return "(received data)";
     default: return "";
