@@ -14,6 +14,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include "app/panel/control_table.h"
 #include "app/qt/qt_controls.h"
@@ -202,6 +203,31 @@ class WindowTest : public QObject {
     QCOMPARE(bar->maximum(), 20000 + 60 + 5 * 53 - bar->pageStep());  // the range follows all the same
     bar->setValue(5000);  // the operator scrolls: the slider moves
     QVERIFY(bar->repaints() > longLog);
+  }
+
+  void aRowWiderThanTheLogShowsWholeInItsTooltip() {
+    Open();
+    auto* view = static_cast<LogBox*>(window->controls().Widget(idc::RecvLog))->view();
+    const std::uint8_t reply[8] = {0xbb, 0x09, 0x01, 0x49, 0x02, 0, 0, 0};
+    const std::string status =
+        " Inserted card Not in initialization not read-only format complete Unformatted Unfilled Tested "
+        "Effective format No mistake Video recording";
+    window->controls().AddLogLine(idc::RecvLog, HexLine(reply, sizeof reply));
+    window->controls().AddLogLine(idc::RecvLog, TextLine(status));
+    QTest::qWait(20);
+    const auto hover = [&](int row) {
+      const QPoint at(20, row * view->rowHeight() + view->rowHeight() / 2);
+      QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+      QApplication::sendEvent(view->viewport(), &help);
+    };
+    hover(1);  // cut off at the list's edge
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QString::fromStdString(status));
+    for (int row : {0, 5}) {  // a hex line fits, and below the last row: no tip
+      hover(1);
+      hover(row);
+      QTRY_VERIFY2(!QToolTip::isVisible(), qPrintable(QString("a tip over row %1").arg(row)));
+    }
   }
 
   void chineseTextsRenderAndAPictureIsWritten() {

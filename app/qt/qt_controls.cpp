@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTimer>
+#include <QToolTip>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -146,6 +147,28 @@ void LogView::keyPressEvent(QKeyEvent* event) {
 }
 
 void LogView::scrollContentsBy(int, int) { viewport()->update(); }
+
+bool LogView::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+  // A row wider than the list (a decoded card status) shows whole in its tip;
+  // a row that fits needs none.
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const int line = help->pos().y() / m_rowHeight;
+  const int row = firstVisibleRow() + line;
+  if (row < m_model->rowCount()) {
+    const std::string bytes = m_model->Store().Line(static_cast<std::size_t>(row));
+    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const int left = 3 - horizontalScrollBar()->value();
+    if (left < 0 || left + fontMetrics().horizontalAdvance(text) > viewport()->width()) {
+      QToolTip::showText(help->globalPos(), text, viewport(),
+                         QRect(0, line * m_rowHeight, viewport()->width(), m_rowHeight));
+      return true;
+    }
+  }
+  QToolTip::hideText();
+  event->ignore();
+  return true;
+}
 
 LogBox::LogBox(QWidget* parent)
     : QWidget(parent), m_model(new LogModel(this)), m_edit(new QLineEdit(this)) {

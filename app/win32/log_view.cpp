@@ -57,6 +57,46 @@ void Win32LogView::Attach(void* hwnd, const LogStore* store) {
   m_clientH = r.bottom;
   UpdateVerticalBar();
   UpdateHorizontalBar();
+
+  // A decoded status line is wider than the list: its row's tooltip shows it
+  // whole. The tip asks for its text (TTN_GETDISPINFO) each time it shows.
+  m_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0,
+                          0, 0, H(hwnd), nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (m_tip) {
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = H(hwnd);
+    ti.uId = reinterpret_cast<UINT_PTR>(hwnd);
+    ti.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(H(m_tip), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(H(m_tip), TTM_SETMAXTIPWIDTH, 0, 640);  // long lines wrap
+  }
+}
+
+void Win32LogView::Hover(int y) {
+  const int row = y >= 0 ? m_top + y / m_rowHeight : -1;
+  if (row == m_tipRow) return;
+  // Another row: a tip that shows is the last row's; it shows this row's
+  // text, or goes when this row fits. A tip yet to show asks when it does.
+  m_tipRow = row;
+  if (!m_tip || !IsWindowVisible(H(m_tip))) return;
+  SendMessageW(H(m_tip), *TipText() ? TTM_UPDATE : TTM_POP, 0, 0);
+}
+
+const wchar_t* Win32LogView::TipText() {
+  m_tipText.clear();
+  if (m_tipRow < 0 || m_tipRow >= Rows()) return m_tipText.c_str();
+  const std::wstring text = Wide(m_store->Line(static_cast<std::size_t>(m_tipRow)));
+  HDC dc = GetDC(H(m_hwnd));
+  HGDIOBJ old = m_font ? SelectObject(dc, static_cast<HGDIOBJ>(m_font)) : nullptr;
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  if (old) SelectObject(dc, old);
+  ReleaseDC(H(m_hwnd), dc);
+  const int left = kTextIndent - m_left;
+  if (left < 0 || left + size.cx > m_clientW) m_tipText = text;  // a row that fits needs no tip
+  return m_tipText.c_str();
 }
 
 int Win32LogView::Rows() const { return m_store ? static_cast<int>(m_store->Size()) : 0; }
@@ -142,6 +182,7 @@ void Win32LogView::ScrollTo(int top, int left) {
   if (top == m_top && left == m_left) return;
   m_top = top;
   m_left = left;
+  Hover(-1);  // the row under the mouse is another now
   SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, 0, 0};
   si.nPos = m_top;
   SetScrollInfo(H(m_hwnd), SB_VERT, &si, TRUE);
@@ -215,6 +256,15 @@ std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::int
       SetFocus(hwnd);
       const int row = m_top + static_cast<short>(HIWORD(lParam)) / m_rowHeight;
       if (row < Rows()) SetCurrentRow(row);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      Hover(static_cast<short>(HIWORD(lParam)));
+      break;
+    case WM_NOTIFY: {
+      auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+      if (info->hdr.hwndFrom != H(m_tip) || info->hdr.code != TTN_GETDISPINFOW) break;
+      info->lpszText = const_cast<wchar_t*>(TipText());
       return 0;
     }
     case WM_MOUSEWHEEL: {

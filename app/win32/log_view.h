@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class LogStore;
 
@@ -29,6 +30,8 @@ class Win32LogView {
   void SetCurrentRow(int row);
   int TopRow() const { return m_top; }
   int VisibleRows() const;  // whole rows the list's height holds
+  int RowHeight() const { return m_rowHeight; }
+  void* TipWindow() const { return m_tip; }
 
   std::intptr_t Handle(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -40,6 +43,8 @@ class Win32LogView {
   void ScrollTo(int top, int left);
   void MoveCurrent(int row);
   void Paint();
+  void Hover(int y);
+  const wchar_t* TipText();
 
   void* m_hwnd = nullptr;
   const LogStore* m_store = nullptr;
@@ -55,4 +60,7 @@ class Win32LogView {
   int m_current = -1;     // the selected row
   bool m_focused = false;
   int m_wheel = 0;        // wheel delta not yet a whole row
+  void* m_tip = nullptr;  // the tooltip that shows a row cut off at the edge
+  int m_tipRow = -1;      // the row under the mouse
+  std::wstring m_tipText;
 };

@@ -128,4 +128,44 @@ TEST_F(LogView, AClickSelectsTheRowUnderItAndEmptyingForgetsIt) {
   SendMessageW(hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 2));  // on no row
   EXPECT_EQ(view.CurrentRow(), -1);
 }
+// A decoded status line is wider than the list: the tip over its row shows
+// it whole; over a row that fits, or no row, the tip has nothing to show.
+TEST_F(LogView, ARowCutOffAtTheEdgeShowsWholeInItsTooltip) {
+  ASSERT_NE(view.TipWindow(), nullptr);
+  const std::string status =
+      " Inserted card Not in initialization not read-only format complete Unformatted Unfilled Tested "
+      "Effective format No mistake Video recording";
+  store.Append(HexLine(kBytes, 8));
+  store.Append(TextLine(status));
+  view.Grew(status.size());
+  auto tipAt = [&](int y) {
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(20, y));
+    NMTTDISPINFOW info{};
+    info.hdr.hwndFrom = static_cast<HWND>(view.TipWindow());
+    info.hdr.code = TTN_GETDISPINFOW;
+    SendMessageW(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    return std::wstring(info.lpszText ? info.lpszText : L"");
+  };
+  const int row = view.RowHeight();
+  EXPECT_EQ(tipAt(row + 2), std::wstring(status.begin(), status.end()));
+  EXPECT_EQ(tipAt(2), L"");            // a hex line fits
+  EXPECT_EQ(tipAt(row * 5 + 2), L"");  // no row there
+
+  // The mouse itself comes to rest on the row: the tip comes up on its own
+  // (a move starts its delay; moving again would start it anew).
+  POINT at{20, row + 2};
+  ClientToScreen(hwnd, &at);
+  SetCursorPos(at.x - 1, at.y);
+  Settle();
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dx = 1;
+  move.mi.dwFlags = MOUSEEVENTF_MOVE;
+  SendInput(1, &move, sizeof move);
+  for (int i = 0; i < 300 && !IsWindowVisible(static_cast<HWND>(view.TipWindow())); ++i) {
+    Settle();
+    Sleep(10);
+  }
+  EXPECT_TRUE(IsWindowVisible(static_cast<HWND>(view.TipWindow()))) << "no tip over the row";
+}
 }  // namespace
