@@ -2,12 +2,14 @@
 // file gives it the terminal, the serial devices found in sysfs, the
 // simulated gimbal on a pseudo-terminal and the Qt window.
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
+#include "app/posix/end_signals.h"
 #include "app/qt/script.h"
 #include "app/qt/varnel_window.h"
 #include "app/runner.h"
@@ -75,14 +77,19 @@ class QtFrontEnd : public FrontEnd {
     VarnelWindow window(session.port, session.log);
     QtScheduler scheduler(&window);
     QtScriptActions actions(window);
+    QSocketNotifier endSignals(EndSignalFd(), QSocketNotifier::Read);
     RunWindowParts(session,
-                   {actions, scheduler, [](const std::string& line) { std::cout << line << '\n' << std::flush; },
-                    [&window] { return window.dialog().StartupPolled(); },
+                   {actions, scheduler, [&window] { return window.dialog().StartupPolled(); },
                     [&window](auto observer) { window.setMessageObserver(std::move(observer)); },
                     [&window](auto shown) { QTimer::singleShot(0, &window, std::move(shown)); },
                     [&window] {
                       window.Init();
                       window.exec();
+                    },
+                    [&endSignals](auto end) {
+                      QObject::connect(&endSignals, &QSocketNotifier::activated, [end = std::move(end)] {
+                        if (TakeEndSignal()) end();
+                      });
                     }},
                    *this);
   }

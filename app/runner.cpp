@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/end_requests.h"
 #include "app/panel/control_table.h"
 #include "app/panel/data_exchange.h"
 #include "app/script_commands.h"
@@ -136,10 +137,21 @@ class PictureFirst : public IScriptActions {
 
 void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd& fe) {
   PictureFirst actions(w.actions, session, fe);
+  bool outputClosed = false;
+  const auto print = [&](const std::string& line) {
+    if (outputClosed || fe.Out(line + "\n")) return;
+    outputClosed = true;
+    fe.Err("varnel: standard output is closed: the script's output stops and the panel ends as at quit\n");
+    w.scheduler.After(0, [&] { actions.Quit(); });  // after the command that printed
+  };
+  w.watchEndRequests([&] {
+    session.status = end_requests::Status();
+    w.actions.Quit();  // as the close box: whatever box is open first, then the window
+  });
   std::unique_ptr<ScriptRunner> script;
   if (!session.options.script.empty()) {
-    script = std::make_unique<ScriptRunner>(actions, w.scheduler, w.print, w.startupPolled);
-    w.observeMessages([print = w.print](const std::string& text) { print("message " + text); });
+    script = std::make_unique<ScriptRunner>(actions, w.scheduler, print, w.startupPolled);
+    w.observeMessages([print](const std::string& text) { print("message " + text); });
   }
   w.whenShown([&] {
     if (script && session.script) script->Start(std::move(session.script));
@@ -200,6 +212,9 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   SessionLog sessionLog([&fe](const std::string& why) { fe.Err("varnel: " + why + "\n"); });
   const bool logging = !options.log.empty() && sessionLog.Open(options.log);
 
+  // From here on a signal (a console event on Windows) ends the panel as
+  // its close box does, so that the line is released on every way out.
+  end_requests::Install();
   int status = 0;
   {
     CComSync port(&map);

@@ -32,21 +32,25 @@ class IScheduler;
 class FrontEnd;
 
 // What each window gives the part written once for both (RunWindowParts):
-// its script actions, its timers, and how it prints, shows and runs.
+// its script actions, its timers, and how it shows, runs and hears a request
+// from outside to end (app/end_requests.h).
 struct WindowParts {
   IScriptActions& actions;
   IScheduler& scheduler;
-  std::function<void(const std::string&)> print;  // script output, a line
   std::function<bool()> startupPolled;
   std::function<void(std::function<void(const std::string&)>)> observeMessages;  // each box's text as it opens
   std::function<void(std::function<void()>)> whenShown;                         // runs it once the window shows
   std::function<void()> run;                                                     // until the window ends
+  std::function<void(std::function<void()>)> watchEndRequests;  // runs it in the window's thread at each one
 };
 
 // The window's life, the same for both: the script (which waits for the
 // start-up traffic by itself), the picture of --screenshot half a second
 // after the window shows (taken first if the script quits before then), and
-// the end: without a script, the picture taken ends the program.
+// the end: without a script, the picture taken ends the program. Script
+// output goes to standard output; once that is closed, the script's output
+// stops (said once) and the panel ends as at `quit`. A request to end from
+// outside ends the panel as the close box does, with its exit status.
 void RunWindowParts(const WindowSession& session, const WindowParts& parts, FrontEnd& frontEnd);
 
 class FrontEnd {

@@ -1277,3 +1277,98 @@ TEST(Network, AServerThatNeverAnswersLeavesTheWindowAnswering) {
   ReadUntil(panel.err, panel.said, "SET-CONTROL", 5000);
   EXPECT_EQ(CountOf(panel.said, "did not answer SET-CONTROL; going on without it"), 1) << panel.said;
 }
+
+namespace {
+// The panel on line with a script that keeps it running; its first answer read.
+Child StartHolding(const TestPty& line, int* err, const std::string& script = "get 1004\nwait 60000\n") {
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks, err);
+  if (c.pid > 0) (void)!write(c.in, script.data(), script.size());
+  return c;
+}
+
+// Whether the next panel can open the line at once.
+std::string NextPanelOn(const TestPty& line) {
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks);
+  (void)!write(c.in, "get 1004\nquit\n", 14);
+  std::string out = ReadUntilLine(c.out, "1004=", 20000);
+  Finish(c);
+  return out;
+}
+}  // namespace
+
+// Each signal a desktop session, a service manager or a terminal sends ends
+// the panel as its close box does: the line is let go (the next panel opens
+// it at once) and the exit status is 128 + the signal's number.
+TEST(Ending, EachSignalReleasesTheLineAndEndsWithItsStatus) {
+  if (WindowsExe()) GTEST_SKIP() << "signals are Linux's; Windows ends by console events and the session's end";
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    TestPty line;
+    ASSERT_TRUE(line.ok());
+    Child c = StartHolding(line, nullptr);
+    ASSERT_GT(c.pid, 0);
+    ASSERT_NE(ReadUntilLine(c.out, "1004=", 20000).find("OPENED"), std::string::npos);
+    EXPECT_NE(NextPanelOn(line).find("1004=STATUS：COM1 NOT OPENED"), std::string::npos)
+        << "a second panel took a line the first one holds";
+    kill(c.pid, sig);
+    EXPECT_EQ(Finish(c, 10000), 128 + sig);
+    EXPECT_NE(NextPanelOn(line).find("1004=STATUS：COM1 OPENED"), std::string::npos) << "the line stayed locked";
+  }
+}
+
+// Standard output closed under a running script (`varnel --script s | head -1`):
+// said once, the panel ends as at quit (status 0), and the line is let go.
+TEST(Ending, AClosedStandardOutputEndsTheScriptAsAtQuit) {
+  if (WindowsExe()) GTEST_SKIP() << "a pipe's reader going away is tested on Linux";
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  int err = -1;
+  Child c = StartHolding(line, &err, "get 1004\nwait 300\nget 1004\nget 1004\nwait 60000\n");
+  ASSERT_GT(c.pid, 0);
+  ASSERT_NE(ReadUntilLine(c.out, "1004=", 20000).find("OPENED"), std::string::npos);
+  close(c.out);
+  c.out = open("/dev/null", O_RDONLY);  // Finish closes it
+  EXPECT_EQ(Finish(c, 10000), 0);
+  const std::string said = ReadAll(err, 2000);
+  close(err);
+  EXPECT_EQ(CountOf(said, "standard output is closed"), 1) << said;
+  EXPECT_NE(NextPanelOn(line).find("1004=STATUS：COM1 OPENED"), std::string::npos) << "the line stayed locked";
+}
+
+// Windows ends a user's session with WM_QUERYENDSESSION and WM_ENDSESSION, and
+// may end the process as soon as the latter is answered: the panel lets the
+// line go there and then, with the session log whole. (Wine's own session end,
+// `wineboot --end-session`, sends both; the console's control events need a
+// Windows console, which a program Wine starts from a Unix shell has not.)
+TEST(Ending, TheSessionsEndEndsTheWindowsPanelWithItsLogWhole) {
+  const char* exe = WindowsExe();
+  if (!exe) GTEST_SKIP() << "the session's end of Windows, under Wine";
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  const std::string log = "/tmp/varnel-endsession-" + std::to_string(getpid()) + ".txt";
+  unlink(log.c_str());
+  const Com1 com1 = Com1On(line.path());
+  Child c = Spawn(Varnel({"--script", "-", "--log", "Z:" + log}), com1.wineLinks);
+  ASSERT_GT(c.pid, 0);
+  (void)!write(c.in, "click 1050\nget 1004\nwait 60000\n", 31);
+  ASSERT_NE(ReadUntilLine(c.out, "1004=", 60000).find("OPENED"), std::string::npos);
+
+  std::string prefix = exe;
+  prefix = prefix.substr(0, prefix.rfind("/app/")) + "/wineprefix";
+  const std::string end = "WINEPREFIX=" + prefix + " WINEDEBUG=-all /usr/lib/wine/wine64 wineboot --end-session";
+  EXPECT_EQ(std::system(end.c_str()), 0);
+  EXPECT_NE(Finish(c, 15000), -1) << "the panel did not end with the session";
+
+  std::ifstream in(log, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  unlink(log.c_str());
+  EXPECT_NE(text.find(" TX 7e-7e-44-00-00-8b-02-"), std::string::npos) << text;
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n') << "a torn last line";
+}

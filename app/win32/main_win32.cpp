@@ -8,6 +8,7 @@
 
 #include "app/runner.h"
 #include "app/win32/console.h"
+#include "app/win32/end_requests_win32.h"
 #include "app/win32/screenshot.h"
 #include "app/win32/script_win32.h"
 #include "app/win32/win32_text.h"
@@ -74,10 +75,10 @@ class Win32FrontEnd : public FrontEnd {
     Win32Scheduler scheduler;
     Win32ScriptActions actions(window);
     RunWindowParts(session,
-                   {actions, scheduler, [](const std::string& line) { WriteOut(line + "\n"); },
-                    [&window] { return window.dialog().StartupPolled(); },
+                   {actions, scheduler, [&window] { return window.dialog().StartupPolled(); },
                     [&window](auto observer) { window.SetMessageObserver(std::move(observer)); },
-                    [&window](auto shown) { window.SetOnShown(std::move(shown)); }, [&window] { window.Run(); }},
+                    [&window](auto shown) { window.SetOnShown(std::move(shown)); }, [&window] { window.Run(); },
+                    [&window](auto end) { window.SetOnEndRequest(std::move(end)); }},
                    *this);
   }
 
@@ -91,5 +92,7 @@ int main() {
   // started from, so that --help and the diagnostics are seen there.
   AttachParentConsole();
   Win32FrontEnd frontEnd;
-  return RunProgram(Arguments(), frontEnd);
+  const int status = RunProgram(Arguments(), frontEnd);
+  EndRequestsFinished();  // a console event waiting for the line to be let go may end the process now
+  return status;
 }

@@ -3,6 +3,7 @@
 #include "app/panel/control_table.h"
 #include "app/win32/console.h"
 #include "app/win32/dialog_templates.h"
+#include "app/win32/end_requests_win32.h"
 #include "app/win32/win32_text.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
@@ -88,6 +89,7 @@ void Win32Window::InitDialog() {
   SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
   m_dlg->OnInitDialog();
   PostMessageW(hwnd, kShown, 0, 0);  // handled once the window is up
+  SetEndRequestWindow(hwnd, kEndRequest);
 }
 
 std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -133,7 +135,18 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(m_icon);
+    case WM_QUERYENDSESSION:
+      return Result(hwnd, TRUE);  // nothing to save: the session may end
+    case WM_ENDSESSION:
+      if (!wParam) return TRUE;
+      // The process may be ended as soon as this returns: the line is let go
+      // here and now, not when the dialog's loop would next run.
+      RequestEndForSession();
+      if (m_onEndRequest) m_onEndRequest();
+      m_port.Close();
+      return TRUE;
     case WM_DESTROY:
+      SetEndRequestWindow(nullptr, 0);
       m_dlg.reset();  // no tick outlives the window
       return FALSE;
     default:
@@ -151,6 +164,10 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     if (m_warning && IsWindowVisible(static_cast<HWND>(m_warning)))
       SetWindowPos(static_cast<HWND>(m_warning), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     if (m_onShown) m_onShown();
+    return TRUE;
+  }
+  if (msg == kEndRequest) {
+    if (m_onEndRequest && !m_ending) m_onEndRequest();
     return TRUE;
   }
   if (msg == WM_POLL_SERIAL) {

@@ -27,6 +27,8 @@ class Win32Window : public IDialogHost {
   void SetMessageObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
   // Called once, when the window has been shown.
   void SetOnShown(std::function<void()> shown) { m_onShown = std::move(shown); }
+  // Called at each request from outside to end (app/end_requests.h).
+  void SetOnEndRequest(std::function<void()> end) { m_onEndRequest = std::move(end); }
 
   // IDialogHost
   void MessageBox(const std::string& text) override;
@@ -39,6 +41,7 @@ class Win32Window : public IDialogHost {
   // The window's own messages, above WM_POLL_SERIAL's range.
   static constexpr unsigned kSliderPainted = 0x8000 + 1;  // WM_APP + 1; wParam: the slider's id
   static constexpr unsigned kShown = 0x8000 + 2;
+  static constexpr unsigned kEndRequest = 0x8000 + 4;  // a console event asked the program to end
 
   // The dialog procedure's work, once the window is known (WM_INITDIALOG on).
   std::intptr_t Handle(void* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
@@ -57,5 +60,6 @@ class Win32Window : public IDialogHost {
   std::unique_ptr<CVarnelDlg> m_dlg;
   std::function<void(const std::string&)> m_observer;
   std::function<void()> m_onShown;
+  std::function<void()> m_onEndRequest;
   bool m_ending = false;
 };
