@@ -234,6 +234,10 @@ void CVarnelDlg::WatchForReturn() {
 
 void CVarnelDlg::Send(const Frame& frame) {
   const int written = m_port.Write(frame.data(), static_cast<unsigned>(frame.size()));
+  // The wire in its order: the rest of a frame a stall cut, if it went out
+  // now, then what the driver took of this one.
+  const std::vector<std::uint8_t> tail = m_port.TakeTailSent();
+  if (m_log && !tail.empty()) m_log->Record(SessionLog::Direction::kSent, tail.data(), tail.size());
   if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, frame.data(), static_cast<std::size_t>(written));
   SayPortNotice();
 }

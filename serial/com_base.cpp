@@ -193,7 +193,10 @@ int CComSync::Write(const void* buffer, unsigned count) {
       const auto tailSize = static_cast<unsigned>(m_cutTail.size());
       const serial_backend::WriteResult t = m_device->WriteAll(m_cutTail.data(), tailSize, 0);
       if (t.gone) WentAway();
-      if (t.written > 0) m_cutTail.erase(m_cutTail.begin(), m_cutTail.begin() + t.written);
+      if (t.written > 0) {
+        m_tailSent.insert(m_tailSent.end(), m_cutTail.begin(), m_cutTail.begin() + t.written);
+        m_cutTail.erase(m_cutTail.begin(), m_cutTail.begin() + t.written);
+      }
       if (!m_cutTail.empty()) return 0;
     }
     const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, 0);

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "serial/comm_types.h"
@@ -57,6 +58,10 @@ class CComBase {
   // stopped or started taking data again, went away, a network server set
   // another value than asked); empty when there is none.
   std::string TakeNotice();
+  // What the driver took of the rest of an earlier frame a deadline cut,
+  // during the last Write and before that Write's own bytes (the session log
+  // records the wire as it was); empty when nothing of it went out.
+  std::vector<std::uint8_t> TakeTailSent() { return std::exchange(m_tailSent, {}); }
 
  protected:
   void Fail(SerialError error, std::string text);
@@ -77,6 +82,7 @@ class CComBase {
   bool m_stalled = false;
   bool m_gone = false;
   std::deque<std::string> m_notices;
+  std::vector<std::uint8_t> m_tailSent;
   void Notice(std::string text) { m_notices.push_back(std::move(text)); }
   void WentAway();
 };

@@ -1372,3 +1372,44 @@ TEST(Ending, TheSessionsEndEndsTheWindowsPanelWithItsLogWhole) {
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.back(), '\n') << "a torn last line";
 }
+
+// After a stall the session log is the wire: the rest of the frame the
+// deadline cut is logged when the driver takes it, so every byte the far end
+// read stands in the log's TX lines, in the same order.
+TEST(Script, AfterAStallTheSessionLogIsTheWire) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  char dir[] = "/tmp/varnel-stall-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string logPath = std::string(dir) + "/session.txt";
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--log", WindowsExe() ? "Z:" + logPath : logPath, "--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks);
+  ASSERT_GT(c.pid, 0);
+  std::string script = "wait 200\n";
+  for (int i = 0; i < 500; ++i) script += "click 1050\n";  // far more than the line's buffer holds
+  script += "get 1004\n";
+  ASSERT_EQ(write(c.in, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+  ReadUntilLine(c.out, "1004=", 120000);
+  std::vector<std::uint8_t> wire = line.Drain(300);  // the device reads again
+  (void)!write(c.in, "click 1050\nclick 1050\nget 1004\n", 31);
+  ReadUntilLine(c.out, "1004=", 20000);
+  const std::vector<std::uint8_t> more = line.Drain(300);
+  wire.insert(wire.end(), more.begin(), more.end());
+  (void)!write(c.in, "quit\n", 5);
+  Finish(c);
+
+  std::ifstream log(logPath);
+  std::vector<std::uint8_t> logged;
+  for (std::string l; std::getline(log, l);) {
+    const std::size_t at = l.find(" TX ");
+    if (at == std::string::npos) continue;
+    for (std::size_t i = at + 4; i + 1 < l.size(); i += 3)
+      logged.push_back(static_cast<std::uint8_t>(std::stoi(l.substr(i, 2), nullptr, 16)));
+  }
+  std::filesystem::remove_all(dir);
+  ASSERT_GT(wire.size(), 4096u) << "the device never stalled";
+  EXPECT_EQ(logged.size(), wire.size()) << "the log's TX lines and the wire differ in length";
+  EXPECT_TRUE(logged == wire) << "the log's TX lines are not the wire";
+}
