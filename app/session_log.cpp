@@ -50,13 +50,25 @@ void SessionLog::Note(const std::string& text) {
 }
 
 void SessionLog::Write(const std::string& line) {
-  // Flushed line by line: what was on the wire is in the file before the
-  // next thing happens, whatever ends the program.
-  if (std::fwrite(line.data(), 1, line.size(), m_file) != line.size() || std::fflush(m_file) != 0) {
-    Complain("cannot write the session log " + m_path + ": " + std::strerror(errno) + "; going on without it");
-    std::fclose(m_file);
-    m_file = nullptr;
+  // Written line by line, as it happens: what was on the wire is in the file
+  // before the next thing happens, whatever ends the program.
+  std::string why;
+  if (m_missing > 0) {
+    const std::string gap = Stamp(GetLocalTime()) + " -- " + std::to_string(m_missing) +
+                            " lines are missing here: the session log could not be written";
+    if (!AppendLogLine(m_file, gap + "\n", why)) {
+      ++m_missing;
+      return;
+    }
+    if (m_complain)
+      m_complain("the session log " + m_path + " is written again; " + std::to_string(m_missing) +
+                 " lines are missing from it");
+    m_missing = 0;
   }
+  if (AppendLogLine(m_file, line, why)) return;
+  if (m_missing++ == 0 && m_complain)
+    m_complain("cannot write the session log " + m_path + ": " + why +
+               "; going on without it until it can be written again");
 }
 
 void SessionLog::Complain(const std::string& what) {

@@ -9,8 +9,10 @@
 // set another parity) stands between them as a note ("--" for the direction).
 //
 // Each line is handed to the system as it happens, so a crash or a killed
-// program loses nothing sent or received before it. Without --log nothing is
-// written anywhere.
+// program loses nothing sent or received before it. A disk that is full
+// leaves lines out (said once), never half a line; once a line can be
+// written again, a note says how many are missing there (said once too).
+// Without --log nothing is written anywhere.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,10 @@
 // plain file is refused, so that writing to it can never hold the window.
 // nullptr with the reason. One file per platform: posix/, win32/.
 std::FILE* OpenLogFile(const std::string& path, std::string& why);
+// Appends line to that file whole or not at all: a write the disk stops part
+// way (full) is cut back, so that the file never holds a torn line. False
+// with the reason when it could not be written.
+bool AppendLogLine(std::FILE* file, const std::string& line, std::string& why);
 
 class SessionLog {
  public:
@@ -54,4 +60,5 @@ class SessionLog {
   std::FILE* m_file = nullptr;
   std::string m_path;
   bool m_complained = false;
+  std::size_t m_missing = 0;  // lines that could not be written since the last one that was
 };

@@ -30,3 +30,23 @@ std::FILE* OpenLogFile(const std::string& path, std::string& why) {
   }
   return file;
 }
+
+bool AppendLogLine(std::FILE* file, const std::string& line, std::string& why) {
+  // Straight to the descriptor: no buffer of the C library's holds a part of
+  // a line that failed.
+  const int fd = fileno(file);
+  struct stat st {};
+  const bool sized = fstat(fd, &st) == 0;
+  std::size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = write(fd, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      why = std::strerror(n < 0 ? errno : ENOSPC);
+      if (done > 0 && sized) (void)!ftruncate(fd, st.st_size);  // no torn line
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}

@@ -35,7 +35,8 @@ std::FILE* OpenLogFile(const std::string& path, std::string& why) {
     why = "Is a directory";  // Windows says only "access denied" for it
     return nullptr;
   }
-  HANDLE h = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  // Write access as well as appending: a line the disk stops part way is cut back.
+  HANDLE h = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     why = Reason(GetLastError());
@@ -58,4 +59,24 @@ std::FILE* OpenLogFile(const std::string& path, std::string& why) {
     why = "cannot use it";
   }
   return file;
+}
+
+bool AppendLogLine(std::FILE* file, const std::string& line, std::string& why) {
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  LARGE_INTEGER end{};
+  if (h == INVALID_HANDLE_VALUE || !SetFilePointerEx(h, LARGE_INTEGER{}, &end, FILE_END)) {
+    why = Reason(GetLastError());
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < line.size()) {
+    DWORD n = 0;
+    if (!WriteFile(h, line.data() + done, static_cast<DWORD>(line.size() - done), &n, nullptr) || n == 0) {
+      why = Reason(GetLastError());
+      if (done > 0 && SetFilePointerEx(h, end, nullptr, FILE_BEGIN)) SetEndOfFile(h);  // no torn line
+      return false;
+    }
+    done += n;
+  }
+  return true;
 }

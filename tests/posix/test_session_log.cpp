@@ -1,0 +1,69 @@
+// The session log on a disk that fills up and gets room again: never a torn
+// line, lines left out said once, and once it can be written again a note
+// where the lines are missing. A file size limit (RLIMIT_FSIZE) stands in for
+// the full disk: the system stops a write part way exactly as it does there.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/session_log.h"
+
+namespace {
+std::vector<std::string> LinesOf(const std::string& path, std::string* raw = nullptr) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (raw) *raw = text.str();
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(text, l);) lines.push_back(l);
+  return lines;
+}
+}  // namespace
+
+TEST(SessionLogFile, AFullDiskLeavesWholeLinesAndTheLogResumesWithANote) {
+  signal(SIGXFSZ, SIG_IGN);  // the limit then fails the write (EFBIG), as a full disk does (ENOSPC)
+  char path[] = "/tmp/varnel-full-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  std::vector<std::string> said;
+  {
+    SessionLog log([&](const std::string& s) { said.push_back(s); });
+    ASSERT_TRUE(log.Open(path));
+    const std::uint8_t frame[48] = {0x7e, 0x7e, 0x44, 0x00, 0x00, 0x8b, 0x02};
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit full = before;
+    full.rlim_cur = 250;  // room for one line (170 bytes) and part of a second
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    for (int i = 0; i < 3; ++i) log.Record(SessionLog::Direction::kSent, frame, sizeof frame);
+    std::string raw;
+    const std::vector<std::string> whileFull = LinesOf(path, &raw);
+    ASSERT_EQ(whileFull.size(), 1u);
+    EXPECT_EQ(raw.back(), '\n') << "a torn line";
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind(std::string("cannot write the session log ") + path + ": File too large; going on without it", 0), 0u)
+        << said[0];
+
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);  // room again
+    log.Record(SessionLog::Direction::kReceived, frame, 8);
+    log.Note("COM1 (/dev/ttyUSB0) is back");
+  }
+  std::string raw;
+  const std::vector<std::string> lines = LinesOf(path, &raw);
+  unlink(path);
+  ASSERT_EQ(lines.size(), 4u) << raw;
+  EXPECT_NE(lines[0].find(" TX 7e-7e-44-00-00-8b-02-"), std::string::npos);
+  EXPECT_NE(lines[1].find(" -- 2 lines are missing here: the session log could not be written"), std::string::npos)
+      << lines[1];
+  EXPECT_NE(lines[2].find(" RX 7e-7e-44-00-00-8b-02-00"), std::string::npos);
+  EXPECT_NE(lines[3].find(" -- COM1 (/dev/ttyUSB0) is back"), std::string::npos);
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_EQ(said[1], std::string("the session log ") + path + " is written again; 2 lines are missing from it");
+}
