@@ -228,6 +228,7 @@ void CVarnelDlg::WatchForReturn() {
   if (!failure.empty() && failure != m_lastWatchFailure)
     m_host.Diagnostic("varnel: cannot open " + failure + "; still watching for it");
   m_lastWatchFailure = failure;
+  SayPortNotice();  // a different device where it was
 }
 
 // ---- transmit path ----------------------------------------------------------

@@ -99,4 +99,14 @@ void CloseSocket(std::intptr_t handle);
 // (0 when the device is none of those).
 std::string DeviceForCom(int n);
 int ComForDevice(const std::string& device);
+
+// What a device says of itself that another device would not, read where
+// --list-ports reads it: a USB adapter's vendor, product and serial number
+// from sysfs; on Windows the device instance SetupAPI names. Empty when the
+// device says nothing of the kind (a pseudo-terminal, a built-in UART).
+std::string DeviceIdentity(const std::string& path);
+// Whether path goes away with its device and comes back with it (a udev
+// stable link; on Windows a COM name, which the system gives per device),
+// rather than a bare device node that the next device or terminal takes.
+bool NameFollowsDevice(const std::string& path);
 }  // namespace serial_backend

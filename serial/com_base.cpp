@@ -12,7 +12,8 @@ namespace {
 const PortMap kNoMap;
 }  // namespace
 
-CComBase::CComBase(const PortMap* map) : m_map(map ? map : &kNoMap), m_lineIo(&DefaultLineIo()) {
+CComBase::CComBase(const PortMap* map)
+    : m_map(map ? map : &kNoMap), m_lineIo(&DefaultLineIo()), m_identify(serial_backend::DeviceIdentity) {
   m_dcb.BaudRate = 115200;
   m_dcb.ByteSize = 8;
   m_dcb.Parity = comm::EVENPARITY;
@@ -120,11 +121,17 @@ int CComSync::OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMT
   } else if (LooksLikeNetworkUrl(m_devicePath)) {
     if (!OpenNetwork(where, wait)) return 0;
   } else {
+    if (!wait && !SameDeviceIsBack(where)) return 0;
     serial_backend::OpenResult failure;
     m_device = OpenDriverDevice(m_devicePath, failure);
     if (!m_device) {
       Fail(failure.error, where + ": " + failure.reason);
       return 0;
+    }
+    if (wait) {  // the operator's open: the device the watch may open again
+      m_identity = m_identify ? m_identify(m_devicePath) : std::string();
+      m_reopenable = !m_identity.empty() || serial_backend::NameFollowsDevice(m_devicePath);
+      m_saidDifferent.clear();
     }
   }
   m_device->SetQueues(m_dwInQueue, m_dwOutQueue);
@@ -146,11 +153,33 @@ int CComSync::OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMT
   return 1;
 }
 
+bool CComSync::SameDeviceIsBack(const std::string& where) {
+  // A bare device node with nothing to know its device by (a pseudo-terminal)
+  // is taken next by whatever comes: another program's terminal, a modem.
+  if (!m_reopenable) {
+    Fail(SerialError::DeviceNotFound, where + ": not opened again by itself");
+    return false;
+  }
+  if (m_identity.empty() || !m_identify) return true;
+  // Nothing said (nothing there yet, as a rule): the open itself finds out.
+  const std::string now = m_identify(m_devicePath);
+  if (now.empty() || now == m_identity) return true;
+  if (now != m_saidDifferent) {  // once for each device that is not the one
+    m_saidDifferent = now;
+    Notice("a different device is at " + m_devicePath + " now; not opened");
+  }
+  Fail(SerialError::DeviceNotFound, where + ": a different device is there");
+  return false;
+}
+
 void CComBase::WentAway() {
   if (m_gone) return;
   m_gone = true;
   m_stalled = false;
-  Notice(m_where + " went away; it is opened again once it is back");
+  Notice(m_where + (m_reopenable ? " went away; it is opened again once it is back"
+                                 : " went away; nothing tells it from the next device or terminal to take " +
+                                       m_devicePath + " (no stable name, no serial number), so it is not opened "
+                                       "again by itself: choose the port again once it is back"));
   // The handle is dead: let it go, so that the device's name can come back
   // (a pseudo-terminal's name lives as long as anybody holds it).
   m_device.reset();

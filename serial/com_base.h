@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -46,6 +47,8 @@ class CComBase {
   const std::string& Where() const { return m_where; }
 
   void SetLineIo(LineIo* io) { m_lineIo = io ? io : &DefaultLineIo(); }
+  // Where a device's identity is read (sysfs, SetupAPI); tests hand in their own.
+  void SetIdentityReader(std::function<std::string(const std::string&)> read) { m_identify = std::move(read); }
 
   // True after a write ran into its deadline, until a write goes out whole:
   // meanwhile writes hand the driver what it takes and never wait, so a device
@@ -83,6 +86,13 @@ class CComBase {
   bool m_gone = false;
   std::deque<std::string> m_notices;
   std::vector<std::uint8_t> m_tailSent;
+  // The device the operator opened, so that the watch opens that one again
+  // and no other: what it said of itself then (empty: nothing), and whether
+  // its path can tell it from the next device or terminal to take it.
+  std::function<std::string(const std::string&)> m_identify;
+  std::string m_identity;
+  bool m_reopenable = true;
+  std::string m_saidDifferent;  // the other device last said to be there
   void Notice(std::string text) { m_notices.push_back(std::move(text)); }
   void WentAway();
 };
@@ -112,6 +122,8 @@ class CComSync : public CComBase {
   int OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, bool wait);
   bool OpenNetwork(const std::string& where, bool wait);
   void KeepCutTail(const void* buffer, unsigned count, long written);
+  // For the watch: false (and said) when what is at the path is not the device the operator opened.
+  bool SameDeviceIsBack(const std::string& where);
   std::vector<std::uint8_t> m_cutTail;  // the rest of a frame a deadline cut, sent before anything else
   std::unique_ptr<NetworkConnect> m_connect;  // a connection under way, across the watch's looks
   std::string m_connectPath;                  // the URL it is for

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
 #include <thread>
 
 #include "test_pty.h"
@@ -159,7 +162,10 @@ TEST_F(SerialPort, TheOtherEndGoingAwayGivesZeroNotAHangAndIsSaidOnce) {
   }
   EXPECT_FALSE(port.IsOpen());  // the dead handle is let go, so the device's name can come back
   EXPECT_TRUE(port.Gone());
-  EXPECT_EQ(port.TakeNotice(), pty.path() + " went away; it is opened again once it is back");
+  EXPECT_EQ(port.TakeNotice(), pty.path() + " went away; nothing tells it from the next device or terminal to take " +
+                                   pty.path() +
+                                   " (no stable name, no serial number), so it is not opened again by itself: choose "
+                                   "the port again once it is back");
   EXPECT_EQ(port.Read(buf, sizeof buf), 0);
   EXPECT_EQ(port.TakeNotice(), "") << "said once";
   // Choosing the port again opens whatever is there now.
@@ -292,4 +298,64 @@ TEST_F(SerialPort, AStalledDeviceReceivesOnlyWholeFrames) {
   }
   EXPECT_EQ(last, sent - 1) << "the frames after the device read again arrive";
   std::fprintf(stderr, "%d frames sent, %zu whole frames received\n", sent, received.size() / 48);
+}
+
+// The watch opens again only the device the operator opened: a USB adapter
+// by what it says of itself (vendor, product, serial number), a device that
+// says nothing only through a stable name that went away with it. A
+// different device under the same name is said once and left alone.
+TEST(SerialPortWatch, OnlyTheSameDeviceIsOpenedAgain) {
+  char dir[] = "/tmp/varnel-watch-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string link = std::string(dir) + "/gimbal";  // as /dev/serial/by-path/... is
+  std::map<std::string, std::string> identities;          // what each pseudo-terminal "says of itself"
+  CComSync port;
+  port.SetIdentityReader([&](const std::string& path) {
+    std::error_code ec;
+    const std::string real = std::filesystem::canonical(path, ec).string();
+    return identities.count(real) ? identities[real] : std::string();
+  });
+  const comm::DCB dcb = StartupDcb();
+  auto first = std::make_unique<TestPty>();
+  identities[first->path()] = "usb 0403:6001 serial A12345";
+  std::filesystem::create_symlink(first->path(), link);
+  ASSERT_EQ(port.Open(link, &dcb, nullptr), 1);
+
+  // Unplugged: its name goes; another adapter takes the name.
+  first->CloseMaster();
+  std::uint8_t buf[8] = {};
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0);
+  ASSERT_TRUE(port.Gone());
+  EXPECT_EQ(port.TakeNotice(), link + " went away; it is opened again once it is back");
+  std::filesystem::remove(link);
+  EXPECT_EQ(port.OpenAgain(link, &dcb), 0);  // not there yet
+  EXPECT_EQ(port.TakeNotice(), "");
+  TestPty other;
+  identities[other.path()] = "usb 0403:6001 serial B77777";
+  std::filesystem::create_symlink(other.path(), link);
+  for (int look = 0; look < 3; ++look) EXPECT_EQ(port.OpenAgain(link, &dcb), 0);
+  EXPECT_EQ(port.TakeNotice(), "a different device is at " + link + " now; not opened");
+  EXPECT_EQ(port.TakeNotice(), "") << "said once";
+  EXPECT_FALSE(port.IsOpen());
+
+  // The operator's own adapter again under the name: opened.
+  identities[other.path()] = "usb 0403:6001 serial A12345";
+  EXPECT_EQ(port.OpenAgain(link, &dcb), 1);
+  EXPECT_FALSE(port.Gone());
+
+  // The operator chooses a bare pseudo-terminal (nothing to know it by): once
+  // it has gone, whatever takes its path next is not opened by the watch.
+  auto bare = std::make_unique<TestPty>();
+  ASSERT_EQ(port.Open(bare->path(), &dcb, nullptr), 1);
+  const std::string path = bare->path();
+  bare->CloseMaster();
+  EXPECT_EQ(port.Read(buf, sizeof buf), 0);
+  ASSERT_TRUE(port.Gone());
+  EXPECT_NE(port.TakeNotice().find("is not opened again by itself"), std::string::npos);
+  bare.reset();
+  std::vector<std::unique_ptr<TestPty>> next;  // until one takes the same number, as another program's would
+  for (int i = 0; i < 8 && (next.empty() || next.back()->path() != path); ++i) next.push_back(std::make_unique<TestPty>());
+  EXPECT_EQ(port.OpenAgain(path, &dcb), 0);
+  EXPECT_FALSE(port.IsOpen());
+  std::filesystem::remove_all(dir);
 }

@@ -1,6 +1,8 @@
 // The serial devices present, from sysfs, with their stable by-id names.
 #include "serial/posix/port_list_posix.h"
 
+#include "serial/backend.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -101,3 +103,29 @@ std::vector<PortInfo> ListPorts(const PortMap& map) {
   }
   return ports;
 }
+
+std::string UsbIdentity(const std::string& path, const SerialRoots& roots) {
+  std::error_code ec;
+  const fs::path node = fs::canonical(path, ec);  // /dev/serial/by-id/usb-... -> /dev/ttyUSB0
+  if (ec) return {};
+  const fs::path device = fs::canonical(fs::path(roots.sysClassTty) / node.filename() / "device", ec);
+  if (ec) return {};
+  for (fs::path d = device; d.has_relative_path() && d != d.parent_path(); d = d.parent_path()) {
+    if (!fs::exists(d / "idVendor", ec)) continue;
+    std::string id = "usb " + ReadFirstLine(d / "idVendor") + ":" + ReadFirstLine(d / "idProduct");
+    const std::string serial = ReadFirstLine(d / "serial");
+    // Without a serial number two adapters of one make look alike; where it
+    // sits on the bus tells them apart as long as neither moves.
+    return id + (serial.empty() ? " at " + d.filename().string() : " serial " + serial);
+  }
+  return {};
+}
+
+namespace serial_backend {
+std::string DeviceIdentity(const std::string& path) { return UsbIdentity(path); }
+
+bool NameFollowsDevice(const std::string& path) {
+  std::error_code ec;
+  return fs::is_symlink(path, ec);
+}
+}  // namespace serial_backend

@@ -20,3 +20,8 @@ struct SerialRoots {
 // any other tty a driver backs) by their stable /dev/serial/by-id name, those
 // without one last, by kernel name. comName is left empty.
 std::vector<PortInfo> EnumeratePorts(const SerialRoots& roots = {});
+
+// "usb 0403:6001 serial A12345": the USB device behind the tty that path
+// reaches (a stable link is followed), what DeviceIdentity compares; empty
+// for a tty no USB device backs.
+std::string UsbIdentity(const std::string& path, const SerialRoots& roots = {});

@@ -1,6 +1,7 @@
 // The COM ports this Windows has: the names from the registry's SERIALCOMM
 // map (every port a driver has created, present now), each with its friendly
 // name from SetupAPI where the Ports class has one ("USB Serial Port (COM7)").
+#include "serial/backend.h"
 #include "serial/port_map.h"
 
 #include <windows.h>
@@ -22,9 +23,13 @@ std::string Utf8(const wchar_t* w, int len = -1) {
   return s;
 }
 
-// "COM7" -> "USB Serial Port (COM7)", for the devices of the Ports class.
-std::map<std::string, std::string> FriendlyNames() {
-  std::map<std::string, std::string> names;
+// What SetupAPI says of each device of the Ports class, by its COM name.
+struct PortEntry {
+  std::string friendly;  // "USB Serial Port (COM7)"
+  std::string instance;  // "FTDIBUS\VID_0403+PID_6001+A12345A\0000"
+};
+std::map<std::string, PortEntry> PortEntries() {
+  std::map<std::string, PortEntry> names;
   const HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
   if (set == INVALID_HANDLE_VALUE) return names;
   SP_DEVINFO_DATA info{};
@@ -38,9 +43,11 @@ std::map<std::string, std::string> FriendlyNames() {
     if (key == INVALID_HANDLE_VALUE) continue;
     wchar_t port[64] = {};
     DWORD size = sizeof port - sizeof(wchar_t), type = 0;
+    wchar_t instance[512] = {};
+    if (!SetupDiGetDeviceInstanceIdW(set, &info, instance, 511, nullptr)) instance[0] = L'\0';
     if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS &&
         type == REG_SZ)
-      names[Utf8(port)] = Utf8(friendly);
+      names[Utf8(port)] = {Utf8(friendly), Utf8(instance)};
     RegCloseKey(key);
   }
   SetupDiDestroyDeviceInfoList(set);
@@ -53,7 +60,7 @@ std::vector<PortInfo> ListPorts(const PortMap& map) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
     return ports;
-  const std::map<std::string, std::string> friendly = FriendlyNames();
+  const std::map<std::string, PortEntry> entries = PortEntries();
   for (DWORD i = 0;; ++i) {
     wchar_t name[256], data[64];
     DWORD nameLen = 256, dataSize = sizeof data - sizeof(wchar_t), type = 0;
@@ -64,8 +71,8 @@ std::vector<PortInfo> ListPorts(const PortMap& map) {
     const std::string com = Utf8(data);  // "COM7"
     PortInfo info;
     info.device = com;
-    const auto it = friendly.find(com);
-    info.description = it != friendly.end() ? it->second : Utf8(name);  // else the driver's device, \Device\Serial0
+    const auto it = entries.find(com);
+    info.description = it != entries.end() ? it->second.friendly : Utf8(name);  // else the driver's device, \Device\Serial0
     info.comName = map.ComNameForDevice(com);  // mapped to it: --port COM1=COM7
     if (info.comName.empty()) info.comName = map.ComNameForDevice("\\\\.\\" + com);
     ports.push_back(info);
@@ -77,3 +84,15 @@ std::vector<PortInfo> ListPorts(const PortMap& map) {
   });
   return ports;
 }
+
+namespace serial_backend {
+std::string DeviceIdentity(const std::string& path) {
+  // \\.\COM7 and COM7 name the same port.
+  const std::string com = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
+  const std::map<std::string, PortEntry> entries = PortEntries();
+  const auto it = entries.find(com);
+  return it != entries.end() ? it->second.instance : std::string();
+}
+
+bool NameFollowsDevice(const std::string&) { return true; }
+}  // namespace serial_backend

@@ -146,3 +146,21 @@ TEST_F(FakeMachine, APluggedAgainAdapterKeepsItsComName) {
   EXPECT_EQ(map.Resolve("COM6"), prolific);
   EXPECT_EQ(fs::canonical(map.Resolve("COM5")), fs::path(Dev("ttyUSB1")));
 }
+
+// What the watch compares to know an adapter again: vendor, product and
+// serial number, through a stable link or the bare node alike; where it sits
+// on the bus for an adapter without a serial number; nothing for a UART.
+TEST_F(FakeMachine, AnAdaptersIdentityIsWhatItSaysOfItself) {
+  const struct {
+    std::string path;
+    std::string identity;
+  } cases[] = {
+      {ById(kFtdi), "usb 0403:6001 serial A12345"},
+      {Dev("ttyUSB0"), "usb 0403:6001 serial A12345"},
+      {ById(kArduino), "usb 2341:0043 serial 75833353"},
+      {ById(kProlific), "usb 067b:2303 at 1-2"},
+      {Dev("ttyS0"), ""},
+      {Dev("ttyUSB9"), ""},  // not there
+  };
+  for (const auto& c : cases) EXPECT_EQ(UsbIdentity(c.path, roots), c.identity) << c.path;
+}
