@@ -1,8 +1,7 @@
 #include "app/boxes.h"
 
+#include "app/about.h"
 #include "app/host.h"
-#include "app/options.h"
-#include "app/runner.h"
 
 BoxLayout WarningBox(const std::string& text) {
   // The longer reasons take the box's whole width and two lines.

@@ -113,8 +113,6 @@ bool CVarnelDlg::OnInitDialog() {
   // Fixed here, not read from lists 1094 and 1096, which only show the same.
   const comm::DCB dcb = StartupDcb();
   m_chParity = 'E';
-  m_nDataBits = 8;
-  m_nStopBits = 1;
 
   m_ctl.SetPos(idc::ZoomSlider, 1, true);
   m_ctl.SetPos(idc::CoeffSlider, 100, true);
@@ -132,7 +130,7 @@ bool CVarnelDlg::OnInitDialog() {
 
   m_bPortOpen = m_port.Open(m_strComName, &dcb, nullptr);
   if (m_bPortOpen) {
-    m_v.m_strStatus = OpenedStatus(m_nComPort, dcb.BaudRate, m_chParity, m_nDataBits, m_nStopBits);
+    m_v.m_strStatus = OpenedStatus(m_nComPort, dcb.BaudRate, m_chParity, kDataBits, kStopBits);
     NoteNetworkPort();
     UpdateData(false);
   } else {
@@ -186,14 +184,12 @@ bool CVarnelDlg::OpenChosenPort(bool watching) {
       ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud), m_ctl.GetCurSel(idc::Parity));
   m_nComPort = choice.comPort;
   if (choice.parityLetter) m_chParity = choice.parityLetter;
-  m_nDataBits = 8;
-  m_nStopBits = 1;
   m_strComName = ComName(m_nComPort);
   // Closed first (a network port still on the same server only sends the new
   // line); the watch's open never waits for a server.
   m_bPortOpen = watching ? m_port.OpenAgain(m_strComName, &choice.dcb) : m_port.Reopen(m_strComName, &choice.dcb);
   m_v.m_strStatus = m_bPortOpen
-                        ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, m_nDataBits, m_nStopBits)
+                        ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, kDataBits, kStopBits)
                         : NotOpenedStatus(m_nComPort);
   if (m_bPortOpen) NoteNetworkPort();
   return m_bPortOpen;
@@ -572,11 +568,12 @@ void CVarnelDlg::OnPollSerial() {
 }
 
 void CVarnelDlg::DecodeReply(const std::uint8_t* frame) {
-  const std::optional<DecodedReply> reply = DecodeReplyFrame(frame);
+  const std::optional<Reply> reply = UnpackReply(frame);
   if (!reply) return;
-  for (const std::string& text : reply->fieldWrites) {
-    m_ctl.SetWindowText(idc::FormatStatus, text);
+  const DecodedReply text = DescribeReply(*reply);
+  for (const std::string& field : text.fieldWrites) {
+    m_ctl.SetWindowText(idc::FormatStatus, field);
     WriteBack(Origin::Poll);  // decoded only inside a poll: keep the operator's typing
   }
-  m_ctl.AddLogLine(idc::RecvLog, TextLine(reply->line));
+  m_ctl.AddLogLine(idc::RecvLog, TextLine(text.line));
 }

@@ -42,8 +42,25 @@ class CVarnelDlg {
   void OnCancel();  // Escape
   void OnClose();   // the close box, Alt+F4, the system menu's Close
 
-  bool UpdateData(bool saveAndValidate = true);
+  BoundValues& Values() { return m_v; }
+  CMMTimer& Timer() { return m_Timer; }
+  // The sliders have painted (and sent) and two polls have read what came
+  // back since: the start-up traffic is over, an operator would start now.
+  bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
+  int m_nComPort = 0;        // the COM number the port lists show
+  std::string m_strComName;  // "COM1"
 
+ private:
+  // Every line the panel opens has 8 data bits and 1 stop bit.
+  static constexpr int kDataBits = 8;
+  static constexpr int kStopBits = 1;
+  char m_chParity = 0;
+  int m_bPortOpen = 0;
+  int m_nContrast = 50;
+  int m_nBrightness = 50;
+  std::uint8_t m_bTracking = 0;
+
+  bool UpdateData(bool saveAndValidate = true);
   // The transmit path: the frame goes to the port whole, and its bytes are
   // echoed under "Send instruction".
   void Send(const Frame& frame);  // and says on the terminal when the device stalls
@@ -52,22 +69,6 @@ class CVarnelDlg {
   void DecodeReply(const std::uint8_t* frame);
   void ApplyPortSettings();
 
-  BoundValues& Values() { return m_v; }
-  CMMTimer& Timer() { return m_Timer; }
-  // The sliders have painted (and sent) and two polls have read what came
-  // back since: the start-up traffic is over, an operator would start now.
-  bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
-  int m_nComPort = 0;
-  std::string m_strComName;
-  char m_chParity = 0;
-  int m_nDataBits = 0;
-  int m_nStopBits = 0;
-  int m_bPortOpen = 0;
-  int m_nContrast = 50;
-  int m_nBrightness = 50;
-  std::uint8_t m_bTracking = 0;
-
- private:
   enum class Origin { Handler, Poll };
   bool Commit(Origin origin);
   void WriteBack(Origin origin);

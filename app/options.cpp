@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/about.h"
 #include "serial/port_map.h"
 
 std::string UsageText() {

@@ -27,14 +27,6 @@ struct Options {
 // false with a message for the operator when the command line is wrong.
 bool ParseOptions(const std::vector<std::string>& args, Options& out, std::string& error);
 std::string UsageText();
-// What --help says differently on each platform (app/posix/usage_linux.cpp,
-// app/win32/usage_windows.cpp): the device options, and a closing note.
-struct UsageWords {
-  const char* deviceOptions;
-  const char* note;
-  const char* aboutLine;  // the About box's second line
-};
-const UsageWords& PlatformUsage();
 // The simulated gimbal's settings from the --sim-* options.
 SimOptions SimOptionsOf(const Options& options);
 // The arguments without Qt's own options (-platform offscreen, -style X, ...),

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/about.h"
 #include "app/end_requests.h"
 #include "app/panel/control_table.h"
 #include "app/panel/data_exchange.h"
@@ -14,8 +15,6 @@
 #include "app/script_runner.h"
 #include "app/session_log.h"
 #include "protocol/decode.h"
-
-const char* VersionText() { return "Varnel " VARNEL_VERSION; }
 
 namespace {
 constexpr int kScreenshotDelayMs = 500;

@@ -76,6 +76,3 @@ class FrontEnd {
 
 // The whole program; returns its exit status.
 int RunProgram(const std::vector<std::string>& args, FrontEnd& frontEnd);
-
-// "Varnel 1.99": the version CMake gives.
-const char* VersionText();

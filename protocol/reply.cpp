@@ -25,24 +25,51 @@ constexpr StatusRow kRows[] = {
 };
 }  // namespace
 
-std::optional<DecodedReply> DecodeReplyFrame(const std::uint8_t* b) {
+ReplyBytes PackReply(const Reply& r) {
+  ReplyBytes b{kReplySync0, kReplySync1, r.type};
+  if (r.type == kReplyStatus) {
+    b[3] = r.statusA;
+    b[4] = r.statusB;
+  } else {
+    const auto v = static_cast<std::uint32_t>(r.count);
+    for (int i = 0; i < 4; ++i) b[3 + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  }
+  unsigned sum = 0;
+  for (int i = 0; i < 7; ++i) sum += b[i];
+  b[7] = static_cast<std::uint8_t>(sum);
+  return b;
+}
+
+std::optional<Reply> UnpackReply(const std::uint8_t* b) {
   if (b[0] != kReplySync0 || b[1] != kReplySync1) return std::nullopt;
   if (b[2] == 0 || b[2] > kReplyMinutes) return std::nullopt;
+  Reply r;
+  r.type = b[2];
+  r.trailer = b[7];
+  if (r.type == kReplyStatus) {
+    r.statusA = b[3];
+    r.statusB = b[4];
+  } else {
+    r.count = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[3]) | (static_cast<std::uint32_t>(b[4]) << 8) |
+                                        (static_cast<std::uint32_t>(b[5]) << 16) |
+                                        (static_cast<std::uint32_t>(b[6]) << 24));
+  }
+  return r;
+}
+
+DecodedReply DescribeReply(const Reply& reply) {
   DecodedReply r;
-  if (b[2] == kReplyStatus) {
+  if (reply.type == kReplyStatus) {
     for (const StatusRow& row : kRows) {
-      const bool set = (b[row.byte] & row.mask) != 0;
+      const bool set = ((row.byte == 3 ? reply.statusA : reply.statusB) & row.mask) != 0;
       r.line += ' ';
       r.line += set ? row.whenSet : row.whenClear;
       if (const char* field = set ? row.fieldWhenSet : row.fieldWhenClear) r.fieldWrites.emplace_back(field);
     }
     return r;
   }
-  const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[3]) | (static_cast<std::uint32_t>(b[4]) << 8) |
-                                               (static_cast<std::uint32_t>(b[5]) << 16) |
-                                               (static_cast<std::uint32_t>(b[6]) << 24));
-  const std::string digits = std::to_string(value);
-  switch (b[2]) {
+  const std::string digits = std::to_string(reply.count);
+  switch (reply.type) {
     case kReplyCapacity:
     case kReplyResidual: r.line = digits + "KB"; break;
     case kReplyPictures: r.line = "remaining" + digits + "pieces"; break;
@@ -51,27 +78,8 @@ std::optional<DecodedReply> DecodeReplyFrame(const std::uint8_t* b) {
   return r;
 }
 
-static void Trailer(std::uint8_t* out) {
-  unsigned sum = 0;
-  for (int i = 0; i < 7; ++i) sum += out[i];
-  out[7] = static_cast<std::uint8_t>(sum);
-}
-
-void BuildStatusReply(std::uint8_t* out, std::uint8_t statusA, std::uint8_t statusB) {
-  out[0] = kReplySync0;
-  out[1] = kReplySync1;
-  out[2] = kReplyStatus;
-  out[3] = statusA;
-  out[4] = statusB;
-  out[5] = out[6] = 0;
-  Trailer(out);
-}
-
-void BuildCountReply(std::uint8_t* out, std::uint8_t type, std::int32_t value) {
-  const auto v = static_cast<std::uint32_t>(value);
-  out[0] = kReplySync0;
-  out[1] = kReplySync1;
-  out[2] = type;
-  for (int i = 0; i < 4; ++i) out[3 + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  Trailer(out);
+std::optional<DecodedReply> DecodeReplyFrame(const std::uint8_t* frame8) {
+  const std::optional<Reply> reply = UnpackReply(frame8);
+  if (!reply) return std::nullopt;
+  return DescribeReply(*reply);
 }

@@ -1,6 +1,7 @@
 // The device's 8-byte replies to the SD-card queries: BB 09 type payload trailer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,15 +35,36 @@ enum StatusBitsB : std::uint8_t {
   kCardRecording = 0x02,
 };
 
-struct DecodedReply {
-  std::string line;                      // the one log line
-  std::vector<std::string> fieldWrites;  // texts for the format status field, in row order
+// One reply as a value; the layout, written once here:
+//
+//   byte 0-1  BB 09
+//   byte 2    type (ReplyType)
+//   byte 3-6  type 1: status byte A, status byte B, 00, 00
+//             types 2 to 5: the count, signed 32 bits, least significant byte first
+//   byte 7    the device's sum of bytes 0 to 6 (never examined when read)
+struct Reply {
+  std::uint8_t type = kReplyStatus;
+  std::uint8_t statusA = 0, statusB = 0;  // type 1: StatusBitsA, StatusBitsB
+  std::int32_t count = 0;                  // types 2 to 5: KB, pictures or minutes
+  std::uint8_t trailer = 0;                // as read; packing writes the sum
+
+  static Reply Status(std::uint8_t a, std::uint8_t b) { return {kReplyStatus, a, b, 0, 0}; }
+  static Reply Count(std::uint8_t type, std::int32_t count) { return {type, 0, 0, count, 0}; }
 };
+using ReplyBytes = std::array<std::uint8_t, kReplySize>;
 
-// nullopt when the frame is not a reply (wrong sync bytes or type 0 / above 5).
-// Byte 7 is never examined.
-std::optional<DecodedReply> DecodeReplyFrame(const std::uint8_t* frame);
+// Pack and unpack side by side: the simulated gimbal packs its answers, the
+// panel unpacks what it reads. nullopt when the 8 bytes are no reply (wrong
+// sync bytes, type 0 or above 5).
+ReplyBytes PackReply(const Reply& reply);
+std::optional<Reply> UnpackReply(const std::uint8_t* frame8);
 
-// The encoding the device uses; the simulated gimbal builds its answers with it.
-void BuildStatusReply(std::uint8_t* out8, std::uint8_t statusA, std::uint8_t statusB);
-void BuildCountReply(std::uint8_t* out8, std::uint8_t type, std::int32_t value);
+// What the panel makes of a reply: one log line, and for the card status the
+// texts the format status field is set to, in row order.
+struct DecodedReply {
+  std::string line;
+  std::vector<std::string> fieldWrites;
+};
+DecodedReply DescribeReply(const Reply& reply);
+// Unpacked and described at once; nullopt when it is no reply.
+std::optional<DecodedReply> DecodeReplyFrame(const std::uint8_t* frame8);

@@ -21,7 +21,9 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recomme
   { cat "$log"; exit 1; }
 
 fail() { echo "package: $*"; exit 1; }
-[ "$(/usr/bin/varnel --version)" = "Varnel 1.99" ] || fail "/usr/bin/varnel --version says something else"
+version=${deb##*/varnel_}
+version=${version%%-*}  # varnel_1.99-1_amd64.deb: the project's version
+[ "$(/usr/bin/varnel --version)" = "Varnel $version" ] || fail "/usr/bin/varnel --version does not say Varnel $version"
 /usr/bin/varnel --list-ports | sed 's/^/package: --list-ports: /'
 /usr/bin/varnel-sim --help >/dev/null || fail "varnel-sim does not run"
 for f in /usr/share/applications/org.varnel.Varnel.desktop /usr/share/metainfo/org.varnel.Varnel.metainfo.xml \

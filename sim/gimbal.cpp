@@ -131,7 +131,7 @@ void Gimbal::HandleVisca(const Frame& c, Clock::time_point now, std::vector<SimR
 void Gimbal::HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimReply>& out) {
   GimbalState& s = m_state;
   CardState& card = s.card;
-  std::uint8_t reply[kReplySize];
+  ReplyBytes reply{};
   switch (ReadCode(f)) {
     case kCmdCrossWire:
     case kCmdGimbalMode1:
@@ -200,7 +200,7 @@ void Gimbal::HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimR
           if (card.error) b |= kCardError;
           if (card.recording) b |= kCardRecording;
         }
-        BuildStatusReply(reply, a, b);
+        reply = PackReply(Reply::Status(a, b));
       } else if (query >= kQueryCapacity && query <= kQueryMinutes) {
         const std::int64_t residual = card.inserted ? card.residualKB : 0;
         std::int64_t value = 0;
@@ -210,11 +210,11 @@ void Gimbal::HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimR
           case kQueryPictures: value = residual / kPictureKB; break;
           default: value = residual / kVideoKBPerMinute; break;
         }
-        BuildCountReply(reply, static_cast<std::uint8_t>(query - 1), static_cast<std::int32_t>(value));
+        reply = PackReply(Reply::Count(static_cast<std::uint8_t>(query - 1), static_cast<std::int32_t>(value)));
       } else {
         break;
       }
-      Reply(std::vector<std::uint8_t>(reply, reply + kReplySize), now, out);
+      Reply(std::vector<std::uint8_t>(reply.begin(), reply.end()), now, out);
       break;
     }
     default: break;

@@ -120,11 +120,29 @@ TEST(DecodeReply, Byte7ChangesNothing) {
   }
 }
 
-TEST(ReplyBuilders, TheSimulatedDeviceEncodesWhatTheDecoderReads) {
-  std::uint8_t f[8];
-  BuildCountReply(f, kReplyResidual, -1);
-  EXPECT_EQ(Bytes(f, 7), Hex("BB 09 03 FF FF FF FF"));
-  EXPECT_EQ(DecodeReplyFrame(f)->line, "-1KB");
-  BuildStatusReply(f, 0x49, 0x02);
-  EXPECT_EQ(Bytes(f, 7), Hex("BB 09 01 49 02 00 00"));
+// Pack and unpack against literal bytes: the trailer is the sum of bytes 0
+// to 6, a count is signed little-endian, and unpack then pack is the identity.
+TEST(ReplyValues, PackAndUnpackAgainstLiteralBytes) {
+  const struct {
+    Reply reply;
+    const char* bytes;
+  } cases[] = {
+      {Reply::Status(0x49, 0x02), "BB 09 01 49 02 00 00 10"},
+      {Reply::Status(0x00, 0x01), "BB 09 01 00 01 00 00 C6"},
+      {Reply::Count(kReplyResidual, -1), "BB 09 03 FF FF FF FF C3"},
+      {Reply::Count(kReplyCapacity, 0x01020304), "BB 09 02 04 03 02 01 D0"},
+      {Reply::Count(kReplyMinutes, 596), "BB 09 05 54 02 00 00 1F"},
+  };
+  for (const auto& c : cases) {
+    const ReplyBytes packed = PackReply(c.reply);
+    EXPECT_EQ(Bytes(packed.data(), kReplySize), Hex(c.bytes)) << c.bytes;
+    const std::optional<Reply> back = UnpackReply(packed.data());
+    ASSERT_TRUE(back) << c.bytes;
+    EXPECT_EQ(back->type, c.reply.type);
+    EXPECT_EQ(back->statusA, c.reply.statusA);
+    EXPECT_EQ(back->statusB, c.reply.statusB);
+    EXPECT_EQ(back->count, c.reply.count);
+    EXPECT_EQ(back->trailer, packed[7]);
+  }
+  EXPECT_EQ(DescribeReply(Reply::Count(kReplyResidual, -1)).line, "-1KB");
 }

@@ -19,6 +19,7 @@
 #include "app/panel/control_table.h"
 #include "app/qt/qt_controls.h"
 #include "app/qt/varnel_window.h"
+#include "app/about.h"
 #include "bytes.h"
 #include "test_pty.h"
 #include "serial/port_map.h"
@@ -344,7 +345,7 @@ class WindowTest : public QObject {
     QCOMPARE(about.windowTitle(), QString("关于 Varnel"));
     QStringList texts;
     for (QLabel* l : about.findChildren<QLabel*>()) texts << l->text();
-    QVERIFY(texts.contains("Varnel 1.99"));
+    QVERIFY(texts.contains(QString::fromUtf8(VersionText())));
     QCOMPARE(about.okButton()->text(), QString("确定"));
   }
 };

@@ -1,5 +1,5 @@
 // The Linux program's words in --help: its device names and Qt's own options.
-#include "app/options.h"
+#include "app/about.h"
 
 const UsageWords& PlatformUsage() {
   static const UsageWords words{

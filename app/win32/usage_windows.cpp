@@ -1,5 +1,5 @@
 // The Windows program's words in --help: its COM names.
-#include "app/options.h"
+#include "app/about.h"
 
 const UsageWords& PlatformUsage() {
   static const UsageWords words{

@@ -1,0 +1,3 @@
+#include "app/about.h"
+
+const char* VersionText() { return "Varnel " VARNEL_VERSION; }
