@@ -104,7 +104,7 @@ using Print = std::function<void(const std::string&)>;
 
 std::string Click(const Parsed& p, IScriptActions& act, const Print&) {
   if (!p.b.empty()) return "bad argument";
-  return act.Click(p.id) ? "" : p.a + " is no button";
+  return TakesGesture(p.id, Gesture::kClick) && act.Click(p.id) ? "" : p.a + " is no button";
 }
 
 std::string Type(const Parsed& p, IScriptActions& act, const Print&) {
@@ -114,12 +114,13 @@ std::string Type(const Parsed& p, IScriptActions& act, const Print&) {
   // What no keyboard can put into an edit field is refused the same way on
   // every platform (a Win32 edit would cut the text at a NUL).
   if (!TypableText(text)) return "bad argument";
-  return act.Type(p.id, text) ? "" : p.a + " takes no text";
+  return TakesGesture(p.id, Gesture::kType) && act.Type(p.id, text) ? "" : p.a + " takes no text";
 }
 
 std::string Select(const Parsed& p, IScriptActions& act, const Print&) {
   int index = 0;
   if (p.extra || !ParseInt(p.b, index)) return "bad argument";
+  if (!TakesGesture(p.id, Gesture::kSelect)) return p.a + " is no list";
   if (index < 0 || index >= act.Controls().GetCount(p.id)) return "no entry " + p.b + " in " + p.a;
   return act.Select(p.id, index) ? "" : p.a + " is no list";
 }
@@ -127,7 +128,7 @@ std::string Select(const Parsed& p, IScriptActions& act, const Print&) {
 std::string Slide(const Parsed& p, IScriptActions& act, const Print&) {
   int pos = 0;
   if (p.extra || !ParseInt(p.b, pos)) return "bad argument";
-  return act.Slide(p.id, pos) ? "" : p.a + " is no slider";
+  return TakesGesture(p.id, Gesture::kSlide) && act.Slide(p.id, pos) ? "" : p.a + " is no slider";
 }
 
 std::string Focus(const Parsed& p, IScriptActions& act, const Print&) {

@@ -180,6 +180,21 @@ const ControlDef* FindControl(int id) {
   return nullptr;
 }
 
+bool TakesGesture(int id, Gesture gesture) {
+  const ControlDef* def = FindControl(id);
+  if (!def) return false;
+  using K = ControlKind;
+  switch (gesture) {
+    case Gesture::kClick: return def->kind == K::Button || def->kind == K::MultiLineButton || def->kind == K::Check ||
+                                 def->kind == K::Radio;
+    case Gesture::kType: return def->kind == K::Edit || def->kind == K::Combo || def->kind == K::SortedCombo ||
+                                def->kind == K::SimpleCombo;
+    case Gesture::kSelect: return def->kind == K::Combo || def->kind == K::SortedCombo;
+    case Gesture::kSlide: return def->kind == K::Slider;
+  }
+  return false;
+}
+
 namespace {
 // Every list's entries in template order, each with what it means to the
 // device beside its caption: the command code, template size, VISCA

@@ -24,6 +24,11 @@ struct ControlDef {
 const std::vector<ControlDef>& ControlTable();
 const ControlDef* FindControl(int id);
 
+// What the operator's hand can do to a control, by its kind: the one rule
+// script mode asks before either window acts.
+enum class Gesture { kClick, kType, kSelect, kSlide };
+bool TakesGesture(int id, Gesture gesture);
+
 struct ListEntry {
   std::string caption;
   int code;  // what the entry means to the device or the line

@@ -91,29 +91,21 @@ void Win32Scheduler::OnTimer(std::uintptr_t id) {
 
 IControls& Win32ScriptActions::Controls() { return m_window.controls(); }
 
+// Which control takes which action is the control table's rule, asked by
+// script mode before it gets here (TakesGesture).
 bool Win32ScriptActions::Click(int id) {
-  const ControlDef* def = FindControl(id);
-  if (!def || (def->kind != ControlKind::Button && def->kind != ControlKind::MultiLineButton &&
-               def->kind != ControlKind::Check && def->kind != ControlKind::Radio))
-    return false;
   m_window.controls().SetFocus(id);  // a mouse press moves the focus to the button
   SendMessageW(Control(m_window, id), BM_CLICK, 0, 0);
   return true;
 }
 
 bool Win32ScriptActions::Type(int id, const std::string& text) {
-  const ControlDef* def = FindControl(id);
-  if (!def || (def->kind != ControlKind::Edit && def->kind != ControlKind::Combo &&
-               def->kind != ControlKind::SortedCombo && def->kind != ControlKind::SimpleCombo))
-    return false;
   m_window.controls().SetFocus(id);
   m_window.controls().SetWindowText(id, text);
   return true;
 }
 
 bool Win32ScriptActions::Select(int id, int index) {
-  const ControlDef* def = FindControl(id);
-  if (!def || (def->kind != ControlKind::Combo && def->kind != ControlKind::SortedCombo)) return false;
   HWND combo = Control(m_window, id);
   SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   // What choosing the entry in the open list sends.
@@ -123,8 +115,6 @@ bool Win32ScriptActions::Select(int id, int index) {
 }
 
 bool Win32ScriptActions::Slide(int id, int pos) {
-  const ControlDef* def = FindControl(id);
-  if (!def || def->kind != ControlKind::Slider) return false;
   m_window.controls().SetFocus(id);
   m_window.controls().SetPos(id, pos, true);  // repaints, which runs the handler
   return true;
