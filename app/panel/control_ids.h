@@ -25,8 +25,11 @@ inline constexpr int Year = 1111, Month = 1112, Day = 1113, Hour = 1114, Minute 
 inline constexpr int OsdSettings = 1117, Heading = 1118, Pitching = 1119, Roll = 1120;
 inline constexpr int ContrastText = 1121, GpsN = 1122, GpsE = 1123, GpsH = 1124, BrightnessText = 1125;
 inline constexpr int CompTempCheck = 1126, Preservation = 1127, PreservationMode = 1128, SentFrame = 1129;
-inline constexpr int OsdFirst = 1130, OsdLast = 1145;  // the sixteen OSD check boxes
-inline constexpr int SaveOsd = 1138, TimeInput = 1144, HideBorder = 1145;
+inline constexpr int OsdFirst = 1130, OsdLast = 1145;  // the sixteen OSD check boxes:
+inline constexpr int HideOsd = 1130, HideCrossFrame = 1131, HideAttitude = 1132, MissDistance = 1133, HideGps = 1134,
+                     HideTime = 1135, HideFieldOfView = 1136, BigFont = 1137, SaveOsd = 1138, GpsInput = 1139,
+                     GpsRelative = 1140, AngleInput = 1141, FieldInput = 1142, FieldAngle = 1143, TimeInput = 1144,
+                     HideBorder = 1145;
 inline constexpr int VideoFormat1 = 1146, Core = 1147, VideoFormat2 = 1148;
 inline constexpr int Visca = 1149, PrivateZoom = 1150, ControlMode = 1151;
 // Temperature measurement

@@ -1,5 +1,6 @@
 #include "app/panel/data_exchange.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,97 +9,20 @@
 #include <vector>
 
 #include "app/panel/control_ids.h"
+#include "app/panel/control_rows.h"
 #include "app/panel/control_table.h"
 
 namespace {
-enum class RowKind { String, Control, Slider, Int, Float, Double, Check };
-
-struct Row {
-  int id;
-  RowKind kind;
-  std::variant<std::monostate, std::string BoundValues::*, int BoundValues::*, float BoundValues::*,
-               double BoundValues::*, int>
-      member;  // int alternative: index into m_bOsd
-  std::optional<double> min, max;
-};
-
-Row Str(int id, std::string BoundValues::*m) { return {id, RowKind::String, m, {}, {}}; }
-Row Ctl(int id) { return {id, RowKind::Control, std::monostate{}, {}, {}}; }
-Row Sld(int id) { return {id, RowKind::Slider, std::monostate{}, {}, {}}; }
-Row Int(int id, int BoundValues::*m) { return {id, RowKind::Int, m, {}, {}}; }
-Row Int(int id, int BoundValues::*m, int lo, int hi) { return {id, RowKind::Int, m, lo, hi}; }
-Row Flt(int id, float BoundValues::*m) { return {id, RowKind::Float, m, {}, {}}; }
-Row Flt(int id, float BoundValues::*m, double lo, double hi) { return {id, RowKind::Float, m, lo, hi}; }
-Row Dbl(int id, double BoundValues::*m) { return {id, RowKind::Double, m, {}, {}}; }
-Row Chk(int id, int BoundValues::*m) { return {id, RowKind::Check, m, {}, {}}; }
-Row Osd(int id) { return {id, RowKind::Check, id - 1130, {}, {}}; }
-
 using B = BoundValues;
 
-const std::vector<Row>& Rows() {
-  static const std::vector<Row> rows = [] {
-    std::vector<Row> r = {
-        Str(idc::Status, &B::m_strStatus),
-        Ctl(idc::ComPort),
-        Int(idc::Step, &B::m_nStep, -32768, 32767),  // the 16 bits a move carries
-        Int(idc::OffsetX, &B::m_nOffsetX),
-        Int(idc::OffsetY, &B::m_nOffsetY),
-        Ctl(idc::Baud),
-        Ctl(idc::Parity),
-        Ctl(idc::Channel),
-        Chk(idc::Network, &B::m_bNetwork),
-        Int(idc::VideoLength, &B::m_nVideoLength, 1, 65536),
-        Ctl(idc::Template),
-        Chk(idc::Interlaced, &B::m_bInterlaced),
-        Int(idc::ZoomText, &B::m_nZoomText, 1, 30),
-        Chk(idc::PseudoColor, &B::m_bPseudoColor),
-        Chk(idc::TempBar, &B::m_bTempBar),
-        Int(idc::Year, &B::m_nYear, 2017, 2099),
-        Int(idc::Month, &B::m_nMonth, 1, 12),
-        Int(idc::Day, &B::m_nDay, 1, 31),
-        Int(idc::Hour, &B::m_nHour, 0, 23),
-        Int(idc::Minute, &B::m_nMinute, 0, 59),
-        Int(idc::Second, &B::m_nSecond, 0, 59),
-        Flt(idc::Heading, &B::m_fHeading),
-        Flt(idc::Pitching, &B::m_fPitching),
-        Flt(idc::Roll, &B::m_fRoll),
-        Dbl(idc::GpsN, &B::m_dGpsN),
-        Dbl(idc::GpsE, &B::m_dGpsE),
-        Flt(idc::GpsH, &B::m_fGpsH),
-        Ctl(idc::Defog),
-        Ctl(idc::Steady),
-        Sld(idc::ZoomSlider),
-        Str(idc::SentFrame, &B::m_strSentFrame),
-    };
-    for (int id = 1130; id <= 1137; ++id) r.push_back(Osd(id));
-    for (int id = 1139; id <= 1144; ++id) r.push_back(Osd(id));
-    r.push_back(Osd(1138));
-    r.push_back(Osd(1145));
-    const std::vector<Row> tail = {
-        Ctl(idc::VideoFormat1),
-        Ctl(idc::Core),
-        Ctl(idc::ControlMode),
-        Chk(idc::HighTemp, &B::m_bHighTempAlarm),
-        Chk(idc::LowTemp, &B::m_bLowTempAlarm),
-        Int(idc::AlarmTemp, &B::m_nAlarmTemp),
-        Sld(idc::CoeffSlider),
-        Int(idc::CoeffText, &B::m_nCoeffText, 0, 200),
-        Ctl(idc::RecvLog),
-        Str(idc::ManualText, &B::m_strManual),
-        Ctl(idc::VideoFormat2),
-        Chk(idc::ShowRecvTime, &B::m_bShowRecvTime),
-        Int(idc::PollPeriod, &B::m_nPollPeriod, 1, 1000000),  // ms, what the poll timer takes
-        Sld(idc::ContrastSlider),
-        Int(idc::ContrastText, &B::m_nContrastText),
-        Sld(idc::BrightnessSlider),
-        Int(idc::BrightnessText, &B::m_nBrightnessText),
-        Chk(idc::CompTempCheck, &B::m_bCompTemp),
-        Flt(idc::CompTemp, &B::m_fCompTemp, -200, 300),
-        Ctl(idc::Preservation),
-        Ctl(idc::PreservationMode),
-        Chk(idc::Enhance, &B::m_bImageEnhance),
-    };
-    r.insert(r.end(), tail.begin(), tail.end());
+// The exchanged rows in their order: the rows of the control table that have
+// a place in it.
+const std::vector<const ControlRow*>& Rows() {
+  static const std::vector<const ControlRow*> rows = [] {
+    std::vector<const ControlRow*> r;
+    for (const ControlRow& row : ControlRows())
+      if (row.exchange >= 0) r.push_back(&row);
+    std::sort(r.begin(), r.end(), [](const ControlRow* a, const ControlRow* b) { return a->exchange < b->exchange; });
     return r;
   }();
   return rows;
@@ -162,77 +86,69 @@ bool ParseDoubleText(const std::string& text, double& out) {
 const std::vector<int>& ExchangeOrder() {
   static const std::vector<int> order = [] {
     std::vector<int> ids;
-    for (const Row& r : Rows()) ids.push_back(r.id);
+    for (const ControlRow* r : Rows()) ids.push_back(r->def.id);
     return ids;
   }();
   return order;
 }
 
 bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure, const std::set<int>* skip) {
-  auto fail = [&](const Row& row, std::string text, std::string message) {
-    if (failure) *failure = {row.id, std::move(text), std::move(message)};
+  auto fail = [&](int id, std::string text, std::string message) {
+    if (failure) *failure = {id, std::move(text), std::move(message)};
     return false;
   };
-  for (const Row& row : Rows()) {
-    if (row.kind == RowKind::Slider) {
-      SetSliderRange(c, row.id);
+  for (const ControlRow* row : Rows()) {
+    const int id = row->def.id;
+    const Binding& b = row->binding;
+    if (b.kind == Binding::kSlider) {
+      SetSliderRange(c, id);
       continue;
     }
-    if (row.kind == RowKind::Control) continue;
+    if (b.kind == Binding::kControl) continue;
     if (!save) {
-      if (skip && skip->count(row.id)) continue;
-      switch (row.kind) {
-        case RowKind::String: c.SetWindowText(row.id, v.*std::get<std::string B::*>(row.member)); break;
-        case RowKind::Int: c.SetWindowText(row.id, std::to_string(v.*std::get<int B::*>(row.member))); break;
-        case RowKind::Float: c.SetWindowText(row.id, FormatFloat6(v.*std::get<float B::*>(row.member))); break;
-        case RowKind::Double: c.SetWindowText(row.id, FormatDouble15(v.*std::get<double B::*>(row.member))); break;
-        case RowKind::Check:
-          if (std::holds_alternative<int>(row.member))
-            c.SetCheck(row.id, v.m_bOsd[std::get<int>(row.member)]);
-          else
-            c.SetCheck(row.id, v.*std::get<int B::*>(row.member));
-          break;
+      if (skip && skip->count(id)) continue;
+      switch (b.kind) {
+        case Binding::kString: c.SetWindowText(id, v.*std::get<std::string B::*>(b.member)); break;
+        case Binding::kInt: c.SetWindowText(id, std::to_string(v.*std::get<int B::*>(b.member))); break;
+        case Binding::kFloat: c.SetWindowText(id, FormatFloat6(v.*std::get<float B::*>(b.member))); break;
+        case Binding::kDouble: c.SetWindowText(id, FormatDouble15(v.*std::get<double B::*>(b.member))); break;
+        case Binding::kCheck: c.SetCheck(id, v.*std::get<int B::*>(b.member)); break;
+        case Binding::kOsdCheck: c.SetCheck(id, v.Osd(id)); break;
         default: break;
       }
       continue;
     }
-    switch (row.kind) {
-      case RowKind::String: v.*std::get<std::string B::*>(row.member) = c.GetWindowText(row.id); break;
-      case RowKind::Check:
-        if (std::holds_alternative<int>(row.member))
-          v.m_bOsd[std::get<int>(row.member)] = c.GetCheck(row.id);
-        else
-          v.*std::get<int B::*>(row.member) = c.GetCheck(row.id);
-        break;
-      case RowKind::Int: {
-        const std::string text = c.GetWindowText(row.id);
+    switch (b.kind) {
+      case Binding::kString: v.*std::get<std::string B::*>(b.member) = c.GetWindowText(id); break;
+      case Binding::kCheck: v.*std::get<int B::*>(b.member) = c.GetCheck(id); break;
+      case Binding::kOsdCheck: v.Osd(id) = c.GetCheck(id); break;
+      case Binding::kInt: {
+        const std::string text = c.GetWindowText(id);
         int parsed = 0;
-        if (!ParseIntText(text, parsed)) return fail(row, text, "Please enter an integer.");
-        v.*std::get<int B::*>(row.member) = parsed;
-        if (row.min && (parsed < *row.min || parsed > *row.max))
-          return fail(row, text,
-                      "Please enter an integer between " + FormatBound(*row.min) + " and " + FormatBound(*row.max) +
-                          ".");
+        if (!ParseIntText(text, parsed)) return fail(id, text, "Please enter an integer.");
+        v.*std::get<int B::*>(b.member) = parsed;
+        if (b.min && (parsed < *b.min || parsed > *b.max))
+          return fail(id, text,
+                      "Please enter an integer between " + FormatBound(*b.min) + " and " + FormatBound(*b.max) + ".");
         break;
       }
-      case RowKind::Float: {
-        const std::string text = c.GetWindowText(row.id);
+      case Binding::kFloat: {
+        const std::string text = c.GetWindowText(id);
         double parsed = 0;
         if (!ParseDoubleText(text, parsed) || !std::isfinite(static_cast<float>(parsed)))
-          return fail(row, text, "Please enter a number.");
+          return fail(id, text, "Please enter a number.");
         const float f = static_cast<float>(parsed);
-        v.*std::get<float B::*>(row.member) = f;
-        if (row.min && (f < *row.min || f > *row.max))
-          return fail(row, text,
-                      "Please enter a number between " + FormatBound(*row.min) + " and " + FormatBound(*row.max) +
-                          ".");
+        v.*std::get<float B::*>(b.member) = f;
+        if (b.min && (f < *b.min || f > *b.max))
+          return fail(id, text,
+                      "Please enter a number between " + FormatBound(*b.min) + " and " + FormatBound(*b.max) + ".");
         break;
       }
-      case RowKind::Double: {
-        const std::string text = c.GetWindowText(row.id);
+      case Binding::kDouble: {
+        const std::string text = c.GetWindowText(id);
         double parsed = 0;
-        if (!ParseDoubleText(text, parsed)) return fail(row, text, "Please enter a number.");
-        v.*std::get<double B::*>(row.member) = parsed;
+        if (!ParseDoubleText(text, parsed)) return fail(id, text, "Please enter a number.");
+        v.*std::get<double B::*>(b.member) = parsed;
         break;
       }
       default: break;
@@ -242,16 +158,15 @@ bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure,
 }
 
 std::string AcceptedInput(int id) {
-  for (const Row& row : Rows()) {
-    if (row.id != id) continue;
-    const std::string range = row.min ? " " + FormatBound(*row.min) + " to " + FormatBound(*row.max) : "";
-    switch (row.kind) {
-      case RowKind::Int: return "integer" + (range.empty() ? " (32 bits)" : range);
-      case RowKind::Float:
-      case RowKind::Double: return "number" + range;
-      case RowKind::String: return id == idc::Status || id == idc::SentFrame ? std::string() : "text";
-      default: return {};
-    }
+  const ControlRow* row = FindRow(id);
+  if (!row || row->exchange < 0) return {};
+  const Binding& b = row->binding;
+  const std::string range = b.min ? " " + FormatBound(*b.min) + " to " + FormatBound(*b.max) : "";
+  switch (b.kind) {
+    case Binding::kInt: return "integer" + (range.empty() ? " (32 bits)" : range);
+    case Binding::kFloat:
+    case Binding::kDouble: return "number" + range;
+    case Binding::kString: return id == idc::Status || id == idc::SentFrame ? std::string() : "text";
+    default: return {};
   }
-  return {};
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel/control_ids.h"
 #include "app/panel/controls.h"
 
 struct BoundValues {
@@ -26,7 +27,7 @@ struct BoundValues {
   double m_dGpsE = 123.44146151422501;                 // degrees
   float m_fGpsH = 0;                                   // metres
   std::string m_strSentFrame;
-  int m_bOsd[16] = {};  // check boxes 1130..1145, indexed by id - 1130
+  int m_bOsd[16] = {};  // the OSD check boxes, idc::OsdFirst to idc::OsdLast
   int m_bHighTempAlarm = 0, m_bLowTempAlarm = 0;
   int m_nAlarmTemp = 0;
   int m_nCoeffText = 0;
@@ -39,8 +40,8 @@ struct BoundValues {
   float m_fCompTemp = 0;  // degrees
   int m_bImageEnhance = 0;
 
-  int& Osd(int id) { return m_bOsd[id - 1130]; }
-  int Osd(int id) const { return m_bOsd[id - 1130]; }
+  int& Osd(int id) { return m_bOsd[id - idc::OsdFirst]; }
+  int Osd(int id) const { return m_bOsd[id - idc::OsdFirst]; }
 };
 
 struct DxFailure {

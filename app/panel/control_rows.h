@@ -1,0 +1,38 @@
+// One row per control, the single source of every fact about it: the
+// control table, the lists and their codes, the OSD bits, the slider ranges,
+// the bound values' exchange, the listing and the accessible names are all
+// read from here (control_table.cpp). Adding a control is one row and its
+// handler.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "app/panel/control_table.h"
+#include "app/panel/data_exchange.h"
+
+// How a control's value goes to and from BoundValues.
+struct Binding {
+  enum Kind { kNone, kString, kControl, kSlider, kInt, kFloat, kDouble, kCheck, kOsdCheck } kind = kNone;
+  std::variant<std::monostate, std::string BoundValues::*, int BoundValues::*, float BoundValues::*,
+               double BoundValues::*>
+      member;
+  std::optional<double> min, max;  // the accepted range, inclusive
+};
+
+struct ControlRow {
+  ControlDef def;                          // id, kind, caption, place in dialog units
+  int exchange = -1;                       // its place in the exchange order; -1: not exchanged
+  Binding binding;                         // with exchange
+  std::vector<ListEntry> entries;          // a list's entries, template order
+  std::optional<std::pair<int, int>> slider;  // a slider's range
+  const char* description = "";            // what it is, for a control without a caption of its own
+  const char* group = "";                  // the part of the panel, for a control outside any frame
+  std::optional<OsdCheck> osd;             // an OSD check box's bit
+};
+
+const std::vector<ControlRow>& ControlRows();
+const ControlRow* FindRow(int id);
