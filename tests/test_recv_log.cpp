@@ -5,6 +5,7 @@
 #include <iterator>
 #include <numeric>
 
+#include "receive/log_selection.h"
 #include "receive/log_store.h"
 #include "receive/recv_log.h"
 
@@ -153,4 +154,42 @@ TEST(LogStore, ClearingGivesTheMemoryBack) {
   }
   log.Append(TextLine("bb"));  // usable again
   EXPECT_EQ(log.Line(0), "bb");
+}
+
+// The log's selection, as both windows keep it: a click starts it, Shift and
+// drags extend it from where it started, past the end is the last row, and
+// an empty log has none.
+TEST(LogSelection, ClicksExtendAndTheTextIsTheRowsAsShown) {
+  LogStore store;
+  const std::uint8_t bytes[3] = {0x90, 0x41, 0xff};
+  store.Append({LogKind::kCaption, {}});
+  store.Append(HexLine(bytes, 3));
+  store.Append(TextLine(" Inserted card"));
+  struct Step {
+    int row;
+    bool extend;
+    int first, last, current;
+  };
+  const Step steps[] = {
+      {1, true, 1, 1, 1},   // extending with nothing selected starts at the row
+      {2, true, 1, 2, 2},   // Shift+click below
+      {0, true, 0, 1, 0},   // and above the anchor
+      {9, false, 2, 2, 2},  // past the end: the last row
+      {-3, true, 0, 2, 0},
+  };
+  LogSelection s;
+  EXPECT_TRUE(s.Empty());
+  EXPECT_EQ(s.Text(store), "");
+  for (const Step& step : steps) {
+    s.To(step.row, step.extend, 3);
+    EXPECT_EQ(s.First(), step.first) << step.row;
+    EXPECT_EQ(s.Last(), step.last) << step.row;
+    EXPECT_EQ(s.Current(), step.current) << step.row;
+  }
+  EXPECT_EQ(s.Text(store), "接收信息\n90-41-ff\n Inserted card\n");
+  s.To(1, false, 0);  // an emptied log
+  EXPECT_TRUE(s.Empty());
+  s.All(3);
+  EXPECT_EQ(s.First(), 0);
+  EXPECT_EQ(s.Last(), 2);
 }

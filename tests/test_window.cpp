@@ -14,6 +14,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <QClipboard>
 #include <QToolTip>
 
 #include "app/panel/control_table.h"
@@ -229,6 +230,35 @@ class WindowTest : public QObject {
       hover(row);
       QTRY_VERIFY2(!QToolTip::isVisible(), qPrintable(QString("a tip over row %1").arg(row)));
     }
+  }
+
+  void theLogCopiesWhatIsSelectedAsShown() {
+    Open();
+    auto* view = static_cast<LogBox*>(window->controls().Widget(idc::RecvLog))->view();
+    const std::uint8_t reply[8] = {0xbb, 0x09, 0x01, 0x49, 0x02, 0, 0, 0};
+    window->controls().AddLogLine(idc::RecvLog, {LogKind::kCaption, {}});
+    window->controls().AddLogLine(idc::RecvLog, HexLine(reply, sizeof reply));
+    window->controls().AddLogLine(idc::RecvLog, TextLine("2026-12-9 10:41:2"));
+    window->controls().AddLogLine(idc::RecvLog, TextLine(" Inserted card"));
+    QTest::qWait(20);
+    const auto rowAt = [&](int row) { return QPoint(20, row * view->rowHeight() + view->rowHeight() / 2); };
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+
+    // One row, then Shift+click for the rows down to another; Ctrl+C.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rowAt(1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowAt(2));
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QString::fromUtf8("bb-09-01-49-02-00-00-00\n2026-12-9 10:41:2\n"));
+    // Shift+Up extends from the current row; Ctrl+A takes every row.
+    QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QString::fromUtf8("接收信息\nbb-09-01-49-02-00-00-00\n"));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text().count('\n'), 4);
+    QVERIFY(clipboard->text().endsWith(" Inserted card\n"));
   }
 
   void chineseTextsRenderAndAPictureIsWritten() {

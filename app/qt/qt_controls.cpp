@@ -1,6 +1,10 @@
 #include "app/qt/qt_controls.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -91,14 +95,31 @@ void LogView::RowsAppended(int first, int last) {
 void LogView::Reset() {
   m_widest = 0;
   m_longestBytes = 0;
-  m_current = -1;
+  m_selection.Clear();
   UpdateScrollBars();
   viewport()->update();
 }
 
 void LogView::setCurrentRow(int row) {
-  m_current = row >= 0 && row < m_model->rowCount() ? row : -1;
+  if (row >= 0 && row < m_model->rowCount()) m_selection.To(row, false, m_model->rowCount());
+  else m_selection.Clear();
   viewport()->update();
+}
+
+void LogView::Select(int row, bool extend) {
+  m_selection.To(row, extend, m_model->rowCount());
+  viewport()->update();
+}
+
+void LogView::selectAll() {
+  m_selection.All(m_model->rowCount());
+  viewport()->update();
+}
+
+void LogView::copy() const {
+  if (m_selection.Empty()) return;
+  const std::string text = m_selection.Text(m_model->Store());
+  QGuiApplication::clipboard()->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void LogView::paintEvent(QPaintEvent*) {
@@ -108,7 +129,7 @@ void LogView::paintEvent(QPaintEvent*) {
   const int x = 3 - horizontalScrollBar()->value();
   for (int row = first, y = 0; row < rows && y < viewport()->height(); ++row, y += m_rowHeight) {
     const QRect line(0, y, viewport()->width(), m_rowHeight);
-    if (row == m_current) {
+    if (m_selection.Contains(row)) {
       p.fillRect(line, palette().highlight());
       p.setPen(palette().highlightedText().color());
     } else {
@@ -126,12 +147,32 @@ void LogView::resizeEvent(QResizeEvent* event) {
 }
 
 void LogView::mousePressEvent(QMouseEvent* event) {
-  setCurrentRow(firstVisibleRow() + event->position().toPoint().y() / m_rowHeight);
+  const int row = firstVisibleRow() + event->position().toPoint().y() / m_rowHeight;
+  if (event->button() == Qt::RightButton && m_selection.Contains(row)) return;  // the menu copies what is selected
+  if (row >= m_model->rowCount()) return setCurrentRow(-1);
+  Select(row, event->modifiers() & Qt::ShiftModifier);
+}
+
+void LogView::mouseMoveEvent(QMouseEvent* event) {
+  // A drag with the button held selects the rows it passes.
+  if (!(event->buttons() & Qt::LeftButton) || m_selection.Empty()) return;
+  Select(firstVisibleRow() + std::max(0, event->position().toPoint().y()) / m_rowHeight, true);
+}
+
+void LogView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* copyRows = menu.addAction(QStringLiteral("Copy"), this, [this] { copy(); });
+  copyRows->setShortcut(QKeySequence::Copy);
+  copyRows->setEnabled(!m_selection.Empty());
+  menu.addAction(QStringLiteral("Select All"), this, [this] { selectAll(); })->setShortcut(QKeySequence::SelectAll);
+  menu.exec(event->globalPos());
 }
 
 void LogView::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) return copy();
+  if (event->matches(QKeySequence::SelectAll)) return selectAll();
   const int rows = m_model->rowCount();
-  int row = m_current;
+  int row = m_selection.Current();
   switch (event->key()) {
     case Qt::Key_Down: row = std::min(rows - 1, row + 1); break;
     case Qt::Key_Up: row = std::max(0, row - 1); break;
@@ -141,7 +182,9 @@ void LogView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End: row = rows - 1; break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
   }
-  setCurrentRow(row);
+  if (rows == 0) return;
+  Select(row, event->modifiers() & Qt::ShiftModifier);
+  row = m_selection.Current();
   if (row < firstVisibleRow()) verticalScrollBar()->setValue(row);
   else if (row >= firstVisibleRow() + VisibleRows()) verticalScrollBar()->setValue(row - VisibleRows() + 1);
 }

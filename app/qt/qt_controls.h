@@ -12,6 +12,7 @@
 
 #include "app/panel/controls.h"
 #include "app/qt/log_model.h"
+#include "receive/log_selection.h"
 
 // A trackbar that tells its owner each time it has painted itself.
 class PaintSlider : public QSlider {
@@ -71,8 +72,11 @@ class LogView : public QAbstractScrollArea {
   Q_OBJECT
  public:
   LogView(LogModel* model, QWidget* parent);
-  int currentRow() const { return m_current; }
+  int currentRow() const { return m_selection.Current(); }
   void setCurrentRow(int row);
+  const LogSelection& selection() const { return m_selection; }
+  void selectAll();
+  void copy() const;  // the selected rows to the clipboard, as shown
   int rowHeight() const { return m_rowHeight; }
   int firstVisibleRow() const { return verticalScrollBar()->value(); }
 
@@ -80,7 +84,9 @@ class LogView : public QAbstractScrollArea {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   bool viewportEvent(QEvent* event) override;
 
@@ -93,8 +99,9 @@ class LogView : public QAbstractScrollArea {
   LogModel* m_model;
   int m_rowHeight;
   int m_widest = 0;
-  int m_current = -1;
+  LogSelection m_selection;
   bool m_scrollBarsPending = false;
+  void Select(int row, bool extend);
   std::size_t m_longestBytes = 0;
 };
 

@@ -158,22 +158,67 @@ void Win32LogView::Grew(std::size_t widestChars) {
 void Win32LogView::Reset() {
   if (!m_hwnd) return;
   m_top = m_left = m_widest = 0;
-  m_current = -1;
+  m_selection.Clear();
   UpdateHorizontalBar();
   UpdateVerticalBar();
   InvalidateRect(H(m_hwnd), nullptr, FALSE);
 }
 
 void Win32LogView::SetCurrentRow(int row) {
-  m_current = row >= 0 && row < Rows() ? row : -1;
+  if (row >= 0 && row < Rows()) m_selection.To(row, false, Rows());
+  else m_selection.Clear();
   if (m_hwnd) InvalidateRect(H(m_hwnd), nullptr, FALSE);
 }
 
-void Win32LogView::MoveCurrent(int row) {
+void Win32LogView::Select(int row, bool extend) {
+  m_selection.To(row, extend, Rows());
+  InvalidateRect(H(m_hwnd), nullptr, FALSE);
+}
+
+void Win32LogView::MoveCurrent(int row, bool extend) {
   if (Rows() == 0) return;
-  SetCurrentRow(std::clamp(row, 0, Rows() - 1));
-  if (m_current < m_top) ScrollTo(m_current, m_left);
-  else if (m_current >= m_top + VisibleRows()) ScrollTo(m_current - VisibleRows() + 1, m_left);
+  Select(row, extend);
+  const int current = m_selection.Current();
+  if (current < m_top) ScrollTo(current, m_left);
+  else if (current >= m_top + VisibleRows()) ScrollTo(current - VisibleRows() + 1, m_left);
+}
+
+void Win32LogView::Copy() {
+  if (m_selection.Empty() || !m_store) return;
+  // The rows as shown, a line each, with Windows' line ends.
+  std::wstring text;
+  for (wchar_t c : Wide(m_selection.Text(*m_store))) {
+    if (c == L'\n') text += L'\r';
+    text += c;
+  }
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  if (!memory) return;
+  if (void* p = GlobalLock(memory)) {
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, static_cast<wchar_t*>(p));
+    GlobalUnlock(memory);
+  }
+  if (!OpenClipboard(H(m_hwnd))) {
+    GlobalFree(memory);
+    return;
+  }
+  EmptyClipboard();
+  if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);  // else the clipboard owns it
+  CloseClipboard();
+}
+
+void Win32LogView::ShowMenu(int x, int y) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING | (m_selection.Empty() ? MF_GRAYED : 0), kCopy, L"Copy\tCtrl+C");
+  AppendMenuW(menu, MF_STRING, kSelectAll, L"Select All\tCtrl+A");
+  if (x == -1 && y == -1) {  // from the keyboard (Shift+F10, the menu key): at the list's corner
+    POINT corner{0, 0};
+    ClientToScreen(H(m_hwnd), &corner);
+    x = corner.x;
+    y = corner.y;
+  }
+  const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, H(m_hwnd), nullptr);
+  DestroyMenu(menu);
+  if (chosen) SendMessageW(H(m_hwnd), WM_COMMAND, chosen, 0);
 }
 
 void Win32LogView::ScrollTo(int top, int left) {
@@ -206,13 +251,13 @@ void Win32LogView::Paint() {
       FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
       continue;
     }
-    const bool selected = row == m_current;
+    const bool selected = m_selection.Contains(row);
     SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     const std::wstring text = Wide(m_store->Line(static_cast<std::size_t>(row)));
     ExtTextOutW(dc, kTextIndent - m_left, r.top + 1, ETO_OPAQUE | ETO_CLIPPED, &r, text.c_str(),
                 static_cast<UINT>(text.size()), nullptr);
-    if (selected && m_focused) DrawFocusRect(dc, &r);
+    if (row == m_selection.Current() && m_focused) DrawFocusRect(dc, &r);
   }
   if (old) SelectObject(dc, old);
   EndPaint(H(m_hwnd), &ps);
@@ -244,8 +289,8 @@ std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::int
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       m_focused = msg == WM_SETFOCUS;
-      if (m_current >= m_top && m_current < m_top + VisibleRows() + 1) {
-        RECT r{0, (m_current - m_top) * m_rowHeight, m_clientW, (m_current - m_top + 1) * m_rowHeight};
+      if (const int current = m_selection.Current(); current >= m_top && current < m_top + VisibleRows() + 1) {
+        RECT r{0, (current - m_top) * m_rowHeight, m_clientW, (current - m_top + 1) * m_rowHeight};
         InvalidateRect(hwnd, &r, FALSE);
       }
       return 0;
@@ -255,11 +300,32 @@ std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::int
     case WM_LBUTTONDBLCLK: {
       SetFocus(hwnd);
       const int row = m_top + static_cast<short>(HIWORD(lParam)) / m_rowHeight;
-      if (row < Rows()) SetCurrentRow(row);
+      if (row < Rows()) {
+        Select(row, (wParam & MK_SHIFT) != 0);
+        SetCapture(hwnd);  // a drag selects the rows it passes
+      }
       return 0;
     }
+    case WM_LBUTTONUP:
+      if (GetCapture() == hwnd) ReleaseCapture();
+      return 0;
+    case WM_CONTEXTMENU:
+      ShowMenu(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCopy) Copy();
+      else if (LOWORD(wParam) == kSelectAll) {
+        m_selection.All(Rows());
+        InvalidateRect(hwnd, nullptr, FALSE);
+      }
+      return 0;
+    case WM_COPY:
+      Copy();
+      return 0;
     case WM_MOUSEMOVE:
       Hover(static_cast<short>(HIWORD(lParam)));
+      if ((wParam & MK_LBUTTON) && GetCapture() == hwnd && !m_selection.Empty())
+        Select(m_top + std::max(0, static_cast<int>(static_cast<short>(HIWORD(lParam)))) / m_rowHeight, true);
       break;
     case WM_NOTIFY: {
       auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
@@ -274,19 +340,26 @@ std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::int
       ScrollTo(m_top - rows, m_left);
       return 0;
     }
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: {
+      const bool shift = GetKeyState(VK_SHIFT) < 0;
+      const int current = m_selection.Current();
+      if (GetKeyState(VK_CONTROL) < 0 && (wParam == 'C' || wParam == 'A')) {
+        SendMessageW(hwnd, WM_COMMAND, wParam == 'C' ? kCopy : kSelectAll, 0);
+        return 0;
+      }
       switch (wParam) {
-        case VK_DOWN: MoveCurrent(m_current + 1); return 0;
-        case VK_UP: MoveCurrent(m_current - 1); return 0;
-        case VK_NEXT: MoveCurrent(m_current + VisibleRows()); return 0;
-        case VK_PRIOR: MoveCurrent(m_current - VisibleRows()); return 0;
-        case VK_HOME: MoveCurrent(0); return 0;
-        case VK_END: MoveCurrent(Rows() - 1); return 0;
+        case VK_DOWN: MoveCurrent(current + 1, shift); return 0;
+        case VK_UP: MoveCurrent(current - 1, shift); return 0;
+        case VK_NEXT: MoveCurrent(current + VisibleRows(), shift); return 0;
+        case VK_PRIOR: MoveCurrent(current - VisibleRows(), shift); return 0;
+        case VK_HOME: MoveCurrent(0, shift); return 0;
+        case VK_END: MoveCurrent(Rows() - 1, shift); return 0;
         case VK_LEFT: ScrollTo(m_top, m_left - m_charWidth * 4); return 0;
         case VK_RIGHT: ScrollTo(m_top, m_left + m_charWidth * 4); return 0;
         default: break;
       }
       break;
+    }
     case WM_VSCROLL:
     case WM_HSCROLL: {
       const bool vertical = msg == WM_VSCROLL;

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "receive/log_selection.h"
+
 class LogStore;
 
 class Win32LogView {
@@ -26,8 +28,11 @@ class Win32LogView {
   void Grew(std::size_t widestChars);
   void Reset();
 
-  int CurrentRow() const { return m_current; }
+  int CurrentRow() const { return m_selection.Current(); }
   void SetCurrentRow(int row);
+  const LogSelection& Selection() const { return m_selection; }
+  // The context menu's commands (WM_COMMAND), also Ctrl+C (and WM_COPY) and Ctrl+A.
+  static constexpr unsigned kCopy = 1, kSelectAll = 2;
   int TopRow() const { return m_top; }
   int VisibleRows() const;  // whole rows the list's height holds
   int RowHeight() const { return m_rowHeight; }
@@ -41,7 +46,10 @@ class Win32LogView {
   void UpdateVerticalBar();
   void UpdateHorizontalBar();
   void ScrollTo(int top, int left);
-  void MoveCurrent(int row);
+  void MoveCurrent(int row, bool extend = false);
+  void Select(int row, bool extend);
+  void Copy();
+  void ShowMenu(int x, int y);
   void Paint();
   void Hover(int y);
   const wchar_t* TipText();
@@ -57,7 +65,7 @@ class Win32LogView {
   int m_top = 0;          // first row shown
   int m_left = 0;         // pixels scrolled to the right
   int m_widest = 0;       // pixels, the longest line
-  int m_current = -1;     // the selected row
+  LogSelection m_selection;
   bool m_focused = false;
   int m_wheel = 0;        // wheel delta not yet a whole row
   void* m_tip = nullptr;  // the tooltip that shows a row cut off at the edge

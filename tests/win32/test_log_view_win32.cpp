@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "app/win32/log_view.h"
 #include "receive/log_store.h"
@@ -167,5 +168,57 @@ TEST_F(LogView, ARowCutOffAtTheEdgeShowsWholeInItsTooltip) {
     Sleep(10);
   }
   EXPECT_TRUE(IsWindowVisible(static_cast<HWND>(view.TipWindow()))) << "no tip over the row";
+}
+// The operator's selection copies as the rows show, one line each with
+// Windows' line ends: a click and a Shift+click (or Shift+arrows) select rows,
+// the context menu's Select All (Ctrl+A) takes them all, Copy (Ctrl+C, WM_COPY).
+TEST_F(LogView, TheSelectedRowsCopyAsShown) {
+  store.Append({LogKind::kCaption, {}});
+  store.Append(HexLine(kBytes, 8));
+  store.Append(TextLine("2026-12-9 10:41:2"));
+  view.Grew(30);
+  const int row = view.RowHeight();
+  const auto clipboard = [&] {
+    std::wstring text;
+    if (!OpenClipboard(hwnd)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) text = p;
+      GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+  };
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, row + 2));
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, row + 2));
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(5, 2 * row + 2));
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 2 * row + 2));
+  EXPECT_EQ(view.Selection().First(), 1);
+  EXPECT_EQ(view.Selection().Last(), 2);
+  SendMessageW(hwnd, WM_COPY, 0, 0);
+  EXPECT_EQ(clipboard(), L"bb-09-01-41-00-00-00-06\r\n2026-12-9 10:41:2\r\n");
+
+  SendMessageW(hwnd, WM_COMMAND, Win32LogView::kSelectAll, 0);
+  SendMessageW(hwnd, WM_COMMAND, Win32LogView::kCopy, 0);
+  EXPECT_EQ(clipboard(), L"\u63a5\u6536\u4fe1\u606f\r\nbb-09-01-41-00-00-00-06\r\n2026-12-9 10:41:2\r\n");
+
+  // The keys themselves: a click on the first row, Ctrl+C by the keyboard.
+  SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2));
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 2));
+  SetForegroundWindow(parent);
+  SetFocus(hwnd);
+  INPUT keys[4] = {};
+  for (INPUT& k : keys) k.type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = VK_CONTROL;
+  keys[1].ki.wVk = 'C';
+  keys[2].ki.wVk = 'C';
+  keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  keys[3].ki.wVk = VK_CONTROL;
+  keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, keys, sizeof keys[0]);
+  for (int i = 0; i < 50 && clipboard() != L"\u63a5\u6536\u4fe1\u606f\r\n"; ++i) {
+    Settle();
+    Sleep(10);
+  }
+  EXPECT_EQ(clipboard(), L"\u63a5\u6536\u4fe1\u606f\r\n");
 }
 }  // namespace
