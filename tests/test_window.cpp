@@ -1,5 +1,6 @@
 // The real window on the offscreen platform: every control, the size, what
 // the keyboard does, the Warning, the start-up traffic, and a picture of it.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -259,6 +260,44 @@ class WindowTest : public QObject {
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(clipboard->text().count('\n'), 4);
     QVERIFY(clipboard->text().endsWith(" Inserted card\n"));
+  }
+
+  void screenReadersReadEveryControlsNameAndTheLogsRows() {
+    Open();
+    // Every control has a name, through Qt's accessibility interface; those
+    // without a caption of their own have the one their row gives.
+    for (const ControlListing& c : ListControls()) {
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window->controls().Widget(c.id));
+      QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(QString("no name for %1").arg(c.id)));
+    }
+    const std::pair<int, const char*> named[] = {{idc::ContrastSlider, "Contrast ratio"},
+                                                 {idc::ZoomText, "Zoom value"},
+                                                 {idc::Step, "Step of UP, DOWN, LEFT, RIGHT"},
+                                                 {idc::Status, "Port status"},
+                                                 {idc::Residual, "Residual capacity"},  // a wrapped caption
+                                                 {idc::Year, "Year"}};                  // the label beside it
+    for (const auto& [id, name] : named)
+      QCOMPARE(QAccessible::queryAccessibleInterface(window->controls().Widget(id))->text(QAccessible::Name),
+               QString(name));
+
+    // The log is a list whose rows are its items, as shown.
+    auto* view = static_cast<LogBox*>(window->controls().Widget(idc::RecvLog))->view();
+    const std::uint8_t reply[8] = {0xbb, 0x09, 0x01, 0x49, 0x02, 0, 0, 0};
+    window->controls().AddLogLine(idc::RecvLog, {LogKind::kCaption, {}});
+    window->controls().AddLogLine(idc::RecvLog, HexLine(reply, sizeof reply));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
+    QVERIFY(list);
+    QCOMPARE(list->role(), QAccessible::List);
+    QCOMPARE(list->childCount(), 2);
+    QAccessibleInterface* row = list->child(1);
+    QVERIFY(row);
+    QCOMPARE(row->role(), QAccessible::ListItem);
+    QCOMPARE(row->text(QAccessible::Name), QString("bb-09-01-49-02-00-00-00"));
+    QCOMPARE(list->indexOfChild(row), 1);
+    QCOMPARE(row->parent(), list);
+    view->setCurrentRow(1);
+    QVERIFY(row->state().selected);
+    QVERIFY(!list->child(0)->state().selected);
   }
 
   void chineseTextsRenderAndAPictureIsWritten() {

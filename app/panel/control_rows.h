@@ -32,6 +32,7 @@ struct ControlRow {
   const char* description = "";            // what it is, for a control without a caption of its own
   const char* group = "";                  // the part of the panel, for a control outside any frame
   std::optional<OsdCheck> osd;             // an OSD check box's bit
+  const char* name = "";                   // what a screen reader calls a control with no caption or label
 };
 
 const std::vector<ControlRow>& ControlRows();

@@ -41,6 +41,10 @@ struct R : ControlRow {
     group = part;
     return *this;
   }
+  R& Named(const char* text) {
+    name = text;
+    return *this;
+  }
   R& Osd(bool input, std::uint8_t flag) {
     osd = OsdCheck{def.id, input, flag};
     binding = {Binding::kOsdCheck, {}, {}, {}};
@@ -99,27 +103,47 @@ const std::vector<ControlRow>& ControlRows() {
                  {"EVENPARITY", comm::EVENPARITY},
                  {"MARKPARITY", comm::MARKPARITY},
                  {"SPACEPARITY", comm::SPACEPARITY}}),
-      R(idc::Status, K::Static, "", 33, 50, 305, 12).Dx(0, Str(&B::m_strStatus)).Says("(port status line)"),
+      R(idc::Status, K::Static, "", 33, 50, 305, 12)
+          .Dx(0, Str(&B::m_strStatus))
+          .Says("(port status line)")
+          .Named("Port status"),
 
       // ---- the three slider groups ----
       R(0, K::Group, "Temperature Compensation Coefficient ", 354, 14, 144, 57),
-      R(idc::CoeffSlider, K::Slider, "", 360, 28, 132, 16).Dx(53, Sld()).Range(0, 200).Says("(slider)"),
+      R(idc::CoeffSlider, K::Slider, "", 360, 28, 132, 16)
+          .Dx(53, Sld())
+          .Range(0, 200)
+          .Says("(slider)")
+          .Named("Temperature compensation coefficient"),
       R(idc::CoeffNarrow, K::Button, "Narrow", 360, 50, 40, 14),
       R(idc::CoeffText, K::Edit, "", 404, 51, 44, 12)
           .Dx(54, Int(&B::m_nCoeffText, 0, 200))
-          .Says("(the slider's value)"),
+          .Says("(the slider's value)")
+          .Named("Temperature compensation coefficient value"),
       R(idc::CoeffEnlarge, K::Button, "Enlarge", 452, 50, 40, 14),
       R(0, K::Group, "Contrast Ratio ", 503, 14, 137, 57),
-      R(idc::ContrastSlider, K::Slider, "", 509, 28, 125, 16).Dx(60, Sld()).Range(0, 100).Says("(slider)"),
+      R(idc::ContrastSlider, K::Slider, "", 509, 28, 125, 16)
+          .Dx(60, Sld())
+          .Range(0, 100)
+          .Says("(slider)")
+          .Named("Contrast ratio"),
       R(idc::ContrastNarrow, K::Button, "Narrow", 509, 50, 38, 14),
-      R(idc::ContrastText, K::Edit, "", 551, 51, 40, 12).Dx(61, Int(&B::m_nContrastText)).Says("(the slider's value)"),
+      R(idc::ContrastText, K::Edit, "", 551, 51, 40, 12)
+          .Dx(61, Int(&B::m_nContrastText))
+          .Says("(the slider's value)")
+          .Named("Contrast ratio value"),
       R(idc::ContrastEnlarge, K::Button, "Enlarge", 595, 50, 39, 14),
       R(0, K::Group, "Brightness", 645, 14, 130, 57),
-      R(idc::BrightnessSlider, K::Slider, "", 651, 28, 118, 16).Dx(62, Sld()).Range(0, 100).Says("(slider)"),
+      R(idc::BrightnessSlider, K::Slider, "", 651, 28, 118, 16)
+          .Dx(62, Sld())
+          .Range(0, 100)
+          .Says("(slider)")
+          .Named("Brightness"),
       R(idc::BrightnessNarrow, K::Button, "Narrow", 651, 50, 37, 14),
       R(idc::BrightnessText, K::Edit, "", 691, 51, 36, 12)
           .Dx(63, Int(&B::m_nBrightnessText))
-          .Says("(the slider's value)"),
+          .Says("(the slider's value)")
+          .Named("Brightness value"),
       R(idc::BrightnessEnlarge, K::Button, "Enlarge", 730, 50, 39, 14),
 
       // ---- Tracking control ----
@@ -128,7 +152,8 @@ const std::vector<ControlRow>& ControlRows() {
           .Dx(49, Ctl())
           .List({{"Cross wire control", kCmdCrossWire},
                  {"Cloud platform control mode 1", kCmdGimbalMode1},
-                 {"Cloud platform control mode 2", kCmdGimbalMode2}}),
+                 {"Cloud platform control mode 2", kCmdGimbalMode2}})
+          .Named("Control mode"),
       R(idc::StartTracking, K::Button, "OK", 162, 88, 30, 14),
       R(idc::CancelTracking, K::Button, "CANCEL", 196, 88, 44, 14),
       R(idc::ExitTracking, K::Button, "Exit tracking", 244, 88, 56, 14),
@@ -136,7 +161,8 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::Left, K::Button, "LEFT", 28, 122, 34, 14),
       R(idc::Step, K::Edit, "", 66, 123, 30, 12)
           .Dx(2, Int(&B::m_nStep, -32768, 32767))
-          .Says("(step of UP, DOWN, LEFT, RIGHT)"),
+          .Says("(step of UP, DOWN, LEFT, RIGHT)")
+          .Named("Step of UP, DOWN, LEFT, RIGHT"),
       R(idc::Right, K::Button, "RIGHT", 100, 122, 34, 14),
       R(idc::Down, K::Button, "DOWN", 64, 138, 34, 14),
       R(0, K::Label, "X：", 142, 110, 14, 10),
@@ -149,14 +175,16 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::Channel, K::Combo, "", 28, 159, 112, 12)
           .Dx(7, Ctl())
           .List(Indexed({"0:visible light+Infrared", "1:Infrared", "2:Infrared+visible light", "3:visible light",
-                         "4: ", "5: ", "6: ", "7: "})),
+                         "4: ", "5: ", "6: ", "7: "}))
+          .Named("Channel"),
       R(idc::ChannelOk, K::Button, "OK", 144, 158, 28, 14),
       R(idc::Template, K::SortedCombo, "", 178, 159, 90, 12)
           .Dx(10, Ctl())
           .List({{"Adaptive template", kTemplateAdaptive},
                  {"Small template", kTemplateSmall},
                  {"Middle template", kTemplateMiddle},
-                 {"Large template", kTemplateLarge}}),
+                 {"Large template", kTemplateLarge}})
+          .Named("Template"),
       R(idc::TemplateOk, K::Button, "OK", 272, 158, 28, 14),
       R(idc::PseudoColor, K::Check, "Pseudo color", 28, 178, 66, 10).Dx(13, Chk(&B::m_bPseudoColor)),
       R(idc::Enhance, K::Check, "Image Enhancement ", 98, 178, 100, 10).Dx(68, Chk(&B::m_bImageEnhance)),
@@ -168,11 +196,13 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::Preservation, K::Combo, "", 28, 213, 104, 12)
           .Dx(66, Ctl())
           .List(Indexed(
-              {"Infrared preservation", "Infrared 8 bit bmp", "Infrared 8 bit bin", "Infrared 14 bit bin", " "})),
+              {"Infrared preservation", "Infrared 8 bit bmp", "Infrared 8 bit bin", "Infrared 14 bit bin", " "}))
+          .Named("Infrared preservation"),
       R(idc::PreservationMode, K::Combo, "", 136, 213, 104, 12)
           .Dx(67, Ctl())
           .List(Indexed({"Preservation mode", "0: visible + infrared", "1: infrared", "2: infrared + visible",
-                         "3: visible", "4:", "5:", "6:", "7:"})),
+                         "3: visible", "4:", "5:", "6:", "7:"}))
+          .Named("Preservation mode"),
       R(0, K::Label, "Video length", 28, 232, 50, 10),
       R(idc::VideoLength, K::Edit, "", 80, 230, 50, 12).Dx(9, Int(&B::m_nVideoLength, 1, 65536)),
 
@@ -220,7 +250,8 @@ const std::vector<ControlRow>& ControlRows() {
                  {"Homemade machine 2", kCoreHomemade2},
                  {"Sony7520(60Hz)", kCoreSony7520At60Hz},
                  {"Homemade machine 1(60Hz)", kCoreHomemade1At60Hz},
-                 {"Homemade machine 2(60Hz)", kCoreHomemade2At60Hz}}),
+                 {"Homemade machine 2(60Hz)", kCoreHomemade2At60Hz}})
+          .Named("Core selection"),
       R(idc::OsdSettings, K::Button, "OSD settings", 564, 143, 56, 14),
       R(0, K::Label, "Year", 318, 162, 20, 10),
       R(idc::Year, K::Edit, "", 340, 160, 30, 12).Dx(15, Int(&B::m_nYear, 2017, 2099)),
@@ -252,9 +283,12 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::PrivateZoom, K::Radio, "Private agreement", 636, 88, 84, 10),
       R(idc::Visca, K::Radio, "VISCA", 724, 88, 46, 10),
       R(idc::ZoomNarrow, K::Button, "Narrow", 636, 104, 36, 14),
-      R(idc::ZoomSlider, K::Slider, "", 674, 103, 60, 16).Dx(29, Sld()).Range(1, 30).Says("(slider)"),
+      R(idc::ZoomSlider, K::Slider, "", 674, 103, 60, 16).Dx(29, Sld()).Range(1, 30).Says("(slider)").Named("Zoom"),
       R(idc::ZoomEnlarge, K::Button, "Enlarge", 736, 104, 36, 14),
-      R(idc::ZoomText, K::Edit, "", 690, 124, 28, 12).Dx(12, Int(&B::m_nZoomText, 1, 30)).Says("(the slider's value)"),
+      R(idc::ZoomText, K::Edit, "", 690, 124, 28, 12)
+          .Dx(12, Int(&B::m_nZoomText, 1, 30))
+          .Says("(the slider's value)")
+          .Named("Zoom value"),
 
       // ---- polling controls, above the log ----
       R(idc::ShowRecvTime, K::Check, "Display reception time ", 632, 150, 104, 10)
@@ -263,7 +297,8 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::PollPeriod, K::Edit, "", 740, 149, 34, 12)
           .Dx(59, Int(&B::m_nPollPeriod, 1, 1000000))
           .Says("(poll period, ms)")
-          .In("Received data"),
+          .In("Received data")
+          .Named("Poll period, ms"),
       R(idc::SetInterval, K::MultiLineButton, "Set time intervals", 632, 166, 70, 20).In("Received data"),
       R(idc::Empty, K::Button, "empty", 706, 169, 40, 14).In("Received data"),
       R(idc::PrepareTest, K::Button, "Preparation for testing", 632, 190, 100, 14).In("Received data"),
@@ -275,7 +310,10 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::Pictures, K::MultiLineButton, "Number of Remaining Tenses ", 316, 238, 72, 20).In("SD card"),
       R(idc::Capacity, K::MultiLineButton, "SDcard Capacity ", 390, 238, 72, 20).In("SD card"),
       R(idc::Minutes, K::MultiLineButton, "Length of Remaining Video", 464, 238, 72, 20).In("SD card"),
-      R(idc::FormatStatus, K::Edit, "", 316, 262, 220, 12).Says("(format status field)").In("SD card"),
+      R(idc::FormatStatus, K::Edit, "", 316, 262, 220, 12)
+          .Says("(format status field)")
+          .In("SD card")
+          .Named("Format status"),
 
       // ---- Temperature measurement ----
       R(0, K::Group, "Temperature measurement", 124, 261, 186, 76),
@@ -288,23 +326,27 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::CompTempCheck, K::Check, "Compensation temperature", 130, 320, 116, 10).Dx(64, Chk(&B::m_bCompTemp)),
       R(idc::CompTemp, K::Edit, "", 250, 319, 52, 12)
           .Dx(65, Flt(&B::m_fCompTemp, -200, 300))
-          .Says("(compensation temperature)"),
+          .Says("(compensation temperature)")
+          .Named("Compensation temperature"),
 
       // ---- left column below tracking ----
       R(idc::Steady, K::Combo, "", 22, 262, 96, 12)
           .Dx(28, Ctl())
           .List({{"Steady ON", kViscaOn}, {"Steady OFF", kViscaOff}, {"Steady holding", kViscaHold}})
-          .In("Camera"),
+          .In("Camera")
+          .Named("Steady"),
       R(idc::Defog, K::Combo, "", 22, 280, 96, 12)
           .Dx(27, Ctl())
           .List({{"Fog ON", kViscaOn}, {"Fog OFF", kViscaOff}})
-          .In("Camera"),
+          .In("Camera")
+          .Named("Fog"),
       R(idc::VideoFormat1, K::Combo, "", 22, 298, 96, 12)
           .Dx(47, Ctl())
           .List(Indexed({"1080i/59.94", "1080i/60",   "NTSC",    "1080i/50", "PAL",         "1080p/29.97", "1080p/30",
                          "1080p/25",    "720p/59.94", "720p/60", "Reserved", "720p/50",     "Reserved",    "720p/29.97",
                          "720p/30",     "Reserved",   "720p/25", "Reserved", "1080p/59.94", "1080p/50",    "1080p/60"}))
-          .In("Camera"),
+          .In("Camera")
+          .Named("Video format"),
       R(idc::VideoFormat2, K::Combo, "", 22, 316, 96, 12)
           .Dx(57, Ctl())
           .List({{"1080p/29.97", 0x06},
@@ -313,7 +355,8 @@ const std::vector<ControlRow>& ControlRows() {
                  {"1080p/59.94", 0x13},
                  {"1080p/50", 0x14},
                  {"1080p/60", 0x15}})
-          .In("Camera"),
+          .In("Camera")
+          .Named("Second video format"),
 
       // ---- bottom rows ----
       R(0, K::Label, "Manual input ", 22, 354, 54, 10),
@@ -323,7 +366,11 @@ const std::vector<ControlRow>& ControlRows() {
       R(idc::SentFrame, K::Static, "", 86, 374, 450, 36).Dx(30, Str(&B::m_strSentFrame)).In("Manual input"),
 
       // ---- receive log, lower right ----
-      R(idc::RecvLog, K::SimpleCombo, "", 544, 210, 232, 215).Dx(55, Ctl()).Says("(received data)").In("Received data"),
+      R(idc::RecvLog, K::SimpleCombo, "", 544, 210, 232, 215)
+          .Dx(55, Ctl())
+          .Says("(received data)")
+          .In("Received data")
+          .Named("Received data"),
 
   };
   return rows;
@@ -471,6 +518,15 @@ bool Inside(const ControlDef& c, const ControlDef& g) {
 }
 
 }  // namespace
+
+std::string AccessibleName(int id) {
+  const ControlRow* row = FindRow(id);
+  if (!row) return {};
+  if (*row->name) return row->name;
+  for (const ControlListing& l : ListControls())
+    if (l.id == id) return l.caption;
+  return {};
+}
 
 std::vector<ControlListing> ListControls() {
   const std::vector<ControlDef>& table = ControlTable();

@@ -62,6 +62,10 @@ struct ControlListing {
 };
 // Every control with an id, group by group in the panel's reading order.
 std::vector<ControlListing> ListControls();
+// What a screen reader calls the control: its caption, the label beside it,
+// or for a control with neither (a slider, its value, the status line) the
+// name its row gives; empty for no control.
+std::string AccessibleName(int id);
 
 struct SliderRange {
   int id, min, max;

@@ -1,6 +1,9 @@
 #include "app/qt/qt_controls.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPointer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -44,6 +47,87 @@ void QuietScrollBar::sliderChange(SliderChange change) {
   QScrollBar::sliderChange(change);
 }
 
+namespace {
+// The log's rows for screen readers: the list, and a row each as it is asked
+// for (a million rows cost nothing until a reader walks them).
+class LogRowAccessible : public QAccessibleInterface {
+ public:
+  LogRowAccessible(LogView* view, int row) : m_view(view), m_row(row) {}
+  bool isValid() const override { return m_view && m_row < m_view->rowCount(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_view); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QString text(QAccessible::Text t) const override {
+    if (t != QAccessible::Name || !isValid()) return {};
+    const std::string line = m_view->rowText(m_row);
+    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    if (!isValid()) return {};
+    const QRect r = m_view->rowRect(m_row);
+    return r.isEmpty() ? QRect() : QRect(m_view->viewport()->mapToGlobal(r.topLeft()), r.size());
+  }
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    s.selectable = true;
+    s.focusable = true;
+    if (isValid()) {
+      s.selected = m_view->selection().Contains(m_row);
+      s.focused = m_view->currentRow() == m_row && m_view->hasFocus();
+      s.invisible = m_view->rowRect(m_row).isEmpty();
+      s.offscreen = s.invisible;
+    }
+    return s;
+  }
+  int row() const { return m_row; }
+
+ private:
+  QPointer<LogView> m_view;
+  int m_row;
+};
+
+class LogViewAccessible : public QAccessibleWidget {
+ public:
+  explicit LogViewAccessible(LogView* view) : QAccessibleWidget(view, QAccessible::List) {}
+  ~LogViewAccessible() override {
+    for (const auto& [row, id] : m_rows) QAccessible::deleteAccessibleInterface(id);
+  }
+  int childCount() const override { return View()->rowCount(); }
+  QAccessibleInterface* child(int index) const override {
+    if (index < 0 || index >= childCount()) return nullptr;
+    auto it = m_rows.find(index);
+    if (it == m_rows.end())
+      it = m_rows.emplace(index, QAccessible::registerAccessibleInterface(new LogRowAccessible(View(), index))).first;
+    return QAccessible::accessibleInterface(it->second);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    const auto* row = dynamic_cast<const LogRowAccessible*>(child);
+    return row ? row->row() : -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QPoint at = View()->viewport()->mapFromGlobal(QPoint(x, y));
+    if (!View()->viewport()->rect().contains(at)) return nullptr;
+    return child(View()->firstVisibleRow() + at.y() / View()->rowHeight());
+  }
+
+ private:
+  LogView* View() const { return static_cast<LogView*>(widget()); }
+  mutable std::map<int, QAccessible::Id> m_rows;
+};
+
+QAccessibleInterface* LogViewFactory(const QString& key, QObject* object) {
+  if (key == QLatin1String("LogView") && object && object->isWidgetType())
+    return new LogViewAccessible(static_cast<LogView*>(object));
+  return nullptr;
+}
+}  // namespace
+
 LogView::LogView(LogModel* model, QWidget* parent)
     : QAbstractScrollArea(parent), m_model(model), m_rowHeight(fontMetrics().height() + 2) {
   setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
@@ -56,6 +140,18 @@ LogView::LogView(LogModel* model, QWidget* parent)
   connect(model, &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { RowsAppended(first, last); });
   connect(model, &QAbstractItemModel::modelReset, this, [this] { Reset(); });
+  static const bool factory = (QAccessible::installFactory(LogViewFactory), true);
+  (void)factory;
+}
+
+int LogView::rowCount() const { return m_model->rowCount(); }
+
+std::string LogView::rowText(int row) const { return m_model->Store().Line(static_cast<std::size_t>(row)); }
+
+QRect LogView::rowRect(int row) const {
+  const int line = row - firstVisibleRow();
+  if (row < 0 || row >= rowCount() || line < 0 || line * m_rowHeight >= viewport()->height()) return {};
+  return QRect(0, line * m_rowHeight, viewport()->width(), m_rowHeight);
 }
 
 int LogView::VisibleRows() const { return std::max(1, viewport()->height() / m_rowHeight); }

@@ -79,6 +79,9 @@ class LogView : public QAbstractScrollArea {
   void copy() const;  // the selected rows to the clipboard, as shown
   int rowHeight() const { return m_rowHeight; }
   int firstVisibleRow() const { return verticalScrollBar()->value(); }
+  int rowCount() const;
+  std::string rowText(int row) const;
+  QRect rowRect(int row) const;  // in the viewport; empty when the row does not show
 
  protected:
   void paintEvent(QPaintEvent* event) override;

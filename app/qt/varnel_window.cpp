@@ -126,6 +126,9 @@ void VarnelWindow::Build() {
     }
     w->setGeometry(rect);
     w->setObjectName(QStringLiteral("idc_%1").arg(id));
+    // What a screen reader says of it, from its row (a slider, its value and
+    // the status line have no caption of their own).
+    if (id) w->setAccessibleName(QString::fromStdString(AccessibleName(id)));
     if (id) m_controls.Register(id, def.kind, w);
   }
 }
