@@ -5,7 +5,7 @@
 # Usage: check-imports.sh PROGRAM.exe...
 set -euo pipefail
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
-system='^(kernel32|user32|gdi32|comctl32|comdlg32|winmm|advapi32|setupapi|shell32|shlwapi|ole32|oleaut32|uxtheme|windowscodecs|msvcrt|ws2_32|bcrypt|ntdll|version|api-ms-win-[a-z0-9-]+)\.dll$'
+system='^(kernel32|user32|gdi32|comctl32|comdlg32|winmm|advapi32|setupapi|shell32|shlwapi|ole32|oleaut32|oleacc|uxtheme|windowscodecs|msvcrt|ws2_32|bcrypt|ntdll|version|api-ms-win-[a-z0-9-]+)\.dll$'
 status=0
 for exe in "$@"; do
   dlls=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')

@@ -81,3 +81,17 @@ TEST(Lists, EveryOsdCheckSetsOneBitOfItsByte) {
     EXPECT_EQ(check.flag, it->second) << check.id;
   }
 }
+
+// What a screen reader calls each control, from its row: every control has a
+// name, and one without a caption or label has the name its row gives.
+TEST(ControlNames, EveryControlHasAnAccessibleName) {
+  for (const ControlListing& c : ListControls()) EXPECT_FALSE(AccessibleName(c.id).empty()) << c.id;
+  const std::pair<int, const char*> cases[] = {{idc::BrightnessSlider, "Brightness"},
+                                               {idc::CoeffText, "Temperature compensation coefficient value"},
+                                               {idc::PollPeriod, "Poll period, ms"},
+                                               {idc::QueryState, "Query State"},
+                                               {idc::Heading, "Heading angle"},
+                                               {idc::HideOsd, "Hide OSD"}};
+  for (const auto& [id, name] : cases) EXPECT_EQ(AccessibleName(id), name) << id;
+  EXPECT_EQ(AccessibleName(0), "");
+}

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "app/panel/control_table.h"
+#include "app/win32/accessible.h"
 #include "app/win32/win32_text.h"
 #include "receive/log_store.h"
 
@@ -322,6 +324,28 @@ std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::int
     case WM_COPY:
       Copy();
       return 0;
+    case WM_GETOBJECT: {
+      // For screen readers: a list whose items are the rows, as shown.
+      AccessibleFacts facts;
+      facts.name = Wide(AccessibleName(GetDlgCtrlID(hwnd)));
+      facts.list = true;
+      facts.rows = [this] { return static_cast<long>(Rows()); };
+      facts.rowName = [this](long row) { return Wide(m_store->Line(static_cast<std::size_t>(row))); };
+      facts.rowSelected = [this](long row) { return m_selection.Contains(static_cast<int>(row)); };
+      facts.rowLocation = [this](long row, long* x, long* y, long* w, long* h) {
+        const int line = static_cast<int>(row) - m_top;
+        if (line < 0 || line * m_rowHeight >= m_clientH) return false;
+        POINT corner{0, line * m_rowHeight};
+        ClientToScreen(H(m_hwnd), &corner);
+        *x = corner.x;
+        *y = corner.y;
+        *w = m_clientW;
+        *h = m_rowHeight;
+        return true;
+      };
+      if (const std::intptr_t answer = AnswerGetObject(hwnd, wParam, lParam, facts)) return answer;
+      break;
+    }
     case WM_MOUSEMOVE:
       Hover(static_cast<short>(HIWORD(lParam)));
       if ((wParam & MK_LBUTTON) && GetCapture() == hwnd && !m_selection.Empty())

@@ -1,5 +1,7 @@
 #include "app/win32/win32_controls.h"
 
+#include "app/win32/accessible.h"
+
 #include "app/panel/control_table.h"
 #include "app/win32/dialog_templates.h"
 #include "app/win32/win32_text.h"
@@ -36,6 +38,12 @@ void Win32Controls::Attach(void* dialog) {
       if (HWND h = GetDlgItem(static_cast<HWND>(dialog), def.id)) m_handles[def.id] = h;
   if (HWND h = GetDlgItem(static_cast<HWND>(dialog), kLogEditId)) m_handles[kLogEditId] = h;
   m_view.Attach(Handle(idc::RecvLog), &m_log);
+  // What a screen reader calls each control, from its row: the system's proxy
+  // knows a button by its caption, but not a slider, its value or the status
+  // line. The log answers for itself, rows and all.
+  for (const auto& [id, h] : m_handles)
+    if (id != idc::RecvLog && id != kLogEditId) NameForScreenReaders(h, Wide(AccessibleName(id)));
+  NameForScreenReaders(Handle(kLogEditId), Wide(AccessibleName(idc::RecvLog)));
 }
 
 void* Win32Controls::Handle(int id) const {

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "app/win32/accessible.h"
 #include "app/win32/log_view.h"
 #include "receive/log_store.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"
+#include <oleacc.h>
 
 namespace {
 class LogView : public ::testing::Test {
@@ -220,5 +222,64 @@ TEST_F(LogView, TheSelectedRowsCopyAsShown) {
     Sleep(10);
   }
   EXPECT_EQ(clipboard(), L"\u63a5\u6536\u4fe1\u606f\r\n");
+}
+// What a screen reader gets through the platform's interface
+// (AccessibleObjectFromWindow, as Narrator and NVDA ask): the list and its
+// rows as items; a slider and an edit without a caption named from their rows.
+TEST_F(LogView, ScreenReadersReadTheRowsAndTheNames) {
+  CoInitialize(nullptr);
+  store.Append({LogKind::kCaption, {}});
+  store.Append(HexLine(kBytes, 8));
+  view.Grew(30);
+  view.SetCurrentRow(1);
+  IAccessible* list = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&list)),
+            S_OK);
+  ASSERT_NE(list, nullptr);
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT role{};
+  ASSERT_EQ(list->get_accRole(self, &role), S_OK);
+  EXPECT_EQ(role.lVal, ROLE_SYSTEM_LIST);
+  long rows = 0;
+  ASSERT_EQ(list->get_accChildCount(&rows), S_OK);
+  EXPECT_EQ(rows, 2);
+  VARIANT second = self;
+  second.lVal = 2;
+  BSTR name = nullptr;
+  ASSERT_EQ(list->get_accName(second, &name), S_OK);
+  EXPECT_EQ(std::wstring(name), L"bb-09-01-41-00-00-00-06");
+  SysFreeString(name);
+  ASSERT_EQ(list->get_accRole(second, &role), S_OK);
+  EXPECT_EQ(role.lVal, ROLE_SYSTEM_LISTITEM);
+  VARIANT state{};
+  ASSERT_EQ(list->get_accState(second, &state), S_OK);
+  EXPECT_TRUE(state.lVal & STATE_SYSTEM_SELECTED);
+  list->Release();
+
+  // Controls with no caption of their own, named as their rows say.
+  struct {
+    const wchar_t* cls;
+    const wchar_t* name;
+  } const named[] = {{TRACKBAR_CLASSW, L"Contrast ratio"}, {L"Edit", L"Zoom value"}, {L"Static", L"Port status"}};
+  for (const auto& n : named) {
+    HWND control = CreateWindowExW(0, n.cls, L"", WS_CHILD | WS_VISIBLE, 10, 320, 100, 20, parent, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(control, nullptr);
+    NameForScreenReaders(control, n.name);
+    IAccessible* a = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&a)),
+              S_OK);
+    BSTR got = nullptr;
+    ASSERT_EQ(a->get_accName(self, &got), S_OK);
+    EXPECT_EQ(std::wstring(got), n.name);
+    SysFreeString(got);
+    a->Release();
+    DestroyWindow(control);
+  }
+  CoUninitialize();
 }
 }  // namespace
