@@ -2,6 +2,7 @@
 
 #include "app/session_log.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/boxes.h"
@@ -22,12 +23,34 @@ void CVarnelDlg::PollTimerProc(unsigned, unsigned, std::uintptr_t user, std::uin
   reinterpret_cast<CVarnelDlg*>(user)->m_host.PostDialogMessage(WM_POLL_SERIAL);
 }
 
+void CVarnelDlg::PadTimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+  reinterpret_cast<CVarnelDlg*>(user)->m_host.PostDialogMessage(WM_PAD_TICK);
+}
+
 CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, SessionLog* log)
-    : m_ctl(controls), m_host(host), m_port(port), m_log(log) {
+    : m_ctl(controls),
+      m_host(host),
+      m_port(port),
+      m_log(log),
+      m_pad({[this](int x, int y) { StickMove(x, y); }, [this](int id) { OnClicked(id); },
+             [this] { return m_inMessage; },
+             [this](unsigned ms) {
+               if (ms == 0) return m_padTimer.Stop();
+               // Never more than the line carries: a move frame's own time on
+               // the wire at the rate chosen, 9.2 ms at 57600 baud 8E1.
+               const std::uint32_t baud = ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud),
+                                                     m_ctl.GetCurSel(idc::Parity))
+                                              .dcb.BaudRate;
+               const unsigned frameMs = baud ? static_cast<unsigned>(kFrameSize * 11 * 1000 / baud + 1) : ms;
+               m_padTimer.Start(std::max(ms, frameMs), 1, reinterpret_cast<std::uintptr_t>(this), PadTimerProc);
+             }}) {
   m_bTracking = 0;
 }
 
-CVarnelDlg::~CVarnelDlg() { m_Timer.Stop(); }
+CVarnelDlg::~CVarnelDlg() {
+  m_padTimer.Stop();
+  m_Timer.Stop();
+}
 
 // ---- data exchange ----------------------------------------------------------
 
@@ -402,6 +425,7 @@ void CVarnelDlg::ShowSliderValue(int edit, int value, const Frame& sent) {
 
 void CVarnelDlg::OnMessage(unsigned message) {
   if (message == WM_POLL_SERIAL) OnPollSerial();
+  else if (message == WM_PAD_TICK) m_pad.Tick();
 }
 
 // ---- tracking and motion ----------------------------------------------------
@@ -412,6 +436,15 @@ void CVarnelDlg::Move(int dx, int dy) {
   if (dy) m_v.m_nOffsetY = dy * m_v.m_nStep;
   const auto code = static_cast<std::uint8_t>(Code(m_ctl, idc::ControlMode, 0x00));
   SendAndShow(BuildMoveFrame(code, dx ? m_v.m_nOffsetX : 0, dy ? m_v.m_nOffsetY : 0, m_bTracking));
+}
+
+void CVarnelDlg::StickMove(int x, int y) {
+  // As a click on an arrow does, with the stick's steps on both axes.
+  if (!UpdateData(true)) return;
+  m_v.m_nOffsetX = x;
+  m_v.m_nOffsetY = y;
+  const auto code = static_cast<std::uint8_t>(Code(m_ctl, idc::ControlMode, 0x00));
+  SendAndShow(BuildMoveFrame(code, x, y, m_bTracking));
 }
 
 void CVarnelDlg::Track(std::uint8_t state) {

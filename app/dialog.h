@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/gamepad.h"
 #include "app/host.h"
 #include "app/panel/controls.h"
 #include "app/panel/data_exchange.h"
@@ -20,6 +21,8 @@ class SessionLog;
 
 // The private message the poll timer posts to the dialog (WM_USER + 100).
 inline constexpr unsigned WM_POLL_SERIAL = 0x0400 + 100;
+// The pad's timer, while a stick is deflected or a zoom button held (WM_USER + 101).
+inline constexpr unsigned WM_PAD_TICK = 0x0400 + 101;
 
 class CVarnelDlg {
  public:
@@ -43,6 +46,8 @@ class CVarnelDlg {
   void OnClose();   // the close box, Alt+F4, the system menu's Close
 
   BoundValues& Values() { return m_v; }
+  // Steering with a gamepad: the stick and buttons of any pad, or of script mode.
+  PadSteering& Pad() { return m_pad; }
   CMMTimer& Timer() { return m_Timer; }
   // The sliders have painted (and sent) and two polls have read what came
   // back since: the start-up traffic is over, an operator would start now.
@@ -78,6 +83,8 @@ class CVarnelDlg {
   static void PollTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
 
   void Move(int dx, int dy);
+  void StickMove(int x, int y);  // a move with the stick's steps
+  static void PadTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
   void Track(std::uint8_t state);
   void ZoomStep(int d);
   void StepValue(int& value, int upper, int d, int edit, int slider);
@@ -119,5 +126,7 @@ class CVarnelDlg {
   std::pair<int, std::string> m_lastPollFailure;  // reported once while it stays the same
   int m_pollFailedId = 0;                         // not written back during this poll
 
+  PadSteering m_pad;
+  CMMTimer m_padTimer;
   CMMTimer m_Timer;  // last: destroyed first, so no tick outlives the dialog
 };

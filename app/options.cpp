@@ -25,6 +25,9 @@ std::string UsageText() {
          "                       each with the time to the millisecond and TX or RX\n"
          "  --decode FILE        print a session log (or a hex capture, one frame a line;\n"
          "                       '-' for standard input) as commands and replies; then exit\n"
+         "  --gamepad-deadzone D the stick's dead zone, 0 to 0.9 of full deflection (0.15)\n"
+         "  --gamepad-max-step N the move step at the stick's full deflection, 1 to 32767 (200)\n"
+         "  --gamepad-invert-y   the stick's Y axis the other way round\n"
          "  --help, --version\n"
          "\n" +
          PlatformUsage().note;
@@ -69,6 +72,21 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         return false;
       }
       o.simReplyDelayMs = static_cast<int>(ms);
+    } else if (a == "--gamepad-deadzone" || a == "--gamepad-max-step") {
+      if (!value(v)) return false;
+      char* end = nullptr;
+      const double n = std::strtod(v.c_str(), &end);
+      const bool deadzone = a == "--gamepad-deadzone";
+      const bool ok = !v.empty() && !*end &&
+                      (deadzone ? n >= 0 && n <= 0.9 : n >= 1 && n <= 32767 && n == static_cast<int>(n));
+      if (!ok) {
+        error = deadzone ? "--gamepad-deadzone takes 0 to 0.9" : "--gamepad-max-step takes a whole number, 1 to 32767";
+        return false;
+      }
+      if (deadzone) o.pad.deadzone = n;
+      else o.pad.maxStep = static_cast<int>(n);
+    } else if (a == "--gamepad-invert-y") {
+      o.pad.invertY = true;
     } else if (a == "--port") {
       if (!value(v)) return false;
       std::string com, path;

@@ -3,6 +3,7 @@
 // is the first serial device present.
 #pragma once
 
+#include "app/gamepad.h"
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,7 @@ struct Options {
   std::string log;         // session log: every frame sent and every read, time-stamped
   std::string decode;      // a session log or hex capture to print as commands ("-" standard input)
   bool help = false, version = false;
+  PadSettings pad;         // the stick's mapping (--gamepad-...)
 };
 
 // false with a message for the operator when the command line is wrong.

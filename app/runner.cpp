@@ -114,6 +114,7 @@ class PictureFirst : public IScriptActions {
     TakePicture();
     m_actions.Quit();
   }
+  PadSteering* Pad() override { return m_actions.Pad(); }
 
   void TakePicture() {
     const std::string& path = m_session.options.screenshot;
@@ -153,6 +154,7 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     w.observeMessages([print](const std::string& text) { print("message " + text); });
   }
   w.whenShown([&] {
+    if (PadSteering* pad = w.actions.Pad()) pad->Configure(session.options.pad);
     if (script && session.script) script->Start(std::move(session.script));
     if (session.options.screenshot.empty()) return;
     w.scheduler.After(kScreenshotDelayMs, [&] {

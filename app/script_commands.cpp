@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <sstream>
 
+#include "app/gamepad.h"
 #include "app/panel/control_ids.h"
 #include "app/panel/control_table.h"
 
@@ -208,7 +210,36 @@ std::string Screenshot(const Parsed& p, IScriptActions& act, const Print&) {
   return act.Picture(p.rest, why) ? "" : why;
 }
 
+// stick X Y: the stick's deflection, -1.0 to 1.0 each (X right, Y down).
+std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
+  PadSteering* pad = act.Pad();
+  if (!pad) return "no gamepad steering in this window";
+  const auto deflection = [](const std::string& text, double& out) {
+    // from_chars: the decimal point whatever the locale the window set.
+    const char* b = text.data() + (!text.empty() && text[0] == '+');
+    const auto [end, ec] = std::from_chars(b, text.data() + text.size(), out);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && std::isfinite(out) &&
+           out >= -1.0 && out <= 1.0;
+  };
+  double x = 0, y = 0;
+  if (p.extra || !deflection(p.a, x) || !deflection(p.b, y)) return "bad argument";
+  pad->Stick(x, y);
+  return "";
+}
+
+// pad BUTTON down|up: a button of the pad (a, b, x, y, lb, rb, lt, rt).
+std::string Pad(const Parsed& p, IScriptActions& act, const Print&) {
+  PadSteering* pad = act.Pad();
+  if (!pad) return "no gamepad steering in this window";
+  const std::optional<PadButton> button = PadButtonNamed(p.a);
+  if (!button || p.extra || (p.b != "down" && p.b != "up")) return "bad argument";
+  pad->Button(*button, p.b == "down");
+  return "";
+}
+
 const Command kCommands[] = {
+    {"stick", Target::kNone, true, Stick},
+    {"pad", Target::kNone, true, Pad},
     {"click", Target::kReachableControl, true, Click},
     {"type", Target::kReachableControl, true, Type},
     {"select", Target::kReachableControl, true, Select},

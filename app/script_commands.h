@@ -43,6 +43,9 @@ class IScriptActions {
   virtual bool ModalBoxOpen() = 0;
   // Ends the program at once, as the close box does, closing any box first.
   virtual void Quit() = 0;
+  // The panel's gamepad steering, which `stick` and `pad` feed as a real pad
+  // would; null where there is none.
+  virtual class PadSteering* Pad() { return nullptr; }
 };
 
 class ScriptCommands {

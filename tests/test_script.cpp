@@ -1413,3 +1413,45 @@ TEST(Script, AfterAStallTheSessionLogIsTheWire) {
   EXPECT_EQ(logged.size(), wire.size()) << "the log's TX lines and the wire differ in length";
   EXPECT_TRUE(logged == wire) << "the log's TX lines are not the wire";
 }
+
+// The stick, through the same mapping and send path as a pad: held at half
+// deflection for half a second, move frames of the mapped X step at most one
+// each 40 ms (the line carries one in 9.2 ms), the edits showing the steps;
+// then back at the centre, exactly one zero move. Byte for byte at the far end.
+TEST(Gamepad, AStickHeldThenLetGoMovesAtTheRateThenStopsOnce) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), {"--script", "-"});
+  Child c = Spawn(Varnel(args), com1.wineLinks);
+  ASSERT_GT(c.pid, 0);
+  const std::string script =
+      "wait 300\nget 1004\nwait 400\nstick 0.5 0\nwait 500\nget 1019\nstick 0 0\nwait 300\nget 1019\n";
+  ASSERT_EQ(write(c.in, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+  ReadUntilLine(c.out, "1004=", 60000);
+  line.Drain(100);  // the start-up traffic
+  const std::string held = ReadUntilLine(c.out, "1019=", 20000);
+  const std::string after = ReadUntilLine(c.out, "1019=", 20000);
+  const std::vector<std::uint8_t> wire = line.Drain(300);
+  (void)!write(c.in, "quit\n", 5);
+  Finish(c);
+
+  EXPECT_NE(held.find("1019=55"), std::string::npos) << held;  // the X edit shows the step, as an arrow's click does
+  EXPECT_NE(after.find("1019=0"), std::string::npos) << after;
+  const Frame move = BuildMoveFrame(kCmdCrossWire, 55, 0, 0);
+  const Frame stop = BuildMoveFrame(kCmdCrossWire, 0, 0, 0);
+  ASSERT_EQ(wire.size() % kFrameSize, 0u) << "not whole frames";
+  std::size_t moves = 0;
+  for (std::size_t at = 0; at + kFrameSize < wire.size(); at += kFrameSize)
+    if (std::equal(move.data(), move.data() + kFrameSize, wire.begin() + static_cast<long>(at))) ++moves;
+  const std::size_t frames = wire.size() / kFrameSize;
+  std::printf("stick held 500 ms: %zu move frames, then %s\n", moves,
+              frames && std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize) ? "one stop"
+                                                                                                     : "no stop");
+  EXPECT_EQ(moves, frames - 1) << "something else than the moves and the stop went out";
+  EXPECT_GE(moves, 8u) << "fewer moves than one each 40 ms";
+  EXPECT_LE(moves, 500u / 40u + 2u) << "more moves than one each 40 ms";
+  ASSERT_GE(frames, 1u);
+  EXPECT_TRUE(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize)) << "no zero move at the end";
+}

@@ -28,6 +28,7 @@ class QtScriptActions : public IScriptActions {
   void Key(bool enter) override;
   bool PressOk() override;
   bool ModalBoxOpen() override;
+  PadSteering* Pad() override;
   void Settle() override;
   bool Picture(const std::string& path, std::string& why) override;
   void Quit() override;

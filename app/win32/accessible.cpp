@@ -168,14 +168,31 @@ class FactsAccessible : public IAccessible {
   AccessibleFacts m_facts;
 };
 
-LRESULT CALLBACK NamedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+// A control that answers with its own name: its window procedure is ours,
+// the control's own one and the name kept where the control's window keeps
+// them (GWLP_USERDATA, which the standard controls leave to the program).
+// Not comctl32's SetWindowSubclass: under Wine that asks the server for a
+// window property at every message, and a press updates a hundred controls.
+struct Named {
+  WNDPROC own;
+  std::wstring name;
+};
+
+LRESULT CALLBACK NamedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* named = reinterpret_cast<Named*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!named) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_GETOBJECT) {
     AccessibleFacts facts;
-    facts.name = *reinterpret_cast<const std::wstring*>(data);
+    facts.name = named->name;
     if (const LRESULT answer = AnswerGetObject(hwnd, wParam, lParam, facts)) return answer;
   }
-  if (msg == WM_NCDESTROY) delete reinterpret_cast<std::wstring*>(data);
-  return DefSubclassProc(hwnd, msg, wParam, lParam);
+  const WNDPROC own = named->own;
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    delete named;
+  }
+  return CallWindowProcW(own, hwnd, msg, wParam, lParam);
 }
 }  // namespace
 
@@ -193,6 +210,9 @@ std::intptr_t AnswerGetObject(void* hwnd, std::uintptr_t wParam, std::intptr_t l
 }
 
 void NameForScreenReaders(void* hwnd, const std::wstring& name) {
-  if (!hwnd || name.empty()) return;
-  SetWindowSubclass(static_cast<HWND>(hwnd), NamedProc, 1, reinterpret_cast<DWORD_PTR>(new std::wstring(name)));
+  HWND h = static_cast<HWND>(hwnd);
+  if (!h || name.empty() || GetWindowLongPtrW(h, GWLP_USERDATA)) return;  // the control's own use of it wins
+  auto* named = new Named{reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC)), name};
+  SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(named));
+  SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NamedProc));
 }

@@ -90,6 +90,7 @@ void Win32Scheduler::OnTimer(std::uintptr_t id) {
 // ---- the operator's actions -----------------------------------------------
 
 IControls& Win32ScriptActions::Controls() { return m_window.controls(); }
+PadSteering* Win32ScriptActions::Pad() { return &m_window.dialog().Pad(); }
 
 // Which control takes which action is the control table's rule, asked by
 // script mode before it gets here (TakesGesture).

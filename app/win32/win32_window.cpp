@@ -170,7 +170,7 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     if (m_onEndRequest && !m_ending) m_onEndRequest();
     return TRUE;
   }
-  if (msg == WM_POLL_SERIAL) {
+  if (msg == WM_POLL_SERIAL || msg == WM_PAD_TICK) {
     if (m_dlg && !m_ending) m_dlg->OnMessage(msg);
     return TRUE;
   }

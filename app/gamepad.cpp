@@ -1,0 +1,121 @@
+#include "app/gamepad.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/panel/control_ids.h"
+
+StickSteps MapStick(double x, double y, const PadSettings& s) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return {};
+  x = std::clamp(x, -1.0, 1.0);
+  y = std::clamp(y, -1.0, 1.0);
+  const double m = std::hypot(x, y);
+  const double dz = std::clamp(s.deadzone, 0.0, 0.95);
+  if (m <= dz) return {};
+  // From 0 at the dead zone's edge to 1 at full deflection, then the curve.
+  const double t = (std::min(m, 1.0) - dz) / (1.0 - dz);
+  const double e = std::clamp(s.expo, 0.0, 1.0);
+  const double curved = e * t * t * t + (1.0 - e) * t;
+  const int maxStep = std::max(1, s.maxStep);
+  // Never a jump at the edge: the smallest step there, whatever maxStep is.
+  const double magnitude = std::max(1.0, std::round(curved * maxStep));
+  const auto axis = [&](double v, bool invert) {
+    const int step = static_cast<int>(std::lround(v / m * magnitude));
+    return invert ? -step : step;
+  };
+  StickSteps out{axis(x, s.invertX), axis(y, s.invertY)};
+  if (out.Zero()) {  // rounding took both axes to 0: the larger one moves by one
+    if (std::fabs(x) >= std::fabs(y)) out.x = (x > 0) != s.invertX ? 1 : -1;
+    else out.y = (y > 0) != s.invertY ? 1 : -1;
+  }
+  return out;
+}
+
+std::optional<PadButton> PadButtonNamed(const std::string& name) {
+  static const std::pair<const char*, PadButton> names[] = {
+      {"a", PadButton::kA},           {"b", PadButton::kB},           {"x", PadButton::kX},
+      {"y", PadButton::kY},           {"lb", PadButton::kLeftShoulder}, {"rb", PadButton::kRightShoulder},
+      {"lt", PadButton::kLeftTrigger}, {"rt", PadButton::kRightTrigger}};
+  for (const auto& [n, b] : names)
+    if (name == n) return b;
+  return std::nullopt;
+}
+
+int PadButtonControl(PadButton button, bool frozen) {
+  switch (button) {
+    case PadButton::kA: return idc::StartTracking;
+    case PadButton::kB: return idc::ExitTracking;
+    case PadButton::kX: return idc::SingleCapture;
+    case PadButton::kY: return frozen ? idc::Thaw : idc::Frozen;
+    case PadButton::kLeftShoulder:
+    case PadButton::kLeftTrigger: return idc::ZoomNarrow;
+    case PadButton::kRightShoulder:
+    case PadButton::kRightTrigger: return idc::ZoomEnlarge;
+  }
+  return 0;
+}
+
+void PadSteering::Tock(bool on) {
+  if (on == m_ticking) return;
+  m_ticking = on;
+  m_panel.ticking(on ? m_settings.periodMs : 0);
+}
+
+void PadSteering::Stick(double x, double y) {
+  m_steps = MapStick(x, y, m_settings);
+  if (m_panel.blocked()) {
+    // Nothing goes out while a box is open; a stick let go meanwhile sends
+    // nothing later either. One still deflected moves again once it closes.
+    if (m_steps.Zero()) m_moving = false;
+    return;
+  }
+  if (m_steps.Zero()) {
+    if (m_moving) m_panel.move(0, 0);  // once: the gimbal stops
+    m_moving = false;
+    if (!m_repeat) Tock(false);
+    return;
+  }
+  if (!m_ticking) {  // the first deflection moves at once; the timer carries on
+    m_panel.move(m_steps.x, m_steps.y);
+    m_moving = true;
+    Tock(true);
+  }
+}
+
+void PadSteering::Tick() {
+  if (m_panel.blocked()) return;
+  if (!m_steps.Zero()) {
+    m_panel.move(m_steps.x, m_steps.y);
+    m_moving = true;
+  } else if (m_moving) {
+    m_panel.move(0, 0);
+    m_moving = false;
+  }
+  if (m_repeat) m_panel.click(m_repeat);
+  if (m_steps.Zero() && !m_repeat) Tock(false);
+}
+
+void PadSteering::Button(PadButton button, bool down) {
+  const int id = PadButtonControl(button, m_frozen);
+  const bool zoom = id == idc::ZoomNarrow || id == idc::ZoomEnlarge;
+  if (!down) {
+    if (zoom && m_repeat == id) m_repeat = 0;
+    if (m_steps.Zero() && !m_repeat) Tock(false);
+    return;
+  }
+  if (m_panel.blocked()) return;
+  m_panel.click(id);
+  if (button == PadButton::kY) m_frozen = !m_frozen;
+  if (zoom) {  // repeats while held
+    m_repeat = id;
+    Tock(true);
+  }
+}
+
+void PadSteering::Lost() {
+  m_steps = {};
+  m_repeat = 0;
+  if (m_moving && !m_panel.blocked()) m_panel.move(0, 0);
+  m_moving = false;
+  Tock(false);
+}

@@ -1,0 +1,68 @@
+// Steering with a gamepad, written once for every source of pad input (a
+// pad the platform reads, script mode's `stick` and `pad`): the stick's
+// deflection becomes move frames through the same handlers and builders as
+// the arrows, the buttons press the panel's own buttons.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// The mapping's parameters, in one table (the command line sets them).
+struct PadSettings {
+  double deadzone = 0.15;  // radial, of full deflection; the steps ramp from zero at its edge
+  double expo = 0.4;       // 0: linear; 1: cubic, fine control near the centre
+  int maxStep = 200;       // the step at full deflection
+  bool invertX = false, invertY = false;
+  unsigned periodMs = 40;  // at most one move frame this often while deflected
+};
+
+struct StickSteps {
+  int x = 0, y = 0;
+  bool Zero() const { return x == 0 && y == 0; }
+  bool operator==(const StickSteps&) const = default;
+};
+
+// Deflection (-1 to 1 each axis; y positive downwards, as the panel's DOWN)
+// to the steps of a move frame. Inside the dead zone nothing; just outside
+// it the smallest step, growing smoothly to maxStep at full deflection.
+StickSteps MapStick(double x, double y, const PadSettings& settings);
+
+enum class PadButton { kA, kB, kX, kY, kLeftShoulder, kRightShoulder, kLeftTrigger, kRightTrigger };
+// "a", "b", "x", "y", "lb", "rb", "lt", "rt"; nothing for another name.
+std::optional<PadButton> PadButtonNamed(const std::string& name);
+// The panel's button a pad button presses (the Y button: Frozen, then Thaw).
+int PadButtonControl(PadButton button, bool frozen);
+
+class PadSteering {
+ public:
+  // What the pad does to the panel: the dialog's handlers and its timer.
+  struct Panel {
+    std::function<void(int, int)> move;     // a move frame with these steps, edits 1019/1020 showing them
+    std::function<void(int)> click;         // a button's handler, as its click runs it
+    std::function<bool()> blocked;          // a message box is open: nothing runs
+    std::function<void(unsigned)> ticking;  // the pad's timer: every ms, 0 to stop
+  };
+  PadSteering(Panel panel, PadSettings settings = {}) : m_panel(std::move(panel)), m_settings(settings) {}
+  void Configure(const PadSettings& settings) { m_settings = settings; }
+  const PadSettings& Settings() const { return m_settings; }
+
+  // A new stick state: moving starts at once, then at most one frame a
+  // period carries the latest steps; back in the dead zone, one zero move.
+  void Stick(double x, double y);
+  void Button(PadButton button, bool down);
+  // The pad went away (or the window lost it): what moves stops.
+  void Lost();
+  // The pad's timer.
+  void Tick();
+
+ private:
+  void Tock(bool on);
+  Panel m_panel;
+  PadSettings m_settings;
+  StickSteps m_steps;          // the latest stick state, mapped
+  bool m_moving = false;       // the last frame sent moved
+  int m_repeat = 0;            // the zoom button held, repeating
+  bool m_frozen = false;       // the Y button froze last
+  bool m_ticking = false;
+};
