@@ -438,6 +438,11 @@ void CVarnelDlg::Move(int dx, int dy) {
   SendAndShow(BuildMoveFrame(code, dx ? m_v.m_nOffsetX : 0, dy ? m_v.m_nOffsetY : 0, m_bTracking));
 }
 
+void CVarnelDlg::SayPad(const std::string& text) {
+  m_host.Diagnostic("varnel: " + text);
+  if (m_log) m_log->Note(text);
+}
+
 void CVarnelDlg::StickMove(int x, int y) {
   // As a click on an arrow does, with the stick's steps on both axes.
   if (!UpdateData(true)) return;

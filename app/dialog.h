@@ -48,6 +48,8 @@ class CVarnelDlg {
   BoundValues& Values() { return m_v; }
   // Steering with a gamepad: the stick and buttons of any pad, or of script mode.
   PadSteering& Pad() { return m_pad; }
+  // A gamepad connected or removed: said on the terminal and in the session log.
+  void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }
   // The sliders have painted (and sent) and two polls have read what came
   // back since: the start-up traffic is over, an operator would start now.

@@ -11,6 +11,7 @@
 
 #include "app/posix/end_signals.h"
 #include "app/qt/script.h"
+#include "app/qt/sdl_pad.h"
 #include "app/qt/varnel_window.h"
 #include "app/runner.h"
 #include "serial/posix/port_list_posix.h"
@@ -82,8 +83,11 @@ class QtFrontEnd : public FrontEnd {
                    {actions, scheduler, [&window] { return window.dialog().StartupPolled(); },
                     [&window](auto observer) { window.setMessageObserver(std::move(observer)); },
                     [&window](auto shown) { QTimer::singleShot(0, &window, std::move(shown)); },
-                    [&window] {
+                    [&window, &session] {
                       window.Init();
+                      // A pad steers once the window is there; none plugged in, nothing happens.
+                      std::unique_ptr<SdlPad> pad;
+                      if (!session.options.noGamepad) pad = std::make_unique<SdlPad>(window.dialog());
                       window.exec();
                     },
                     [&endSignals](auto end) {

@@ -28,6 +28,7 @@ std::string UsageText() {
          "  --gamepad-deadzone D the stick's dead zone, 0 to 0.9 of full deflection (0.15)\n"
          "  --gamepad-max-step N the move step at the stick's full deflection, 1 to 32767 (200)\n"
          "  --gamepad-invert-y   the stick's Y axis the other way round\n"
+         "  --no-gamepad         read no gamepad (script mode's stick and pad still steer)\n"
          "  --help, --version\n"
          "\n" +
          PlatformUsage().note;
@@ -87,6 +88,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
       else o.pad.maxStep = static_cast<int>(n);
     } else if (a == "--gamepad-invert-y") {
       o.pad.invertY = true;
+    } else if (a == "--no-gamepad") {
+      o.noGamepad = true;
     } else if (a == "--port") {
       if (!value(v)) return false;
       std::string com, path;

@@ -24,6 +24,7 @@ struct Options {
   std::string decode;      // a session log or hex capture to print as commands ("-" standard input)
   bool help = false, version = false;
   PadSettings pad;         // the stick's mapping (--gamepad-...)
+  bool noGamepad = false;  // no pad is read
 };
 
 // false with a message for the operator when the command line is wrong.

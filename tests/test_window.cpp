@@ -15,14 +15,17 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <SDL.h>
 #include <QClipboard>
 #include <QToolTip>
 
 #include "app/panel/control_table.h"
 #include "app/qt/qt_controls.h"
+#include "app/qt/sdl_pad.h"
 #include "app/qt/varnel_window.h"
 #include "app/about.h"
 #include "bytes.h"
+#include "protocol/commands.h"
 #include "test_pty.h"
 #include "serial/port_map.h"
 
@@ -298,6 +301,56 @@ class WindowTest : public QObject {
     view->setCurrentRow(1);
     QVERIFY(row->state().selected);
     QVERIFY(!list->child(0)->state().selected);
+  }
+
+  void aRealSdlPadSteersAndStopsWhenItGoes() {
+    Open();
+    SdlPad reader(window->dialog());
+    QVERIFY(reader.Started());
+    // SDL's own virtual game controller: the SDL event path as a pad's, no /dev/uinput needed.
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = "Varnel test pad";
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    QVERIFY2(index >= 0, SDL_GetError());
+    SDL_Joystick* stick = SDL_JoystickOpen(index);
+    QVERIFY(stick);
+    QTest::qWait(100);  // connected
+    pty->Drain(50);
+
+    const Frame move = BuildMoveFrame(kCmdCrossWire, 55, 0, 0);
+    const Frame stop = BuildMoveFrame(kCmdCrossWire, 0, 0, 0);
+    const auto count = [](const std::vector<std::uint8_t>& wire, const Frame& f) {
+      int n = 0;
+      for (std::size_t at = 0; at + kFrameSize <= wire.size(); at += kFrameSize)
+        if (std::equal(f.data(), f.data() + kFrameSize, wire.begin() + static_cast<long>(at))) ++n;
+      return n;
+    };
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 16384);  // half way right
+    QTest::qWait(500);
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 0);
+    QTest::qWait(200);
+    std::vector<std::uint8_t> wire = Collect(0, 100);
+    QCOMPARE(wire.size() % kFrameSize, std::size_t(0));
+    const int moves = count(wire, move);
+    qInfo("SDL pad held 500 ms: %d move frames", moves);
+    QVERIFY(moves >= 8 && moves <= 14);
+    QCOMPARE(count(wire, stop), 1);
+    QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
+
+    // Unplugged mid-move: the zero move, once.
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 16384);
+    QTest::qWait(100);
+    SDL_JoystickClose(stick);
+    SDL_JoystickDetachVirtual(index);
+    QTest::qWait(200);
+    wire = Collect(0, 100);
+    QVERIFY(count(wire, move) >= 1);
+    QCOMPARE(count(wire, stop), 1);
+    QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
   }
 
   void chineseTextsRenderAndAPictureIsWritten() {
