@@ -119,3 +119,13 @@ void PadSteering::Lost() {
   m_moving = false;
   Tock(false);
 }
+
+void ApplyPadState(PadSteering& pad, const PadState& was, const PadState& now) {
+  if (!now.connected) {
+    if (was.connected) pad.Lost();
+    return;
+  }
+  for (int b = 0; b < 8; ++b)
+    if (now.buttons[b] != (was.connected && was.buttons[b])) pad.Button(static_cast<PadButton>(b), now.buttons[b]);
+  if (!was.connected || now.x != was.x || now.y != was.y) pad.Stick(now.x, now.y);
+}

@@ -66,3 +66,12 @@ class PadSteering {
   bool m_frozen = false;       // the Y button froze last
   bool m_ticking = false;
 };
+
+// A pad read by polling (XInput): its whole state at one look, and what
+// changed since the last look handed to the steering as events.
+struct PadState {
+  bool connected = false;
+  double x = 0, y = 0;  // the left stick, y positive downwards
+  bool buttons[8] = {};  // by PadButton
+};
+void ApplyPadState(PadSteering& pad, const PadState& was, const PadState& now);

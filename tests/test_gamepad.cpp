@@ -105,3 +105,21 @@ TEST(PadSteering, ButtonsPressThePanelsButtonsAndZoomRepeatsWhileHeld) {
   EXPECT_EQ(PadButtonNamed("rt"), PadButton::kRightTrigger);
   EXPECT_EQ(PadButtonNamed("start"), std::nullopt);
 }
+
+// A polled pad (XInput): what changed between two looks becomes the events a
+// pad that reports them (SDL) gives, the same steering either way.
+TEST(PadSteering, APolledPadsChangesAreItsEvents) {
+  RecordingPanel p;
+  PadSteering pad(p.Panel());
+  PadState none, still, right, pressed, gone;
+  still.connected = right.connected = pressed.connected = true;
+  right.x = pressed.x = 1;
+  pressed.buttons[static_cast<int>(PadButton::kA)] = true;
+  ApplyPadState(pad, none, still);      // connected at rest: nothing moves
+  ApplyPadState(pad, still, right);     // the stick
+  ApplyPadState(pad, right, right);     // no change: no event
+  ApplyPadState(pad, right, pressed);   // A pressed
+  ApplyPadState(pad, pressed, gone);    // unplugged: the stop
+  EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "click " + std::to_string(idc::StartTracking),
+                                              "move 0 0", "tick 0"}));
+}

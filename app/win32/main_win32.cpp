@@ -74,6 +74,7 @@ class Win32FrontEnd : public FrontEnd {
     Win32Window window(session.port, session.log);
     Win32Scheduler scheduler;
     Win32ScriptActions actions(window);
+    window.SetReadGamepad(!session.options.noGamepad);
     RunWindowParts(session,
                    {actions, scheduler, [&window] { return window.dialog().StartupPolled(); },
                     [&window](auto observer) { window.SetMessageObserver(std::move(observer)); },

@@ -5,12 +5,14 @@
 #include "app/win32/dialog_templates.h"
 #include "app/win32/end_requests_win32.h"
 #include "app/win32/win32_text.h"
+#include "app/win32/xinput_pad.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"
 
 namespace {
 constexpr int kIconId = 128;
+constexpr UINT_PTR kPadTimer = 1;  // the gamepad's look
 
 INT_PTR CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
@@ -90,6 +92,17 @@ void Win32Window::InitDialog() {
   m_dlg->OnInitDialog();
   PostMessageW(hwnd, kShown, 0, 0);  // handled once the window is up
   SetEndRequestWindow(hwnd, kEndRequest);
+  if (m_readGamepad) {
+    m_xpad = std::make_unique<XInputPad>(*m_dlg);
+    if (m_xpad->Loaded()) SetTimer(hwnd, kPadTimer, m_xpad->PeriodMs(), nullptr);
+  }
+}
+
+void Win32Window::PollGamepad() {
+  if (!m_xpad || m_ending) return;
+  const unsigned before = m_xpad->PeriodMs();
+  m_xpad->Poll();
+  if (m_xpad->PeriodMs() != before) SetTimer(static_cast<HWND>(m_hwnd), kPadTimer, m_xpad->PeriodMs(), nullptr);
 }
 
 std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -145,7 +158,13 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       if (m_onEndRequest) m_onEndRequest();
       m_port.Close();
       return TRUE;
+    case WM_TIMER:
+      if (wParam != kPadTimer) return FALSE;
+      PollGamepad();
+      return TRUE;
     case WM_DESTROY:
+      KillTimer(hwnd, kPadTimer);
+      m_xpad.reset();
       SetEndRequestWindow(nullptr, 0);
       m_dlg.reset();  // no tick outlives the window
       return FALSE;

@@ -29,6 +29,8 @@ class Win32Window : public IDialogHost {
   void SetOnShown(std::function<void()> shown) { m_onShown = std::move(shown); }
   // Called at each request from outside to end (app/end_requests.h).
   void SetOnEndRequest(std::function<void()> end) { m_onEndRequest = std::move(end); }
+  // Whether an XInput pad steers (--no-gamepad: none is read).
+  void SetReadGamepad(bool read) { m_readGamepad = read; }
 
   // IDialogHost
   void MessageBox(const std::string& text) override;
@@ -61,5 +63,8 @@ class Win32Window : public IDialogHost {
   std::function<void(const std::string&)> m_observer;
   std::function<void()> m_onShown;
   std::function<void()> m_onEndRequest;
+  bool m_readGamepad = true;
+  std::unique_ptr<class XInputPad> m_xpad;
+  void PollGamepad();
   bool m_ending = false;
 };
