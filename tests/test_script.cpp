@@ -593,6 +593,19 @@ int CountOf(const std::string& text, const std::string& what) {
   return n;
 }
 
+namespace {
+// The panel in script mode on line (COM1), with extra options before --script -.
+Child PanelOn(const TestPty& line, const std::vector<std::string>& extra = {}, int* err = nullptr) {
+  const Com1 com1 = Com1On(line.path());
+  std::vector<std::string> args = com1.args;
+  args.insert(args.end(), extra.begin(), extra.end());
+  args.insert(args.end(), {"--script", "-"});
+  return Spawn(Varnel(args), com1.wineLinks, err);
+}
+// A session log's path as the program under test names it.
+std::string LogArg(const std::string& path) { return WindowsExe() ? "Z:" + path : path; }
+}  // namespace
+
 // A device that stops reading: 500 presses of "Query State" cost one write
 // deadline (2 s) in all, not one each; the window keeps answering; the
 // terminal says so once; once the device reads again, the next frame arrives whole.
@@ -692,10 +705,7 @@ TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
   char dir[] = "/tmp/varnel-log-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string logPath = std::string(dir) + "/session.txt";
-  const Com1 com1 = Com1On(line.path());
-  std::vector<std::string> args = com1.args;
-  args.insert(args.end(), {"--log", WindowsExe() ? "Z:" + logPath : logPath, "--script", "-"});
-  Child c = Spawn(Varnel(args), com1.wineLinks);
+  Child c = PanelOn(line, {"--log", LogArg(logPath)});
   ASSERT_GT(c.pid, 0);
   const std::string hello = "get 1004\n";
   (void)!write(c.in, hello.data(), hello.size());
@@ -1281,20 +1291,14 @@ TEST(Network, AServerThatNeverAnswersLeavesTheWindowAnswering) {
 namespace {
 // The panel on line with a script that keeps it running; its first answer read.
 Child StartHolding(const TestPty& line, int* err, const std::string& script = "get 1004\nwait 60000\n") {
-  const Com1 com1 = Com1On(line.path());
-  std::vector<std::string> args = com1.args;
-  args.insert(args.end(), {"--script", "-"});
-  Child c = Spawn(Varnel(args), com1.wineLinks, err);
+  Child c = PanelOn(line, {}, err);
   if (c.pid > 0) (void)!write(c.in, script.data(), script.size());
   return c;
 }
 
 // Whether the next panel can open the line at once.
 std::string NextPanelOn(const TestPty& line) {
-  const Com1 com1 = Com1On(line.path());
-  std::vector<std::string> args = com1.args;
-  args.insert(args.end(), {"--script", "-"});
-  Child c = Spawn(Varnel(args), com1.wineLinks);
+  Child c = PanelOn(line);
   (void)!write(c.in, "get 1004\nquit\n", 14);
   std::string out = ReadUntilLine(c.out, "1004=", 20000);
   Finish(c);
@@ -1382,10 +1386,7 @@ TEST(Script, AfterAStallTheSessionLogIsTheWire) {
   char dir[] = "/tmp/varnel-stall-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string logPath = std::string(dir) + "/session.txt";
-  const Com1 com1 = Com1On(line.path());
-  std::vector<std::string> args = com1.args;
-  args.insert(args.end(), {"--log", WindowsExe() ? "Z:" + logPath : logPath, "--script", "-"});
-  Child c = Spawn(Varnel(args), com1.wineLinks);
+  Child c = PanelOn(line, {"--log", LogArg(logPath)});
   ASSERT_GT(c.pid, 0);
   std::string script = "wait 200\n";
   for (int i = 0; i < 500; ++i) script += "click 1050\n";  // far more than the line's buffer holds
@@ -1421,10 +1422,7 @@ TEST(Script, AfterAStallTheSessionLogIsTheWire) {
 TEST(Gamepad, AStickHeldThenLetGoMovesAtTheRateThenStopsOnce) {
   TestPty line;
   ASSERT_TRUE(line.ok());
-  const Com1 com1 = Com1On(line.path());
-  std::vector<std::string> args = com1.args;
-  args.insert(args.end(), {"--script", "-"});
-  Child c = Spawn(Varnel(args), com1.wineLinks);
+  Child c = PanelOn(line);
   ASSERT_GT(c.pid, 0);
   const std::string script =
       "wait 300\nget 1004\nwait 400\nstick 0.5 0\nwait 500\nget 1019\nstick 0 0\nwait 300\nget 1019\n";
