@@ -7,10 +7,6 @@
 // Prints median and worst of each. Needs ser2net.
 //
 //   net_latency [ROUNDS] [--wine VARNEL_EXE]
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +15,7 @@
 #include <vector>
 
 #include "protocol/commands.h"
+#include "scripted_panel.h"
 #include "ser2net.h"
 #include "serial/com_base.h"
 #include "test_dcb.h"
@@ -36,56 +33,20 @@ double OnceMs(CComSync& port, const TestPty& far, const Frame& frame) {
 // The real panel on COM1 = line, driven through its script, from "click 1050"
 // to the query's last byte at the far end; nothing if it did not start.
 std::vector<double> ClickToLastByte(const std::string& line, const TestPty& far, int rounds, const char* wineExe) {
-  int in[2], out[2];
-  if (pipe(in) || pipe(out)) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(open("/dev/null", O_WRONLY), 2);
-    close(in[1]);
-    close(out[0]);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const std::string port = "COM1=" + line;
-    if (wineExe) {
-      execl("/bin/bash", "bash", VARNEL_WINE_RUN, wineExe, "--port", port.c_str(), "--script", "-",
-            static_cast<char*>(nullptr));
-    } else {
-      execl(VARNEL_BIN, VARNEL_BIN, "--port", port.c_str(), "--script", "-", static_cast<char*>(nullptr));
-    }
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  auto say = [&](const std::string& text) { (void)!write(in[1], text.data(), text.size()); };
-  auto answer = [&](int timeoutMs) {  // up to the next line of standard output
-    std::string text;
-    char c;
-    pollfd p{out[0], POLLIN, 0};
-    while (poll(&p, 1, timeoutMs) > 0 && read(out[0], &c, 1) == 1 && c != '\n') text += c;
-    return text;
-  };
+  ScriptedPanel panel({"--port", "COM1=" + line}, wineExe);
   std::vector<double> ms;
-  say("focus 1050\nget 1004\n");
-  if (answer(60000).rfind("1004=STATUS：COM1 OPENED", 0) == 0) {
+  panel.Say("focus 1050\nget 1004\n");
+  if (panel.Answer(60000).rfind("1004=STATUS：COM1 OPENED", 0) == 0) {
     far.Drain(500);  // the start-up traffic
     for (int r = 0; r < rounds; ++r) {
       const auto start = std::chrono::steady_clock::now();
-      say("click 1050\n");
+      panel.Say("click 1050\n");
       const std::vector<std::uint8_t> got = far.Receive(48, 2000);
       if (got.size() == 48)
         ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  say("quit\n");
-  close(in[1]);
-  for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  if (waitpid(pid, nullptr, WNOHANG) == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-  close(out[0]);
   return ms;
 }
 
