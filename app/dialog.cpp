@@ -10,6 +10,7 @@
 #include "app/panel/control_table.h"
 #include "protocol/commands.h"
 #include "protocol/reply.h"
+#include "serial/line_time.h"
 #include "serial/net_address.h"
 #include "serial/port_settings.h"
 
@@ -41,8 +42,8 @@ CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, S
                const std::uint32_t baud = ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud),
                                                      m_ctl.GetCurSel(idc::Parity))
                                               .dcb.BaudRate;
-               const unsigned frameMs = baud ? static_cast<unsigned>(kFrameSize * 11 * 1000 / baud + 1) : ms;
-               m_padTimer.Start(std::max(ms, frameMs), 1, reinterpret_cast<std::uintptr_t>(this), PadTimerProc);
+               m_padTimer.Start(std::max(ms, LineTimeMs(kFrameSize, baud)), 1, reinterpret_cast<std::uintptr_t>(this),
+                                PadTimerProc);
              }}) {
   m_bTracking = 0;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "serial/comm_types.h"
+#include "serial/line_time.h"
 
 namespace serial_backend {
 struct OpenResult {
@@ -52,13 +53,10 @@ WriteResult WriteAll(std::intptr_t handle, const void* buffer, unsigned count, u
 // (CloseHandle.)
 void CloseDevice(std::intptr_t handle);
 
-// A write may take the line time of its bytes (11 bits each: start, 8 data,
-// parity, stop) plus this much before it gives up.
+// A write may take the line time of its bytes (LineTimeMs, line_time.h)
+// plus this much before it gives up.
 inline constexpr unsigned kWriteGraceMs = 2000;
-inline unsigned LineTimeMs(unsigned long long bytes, std::uint32_t baud) {
-  const unsigned long long rate = baud ? baud : 9600;  // no rate chosen: the slowest of the list
-  return static_cast<unsigned>((bytes * 11 * 1000 + rate - 1) / rate);
-}
+using ::LineTimeMs;
 
 // ---- Network sockets, for a line behind a serial device server ----------
 // (socket, connect, send, recv, closesocket.) Every socket is non-blocking:

@@ -523,9 +523,14 @@ std::string AccessibleName(int id) {
   const ControlRow* row = FindRow(id);
   if (!row) return {};
   if (*row->name) return row->name;
-  for (const ControlListing& l : ListControls())
-    if (l.id == id) return l.caption;
-  return {};
+  // The listing's caption (the label beside it), worked out once for all.
+  static const std::map<int, std::string> captions = [] {
+    std::map<int, std::string> m;
+    for (const ControlListing& l : ListControls()) m[l.id] = l.caption;
+    return m;
+  }();
+  const auto it = captions.find(id);
+  return it == captions.end() ? std::string() : it->second;
 }
 
 std::vector<ControlListing> ListControls() {
