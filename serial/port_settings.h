@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "serial/com_base.h"
+#include "serial/comm_types.h"
 
 struct PortChoice {
   int comPort = 0;        // COMn; 0 when no port is chosen

@@ -1,7 +1,7 @@
 // Line settings as the panel builds them: 8 data bits, 1 stop bit, nothing else.
 #pragma once
 
-#include "serial/com_base.h"
+#include "serial/comm_types.h"
 
 inline comm::DCB Dcb(std::uint32_t baud, std::uint8_t parity) {
   comm::DCB d;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/panel/control_table.h"
-#include "app/panel/data_exchange.h"
+#include "app/panel/bound_values.h"
 
 // How a control's value goes to and from BoundValues.
 struct Binding {

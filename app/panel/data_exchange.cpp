@@ -35,11 +35,8 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-std::string FormatBound(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.15g", v);  // 1000000, not 1e+06
-  return buf;
-}
+// 1000000, not 1e+06: a bound is said as the operator typed it.
+std::string FormatBound(double v) { return FormatDouble15(v); }
 
 void SetSliderRange(IControls& c, int id) {
   for (const SliderRange& r : SliderRanges())
@@ -59,26 +56,28 @@ std::string FormatDouble15(double value) {
   return buf;
 }
 
-bool ParseIntText(const std::string& text, int& out) {
+namespace {
+// A whole number or decimal, blanks around it and a leading '+' allowed,
+// nothing else after it.
+template <typename T>
+bool ParseWhole(const std::string& text, T& out) {
   const std::string t = Trim(text);
   const char* b = t.data();
   const char* e = t.data() + t.size();
   if (b != e && *b == '+') ++b;
-  int v = 0;
+  T v = 0;
   const auto [p, ec] = std::from_chars(b, e, v);
   if (ec != std::errc() || p != e || b == e) return false;
   out = v;
   return true;
 }
+}  // namespace
+
+bool ParseIntText(const std::string& text, int& out) { return ParseWhole(text, out); }
 
 bool ParseDoubleText(const std::string& text, double& out) {
-  const std::string t = Trim(text);
-  const char* b = t.data();
-  const char* e = t.data() + t.size();
-  if (b != e && *b == '+') ++b;
   double v = 0;
-  const auto [p, ec] = std::from_chars(b, e, v);
-  if (ec != std::errc() || p != e || b == e || !std::isfinite(v)) return false;
+  if (!ParseWhole(text, v) || !std::isfinite(v)) return false;
   out = v;
   return true;
 }

@@ -2,7 +2,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
-#include "serial/com_base.h"
+#include "serial/comm_types.h"
 
 namespace {
 class PosixLineIo final : public LineIo {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "serial/backend.h"
+#include "serial/socket_addresses.h"
 #include "serial/posix/write_before.h"
 
 namespace serial_backend {
@@ -54,18 +55,7 @@ ResolveResult Resolve(const std::string& host, std::uint16_t port) {
     r.reason = "no such host " + host + " (" + gai_strerror(e) + ")";
     return r;
   }
-  auto out = std::make_shared<SocketAddresses>();
-  for (addrinfo* a = list; a; a = a->ai_next) {
-    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
-    sockaddr_storage s{};
-    std::memcpy(&s, a->ai_addr, a->ai_addrlen);
-    out->address.push_back(s);
-    out->length.push_back(a->ai_addrlen);
-  }
-  freeaddrinfo(list);
-  if (out->address.empty()) r.reason = "no usable address for " + host;
-  else r.addresses = std::move(out);
-  return r;
+  return KeepAddresses<SocketAddresses>(list, host, freeaddrinfo);
 }
 
 std::size_t AddressCount(const SocketAddresses& a) { return a.address.size(); }

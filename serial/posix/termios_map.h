@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "serial/com_base.h"
+#include "serial/comm_types.h"
 
 // nullopt for settings no POSIX driver takes: baud 0 (cfsetspeed would read it
 // as B0, "hang up"), an unknown rate, a byte size outside 5..8, 1.5 stop bits.

@@ -3,6 +3,7 @@
 // backend.h first, as in com_win32.cpp: the panel's comm:: types before the
 // system's headers and their macros.
 #include "serial/backend.h"
+#include "serial/socket_addresses.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -81,18 +82,7 @@ ResolveResult Resolve(const std::string& host, std::uint16_t port) {
     r.reason = "no such host " + host + " (" + Reason(e) + ")";
     return r;
   }
-  auto out = std::make_shared<SocketAddresses>();
-  for (addrinfo* a = list; a; a = a->ai_next) {
-    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
-    sockaddr_storage s{};
-    std::memcpy(&s, a->ai_addr, a->ai_addrlen);
-    out->address.push_back(s);
-    out->length.push_back(static_cast<int>(a->ai_addrlen));
-  }
-  freeaddrinfo(list);
-  if (out->address.empty()) r.reason = "no usable address for " + host;
-  else r.addresses = std::move(out);
-  return r;
+  return KeepAddresses<SocketAddresses>(list, host, freeaddrinfo);
 }
 
 std::size_t AddressCount(const SocketAddresses& a) { return a.address.size(); }
