@@ -1,7 +1,5 @@
 #include "app/dialog.h"
 
-#include "app/session_log.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -11,7 +9,6 @@
 #include "protocol/commands.h"
 #include "protocol/reply.h"
 #include "serial/line_time.h"
-#include "serial/net_address.h"
 #include "serial/port_settings.h"
 
 namespace {
@@ -24,33 +21,24 @@ void CVarnelDlg::PollTimerProc(unsigned, unsigned, std::uintptr_t user, std::uin
   reinterpret_cast<CVarnelDlg*>(user)->m_host.PostDialogMessage(WM_POLL_SERIAL);
 }
 
-void CVarnelDlg::PadTimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
-  reinterpret_cast<CVarnelDlg*>(user)->m_host.PostDialogMessage(WM_PAD_TICK);
-}
-
 CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, SessionLog* log)
     : m_ctl(controls),
       m_host(host),
-      m_port(port),
-      m_log(log),
-      m_pad({[this](int x, int y) { StickMove(x, y); }, [this](int id) { OnClicked(id); },
-             [this] { return m_inMessage; },
-             [this](unsigned ms) {
-               if (ms == 0) return m_padTimer.Stop();
-               // Never more than the line carries: a move frame's own time on
-               // the wire at the rate chosen, 9.2 ms at 57600 baud 8E1.
-               const std::uint32_t baud = ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud),
-                                                     m_ctl.GetCurSel(idc::Parity))
-                                              .dcb.BaudRate;
-               m_padTimer.Start(std::max(ms, LineTimeMs(kFrameSize, baud)), 1, reinterpret_cast<std::uintptr_t>(this),
-                                PadTimerProc);
-             }}) {
+      m_line(port, log, [this](const std::string& line) { m_host.Diagnostic("varnel: " + line); }),
+      m_pad({[this](int x, int y) { return StickMove(x, y); }, [this] { StickStop(); },
+             [this](int id) { OnClicked(id); }, [this] { return m_inMessage; },
+             [this] { m_host.PostDialogMessage(WM_PAD_TICK); }}) {
   m_bTracking = 0;
 }
 
 CVarnelDlg::~CVarnelDlg() {
-  m_padTimer.Stop();
   m_Timer.Stop();
+  LetGo();
+}
+
+void CVarnelDlg::LetGo() {
+  m_pad.Halt();
+  m_line.PayStopWaiting();  // the panel ends: the gimbal must not go on turning
 }
 
 // ---- data exchange ----------------------------------------------------------
@@ -61,10 +49,16 @@ bool CVarnelDlg::UpdateData(bool save) {
   return true;
 }
 
-void CVarnelDlg::ReportFailure(const DxFailure& failure) {
+void CVarnelDlg::MessageBox(const std::string& text) {
+  // A box holds the operator's hands: the gimbal stops before it opens.
+  m_line.Stop();
   m_inMessage = true;
-  m_host.MessageBox(failure.message);
+  m_host.MessageBox(text);
   m_inMessage = false;
+}
+
+void CVarnelDlg::ReportFailure(const DxFailure& failure) {
+  MessageBox(failure.message);
   m_ctl.SetFocus(failure.id);
   m_tickFocus = -1;  // the focus moved
 }
@@ -152,14 +146,15 @@ bool CVarnelDlg::OnInitDialog() {
   m_ctl.EnableWindow(idc::VideoFormat1, false);
   m_ctl.EnableWindow(idc::VideoFormat2, false);
 
-  m_bPortOpen = m_port.Open(m_strComName, &dcb, nullptr);
+  m_pad.SetLineTime(LineTimeMs(kFrameSize, dcb.BaudRate));
+  m_bPortOpen = m_line.Open(PanelLine::Opening::kStartUp, m_strComName, dcb);
   if (m_bPortOpen) {
     m_v.m_strStatus = OpenedStatus(m_nComPort, dcb.BaudRate, m_chParity, kDataBits, kStopBits);
-    NoteNetworkPort();
+    m_line.NoteNetwork(m_v.m_strStatus);
     UpdateData(false);
   } else {
-    m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
-    m_host.ShowWarning(WarningText(m_port.LastError()));
+    m_host.Diagnostic("varnel: cannot open " + m_line.Port().LastErrorText());
+    m_host.ShowWarning(WarningText(m_line.Port().LastError()));
     m_v.m_strStatus = NotOpenedStatus(m_nComPort);
     UpdateData(false);
   }
@@ -203,30 +198,30 @@ void CVarnelDlg::OnClose() { m_host.EndDialog(IDCANCEL); }
 
 // ---- port and line settings -------------------------------------------------
 
-bool CVarnelDlg::OpenChosenPort(bool watching) {
+bool CVarnelDlg::OpenChosenPort(PanelLine::Opening how) {
   const PortChoice choice =
       ChosenLine(m_ctl.GetCurSel(idc::ComPort), m_ctl.GetCurSel(idc::Baud), m_ctl.GetCurSel(idc::Parity));
   m_nComPort = choice.comPort;
   if (choice.parityLetter) m_chParity = choice.parityLetter;
   m_strComName = ComName(m_nComPort);
-  // Closed first (a network port still on the same server only sends the new
-  // line); the watch's open never waits for a server.
-  m_bPortOpen = watching ? m_port.OpenAgain(m_strComName, &choice.dcb) : m_port.Reopen(m_strComName, &choice.dcb);
+  // Never more moves than the line carries: a move frame's own time on the
+  // wire at the rate chosen, 9.2 ms at 57600 baud 8E1.
+  m_pad.SetLineTime(LineTimeMs(kFrameSize, choice.dcb.BaudRate));
+  m_bPortOpen = m_line.Open(how, m_strComName, choice.dcb);
   m_v.m_strStatus = m_bPortOpen
                         ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, kDataBits, kStopBits)
                         : NotOpenedStatus(m_nComPort);
-  if (m_bPortOpen) NoteNetworkPort();
+  if (m_bPortOpen) m_line.NoteNetwork(m_v.m_strStatus);
   return m_bPortOpen;
 }
 
 void CVarnelDlg::ApplyPortSettings() {
-  m_watching = false;  // the operator's own choice wins over a device that went away
-  const bool opened = OpenChosenPort();
+  const bool opened = OpenChosenPort(PanelLine::Opening::kChoice);
   UpdateData(false);
-  SayPortNotice();  // what a network port makes of the new line
+  m_line.SayNotices();  // what a network port makes of the new line
   if (!opened) {
-    m_host.Diagnostic("varnel: cannot open " + m_port.LastErrorText());
-    m_host.ShowWarning(WarningText(m_port.LastError()));
+    m_host.Diagnostic("varnel: cannot open " + m_line.Port().LastErrorText());
+    m_host.ShowWarning(WarningText(m_line.Port().LastError()));
   }
 }
 
@@ -235,49 +230,16 @@ void CVarnelDlg::WatchForReturn() {
   // --port path): opened as choosing it in "I/O ID" opens it. Inside a tick,
   // so the status line goes out with the tick's own write-back: the opened
   // text again once it is back, "NOT OPENED" meanwhile.
-  if (OpenChosenPort(true)) {
-    m_watching = false;
-    m_lastWatchFailure.clear();
-    m_host.Diagnostic("varnel: " + m_port.Where() + " is back");
-    if (m_log) m_log->Note(m_port.Where() + " is back: " + m_v.m_strStatus);
-    return;
-  }
-  // Not there yet is the waiting itself; anything else (back but busy,
-  // permissions changed) is said once, and the watch goes on.
-  const std::string failure = m_port.LastError() == SerialError::DeviceNotFound ? "" : m_port.LastErrorText();
-  if (!failure.empty() && failure != m_lastWatchFailure)
-    m_host.Diagnostic("varnel: cannot open " + failure + "; still watching for it");
-  m_lastWatchFailure = failure;
-  SayPortNotice();  // a different device where it was
+  if (OpenChosenPort(PanelLine::Opening::kWatch)) m_line.SayBack(m_v.m_strStatus);
+  else m_line.SayStillAway();
 }
 
 // ---- transmit path ----------------------------------------------------------
 
-void CVarnelDlg::Send(const Frame& frame) {
-  const int written = m_port.Write(frame.data(), static_cast<unsigned>(frame.size()));
-  // The wire in its order: the rest of a frame a stall cut, if it went out
-  // now, then what the driver took of this one.
-  const std::vector<std::uint8_t> tail = m_port.TakeTailSent();
-  if (m_log && !tail.empty()) m_log->Record(SessionLog::Direction::kSent, tail.data(), tail.size());
-  if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, frame.data(), static_cast<std::size_t>(written));
-  SayPortNotice();
-}
+void CVarnelDlg::Send(const Frame& frame, PanelLine::Source who) { m_line.Write(frame, who); }
 
-void CVarnelDlg::SayPortNotice() {
-  for (std::string notice = m_port.TakeNotice(); !notice.empty(); notice = m_port.TakeNotice()) {
-    m_host.Diagnostic("varnel: " + notice);
-    if (m_log) m_log->Note(notice);
-  }
-}
-
-void CVarnelDlg::NoteNetworkPort() {
-  // Which server a session went through belongs in its log: the bytes in
-  // it are the serial line's, never the network's own.
-  if (m_log && LooksLikeNetworkUrl(m_port.DevicePath())) m_log->Note(m_port.Where() + ": " + m_v.m_strStatus);
-}
-
-void CVarnelDlg::SendAndShow(const Frame& frame) {
-  Send(frame);
+void CVarnelDlg::SendAndShow(const Frame& frame, PanelLine::Source who) {
+  Send(frame, who);
   ShowSentFrame(frame);
 }
 
@@ -439,18 +401,29 @@ void CVarnelDlg::Move(int dx, int dy) {
   SendAndShow(BuildMoveFrame(code, dx ? m_v.m_nOffsetX : 0, dy ? m_v.m_nOffsetY : 0, m_bTracking));
 }
 
-void CVarnelDlg::SayPad(const std::string& text) {
-  m_host.Diagnostic("varnel: " + text);
-  if (m_log) m_log->Note(text);
-}
+void CVarnelDlg::SayPad(const std::string& text) { m_line.Say(text); }
 
-void CVarnelDlg::StickMove(int x, int y) {
+bool CVarnelDlg::StickMove(int x, int y) {
   // As a click on an arrow does, with the stick's steps on both axes.
-  if (!UpdateData(true)) return;
+  if (!UpdateData(true)) return false;
   m_v.m_nOffsetX = x;
   m_v.m_nOffsetY = y;
   const auto code = static_cast<std::uint8_t>(Code(m_ctl, idc::ControlMode, 0x00));
-  SendAndShow(BuildMoveFrame(code, x, y, m_bTracking));
+  SendAndShow(BuildMoveFrame(code, x, y, m_bTracking), PanelLine::Source::kPad);
+  return true;
+}
+
+void CVarnelDlg::StickStop() {
+  // Never refused, whatever the edits hold: the stop goes out first.
+  const std::optional<Frame> stop = m_line.Stop();
+  if (!stop || m_inMessage) return;
+  // Then shown as the stick's moves are, unless that would take away what
+  // the operator is typing.
+  DxFailure typing;
+  if (!DoDataExchange(m_ctl, m_v, true, &typing)) return;
+  m_v.m_nOffsetX = 0;
+  m_v.m_nOffsetY = 0;
+  ShowSentFrame(*stop);
 }
 
 void CVarnelDlg::Track(std::uint8_t state) {
@@ -566,11 +539,7 @@ void CVarnelDlg::ManualInput() {
   if (!UpdateData(true)) return;
   const std::optional<Frame> frame = ParseManualInstruction(m_v.m_strManual);
   if (!frame) {
-    if (!m_inMessage) {
-      m_inMessage = true;
-      m_host.MessageBox(kInstructionError);
-      m_inMessage = false;
-    }
+    if (!m_inMessage) MessageBox(kInstructionError);
     return;
   }
   Send(*frame);
@@ -585,22 +554,18 @@ void CVarnelDlg::OnPollSerial() {
   Commit(Origin::Poll);
   WriteBack(Origin::Poll);
   std::memset(m_recv, 0, sizeof m_recv);
-  const int n = m_port.Read(m_recv, kRecvBufferSize);
-  SayPortNotice();
-  if (m_log && n > 0) m_log->Record(SessionLog::Direction::kReceived, m_recv, static_cast<std::size_t>(n));
+  const int n = m_line.Read(m_recv, kRecvBufferSize);
   for (const LogLine& line : ReceivedLines(m_recv, static_cast<std::size_t>(n > 0 ? n : 0)))
     m_ctl.AddLogLine(idc::RecvLog, line);
   if (m_v.m_bShowRecvTime) m_ctl.AddLogLine(idc::RecvLog, TextLine(FormatTimeStamp(GetLocalTime())));
   if (n == static_cast<int>(kReplySize)) DecodeReply(m_recv);
-  if (m_port.Gone() && !m_watching) {
-    // Nothing can be written while the line is gone: the status line must not
-    // say it is open (the operator may have no terminal to read "went away").
-    m_watching = true;
+  // Nothing can be written while the line is gone: the status line must not
+  // say it is open (the operator may have no terminal to read "went away").
+  if (m_line.FoundGone(NotOpenedStatus(m_nComPort))) {
     m_bPortOpen = false;
     m_v.m_strStatus = NotOpenedStatus(m_nComPort);
-    if (m_log) m_log->Note(m_port.Where() + " is gone: " + m_v.m_strStatus);
   }
-  if (m_watching) WatchForReturn();
+  if (m_line.Watching()) WatchForReturn();
   ++m_pollsSincePaint;
   WriteBack(Origin::Poll);
   m_tickFocus = -1;  // outside a tick the focus is asked afresh

@@ -10,6 +10,7 @@
 
 #include "app/gamepad.h"
 #include "app/host.h"
+#include "app/line.h"
 #include "app/panel/controls.h"
 #include "app/panel/data_exchange.h"
 #include "protocol/frame.h"
@@ -21,7 +22,7 @@ class SessionLog;
 
 // The private message the poll timer posts to the dialog (WM_USER + 100).
 inline constexpr unsigned WM_POLL_SERIAL = 0x0400 + 100;
-// The pad's timer, while a stick is deflected or a zoom button held (WM_USER + 101).
+// The pad's tick, posted by its timer while a stick is deflected or a zoom button held (WM_USER + 101).
 inline constexpr unsigned WM_PAD_TICK = 0x0400 + 101;
 
 class CVarnelDlg {
@@ -44,6 +45,11 @@ class CVarnelDlg {
   void OnOK();      // Enter outside a push button
   void OnCancel();  // Escape
   void OnClose();   // the close box, Alt+F4, the system menu's Close
+  // The panel ends (every way: the close box, quit, a signal, the session's
+  // end): the pad stops and the stop owed to the gimbal goes first, waiting
+  // for the line up to the write deadline. Once is enough; the destructor
+  // does it too.
+  void LetGo();
 
   BoundValues& Values() { return m_v; }
   // Steering with a gamepad: the stick and buttons of any pad, or of script mode.
@@ -51,6 +57,8 @@ class CVarnelDlg {
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }
+  // The line as the dialog drives it: the port, the session log, the steering state.
+  PanelLine& Line() { return m_line; }
   // The sliders have painted (and sent) and two polls have read what came
   // back since: the start-up traffic is over, an operator would start now.
   bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }
@@ -70,9 +78,11 @@ class CVarnelDlg {
   bool UpdateData(bool saveAndValidate = true);
   // The transmit path: the frame goes to the port whole, and its bytes are
   // echoed under "Send instruction".
-  void Send(const Frame& frame);  // and says on the terminal when the device stalls
+  void Send(const Frame& frame, PanelLine::Source who = PanelLine::Source::kWindow);
   void ShowSentFrame(const Frame& frame);
-  void SendAndShow(const Frame& frame);
+  void SendAndShow(const Frame& frame, PanelLine::Source who = PanelLine::Source::kWindow);
+  // Every box of the dialog's own: the gimbal stops before it opens.
+  void MessageBox(const std::string& text);
   void DecodeReply(const std::uint8_t* frame);
   void ApplyPortSettings();
 
@@ -85,8 +95,8 @@ class CVarnelDlg {
   static void PollTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
 
   void Move(int dx, int dy);
-  void StickMove(int x, int y);  // a move with the stick's steps
-  static void PadTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
+  bool StickMove(int x, int y);  // a move with the stick's steps; false when a box came instead
+  void StickStop();              // the stick let go, or the pad gone
   void Track(std::uint8_t state);
   void ZoomStep(int d);
   void StepValue(int& value, int upper, int d, int edit, int slider);
@@ -98,17 +108,14 @@ class CVarnelDlg {
   void SendOsd();
   void SendStabilizer();
   void ManualInput();
-  void SayPortNotice();  // the port's news for the terminal, once each
   // Opens the port the lists show with the line settings they show; false
   // when it cannot be opened.
-  bool OpenChosenPort(bool watching = false);
-  void NoteNetworkPort();
+  bool OpenChosenPort(PanelLine::Opening how);
   void WatchForReturn();
 
   IControls& m_ctl;
   IDialogHost& m_host;
-  CComBase& m_port;
-  SessionLog* m_log;
+  PanelLine m_line;
   BoundValues m_v;
 
   int m_nZoomLevel = 1;       // 1..30, what the zoom slider last sent
@@ -119,16 +126,10 @@ class CVarnelDlg {
   int m_pollsSincePaint = 0;
   int m_tickFocus = -1;  // the focus as this tick found it; -1: not asked yet
   int TickFocus();
-  // The device went away while open: each tick looks whether it is back,
-  // until it is, or until the operator chooses a port or line setting.
-  bool m_watching = false;
-  std::string m_lastWatchFailure;  // said once while it stays the same
-
   bool m_inMessage = false;                       // a validation or error box is open
   std::pair<int, std::string> m_lastPollFailure;  // reported once while it stays the same
   int m_pollFailedId = 0;                         // not written back during this poll
 
   PadSteering m_pad;
-  CMMTimer m_padTimer;
   CMMTimer m_Timer;  // last: destroyed first, so no tick outlives the dialog
 };

@@ -55,44 +55,71 @@ int PadButtonControl(PadButton button, bool frozen) {
   return 0;
 }
 
+void PadSteering::TimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+  // The timer's thread: post, nothing else. Stopped before the steering goes.
+  reinterpret_cast<PadSteering*>(user)->m_panel.post();
+}
+
 void PadSteering::Tock(bool on) {
   if (on == m_ticking) return;
   m_ticking = on;
-  m_panel.ticking(on ? m_settings.periodMs : 0);
+  if (m_panel.ticking) return m_panel.ticking(on ? PeriodMs() : 0);
+  if (on) m_timer.Start(PeriodMs(), 1, reinterpret_cast<std::uintptr_t>(this), TimerProc);
+  else m_timer.Stop();
+}
+
+void PadSteering::Halt() {
+  m_ticking = false;
+  m_timer.Stop();
+}
+
+void PadSteering::Move() {
+  if (m_panel.move(m_steps.x, m_steps.y)) {
+    m_moving = true;
+    return;
+  }
+  // A box came instead (a step the edits refuse): the same held stick must
+  // not bring it back after every OK.
+  m_held = true;
+  m_moving = false;
 }
 
 void PadSteering::Stick(double x, double y) {
   m_steps = MapStick(x, y, m_settings);
-  if (m_panel.blocked()) {
-    // Nothing goes out while a box is open; a stick let go meanwhile sends
-    // nothing later either. One still deflected moves again once it closes.
-    if (m_steps.Zero()) m_moving = false;
-    return;
-  }
   if (m_steps.Zero()) {
-    if (m_moving) m_panel.move(0, 0);  // once: the gimbal stops
+    m_held = false;                  // at rest: the next deflection moves again
+    if (m_moving) m_panel.stop();    // once: the gimbal stops, box or not
     m_moving = false;
     if (!m_repeat) Tock(false);
     return;
   }
+  if (m_panel.blocked()) {
+    // Nothing goes out while a box is open (its opening stopped the gimbal).
+    m_held = true;
+    m_moving = false;
+    return;
+  }
+  if (m_held) return;
   if (!m_ticking) {  // the first deflection moves at once; the timer carries on
-    m_panel.move(m_steps.x, m_steps.y);
-    m_moving = true;
-    Tock(true);
+    Move();
+    if (!m_held) Tock(true);
   }
 }
 
 void PadSteering::Tick() {
-  if (m_panel.blocked()) return;
-  if (!m_steps.Zero()) {
-    m_panel.move(m_steps.x, m_steps.y);
-    m_moving = true;
+  if (m_panel.blocked()) {
+    if (!m_steps.Zero()) m_held = true;
+    m_moving = false;  // the box's opening stopped the gimbal
+    return;
+  }
+  if (!m_steps.Zero() && !m_held) {
+    Move();
   } else if (m_moving) {
-    m_panel.move(0, 0);
+    m_panel.stop();
     m_moving = false;
   }
   if (m_repeat) m_panel.click(m_repeat);
-  if (m_steps.Zero() && !m_repeat) Tock(false);
+  if ((m_steps.Zero() || m_held) && !m_repeat) Tock(false);
 }
 
 void PadSteering::Button(PadButton button, bool down) {
@@ -115,7 +142,8 @@ void PadSteering::Button(PadButton button, bool down) {
 void PadSteering::Lost() {
   m_steps = {};
   m_repeat = 0;
-  if (m_moving && !m_panel.blocked()) m_panel.move(0, 0);
+  m_held = false;
+  if (m_moving) m_panel.stop();  // box or not
   m_moving = false;
   Tock(false);
 }

@@ -4,9 +4,13 @@
 // the arrows, the buttons press the panel's own buttons.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+
+#include "receive/mm_timer.h"
 
 // The mapping's parameters, in one table (the command line sets them).
 struct PadSettings {
@@ -14,7 +18,7 @@ struct PadSettings {
   double expo = 0.4;       // 0: linear; 1: cubic, fine control near the centre
   int maxStep = 200;       // the step at full deflection
   bool invertX = false, invertY = false;
-  unsigned periodMs = 40;  // at most one move frame this often while deflected
+  unsigned periodMs = 40;  // at most one move frame this often while deflected (never more than the line carries)
 };
 
 struct StickSteps {
@@ -36,35 +40,54 @@ int PadButtonControl(PadButton button, bool frozen);
 
 class PadSteering {
  public:
-  // What the pad does to the panel: the dialog's handlers and its timer.
+  // What the pad does to the panel: the dialog's handlers.
   struct Panel {
-    std::function<void(int, int)> move;     // a move frame with these steps, edits 1019/1020 showing them
-    std::function<void(int)> click;         // a button's handler, as its click runs it
-    std::function<bool()> blocked;          // a message box is open: nothing runs
-    std::function<void(unsigned)> ticking;  // the pad's timer: every ms, 0 to stop
+    std::function<bool(int, int)> move;  // a move frame with these steps, edits 1019/1020 showing them;
+                                         // false when it did not go (a box opened instead)
+    std::function<void()> stop;          // the gimbal stops: the stop owed to it, never refused
+    std::function<void(int)> click;      // a button's handler, as its click runs it
+    std::function<bool()> blocked;       // a message box is open: nothing runs
+    std::function<void()> post;          // from the pad's timer: Tick() is to run on the window's thread
+    std::function<void(unsigned)> ticking = nullptr;  // stands in for the pad's own timer (ms, 0 to stop)
   };
   PadSteering(Panel panel, PadSettings settings = {}) : m_panel(std::move(panel)), m_settings(settings) {}
+  ~PadSteering() { Halt(); }
+  PadSteering(const PadSteering&) = delete;
+  PadSteering& operator=(const PadSteering&) = delete;
   void Configure(const PadSettings& settings) { m_settings = settings; }
   const PadSettings& Settings() const { return m_settings; }
+  // A move frame's time on the wire at the line's rate: the repeat never
+  // comes faster. Handed over whenever the line settings change.
+  void SetLineTime(unsigned ms) { m_lineTimeMs = ms; }
+  unsigned PeriodMs() const { return std::max(m_settings.periodMs, m_lineTimeMs); }
 
   // A new stick state: moving starts at once, then at most one frame a
-  // period carries the latest steps; back in the dead zone, one zero move.
+  // period carries the latest steps; back in the dead zone, one stop. A box
+  // that opens while the stick is deflected ends the move: motion resumes
+  // only from a new deflection, after the stick came back to rest.
   void Stick(double x, double y);
   void Button(PadButton button, bool down);
   // The pad went away (or the window lost it): what moves stops.
   void Lost();
-  // The pad's timer.
+  // The pad's tick, on the window's thread.
   void Tick();
+  // The panel ends: no more ticks.
+  void Halt();
 
  private:
   void Tock(bool on);
+  void Move();
+  static void TimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
   Panel m_panel;
   PadSettings m_settings;
+  unsigned m_lineTimeMs = 0;
   StickSteps m_steps;          // the latest stick state, mapped
   bool m_moving = false;       // the last frame sent moved
+  bool m_held = false;         // a box ended the move: nothing until the stick comes back to rest
   int m_repeat = 0;            // the zoom button held, repeating
   bool m_frozen = false;       // the Y button froze last
   bool m_ticking = false;
+  CMMTimer m_timer;
 };
 
 // A pad read by polling (XInput): its whole state at one look, and what

@@ -211,9 +211,7 @@ std::string Screenshot(const Parsed& p, IScriptActions& act, const Print&) {
 }
 
 // stick X Y: the stick's deflection, -1.0 to 1.0 each (X right, Y down).
-std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
-  PadSteering* pad = act.Pad();
-  if (!pad) return "no gamepad steering in this window";
+bool ParseDeflection(const Parsed& p, double& x, double& y) {
   const auto deflection = [](const std::string& text, double& out) {
     // from_chars: the decimal point whatever the locale the window set.
     const char* b = text.data() + (!text.empty() && text[0] == '+');
@@ -221,10 +219,23 @@ std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
     return !text.empty() && ec == std::errc() && end == text.data() + text.size() && std::isfinite(out) &&
            out >= -1.0 && out <= 1.0;
   };
+  return !p.extra && deflection(p.a, x) && deflection(p.b, y);
+}
+
+std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
+  PadSteering* pad = act.Pad();
+  if (!pad) return "no gamepad steering in this window";
   double x = 0, y = 0;
-  if (p.extra || !deflection(p.a, x) || !deflection(p.b, y)) return "bad argument";
+  if (!ParseDeflection(p, x, y)) return "bad argument";
   pad->Stick(x, y);
   return "";
+}
+
+// A stick let go stops the gimbal: never refused, a box open or not.
+bool LetsGo(const Parsed& p, IScriptActions& act) {
+  double x = 0, y = 0;
+  PadSteering* pad = act.Pad();
+  return p.cmd == "stick" && pad && ParseDeflection(p, x, y) && MapStick(x, y, pad->Settings()).Zero();
 }
 
 // pad BUTTON down|up: a button of the pad (a, b, x, y, lb, rb, lt, rt).
@@ -283,7 +294,7 @@ std::string ScriptCommands::Run(const std::string& line) {
   if (command->target != Target::kNone && (!ParseInt(p.a, p.id) || !c.Exists(p.id)))
     return p.a.empty() ? "bad argument" : "no control " + p.a;
   // While a message box is open the operator cannot reach the panel behind it.
-  if (command->panelAction && m_actions.ModalBoxOpen()) return "a message box is open";
+  if (command->panelAction && m_actions.ModalBoxOpen() && !LetsGo(p, m_actions)) return "a message box is open";
   if (command->target == Target::kReachableControl) {
     if (!c.IsWindowVisible(p.id)) return p.a + " is hidden";
     if (!c.IsWindowEnabled(p.id)) return p.a + " is disabled";

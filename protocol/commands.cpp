@@ -216,6 +216,15 @@ MoveCommand ReadMoveFrame(const Frame& f) {
   return {ReadCode(f), motion::kX.Get(f), motion::kY.Get(f), motion::kTracking.Get(f)};
 }
 
+std::optional<MoveCommand> AsMove(const Frame& f) {
+  if (f.size() != kFrameSize || CheckFrame(f) != FrameCheck::kValid || motion::kKind.Get(f) != motion::kMove ||
+      motion::kKindComplement.Get(f) != static_cast<std::uint8_t>(~motion::kMove))
+    return std::nullopt;
+  const std::uint8_t code = ReadCode(f);
+  if (code != 0x00 && code != kCmdCrossWire && code != kCmdGimbalMode1 && code != kCmdGimbalMode2) return std::nullopt;
+  return ReadMoveFrame(f);
+}
+
 TrackCommand ReadTrackFrame(const Frame& f) { return {motion::kTracking.Get(f), motion::kTemplate.Get(f)}; }
 
 Frame BuildCancelFrame() {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "protocol/frame.h"
 
@@ -71,6 +72,10 @@ struct MoveCommand {
   std::uint8_t tracking;
 };
 MoveCommand ReadMoveFrame(const Frame& f);
+// The move a whole, valid frame carries (an arrow's, the stick's, a typed
+// one); nothing for any other frame. Only a move with zero steps stops a
+// gimbal that one set turning.
+std::optional<MoveCommand> AsMove(const Frame& f);
 struct TrackCommand {
   std::uint8_t state;  // 1 start, 0 stop
   std::uint8_t templateCode;

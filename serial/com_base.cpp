@@ -41,6 +41,10 @@ bool CComBase::SetTimeouts(const comm::COMMTIMEOUTS* timeouts) {
   return m_device->ApplyTimeouts(*timeouts, m_baud);
 }
 
+unsigned CComBase::WriteDeadlineMs(unsigned count) const {
+  return serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;
+}
+
 void CComBase::Fail(SerialError error, std::string text) {
   m_lastError = error;
   m_lastErrorText = std::move(text);
@@ -218,16 +222,7 @@ int CComSync::Write(const void* buffer, unsigned count) {
     // freeze the window once more. Hand over only what the driver takes now,
     // and only ever whole frames: the rest of the frame the deadline cut goes
     // first, and a frame that does not fit waits for a later one.
-    if (!m_cutTail.empty()) {
-      const auto tailSize = static_cast<unsigned>(m_cutTail.size());
-      const serial_backend::WriteResult t = m_device->WriteAll(m_cutTail.data(), tailSize, 0);
-      if (t.gone) WentAway();
-      if (t.written > 0) {
-        m_tailSent.insert(m_tailSent.end(), m_cutTail.begin(), m_cutTail.begin() + t.written);
-        m_cutTail.erase(m_cutTail.begin(), m_cutTail.begin() + t.written);
-      }
-      if (!m_cutTail.empty()) return 0;
-    }
+    if (!SendCutTail(0)) return 0;
     const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, 0);
     if (r.gone) WentAway();
     if (r.written == static_cast<long>(count)) {
@@ -240,12 +235,45 @@ int CComSync::Write(const void* buffer, unsigned count) {
   }
   // Never let a stalled device (a pseudo-terminal nobody reads) freeze the
   // panel: allow the line time of the bytes plus two seconds.
-  const unsigned deadlineMs = serial_backend::LineTimeMs(count, m_baud) + serial_backend::kWriteGraceMs;
-  const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, deadlineMs);
+  const serial_backend::WriteResult r = m_device->WriteAll(buffer, count, WriteDeadlineMs(count));
   if (r.gone) WentAway();
   if (r.deadline) {
     m_stalled = true;
     Notice(m_where + " is not taking data");
+    KeepCutTail(buffer, count, r.written);
+  }
+  return r.written > 0 ? static_cast<int>(r.written) : 0;
+}
+
+bool CComSync::SendCutTail(unsigned deadlineMs) {
+  if (m_cutTail.empty()) return true;
+  const serial_backend::WriteResult t =
+      m_device->WriteAll(m_cutTail.data(), static_cast<unsigned>(m_cutTail.size()), deadlineMs);
+  if (t.gone) WentAway();
+  if (t.written > 0) {
+    m_tailSent.insert(m_tailSent.end(), m_cutTail.begin(), m_cutTail.begin() + t.written);
+    m_cutTail.erase(m_cutTail.begin(), m_cutTail.begin() + t.written);
+  }
+  if (m_gone) m_cutTail.clear();
+  return m_cutTail.empty() && !m_gone;
+}
+
+int CComSync::WriteWaiting(const void* buffer, unsigned count, unsigned deadlineMs) {
+  if (!IsOpen() || m_gone) return 0;
+  const std::uint64_t until = NowMs() + deadlineMs;
+  if (!SendCutTail(deadlineMs) || !buffer || count == 0) return 0;
+  const std::uint64_t now = NowMs();
+  const serial_backend::WriteResult r =
+      m_device->WriteAll(buffer, count, now < until ? static_cast<unsigned>(until - now) : 0);
+  if (r.gone) WentAway();
+  if (r.written == static_cast<long>(count) && m_stalled) {
+    m_stalled = false;
+    Notice(m_where + " takes data again");
+  } else if (r.written < static_cast<long>(count)) {
+    if (r.deadline && !m_stalled) {
+      m_stalled = true;
+      Notice(m_where + " is not taking data");
+    }
     KeepCutTail(buffer, count, r.written);
   }
   return r.written > 0 ? static_cast<int>(r.written) : 0;

@@ -30,6 +30,12 @@ class CComBase {
   // port keeps its connection), and the watch's open that never waits.
   virtual int Reopen(std::string name, const comm::DCB* dcb) = 0;
   virtual int OpenAgain(std::string name, const comm::DCB* dcb) = 0;
+  // A write that waits up to deadlineMs even after a stall (the stop owed to
+  // a gimbal as the panel ends): the rest of a frame a stall cut first, then
+  // count bytes of buffer (none: only that rest). The bytes of buffer taken.
+  virtual int WriteWaiting(const void* buffer, unsigned count, unsigned deadlineMs) = 0;
+  // Whether the rest of a frame a stall cut still waits to go out.
+  virtual bool CutTailPending() const = 0;
 
   void Close();
   bool IsOpen() const { return m_device != nullptr; }
@@ -54,6 +60,9 @@ class CComBase {
   // meanwhile writes hand the driver what it takes and never wait, so a device
   // that stopped reading costs the window one deadline, not one per press.
   bool Stalled() const { return m_stalled; }
+  // How long a write of count bytes may take before the device counts as
+  // stalled: their line time at the rate set, plus two seconds.
+  unsigned WriteDeadlineMs(unsigned count) const;
   // True once the device went away while open (unplugged, hung up): the
   // port is closed then, reads and writes give 0, until it is opened again.
   bool Gone() const { return m_gone; }
@@ -116,12 +125,16 @@ class CComSync : public CComBase {
   int OpenAgain(std::string name, const comm::DCB* dcb) override;
   int Read(void* buffer, unsigned max) override;
   int Write(const void* buffer, unsigned count) override;
+  int WriteWaiting(const void* buffer, unsigned count, unsigned deadlineMs) override;
+  bool CutTailPending() const override { return !m_cutTail.empty(); }
   ~CComSync() override;
 
  private:
   int OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, bool wait);
   bool OpenNetwork(const std::string& where, bool wait);
   void KeepCutTail(const void* buffer, unsigned count, long written);
+  // Hands the driver the rest of a cut frame within deadlineMs; true when none is left.
+  bool SendCutTail(unsigned deadlineMs);
   // For the watch: false (and said) when what is at the path is not the device the operator opened.
   bool SameDeviceIsBack(const std::string& where);
   std::vector<std::uint8_t> m_cutTail;  // the rest of a frame a deadline cut, sent before anything else

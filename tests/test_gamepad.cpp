@@ -43,12 +43,16 @@ TEST(StickMapping, DeadZoneRampExpoAndInvert) {
 
 namespace {
 struct RecordingPanel {
-  std::vector<std::string> done;  // "move X Y", "click ID", "tick MS"
+  std::vector<std::string> done;  // "move X Y" ("move 0 0": the stop), "click ID", "tick MS"
   bool blocked = false;
+  bool boxInstead = false;  // the next move opens a box instead of going out
   PadSteering::Panel Panel() {
-    return {[this](int x, int y) { done.push_back("move " + std::to_string(x) + " " + std::to_string(y)); },
-            [this](int id) { done.push_back("click " + std::to_string(id)); }, [this] { return blocked; },
-            [this](unsigned ms) { done.push_back("tick " + std::to_string(ms)); }};
+    return {[this](int x, int y) {
+              if (boxInstead) return done.push_back("box"), false;
+              return done.push_back("move " + std::to_string(x) + " " + std::to_string(y)), true;
+            },
+            [this] { done.push_back("move 0 0"); }, [this](int id) { done.push_back("click " + std::to_string(id)); },
+            [this] { return blocked; }, [] {}, [this](unsigned ms) { done.push_back("tick " + std::to_string(ms)); }};
   }
 };
 }  // namespace
@@ -83,6 +87,30 @@ TEST(PadSteering, NothingWhileABoxIsOpenAndTheStopWhenThePadGoes) {
   pad.Lost();  // unplugged mid-move
   pad.Tick();
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 0 200", "tick 40", "move 0 0", "tick 0"}));
+}
+
+// A box mid-move ends it: the same held stick neither moves again after OK
+// nor brings back a box its own move raised; only a new deflection moves.
+TEST(PadSteering, AfterABoxOnlyANewDeflectionMoves) {
+  RecordingPanel p;
+  PadSteering pad(p.Panel());
+  pad.Stick(1, 0);
+  p.blocked = true;
+  pad.Tick();
+  p.blocked = false;
+  pad.Tick();
+  pad.Stick(0.9, 0);  // still held
+  pad.Stick(0, 0);    // at rest: the box's opening stopped it already
+  pad.Stick(1, 0);
+  EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "tick 0", "move 200 0", "tick 40"}));
+
+  p.done.clear();
+  pad.Stick(0, 0);
+  p.boxInstead = true;  // a step the edits refuse
+  pad.Stick(1, 0);
+  pad.Tick();
+  pad.Stick(0.8, 0);
+  EXPECT_EQ(p.done, (std::vector<std::string>{"move 0 0", "tick 0", "box"}));
 }
 
 TEST(PadSteering, ButtonsPressThePanelsButtonsAndZoomRepeatsWhileHeld) {

@@ -156,6 +156,7 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       // here and now, not when the dialog's loop would next run.
       RequestEndForSession();
       if (m_onEndRequest) m_onEndRequest();
+      if (m_dlg) m_dlg->LetGo();  // the stop owed to the gimbal before the line goes
       m_port.Close();
       return TRUE;
     case WM_TIMER:

@@ -1,0 +1,170 @@
+#include "app/line.h"
+
+#include <utility>
+#include <vector>
+
+#include "app/session_log.h"
+#include "protocol/commands.h"
+#include "serial/net_address.h"
+
+PanelLine::PanelLine(CComBase& port, SessionLog* log, std::function<void(const std::string&)> say)
+    : m_port(port), m_log(log), m_say(std::move(say)) {}
+
+// ---- opening ------------------------------------------------------------------
+
+bool PanelLine::Open(Opening how, const std::string& com, const comm::DCB& dcb) {
+  bool opened = false;
+  switch (how) {
+    case Opening::kStartUp: opened = m_port.Open(com, &dcb, nullptr); break;
+    case Opening::kChoice:
+      // The gimbal on the old line must not go on turning once the panel
+      // stops talking to it.
+      if (m_port.IsOpen()) PayStopWaiting();
+      m_watching = false;  // the operator's own choice wins over a device that went away
+      // Closed first (a network port still on the same server only sends
+      // the new line).
+      opened = m_port.Reopen(com, &dcb);
+      break;
+    case Opening::kWatch: opened = m_port.OpenAgain(com, &dcb); break;  // never waits for a server
+  }
+  if (opened) m_stopCut = false;  // a new line: a stop cut on the old one goes again whole
+  if (opened && how == Opening::kChoice && m_owed) Stop();  // the old line could not take it
+  return opened;
+}
+
+void PanelLine::NoteNetwork(const std::string& status) {
+  // The bytes in the log are the serial line's, never the network's own.
+  if (m_log && LooksLikeNetworkUrl(m_port.DevicePath())) m_log->Note(m_port.Where() + ": " + status);
+}
+
+bool PanelLine::FoundGone(const std::string& status) {
+  if (!m_port.Gone() || m_watching) return false;
+  m_watching = true;
+  if (m_log) m_log->Note(m_port.Where() + " is gone: " + status);
+  return true;
+}
+
+void PanelLine::SayBack(const std::string& status) {
+  m_watching = false;
+  m_lastWatchFailure.clear();
+  m_say(m_port.Where() + " is back");
+  if (m_log) m_log->Note(m_port.Where() + " is back: " + status);
+  if (m_owed) Stop();  // it went away turning: the first thing it hears is the stop
+}
+
+void PanelLine::SayStillAway() {
+  // Not there yet is the waiting itself; anything else (back but busy,
+  // permissions changed) is said once, and the watch goes on.
+  const std::string failure = m_port.LastError() == SerialError::DeviceNotFound ? "" : m_port.LastErrorText();
+  if (!failure.empty() && failure != m_lastWatchFailure) m_say("cannot open " + failure + "; still watching for it");
+  m_lastWatchFailure = failure;
+  SayNotices();  // a different device where it was
+}
+
+// ---- traffic ------------------------------------------------------------------
+
+int PanelLine::Send(const Frame& frame) {
+  const int written = m_port.Write(frame.data(), static_cast<unsigned>(frame.size()));
+  // The wire in its order: the rest of a frame a stall cut, if it went out
+  // now, then what the driver took of this one.
+  const std::vector<std::uint8_t> tail = m_port.TakeTailSent();
+  if (m_log && !tail.empty()) m_log->Record(SessionLog::Direction::kSent, tail.data(), tail.size());
+  if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, frame.data(), static_cast<std::size_t>(written));
+  SayNotices();
+  return written;
+}
+
+int PanelLine::Write(const Frame& frame, Source who) {
+  const std::optional<MoveCommand> move = AsMove(frame);
+  const bool steps = move && (move->x != 0 || move->y != 0);
+  if (move && !steps && m_owed) {  // the source lets the gimbal stop
+    m_stop = frame;
+    m_wanted = true;
+    return TryStop();
+  }
+  if (steps) {
+    m_wanted = false;  // moving again: the stop asked for before is moot
+  } else if (m_wanted && !TryStop()) {
+    return 0;  // nothing overtakes a stop the line has not taken yet
+  }
+  const int written = Send(frame);
+  if (steps && written > 0) {  // the driver has it, and finishes a frame it cut
+    m_owed = true;
+    m_stop = BuildMoveFrame(move->code, 0, 0, move->tracking);
+    m_stopCut = false;
+    m_mover = who;
+  }
+  return written;
+}
+
+int PanelLine::Read(std::uint8_t* buffer, unsigned max) {
+  if (m_wanted) TryStop();  // the line may take bytes again
+  const int n = m_port.Read(buffer, max);
+  SayNotices();
+  if (m_log && n > 0) m_log->Record(SessionLog::Direction::kReceived, buffer, static_cast<std::size_t>(n));
+  return n;
+}
+
+void PanelLine::SayNotices() {
+  for (std::string notice = m_port.TakeNotice(); !notice.empty(); notice = m_port.TakeNotice()) Say(notice);
+}
+
+void PanelLine::Say(const std::string& text) {
+  m_say(text);
+  if (m_log) m_log->Note(text);
+}
+
+// ---- steering -------------------------------------------------------------------
+
+std::optional<Frame> PanelLine::Stop() {
+  if (!m_owed) return std::nullopt;
+  m_wanted = true;
+  const Frame stop = m_stop;
+  return TryStop() ? std::optional<Frame>(stop) : std::nullopt;
+}
+
+int PanelLine::TryStop() {
+  if (m_stopCut) {
+    // Its rest waits in the port, which hands it over before anything else.
+    if (m_port.CutTailPending()) {
+      m_port.WriteWaiting(nullptr, 0, 0);
+      RecordTail();
+    }
+    if (m_port.CutTailPending()) return 0;
+    Paid();
+    return static_cast<int>(m_stop.size());
+  }
+  const int written = Send(m_stop);
+  if (written == static_cast<int>(m_stop.size())) Paid();
+  else if (written > 0) m_stopCut = true;
+  return written == static_cast<int>(m_stop.size()) ? written : 0;
+}
+
+void PanelLine::PayStopWaiting() {
+  if (!m_owed) return;
+  m_wanted = true;
+  const unsigned deadline = m_port.WriteDeadlineMs(static_cast<unsigned>(m_stop.size()));
+  if (m_stopCut) {
+    m_port.WriteWaiting(nullptr, 0, deadline);
+    RecordTail();
+    if (!m_port.CutTailPending()) Paid();
+    return;
+  }
+  const int written = m_port.WriteWaiting(m_stop.data(), static_cast<unsigned>(m_stop.size()), deadline);
+  RecordTail();
+  if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, m_stop.data(), static_cast<std::size_t>(written));
+  SayNotices();
+  if (written == static_cast<int>(m_stop.size())) Paid();
+  else if (written > 0) m_stopCut = true;
+}
+
+void PanelLine::RecordTail() {
+  const std::vector<std::uint8_t> tail = m_port.TakeTailSent();
+  if (m_log && !tail.empty()) m_log->Record(SessionLog::Direction::kSent, tail.data(), tail.size());
+}
+
+void PanelLine::Paid() {
+  m_owed = false;
+  m_wanted = false;
+  m_stopCut = false;
+}

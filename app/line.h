@@ -1,0 +1,89 @@
+// The panel's serial line, the one way every source that drives the gimbal
+// (the window's handlers, the pad, script mode) reaches it: opening the port
+// (a device, rfc2217://, tcp://), watching for a device that went away and
+// opening it again, writing frames with their deadline (after a stall only
+// whole frames), saying what the port notices on the terminal and in the
+// session log, recording every frame and read there, and the steering state.
+//
+// Steering: a move frame sets the gimbal turning and only a zero move stops
+// it. Whenever the last move the line took had steps, a stop is owed: one
+// zero move with that move's mode, never refused, kept owed until the line
+// has taken it whole. It goes first when asked for, when a message box
+// opens, when the line takes bytes again after a stall, when the device is
+// back after it went away, on the old line before another is chosen, and as
+// the panel ends (waiting for the line up to the write deadline then).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "protocol/frame.h"
+#include "serial/com_base.h"
+
+class SessionLog;
+
+class PanelLine {
+ public:
+  // Who caused a frame: the steering state remembers who moved the gimbal last.
+  enum class Source { kWindow, kPad };
+  // say: one line for the operator's terminal ("varnel: " comes first there).
+  PanelLine(CComBase& port, SessionLog* log, std::function<void(const std::string&)> say);
+
+  // ---- opening ---------------------------------------------------------------
+  enum class Opening {
+    kStartUp,  // the start-up open: a network server is waited for up to its connect deadline
+    kChoice,   // the operator chose a port or line: the old line is paid its stop first, any watch ends
+    kWatch,    // the watch's look: never waits
+  };
+  bool Open(Opening how, const std::string& com, const comm::DCB& dcb);
+  // Which server a session went through belongs in its log (status: the status line now).
+  void NoteNetwork(const std::string& status);
+  const CComBase& Port() const { return m_port; }
+
+  // Once per poll after the read: true the first time the device is found
+  // gone (the watch begins; status: what the status line says now).
+  bool FoundGone(const std::string& status);
+  bool Watching() const { return m_watching; }
+  // The watch's outcome, said: back (status: the status line then), or why
+  // not yet, once while the reason stays the same.
+  void SayBack(const std::string& status);
+  void SayStillAway();
+
+  // ---- traffic ---------------------------------------------------------------
+  // The frame to the line; an owed stop goes first. The bytes of frame the driver took.
+  int Write(const Frame& frame, Source who);
+  // What the poll reads (never waits), recorded; an owed stop the line could
+  // not take before goes first.
+  int Read(std::uint8_t* buffer, unsigned max);
+  void SayNotices();  // the port's news, once each, on the terminal and in the log
+  void Say(const std::string& text);  // a line of the panel's own, on the terminal and in the log
+
+  // ---- steering --------------------------------------------------------------
+  bool StopOwed() const { return m_owed; }
+  // The owed stop now, sent without waiting beyond the write deadline; the
+  // frame it sent, or nothing when no stop was owed or none of it went yet
+  // (it stays owed then).
+  std::optional<Frame> Stop();
+  // The owed stop as the panel ends or leaves this line: waits for the line
+  // up to the write deadline, even after a stall.
+  void PayStopWaiting();
+
+ private:
+  int Send(const Frame& frame);  // to the port, recorded as the wire took it
+  int TryStop();                 // the stop's bytes when the line took it whole, else 0
+  void RecordTail();             // what went of a cut frame's rest, in the log
+  void Paid();
+  CComBase& m_port;
+  SessionLog* m_log;
+  std::function<void(const std::string&)> m_say;
+  bool m_watching = false;
+  std::string m_lastWatchFailure;  // said once while it stays the same
+
+  bool m_owed = false;        // the line took a move with steps last
+  bool m_wanted = false;      // a stop was asked for and the line has not taken it whole yet
+  Frame m_stop;               // the zero move that stops it
+  bool m_stopCut = false;     // the stop went out in part; its rest waits in the port
+  Source m_mover = Source::kWindow;  // who moved the gimbal last
+};
