@@ -80,7 +80,10 @@ ConnectResult StartConnect(const SocketAddresses& addresses, std::size_t index);
 enum class ConnectState { kConnected, kPending, kFailed };
 // Waits at most waitMs for the connection; on kFailed, why (and whether refused).
 ConnectState CheckConnect(std::intptr_t handle, unsigned waitMs, ConnectResult& why);
-// TCP_NODELAY (a frame goes out as it is handed over) and keepalive short
+inline constexpr unsigned kNetworkInFlightBytes = 96;  // a frame, its FF bytes doubled by telnet
+inline constexpr int kNetworkSendBuffer = 2048;       // asked of the system, which may round it up
+// TCP_NODELAY (a frame goes out as it is handed over), a small send queue
+// (kNetworkSendBuffer), and keepalive short
 // enough that a pulled network cable is noticed within about ten seconds.
 void TuneSocket(std::intptr_t handle);
 // Whatever has arrived, up to n bytes; never waits. closed: the server
@@ -89,8 +92,14 @@ long ReceiveSome(std::intptr_t handle, void* buffer, unsigned n, bool& closed);
 // Waits at most waitMs for something to read (or the end of the connection).
 bool WaitReadable(std::intptr_t handle, unsigned waitMs);
 // Everything, or what went out before deadlineMs (0: what the socket takes
-// at once); one send call for all of it when the socket has the room.
-WriteResult SendAll(std::intptr_t handle, const void* buffer, unsigned count, unsigned deadlineMs);
+// at once); one send call for all of it when the socket has the room. Never
+// more than kNetworkInFlightBytes waits unacknowledged towards the server
+// before a send, and the socket's own queue is kept small (TuneSocket), so
+// that a server that stops reading is a stall like a serial line's: what
+// cannot go then is dropped, never delivered late.
+// inFlightBound false: the telnet layer's own requests, which must never be dropped.
+WriteResult SendAll(std::intptr_t handle, const void* buffer, unsigned count, unsigned deadlineMs,
+                    bool inFlightBound = true);
 void CloseSocket(std::intptr_t handle);
 
 // The device a "COMn" of the panel reaches when no --port maps it, and back

@@ -163,7 +163,7 @@ class NetworkDevice : public PortDevice {
   void Send(const Bytes& bytes) {
     if (bytes.empty() || m_closed) return;
     const serial_backend::WriteResult r =
-        serial_backend::SendAll(m_socket, bytes.data(), static_cast<unsigned>(bytes.size()), 0);
+        serial_backend::SendAll(m_socket, bytes.data(), static_cast<unsigned>(bytes.size()), 0, false);
     if (r.gone) m_closed = true;
   }
 

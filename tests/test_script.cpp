@@ -5,7 +5,10 @@
 // pseudo-terminals linked as its COM ports.
 #include <fcntl.h>
 #include <poll.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -21,6 +24,8 @@
 #include <memory>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <thread>
 #include <sstream>
 #include <string>
@@ -1452,4 +1457,143 @@ TEST(Gamepad, AStickHeldThenLetGoMovesAtTheRateThenStopsOnce) {
   EXPECT_LE(moves, 500u / 40u + 2u) << "more moves than one each 40 ms";
   ASSERT_GE(frames, 1u);
   EXPECT_TRUE(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize)) << "no zero move at the end";
+}
+
+namespace {
+// The moves a far end read, in order: each as its steps ("55,0"; "0,0" the stop).
+std::vector<std::string> MovesIn(const std::vector<std::uint8_t>& wire) {
+  std::vector<std::string> moves;
+  for (std::size_t i = 0; i + 48 <= wire.size(); ++i) {
+    const Frame f(wire.data() + i, 48);
+    const std::optional<MoveCommand> m = AsMove(f);
+    if (!m) continue;
+    moves.push_back(std::to_string(m->x) + "," + std::to_string(m->y));
+    i += 47;
+  }
+  return moves;
+}
+
+long Count(const std::vector<std::string>& v, const std::string& what) { return std::count(v.begin(), v.end(), what); }
+}  // namespace
+
+// A move sets the gimbal turning and only a zero move stops it: every way out
+// of a move in progress ends with exactly one zero move, the last move the
+// gimbal hears, and a box that opens mid-move stops it at once.
+TEST(Stop, EveryWayOutOfAMoveEndsWithOneZeroMove) {
+  struct Way {
+    const char* name;
+    int signal;  // 0: the script's own line ends it
+    const char* script;
+  };
+  const Way ways[] = {
+      {"quit", 0, "quit\n"},
+      {"SIGTERM", SIGTERM, ""},
+      {"SIGINT", SIGINT, ""},
+      {"SIGHUP", SIGHUP, ""},
+      {"a box, then ok and quit with the stick still held", 0,
+       "type 1016 99999\nclick 1014\nwait 300\nok\nwait 300\nget 1004\nquit\n"},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    if (way.signal && WindowsExe()) continue;  // Windows ends by the session's end (tested there)
+    TestPty line;
+    ASSERT_TRUE(line.ok());
+    Child c = PanelOn(line);
+    ASSERT_GT(c.pid, 0);
+    const std::string start = "stick 0.5 0\nwait 300\nget 1004\n";
+    (void)!write(c.in, start.data(), start.size());
+    ASSERT_NE(ReadUntilLine(c.out, "1004=", 20000).find("OPENED"), std::string::npos);
+    std::vector<std::uint8_t> wire = line.Receive(1 << 20, 200);  // the moves go on meanwhile
+    ASSERT_GT(Count(MovesIn(wire), "55,0"), 0);
+    if (way.signal) kill(c.pid, way.signal);
+    (void)!write(c.in, way.script, std::strlen(way.script));
+    const std::string out = way.signal ? "" : ReadAll(c.out, 20000);
+    EXPECT_EQ(Finish(c, 10000), way.signal ? 128 + way.signal : 0);
+    const std::vector<std::uint8_t> rest = line.Drain(300);
+    wire.insert(wire.end(), rest.begin(), rest.end());
+    const std::vector<std::string> moves = MovesIn(wire);
+    EXPECT_EQ(Count(moves, "0,0"), 1) << testing::PrintToString(moves);
+    EXPECT_EQ(moves.back(), "0,0") << testing::PrintToString(moves);
+    EXPECT_LE(CountOf(out, "message "), 1) << "the held stick raised the box again: " << out;
+  }
+}
+
+// A device that stopped reading while the stick moves: the stop let go of
+// meanwhile is not dropped with the moves; it arrives once the device reads
+// again, last, and only once.
+TEST(Stop, AfterAStallTheStopArrivesLast) {
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  Child c = PanelOn(line);
+  ASSERT_GT(c.pid, 0);
+  std::string script = "wait 200\n";
+  for (int i = 0; i < 300; ++i) script += "click 1050\n";  // the device's queue fills, the line stalls
+  for (int i = 0; i < 2000; ++i) script += i % 2 ? "stick 0.9 0.1\n" : "stick 0.9 0.2\n";
+  script += "stick 0 0\nget 1004\n";
+  (void)!write(c.in, script.data(), script.size());
+  ReadUntilLine(c.out, "1004=", 120000);
+  std::vector<std::uint8_t> wire = line.Drain(500);  // the device reads again; the polls go on
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const std::vector<std::uint8_t> more = line.Drain(300);
+  wire.insert(wire.end(), more.begin(), more.end());
+  const std::vector<std::string> moves = MovesIn(wire);
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(Count(moves, "0,0"), 1) << testing::PrintToString(moves);
+  EXPECT_EQ(moves.back(), "0,0");
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  EXPECT_TRUE(MovesIn(line.Drain(200)).empty()) << "a second stop at the end";
+}
+
+// A network far end that stops reading is a stall like a serial line's: said
+// once, the presses that cannot go are dropped, never delivered late, and the
+// session log's TX lines are exactly what the far end receives.
+TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  const int small = 4096;  // the far end's own queue, which the panel cannot see into
+  setsockopt(server, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof at;
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&at), len), 0);
+  ASSERT_EQ(listen(server, 1), 0);
+  getsockname(server, reinterpret_cast<sockaddr*>(&at), &len);
+  const std::string log = "/tmp/varnel-farend-" + std::to_string(getpid()) + ".log";
+  std::remove(log.c_str());
+  int err = -1;
+  Child c = Spawn(Varnel({"--port", "COM1=tcp://127.0.0.1:" + std::to_string(ntohs(at.sin_port)), "--log",
+                          LogArg(log), "--script", "-"}),
+                  {}, &err);
+  ASSERT_GT(c.pid, 0);
+  const int far = accept(server, nullptr, nullptr);
+  ASSERT_GE(far, 0);
+  std::string script = "wait 300\n";
+  for (int i = 0; i < 3000; ++i) script += "click 1014\n";
+  script += "get 1004\n";
+  (void)!write(c.in, script.data(), script.size());
+  ReadUntilLine(c.out, "1004=", 120000);  // all 3000 taken, the far end reading nothing
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  (void)!write(c.in, "quit\n", 5);
+  std::vector<std::uint8_t> wire;
+  std::uint8_t block[65536];
+  for (ssize_t n; (n = read(far, block, sizeof block)) > 0;) wire.insert(wire.end(), block, block + n);
+  EXPECT_EQ(Finish(c), 0);
+  close(far);
+  close(server);
+  const std::string said = ReadAll(err, 2000);
+  close(err);
+  EXPECT_EQ(CountOf(said, "is not taking data"), 1) << said;
+  const std::vector<std::string> moves = MovesIn(wire);
+  EXPECT_LT(moves.size(), 1000u) << "presses queued towards a far end that did not read";
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(moves.back(), "0,0");
+  std::vector<std::uint8_t> logged;
+  std::ifstream in(log);
+  for (std::string l; std::getline(in, l);)
+    if (const auto tx = l.find(" TX "); tx != std::string::npos)
+      for (std::size_t i = tx + 4; i + 1 < l.size(); i += 3)
+        logged.push_back(static_cast<std::uint8_t>(std::stoul(l.substr(i, 2), nullptr, 16)));
+  EXPECT_EQ(logged, wire) << "the log's TX lines are not what the far end received";
+  std::remove(log.c_str());
 }

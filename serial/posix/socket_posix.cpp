@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <linux/sockios.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -104,6 +107,7 @@ void TuneSocket(std::intptr_t h) {
   // only probes an idle line.
   const unsigned userTimeoutMs = 10000;
   setsockopt(Fd(h), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  setsockopt(Fd(h), SOL_SOCKET, SO_SNDBUF, &kNetworkSendBuffer, sizeof kNetworkSendBuffer);
   setsockopt(Fd(h), SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
   setsockopt(Fd(h), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
   setsockopt(Fd(h), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
@@ -129,9 +133,25 @@ bool WaitReadable(std::intptr_t h, unsigned waitMs) {
   return ready > 0;
 }
 
-WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs, bool inFlightBound) {
+  // What the server has not acknowledged yet (SIOCOUTQ: sent and unsent
+  // alike) is waited for, up to the deadline: no ack event wakes a poll, so
+  // it is looked at every 2 ms.
+  const auto start = std::chrono::steady_clock::now();
+  unsigned waited = 0;
+  for (int queued = 0;
+       inFlightBound && ioctl(Fd(h), SIOCOUTQ, &queued) == 0 && queued > static_cast<int>(kNetworkInFlightBytes);) {
+    if (waited >= deadlineMs) {
+      WriteResult r;
+      r.deadline = true;
+      return r;
+    }
+    poll(nullptr, 0, static_cast<int>(std::min(2u, deadlineMs - waited)));
+    waited = static_cast<unsigned>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+  }
   // MSG_NOSIGNAL: a server gone away is a result here, not a SIGPIPE.
-  return WriteBefore(Fd(h), buffer, count, deadlineMs, true,
+  return WriteBefore(Fd(h), buffer, count, waited < deadlineMs ? deadlineMs - waited : 0, true,
                      [h](const unsigned char* p, unsigned n) { return send(Fd(h), p, n, MSG_NOSIGNAL); });
 }
 

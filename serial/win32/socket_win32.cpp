@@ -129,6 +129,10 @@ ConnectState CheckConnect(std::intptr_t h, unsigned waitMs, ConnectResult& why) 
 void TuneSocket(std::intptr_t h) {
   const BOOL one = TRUE;
   setsockopt(S(h), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  // A small send queue: what a server that stopped reading has not taken
+  // is dropped as the stall's, never delivered late.
+  setsockopt(S(h), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&kNetworkSendBuffer),
+             sizeof kNetworkSendBuffer);
   // Probes after 3 s idle, then every 500 ms; Windows gives up after ten.
   tcp_keepalive keepalive{1, 3000, 500};
   DWORD bytes = 0;
@@ -147,7 +151,7 @@ bool WaitReadable(std::intptr_t h, unsigned waitMs) {
   return Wait(h, waitMs, false, failed) > 0;
 }
 
-WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs) {
+WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigned deadlineMs, bool) {
   const auto* p = static_cast<const char*>(buffer);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
   WriteResult result;
