@@ -12,7 +12,7 @@ bool TheyMayDo(std::uint8_t option) { return option == kBinary || option == kSga
 
 void Put(Bytes& out, std::uint8_t verb, std::uint8_t option) { out.insert(out.end(), {kIac, verb, option}); }
 
-const char* ParityName(std::uint32_t v) {
+std::string ParityName(std::uint32_t v) {
   switch (v) {
     case 1: return "none";
     case 2: return "odd";
@@ -22,32 +22,46 @@ const char* ParityName(std::uint32_t v) {
     default: return "unknown";
   }
 }
-const char* StopName(std::uint32_t v) { return v == 1 ? "1" : v == 2 ? "2" : v == 3 ? "1.5" : "unknown"; }
-const char* ControlName(std::uint32_t v) {
+std::string StopName(std::uint32_t v) { return v == 1 ? "1" : v == 2 ? "2" : v == 3 ? "1.5" : "unknown"; }
+std::string ControlName(std::uint32_t v) {
   return v == 1 ? "none" : v == 2 ? "XON/XOFF" : v == 3 ? "hardware" : "another";
 }
-const char* CodeName(std::uint8_t code) {
-  switch (code) {
-    case kSetBaudRate: return "SET-BAUDRATE";
-    case kSetDataSize: return "SET-DATASIZE";
-    case kSetParity: return "SET-PARITY";
-    case kSetStopSize: return "SET-STOPSIZE";
-    case kSetControl: return "SET-CONTROL";
-    case kPurgeData: return "PURGE-DATA";
-    default: return "a request";
-  }
+std::string Number(std::uint32_t v) { return std::to_string(v); }
+
+// One row per COM-PORT request the panel makes: its code, its name in the
+// RFC, the width of its value in network order, whether the server's answer
+// must repeat the value (a purge is answered with what was purged), and how
+// the value is said to the operator.
+struct ComPortRequest {
+  std::uint8_t code;
+  const char* name;
+  int width;
+  bool answerRepeatsValue;
+  const char* what;
+  std::string (*say)(std::uint32_t);
+};
+constexpr ComPortRequest kRequests[] = {
+    {kSetBaudRate, "SET-BAUDRATE", 4, true, "baud", Number},
+    {kSetDataSize, "SET-DATASIZE", 1, true, "data bits", Number},
+    {kSetParity, "SET-PARITY", 1, true, "parity", ParityName},
+    {kSetStopSize, "SET-STOPSIZE", 1, true, "stop bits", StopName},
+    {kSetControl, "SET-CONTROL", 1, true, "flow control", ControlName},
+    {kPurgeData, "PURGE-DATA", 1, false, "purge", Number},
+};
+const ComPortRequest* FindRequest(std::uint8_t code) {
+  for (const ComPortRequest& r : kRequests)
+    if (r.code == code) return &r;
+  return nullptr;
+}
+std::string SayValue(std::uint8_t code, std::uint32_t v) {
+  const ComPortRequest* r = FindRequest(code);
+  return r ? r->say(v) : std::to_string(v);
 }
 }  // namespace
 
 std::string DescribeValue(std::uint8_t code, std::uint32_t v) {
-  switch (code) {
-    case kSetBaudRate: return "baud " + std::to_string(v);
-    case kSetDataSize: return "data bits " + std::to_string(v);
-    case kSetParity: return std::string("parity ") + ParityName(v);
-    case kSetStopSize: return std::string("stop bits ") + StopName(v);
-    case kSetControl: return std::string("flow control ") + ControlName(v);
-    default: return std::to_string(v);
-  }
+  const ComPortRequest* r = FindRequest(code);
+  return r && r->code != kPurgeData ? std::string(r->what) + " " + r->say(v) : std::to_string(v);
 }
 
 void Escape(const std::uint8_t* payload, std::size_t n, Bytes& out) {
@@ -165,12 +179,13 @@ void ComPortClient::Subnegotiation() {
   std::uint32_t got = 0;
   for (std::size_t i = 2; i < m_sb.size() && i < 6; ++i) got = got << 8 | m_sb[i];
   // A purge is answered with what was purged; a value of 0 asks, it sets nothing.
-  if (code != kPurgeData && got != asked.value)
-    Note("the server set " + DescribeValue(code, got) + ", not " + DescribeValue(code, asked.value).substr(
-             DescribeValue(code, asked.value).rfind(' ') + 1));
+  const ComPortRequest* request = FindRequest(code);
+  if (request && request->answerRepeatsValue && got != asked.value)
+    Note("the server set " + DescribeValue(code, got) + ", not " + SayValue(code, asked.value));
 }
 
-void ComPortClient::Request(std::uint8_t code, std::uint32_t value, int width, Bytes& out, std::uint64_t nowMs) {
+void ComPortClient::Request(std::uint8_t code, std::uint32_t value, Bytes& out, std::uint64_t nowMs) {
+  const int width = FindRequest(code)->width;
   out.insert(out.end(), {kIac, kSb, kComPort, code});
   std::uint8_t field[4];
   for (int i = 0; i < width; ++i) field[i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
@@ -181,18 +196,18 @@ void ComPortClient::Request(std::uint8_t code, std::uint32_t value, int width, B
 
 Bytes ComPortClient::SetLine(const LineSettings& line, std::uint64_t nowMs) {
   Bytes out;
-  Request(kSetBaudRate, line.baud, 4, out, nowMs);
-  Request(kSetDataSize, line.dataBits, 1, out, nowMs);
-  Request(kSetParity, static_cast<std::uint32_t>(line.parity) + 1, 1, out, nowMs);
+  Request(kSetBaudRate, line.baud, out, nowMs);
+  Request(kSetDataSize, line.dataBits, out, nowMs);
+  Request(kSetParity, static_cast<std::uint32_t>(line.parity) + 1, out, nowMs);
   static constexpr std::uint8_t kStop[] = {1, 3, 2};  // one, one and a half, two
-  Request(kSetStopSize, line.stopBits < 3 ? kStop[line.stopBits] : 1, 1, out, nowMs);
-  Request(kSetControl, 1, 1, out, nowMs);
+  Request(kSetStopSize, line.stopBits < 3 ? kStop[line.stopBits] : 1, out, nowMs);
+  Request(kSetControl, 1, out, nowMs);
   return out;
 }
 
 Bytes ComPortClient::Purge(bool rx, bool tx, std::uint64_t nowMs) {
   Bytes out;
-  if (rx || tx) Request(kPurgeData, rx && tx ? 3 : rx ? 1 : 2, 1, out, nowMs);
+  if (rx || tx) Request(kPurgeData, rx && tx ? 3 : rx ? 1 : 2, out, nowMs);
   return out;
 }
 
@@ -200,7 +215,8 @@ void ComPortClient::Tick(std::uint64_t nowMs) {
   for (auto& [code, queue] : m_pending) {
     while (!queue.empty() && nowMs - queue.front().sentAt >= kAnswerMs) {
       queue.pop_front();
-      Note(std::string("the server did not answer ") + CodeName(code) + "; going on without it");
+      const ComPortRequest* r = FindRequest(code);
+      Note(std::string("the server did not answer ") + (r ? r->name : "a request") + "; going on without it");
     }
   }
 }

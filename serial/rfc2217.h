@@ -73,7 +73,7 @@ class ComPortClient {
   };
   void Command(std::uint8_t verb, std::uint8_t option, Bytes& reply);
   void Subnegotiation();
-  void Request(std::uint8_t code, std::uint32_t value, int width, Bytes& out, std::uint64_t nowMs);
+  void Request(std::uint8_t code, std::uint32_t value, Bytes& out, std::uint64_t nowMs);  // a row of the table
   void Note(const std::string& text);
 
   std::map<std::uint8_t, State> m_local;   // options we do (WILL)
