@@ -5,14 +5,36 @@
 // handler.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
 
-#include "app/panel/control_table.h"
 #include "app/panel/bound_values.h"
+#include "app/panel/controls.h"
+
+// A control as the window builds it.
+struct ControlDef {
+  int id;  // 0 for group frames and labels
+  ControlKind kind;
+  const char* caption;
+  int x, y, w, h;  // dialog units
+};
+
+// A list's entry: its caption and what it means to the device or the line.
+struct ListEntry {
+  std::string caption;
+  int code;  // what the entry means to the device or the line
+};
+
+// An OSD check box: which bit of which byte of the OSD frame it sets.
+struct OsdCheck {
+  int id;
+  bool input;         // the input byte (OsdInput), else the display byte (OsdDisplay)
+  std::uint8_t flag;
+};
 
 // How a control's value goes to and from BoundValues.
 struct Binding {

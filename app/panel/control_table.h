@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/panel/control_ids.h"
+#include "app/panel/control_rows.h"
 #include "app/panel/controls.h"
 #include "serial/port_settings.h"
 
@@ -14,12 +15,6 @@ inline constexpr int kDialogWidthDlu = 782;
 inline constexpr int kDialogHeightDlu = 429;
 inline constexpr const char* kDialogCaption = "Cloud Platform Control V1.991";
 
-struct ControlDef {
-  int id;  // 0 for group frames and labels
-  ControlKind kind;
-  const char* caption;
-  int x, y, w, h;  // dialog units
-};
 
 const std::vector<ControlDef>& ControlTable();
 const ControlDef* FindControl(int id);
@@ -29,10 +24,6 @@ const ControlDef* FindControl(int id);
 enum class Gesture { kClick, kType, kSelect, kSlide };
 bool TakesGesture(int id, Gesture gesture);
 
-struct ListEntry {
-  std::string caption;
-  int code;  // what the entry means to the device or the line
-};
 // Entries in template order. A sorted list shows them in alphabetical order.
 const std::vector<std::string>& ListEntries(int id);
 // The code of the entry at selection as the list shows it; nothing for no
@@ -44,12 +35,7 @@ std::vector<std::string> DisplayedEntries(int id);
 // The line settings lists 1001, 1094 and 1096 choose.
 PortChoice ChosenLine(int portSelection, int baudSelection, int paritySelection);
 
-// The OSD check boxes: which bit of which byte of the OSD frame each sets.
-struct OsdCheck {
-  int id;
-  bool input;         // the input byte (OsdInput), else the display byte (OsdDisplay)
-  std::uint8_t flag;
-};
+// The OSD check boxes (OsdCheck: which bit of which byte of the OSD frame each sets).
 const std::vector<OsdCheck>& OsdChecks();
 
 // A control as a script writer needs to know it: what kind it is, what the
