@@ -57,8 +57,6 @@ class CVarnelDlg {
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }
-  // The line as the dialog drives it: the port, the session log, the steering state.
-  PanelLine& Line() { return m_line; }
   // The sliders have painted (and sent) and two polls have read what came
   // back since: the start-up traffic is over, an operator would start now.
   bool StartupPolled() const { return m_sliderPaints > 0 && m_pollsSincePaint >= 2; }

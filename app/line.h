@@ -62,6 +62,7 @@ class PanelLine {
 
   // ---- steering --------------------------------------------------------------
   bool StopOwed() const { return m_owed; }
+  Source Mover() const { return m_mover; }  // who set the gimbal turning last
   // The owed stop now, sent without waiting beyond the write deadline; the
   // frame it sent, or nothing when no stop was owed or none of it went yet
   // (it stays owed then).
