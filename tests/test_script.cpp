@@ -1583,7 +1583,11 @@ TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
   close(server);
   const std::string said = ReadAll(err, 2000);
   close(err);
-  EXPECT_EQ(CountOf(said, "is not taking data"), 1) << said;
+  // Wine has no SIO_TCP_INFO: only the socket's small queue bounds what is in
+  // flight, and a far end whose system opens its window by a few bytes is
+  // said to take data again (and then to stall again).
+  if (WindowsExe()) EXPECT_GE(CountOf(said, "is not taking data"), 1) << said;
+  else EXPECT_EQ(CountOf(said, "is not taking data"), 1) << said;
   const std::vector<std::string> moves = MovesIn(wire);
   EXPECT_LT(moves.size(), 1000u) << "presses queued towards a far end that did not read";
   ASSERT_FALSE(moves.empty());
