@@ -1,5 +1,7 @@
 #include "app/script_runner.h"
 
+#include "app/gamepad.h"
+
 namespace {
 constexpr int kStartCheckMs = 50;
 constexpr int kStartLimitMs = 3000;  // a window that never polls must not hold the script for ever
@@ -7,7 +9,8 @@ constexpr int kStartLimitMs = 3000;  // a window that never polls must not hold 
 
 ScriptRunner::ScriptRunner(IScriptActions& actions, IScheduler& scheduler,
                            std::function<void(const std::string&)> print, std::function<bool()> startupPolled)
-    : m_scheduler(scheduler),
+    : m_actions(actions),
+      m_scheduler(scheduler),
       m_inbox(std::make_shared<Inbox>(&scheduler)),
       m_startupPolled(std::move(startupPolled)),
       m_commands(actions, std::move(print)) {}
@@ -23,14 +26,22 @@ ScriptRunner::~ScriptRunner() {
 void ScriptRunner::Start(std::unique_ptr<LineReader> reader) {
   m_reader = std::move(reader);
   std::weak_ptr<int> alive = m_alive;
-  m_reader->Start([this, alive, inbox = m_inbox](std::string line) {
-    // From the reader's thread: the line is queued on the window's.
-    std::lock_guard lock(inbox->mutex);
-    if (!inbox->scheduler) return;
-    inbox->scheduler->After(0, [this, alive, line = std::move(line)]() mutable {
-      if (alive.lock()) Feed(std::move(line));
-    });
-  });
+  m_reader->Start(
+      [this, alive, inbox = m_inbox](std::string line) {
+        // From the reader's thread: the line is queued on the window's.
+        std::lock_guard lock(inbox->mutex);
+        if (!inbox->scheduler) return;
+        inbox->scheduler->After(0, [this, alive, line = std::move(line)]() mutable {
+          if (alive.lock()) Feed(std::move(line));
+        });
+      },
+      [this, alive, inbox = m_inbox] {
+        std::lock_guard lock(inbox->mutex);
+        if (!inbox->scheduler) return;
+        inbox->scheduler->After(0, [this, alive] {
+          if (alive.lock()) Ended();
+        });
+      });
   // The script starts once the window is up and its start-up traffic (the
   // sliders' first frames and the camera's answers) has been polled, as an
   // operator starts working only once the window is there.
@@ -58,8 +69,21 @@ void ScriptRunner::Feed(std::string line) {
   }
 }
 
+void ScriptRunner::Ended() {
+  m_ended = true;
+  if (m_lines.empty() && !m_waiting) Step();
+}
+
 void ScriptRunner::Step() {
-  if (m_waiting || m_lines.empty()) return;
+  if (m_waiting) return;
+  if (m_lines.empty()) {
+    // Nobody holds the script's stick any more: it must not go on turning.
+    if (m_ended && !m_letGo) {
+      m_letGo = true;
+      if (PadSteering* pad = m_actions.Pad()) pad->Lost();
+    }
+    return;
+  }
   const std::string line = m_lines.front();
   m_lines.pop_front();
   std::weak_ptr<int> alive = m_alive;
@@ -77,6 +101,6 @@ void ScriptRunner::Step() {
   // The next line is scheduled before this one runs: a command that opens a
   // modal box returns only when the box closes, and the script's own "ok"
   // must be able to close it.
-  if (!m_lines.empty()) m_scheduler.After(0, next);
+  if (!m_lines.empty() || m_ended) m_scheduler.After(0, next);
   m_commands.Execute(line);
 }

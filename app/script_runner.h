@@ -29,8 +29,9 @@ class LineReader {
   virtual ~LineReader() = default;
   // path "-" is standard input; false with the reason when it cannot be read.
   static std::unique_ptr<LineReader> Open(const std::string& path, std::string& why);
-  // Starts the thread; each line (without its line end) goes to onLine, on that thread.
-  virtual void Start(std::function<void(std::string)> onLine) = 0;
+  // Starts the thread; each line (without its line end) goes to onLine, on
+  // that thread, and onEnd after the last one (the input ended or broke).
+  virtual void Start(std::function<void(std::string)> onLine, std::function<void()> onEnd) = 0;
 };
 
 class ScriptRunner {
@@ -40,13 +41,15 @@ class ScriptRunner {
                std::function<bool()> startupPolled);
   ~ScriptRunner();
   // Runs what reader reads once the window is up and its start-up traffic
-  // has been polled (3 seconds at most).
+  // has been polled (3 seconds at most). Once its input has ended and every
+  // line has run, a stick the script holds is let go (the gimbal stops).
   void Start(std::unique_ptr<LineReader> reader);
   // Runs one line; public for tests.
   void Execute(const std::string& line) { m_commands.Execute(line); }
 
  private:
   void Feed(std::string line);
+  void Ended();
   void WaitForStartup(int waitedMs);
   void Step();
 
@@ -58,6 +61,7 @@ class ScriptRunner {
     IScheduler* scheduler;
   };
 
+  IScriptActions& m_actions;
   IScheduler& m_scheduler;
   std::shared_ptr<Inbox> m_inbox;
   std::function<bool()> m_startupPolled;
@@ -65,6 +69,8 @@ class ScriptRunner {
   std::unique_ptr<LineReader> m_reader;
   std::deque<std::string> m_lines;
   bool m_waiting = true;  // until the start-up traffic has been polled
+  bool m_ended = false;   // the input has ended; the stick is let go after the last line
+  bool m_letGo = false;
   // What the scheduler still holds checks this is alive: it goes with the runner.
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

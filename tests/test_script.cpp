@@ -1518,6 +1518,31 @@ TEST(Stop, EveryWayOutOfAMoveEndsWithOneZeroMove) {
   }
 }
 
+// The script's input ends with its stick held (a closed standard input, the
+// end of a script file): nobody holds the stick any more, so the gimbal stops
+// once the lines before have run; the window stays open as before.
+TEST(Stop, TheEndOfTheScriptsInputLetsItsStickGo) {
+  if (WindowsExe()) GTEST_SKIP() << "ended here by a signal, which is Linux's";
+  TestPty line;
+  ASSERT_TRUE(line.ok());
+  Child c = PanelOn(line);
+  ASSERT_GT(c.pid, 0);
+  const std::string script = "stick 0.5 0\nwait 300\nget 1004\nwait 200\n";
+  (void)!write(c.in, script.data(), script.size());
+  ASSERT_NE(ReadUntilLine(c.out, "1004=", 20000).find("OPENED"), std::string::npos);
+  close(c.in);
+  c.in = open("/dev/null", O_WRONLY);  // Finish closes it
+  std::vector<std::uint8_t> wire = line.Receive(1 << 20, 800);
+  std::vector<std::string> moves = MovesIn(wire);
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(moves.back(), "0,0") << testing::PrintToString(moves);
+  EXPECT_TRUE(MovesIn(line.Receive(1 << 20, 300)).empty()) << "moves after the stop";
+  kill(c.pid, SIGTERM);
+  EXPECT_EQ(Finish(c, 10000), 128 + SIGTERM);
+  EXPECT_TRUE(MovesIn(line.Drain(200)).empty()) << "a second stop at the end";
+  EXPECT_EQ(Count(moves, "0,0"), 1);
+}
+
 // A device that stopped reading while the stick moves: the stop let go of
 // meanwhile is not dropped with the moves; it arrives once the device reads
 // again, last, and only once.

@@ -26,8 +26,8 @@ class PosixLineReader : public LineReader {
     for (int fd : m_wake) close(fd);
   }
 
-  void Start(std::function<void(std::string)> onLine) override {
-    m_thread = std::thread([this, onLine = std::move(onLine)] {
+  void Start(std::function<void(std::string)> onLine, std::function<void()> onEnd) override {
+    m_thread = std::thread([this, onLine = std::move(onLine), onEnd = std::move(onEnd)] {
       std::string pending;
       char buf[4096];
       for (;;) {
@@ -47,6 +47,7 @@ class PosixLineReader : public LineReader {
         }
       }
       if (!pending.empty()) onLine(pending);
+      onEnd();
       close(m_fd);
     });
   }

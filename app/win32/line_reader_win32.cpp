@@ -18,8 +18,8 @@ class Win32LineReader : public LineReader {
     else if (m_own) CloseHandle(m_in);
   }
 
-  void Start(std::function<void(std::string)> onLine) override {
-    m_thread = std::thread([in = m_in, own = m_own, onLine = std::move(onLine)] {
+  void Start(std::function<void(std::string)> onLine, std::function<void()> onEnd) override {
+    m_thread = std::thread([in = m_in, own = m_own, onLine = std::move(onLine), onEnd = std::move(onEnd)] {
       std::string pending;
       char buf[4096];
       DWORD got = 0;
@@ -31,6 +31,7 @@ class Win32LineReader : public LineReader {
         }
       }
       if (!pending.empty()) onLine(pending);
+      onEnd();
       if (own) CloseHandle(in);
     });
   }
