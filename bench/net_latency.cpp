@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "protocol/commands.h"
+#include "bench_figures.h"
 #include "scripted_panel.h"
 #include "ser2net.h"
 #include "serial/com_base.h"
@@ -50,23 +51,11 @@ std::vector<double> ClickToLastByte(const std::string& line, const TestPty& far,
   return ms;
 }
 
-void Print(const char* name, std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  if (ms.empty()) {
-    std::printf("  %-24s nothing measured\n", name);
-    return;
-  }
-  std::printf("  %-24s median %.3f ms, worst %.3f ms (%zu measured)\n", name, ms[ms.size() / 2], ms.back(), ms.size());
-}
+void Print(const char* name, const std::vector<double>& ms) { PrintFigures(name, ms, "ms", 24); }
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = 300;
-  const char* wineExe = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--wine" && i + 1 < argc) wineExe = argv[++i];
-    else rounds = std::max(1, std::atoi(argv[i]));
-  }
+  const auto [rounds, wineExe] = ParseRoundsAndWine(argc, argv, 300);
   TestPty direct, behind;
   Ser2net server(behind.path());
   if (!server.running()) {

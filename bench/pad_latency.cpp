@@ -11,28 +11,16 @@
 #include <thread>
 #include <vector>
 
+#include "bench_figures.h"
 #include "scripted_panel.h"
 #include "test_pty.h"
 
 namespace {
-void Print(const char* name, std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  if (ms.empty()) {
-    std::printf("  %-28s nothing measured\n", name);
-    return;
-  }
-  std::printf("  %-28s median %.3f ms, worst %.3f ms (%zu measured)\n", name, ms[ms.size() / 2], ms.back(),
-              ms.size());
-}
+void Print(const char* name, const std::vector<double>& ms) { PrintFigures(name, ms, "ms", 28); }
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = 200;
-  const char* wineExe = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--wine" && i + 1 < argc) wineExe = argv[++i];
-    else rounds = std::max(1, std::atoi(argv[i]));
-  }
+  const auto [rounds, wineExe] = ParseRoundsAndWine(argc, argv, 200);
   TestPty far;
   ScriptedPanel panel(wineExe ? std::vector<std::string>{} : std::vector<std::string>{"--port", "COM1=" + far.path()},
                       wineExe, wineExe ? "com1=" + far.path() : std::string());

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <vector>
 
+#include "serial/line_time.h"
 #include "serial/rfc2217.h"
 
 std::uint64_t NowMs() {
@@ -14,6 +16,7 @@ std::uint64_t NowMs() {
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;
+constexpr double kLineBacklogBytes = 48;  // a frame
 
 // One connection to the server. What arrives is read into a queue of its
 // own at every look, so that the port's "how much is queued" is exact and a
@@ -44,6 +47,7 @@ class NetworkDevice : public PortDevice {
 
   bool ApplyState(const comm::DCB& dcb, LineIo&) override {
     if (m_closed) return false;
+    m_baud = dcb.BaudRate;  // a raw TCP port's line is the server's: the panel's rate stands in for it
     if (m_telnet) {
       telnet::LineSettings line;
       line.baud = dcb.BaudRate;
@@ -86,6 +90,22 @@ class NetworkDevice : public PortDevice {
       r.gone = true;
       return r;
     }
+    // The server's line drains at its rate, whatever its buffers take: never
+    // more than a frame waits there beyond the one handed over now, so a
+    // press beyond what the line carries is a stall's (dropped), never a
+    // move delivered late.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+    for (Drain(); m_backlog > kLineBacklogBytes; Drain()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= until) {
+        r.deadline = true;
+        return r;
+      }
+      const auto excess = std::chrono::milliseconds(std::max(1u, LineTimeMs(static_cast<unsigned long long>(m_backlog - kLineBacklogBytes), m_baud)));
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(excess, until - now));
+    }
+    deadlineMs = static_cast<unsigned>(std::max<long long>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count()));
     // The second half of a doubled FF a cut send left behind goes first.
     if (!m_wireTail.empty()) {
       const serial_backend::WriteResult t = serial_backend::SendAll(
@@ -108,6 +128,7 @@ class NetworkDevice : public PortDevice {
     r.gone = s.gone;
     m_closed = m_closed || s.gone;
     r.written = PayloadSent(payload, count, s.written);
+    m_backlog += static_cast<double>(std::max<long>(r.written, 0));
     return r;
   }
 
@@ -138,6 +159,14 @@ class NetworkDevice : public PortDevice {
   bool Negotiated() const { return !m_telnet || m_telnet->Answered(); }
 
  private:
+  // What the line behind the server has not carried yet, by its rate.
+  void Drain() {
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - m_backlogAt).count();
+    m_backlog = std::max(0.0, m_backlog - seconds * (m_baud ? m_baud : 9600) / 11.0);
+    m_backlogAt = now;
+  }
+
   void Pump() {
     if (m_closed) return;
     std::uint8_t chunk[4096];
@@ -198,6 +227,9 @@ class NetworkDevice : public PortDevice {
   bool m_settingsApplied = false;
   bool m_rawSaid = false;
   std::vector<std::string> m_notes;
+  std::uint32_t m_baud = 0;
+  double m_backlog = 0;  // bytes handed over that the server's line has not carried yet
+  std::chrono::steady_clock::time_point m_backlogAt = std::chrono::steady_clock::now();
 };
 }  // namespace
 

@@ -1015,6 +1015,25 @@ TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   std::filesystem::remove_all(dir);
 }
 
+// An adapter unplugged mid-move went away turning: the first thing it hears
+// once it is back is the stop.
+TEST(Script, AnAdapterBackAfterItWentAwayMidMoveHearsTheStopFirst) {
+  if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
+  OnAnAdapter panel;
+  panel.Say("stick 0.5 0\nwait 200\nget 1004\n");
+  ReadUntilLine(panel.c.out, "1004=", 10000);
+  panel.Unplug();
+  TestPty second;
+  panel.name.PointAt(second.path());
+  ReadUntil(panel.err, panel.said, ") is back\n", 5000);
+  const std::vector<std::uint8_t> first = second.Receive(48, 5000);
+  ASSERT_EQ(first.size(), 48u) << panel.said;
+  const std::optional<MoveCommand> move = AsMove(Frame(first.data(), first.size()));
+  ASSERT_TRUE(move.has_value());
+  EXPECT_EQ(std::make_pair(move->x, move->y), std::make_pair(std::int16_t{0}, std::int16_t{0}));
+  panel.Say("stick 0 0\n");
+}
+
 // The operator's own choice wins: choosing another port while the panel
 // watches for the old adapter ends the watch.
 TEST(Script, ChoosingAnotherPortWhileWaitingEndsTheWatch) {
