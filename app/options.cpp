@@ -1,37 +1,120 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 
 #include "app/about.h"
 #include "serial/port_map.h"
 
+namespace {
+// A number in [min, max] (whole: no fraction), or nothing.
+std::optional<double> Number(const std::string& v, double min, double max, bool whole) {
+  char* end = nullptr;
+  const double n = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end || !(n >= min && n <= max) || (whole && n != static_cast<long>(n))) return std::nullopt;
+  return n;
+}
+
+// One row per option: its name (and another spelling), the value it takes,
+// what --help says of it (nothing: the platform's own words say it), and what
+// it does to the options; a value it refuses is said by the error returned.
+struct OptionRow {
+  const char* name;
+  const char* alias;
+  const char* value;  // "" for a flag
+  std::vector<const char*> help;
+  std::function<std::string(Options&, const std::string&)> apply;  // empty string: taken
+};
+
+std::string FileName(const std::string& option, const std::string& v, std::string& into) {
+  if (v.empty()) return option + " needs a file name";
+  into = v;
+  return "";
+}
+
+const std::vector<OptionRow>& OptionRows() {
+  static const std::vector<OptionRow> rows = {
+      {"--port", "", "VALUE", {},
+       [](Options& o, const std::string& v) -> std::string {
+         std::string com, path;
+         if (!ParsePortOption(v, com, path))
+           return "--port takes COMn=PATH, for example --port COM1=/dev/ttyUSB0, or a network port:\n"
+                  "COMn=rfc2217://HOST:PORT or COMn=tcp://HOST:PORT (IPv6 in brackets: [::1])";
+         o.ports.emplace_back(com, path);
+         return "";
+       }},
+      {"--list-ports", "", "", {}, [](Options& o, const std::string&) { return o.listPorts = true, std::string(); }},
+      {"--simulate", "", "", {}, [](Options& o, const std::string&) { return o.simulate = true, std::string(); }},
+      {"--sim-no-card", "", "", {"with --simulate: no SD card inserted"},
+       [](Options& o, const std::string&) { return o.simNoCard = true, std::string(); }},
+      {"--sim-split", "", "", {"with --simulate: every reply arrives in two pieces"},
+       [](Options& o, const std::string&) { return o.simSplit = true, std::string(); }},
+      {"--sim-reply-delay", "", "MS", {"with --simulate: answer MS milliseconds late"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> ms = Number(v, 0, 600000, true);
+         if (!ms) return "--sim-reply-delay takes milliseconds, 0 to 600000";
+         o.simReplyDelayMs = static_cast<int>(*ms);
+         return "";
+       }},
+      {"--sim-trace", "", "", {"with --simulate: print every frame the gimbal receives"},
+       [](Options& o, const std::string&) { return o.simTrace = true, std::string(); }},
+      {"--script", "", "FILE",
+       {"drive the window from FILE ('-' for standard input) and", "print what the operator would see (see the manual)"},
+       [](Options& o, const std::string& v) { return FileName("--script", v, o.script); }},
+      {"--list-controls", "", "",
+       {"print every control of the panel as script mode names it:", "ID, kind, caption and group, a line each; then exit"},
+       [](Options& o, const std::string&) { return o.listControls = true, std::string(); }},
+      {"--verbose", "", "",
+       {"with --list-controls: a fifth column, each list's entries", "by index and what each edit accepts"},
+       [](Options& o, const std::string&) { return o.verbose = true, std::string(); }},
+      {"--screenshot", "", "FILE", {"write a PNG of the window once it is shown"},
+       [](Options& o, const std::string& v) { return FileName("--screenshot", v, o.screenshot); }},
+      {"--log", "", "FILE",
+       {"append every frame sent and every read to FILE, a line", "each with the time to the millisecond and TX or RX"},
+       [](Options& o, const std::string& v) { return FileName("--log", v, o.log); }},
+      {"--decode", "", "FILE",
+       {"print a session log (or a hex capture, one frame a line;", "'-' for standard input) as commands and replies; then exit"},
+       [](Options& o, const std::string& v) { return FileName("--decode", v, o.decode); }},
+      {"--gamepad-deadzone", "", "D", {"the stick's dead zone, 0 to 0.9 of full deflection (0.15)"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> n = Number(v, 0, 0.9, false);
+         if (!n) return "--gamepad-deadzone takes 0 to 0.9";
+         o.pad.deadzone = *n;
+         return "";
+       }},
+      {"--gamepad-max-step", "", "N", {"the move step at the stick's full deflection, 1 to 32767 (200)"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> n = Number(v, 1, 32767, true);
+         if (!n) return "--gamepad-max-step takes a whole number, 1 to 32767";
+         o.pad.maxStep = static_cast<int>(*n);
+         return "";
+       }},
+      {"--gamepad-invert-y", "", "", {"the stick's Y axis the other way round"},
+       [](Options& o, const std::string&) { return o.pad.invertY = true, std::string(); }},
+      {"--no-gamepad", "", "", {"read no gamepad (script mode's stick and pad still steer)"},
+       [](Options& o, const std::string&) { return o.noGamepad = true, std::string(); }},
+      {"--help", "-h", "", {}, [](Options& o, const std::string&) { return o.help = true, std::string(); }},
+      {"--version", "", "", {}, [](Options& o, const std::string&) { return o.version = true, std::string(); }},
+  };
+  return rows;
+}
+}  // namespace
+
 std::string UsageText() {
-  return std::string("Usage: varnel [options]\n"
-                     "Control panel for the pan/tilt camera gimbal (\"cloud platform\") on a serial port.\n"
-                     "\n") +
-         PlatformUsage().deviceOptions +
-         "  --sim-no-card        with --simulate: no SD card inserted\n"
-         "  --sim-split          with --simulate: every reply arrives in two pieces\n"
-         "  --sim-reply-delay MS with --simulate: answer MS milliseconds late\n"
-         "  --sim-trace          with --simulate: print every frame the gimbal receives\n"
-         "  --script FILE        drive the window from FILE ('-' for standard input) and\n"
-         "                       print what the operator would see (see the manual)\n"
-         "  --list-controls      print every control of the panel as script mode names it:\n"
-         "                       ID, kind, caption and group, a line each; then exit\n"
-         "  --verbose            with --list-controls: a fifth column, each list's entries\n"
-         "                       by index and what each edit accepts\n"
-         "  --screenshot FILE    write a PNG of the window once it is shown\n"
-         "  --log FILE           append every frame sent and every read to FILE, a line\n"
-         "                       each with the time to the millisecond and TX or RX\n"
-         "  --decode FILE        print a session log (or a hex capture, one frame a line;\n"
-         "                       '-' for standard input) as commands and replies; then exit\n"
-         "  --gamepad-deadzone D the stick's dead zone, 0 to 0.9 of full deflection (0.15)\n"
-         "  --gamepad-max-step N the move step at the stick's full deflection, 1 to 32767 (200)\n"
-         "  --gamepad-invert-y   the stick's Y axis the other way round\n"
-         "  --no-gamepad         read no gamepad (script mode's stick and pad still steer)\n"
-         "  --help, --version\n"
-         "\n" +
-         PlatformUsage().note;
+  std::string text = std::string("Usage: varnel [options]\n"
+                                 "Control panel for the pan/tilt camera gimbal (\"cloud platform\") on a serial port.\n"
+                                 "\n") +
+                     PlatformUsage().deviceOptions;
+  for (const OptionRow& row : OptionRows()) {
+    if (row.help.empty()) continue;  // the platform's words above, or the last line below
+    std::string head = std::string(row.name) + (*row.value ? std::string(" ") + row.value : "");
+    head.resize(std::max<std::size_t>(head.size(), 20), ' ');
+    for (std::size_t i = 0; i < row.help.size(); ++i)
+      text += (i ? std::string(23, ' ') : "  " + head + " ") + row.help[i] + "\n";
+  }
+  return text + "  --help, --version\n\n" + PlatformUsage().note;
 }
 
 SimOptions SimOptionsOf(const Options& o) {
@@ -46,71 +129,22 @@ SimOptions SimOptionsOf(const Options& o) {
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string& out) {
+    const auto row = std::find_if(OptionRows().begin(), OptionRows().end(),
+                                  [&](const OptionRow& r) { return a == r.name || (*r.alias && a == r.alias); });
+    if (row == OptionRows().end()) {
+      error = "unknown option " + a;
+      return false;
+    }
+    std::string value;
+    if (*row->value) {
       if (i + 1 >= args.size()) {
         error = a + " needs a value";
         return false;
       }
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") o.help = true;
-    else if (a == "--version") o.version = true;
-    else if (a == "--list-ports") o.listPorts = true;
-    else if (a == "--list-controls") o.listControls = true;
-    else if (a == "--verbose") o.verbose = true;
-    else if (a == "--simulate") o.simulate = true;
-    else if (a == "--sim-no-card") o.simNoCard = true;
-    else if (a == "--sim-split") o.simSplit = true;
-    else if (a == "--sim-trace") o.simTrace = true;
-    else if (a == "--sim-reply-delay") {
-      if (!value(v)) return false;
-      char* end = nullptr;
-      const long ms = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end || ms < 0 || ms > 600000) {
-        error = "--sim-reply-delay takes milliseconds, 0 to 600000";
-        return false;
-      }
-      o.simReplyDelayMs = static_cast<int>(ms);
-    } else if (a == "--gamepad-deadzone" || a == "--gamepad-max-step") {
-      if (!value(v)) return false;
-      char* end = nullptr;
-      const double n = std::strtod(v.c_str(), &end);
-      const bool deadzone = a == "--gamepad-deadzone";
-      const bool ok = !v.empty() && !*end &&
-                      (deadzone ? n >= 0 && n <= 0.9 : n >= 1 && n <= 32767 && n == static_cast<int>(n));
-      if (!ok) {
-        error = deadzone ? "--gamepad-deadzone takes 0 to 0.9" : "--gamepad-max-step takes a whole number, 1 to 32767";
-        return false;
-      }
-      if (deadzone) o.pad.deadzone = n;
-      else o.pad.maxStep = static_cast<int>(n);
-    } else if (a == "--gamepad-invert-y") {
-      o.pad.invertY = true;
-    } else if (a == "--no-gamepad") {
-      o.noGamepad = true;
-    } else if (a == "--port") {
-      if (!value(v)) return false;
-      std::string com, path;
-      if (!ParsePortOption(v, com, path)) {
-        error = "--port takes COMn=PATH, for example --port COM1=/dev/ttyUSB0, or a network port:\n"
-                "COMn=rfc2217://HOST:PORT or COMn=tcp://HOST:PORT (IPv6 in brackets: [::1])";
-        return false;
-      }
-      o.ports.emplace_back(com, path);
-    } else if (a == "--script" || a == "--screenshot" || a == "--log" || a == "--decode") {
-      std::string& file =
-          a == "--script" ? o.script : (a == "--screenshot" ? o.screenshot : (a == "--log" ? o.log : o.decode));
-      if (!value(file)) return false;
-      if (file.empty()) {
-        error = a + " needs a file name";
-        return false;
-      }
-    } else {
-      error = "unknown option " + a;
-      return false;
+      value = args[++i];
     }
+    error = row->apply(o, value);
+    if (!error.empty()) return false;
   }
   return true;
 }
