@@ -178,6 +178,20 @@ std::string Digits(const std::string& echo) {
 }
 }  // namespace
 
+namespace {
+// A folder of the test's own for the files the program writes, gone with the test.
+struct LogDir {
+  explicit LogDir(const char* name) : dir(std::filesystem::temp_directory_path() / (std::string(name) + "-" +
+                                                                                      std::to_string(getpid()))) {
+    std::filesystem::create_directories(dir);
+  }
+  ~LogDir() { std::filesystem::remove_all(dir); }
+  std::string path(const char* file = "session.txt") const { return (dir / file).string(); }
+  std::filesystem::path dir;
+};
+
+}  // namespace
+
 TEST(Script, QueryStateGivesCaptionHexAndStatusLine) {
   const auto out = Lines(RunScript({"--simulate"}, "click 1050\nwait 500\nlog\nget 1163\nquit\n"));
   ASSERT_TRUE(Has(out, "| 接收信息"));
@@ -547,9 +561,8 @@ TEST(Script, TheSameScriptGivesTheSameOutputOnLinuxAndWindows) {
 }
 
 TEST(Script, TheScreenshotIsAPictureOfTheWholeWindow) {
-  char dir[] = "/tmp/varnel-shot-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/window.png";
+  const LogDir dir("varnel-shot");
+  const std::string path = dir.path("window.png");
   // Wine reaches the machine's files through drive Z:.
   const std::string given = WindowsExe() ? "Z:" + path : path;
   RunScript({"--simulate", "--screenshot", given}, "wait 1500\nquit\n");
@@ -558,8 +571,6 @@ TEST(Script, TheScreenshotIsAPictureOfTheWholeWindow) {
   unsigned char head[24] = {};
   const std::size_t got = std::fread(head, 1, sizeof head, f);
   std::fclose(f);
-  std::remove(path.c_str());
-  rmdir(dir);
   ASSERT_EQ(got, sizeof head);
   EXPECT_EQ(std::vector<unsigned char>(head, head + 8), (std::vector<unsigned char>{0x89, 'P', 'N', 'G', 13, 10, 26, 10}));
   const auto be32 = [&](int at) { return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3]; };
@@ -609,6 +620,19 @@ Child PanelOn(const TestPty& line, const std::vector<std::string>& extra = {}, i
 }
 // A session log's path as the program under test names it.
 std::string LogArg(const std::string& path) { return WindowsExe() ? "Z:" + path : path; }
+
+// The bytes of a session log's TX lines, in order: what it says went on the wire.
+std::vector<std::uint8_t> LoggedTx(const std::string& path) {
+  std::ifstream log(path);
+  std::vector<std::uint8_t> logged;
+  for (std::string l; std::getline(log, l);) {
+    const std::size_t at = l.find(" TX ");
+    if (at == std::string::npos) continue;
+    for (std::size_t i = at + 4; i + 1 < l.size(); i += 3)
+      logged.push_back(static_cast<std::uint8_t>(std::stoi(l.substr(i, 2), nullptr, 16)));
+  }
+  return logged;
+}
 }  // namespace
 
 // A device that stops reading: 500 presses of "Query State" cost one write
@@ -707,9 +731,8 @@ double GroupCpuSeconds(pid_t group) {
 TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
   TestPty line;
   ASSERT_TRUE(line.ok());
-  char dir[] = "/tmp/varnel-log-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string logPath = std::string(dir) + "/session.txt";
+  const LogDir dir("varnel-log");
+  const std::string logPath = dir.path();
   Child c = PanelOn(line, {"--log", LogArg(logPath)});
   ASSERT_GT(c.pid, 0);
   const std::string hello = "get 1004\n";
@@ -737,8 +760,6 @@ TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
   std::ifstream in(logPath);
   std::vector<std::string> lines;
   for (std::string l; std::getline(in, l);) lines.push_back(l);
-  std::remove(logPath.c_str());
-  rmdir(dir);
   std::vector<std::uint8_t> tx, rx;
   std::string order;
   for (const std::string& l : lines) {
@@ -766,9 +787,8 @@ TEST(Script, TheSessionLogHoldsEverythingSentAndReceivedEvenAfterSigkill) {
 // script that quits before the half second takes it first; a picture that
 // cannot be written is said, exit 2.
 TEST(Script, TheScreenshotAloneEndsTheProgramAndAQuitTakesItFirst) {
-  char dir[] = "/tmp/varnel-shot-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string alone = std::string(dir) + "/alone.png", early = std::string(dir) + "/early.png";
+  const LogDir dir("varnel-shots");
+  const std::string alone = dir.path("alone.png"), early = dir.path("early.png");
   const auto given = [](const std::string& path) { return WindowsExe() ? "Z:" + path : path; };
   {
     Child c = Spawn(Varnel({"--simulate", "--screenshot", given(alone)}));
@@ -780,9 +800,8 @@ TEST(Script, TheScreenshotAloneEndsTheProgramAndAQuitTakesItFirst) {
   RunScript({"--simulate", "--screenshot", given(early)}, "quit\n", &rc);
   EXPECT_EQ(rc, 0);
   EXPECT_TRUE(std::filesystem::exists(early)) << "the quit came first and the picture was lost";
-  Child c = Spawn(Varnel({"--simulate", "--screenshot", given(std::string(dir) + "/no/such/dir/x.png")}));
+  Child c = Spawn(Varnel({"--simulate", "--screenshot", given(dir.path("no/such/dir/x.png"))}));
   EXPECT_EQ(Finish(c, 60000), 2);
-  std::filesystem::remove_all(dir);
 }
 
 // A script a newcomer writes: comments and blank lines are skipped.
@@ -967,9 +986,8 @@ struct OnAnAdapter {
 // status line and says it is back; the next frame the operator sends arrives.
 TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   if (WindowsExe()) GTEST_SKIP() << "a hung-up pseudo-terminal under Wine is no model of an unplugged adapter";
-  char dir[] = "/tmp/varnel-unplug-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string log = std::string(dir) + "/session.txt";
+  const LogDir dir("varnel-unplug");
+  const std::string log = dir.path();
   OnAnAdapter panel({"--log", log});
   ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED"), std::string::npos) << panel.started;
   const double connectedBefore = GroupCpuSeconds(panel.c.pid);
@@ -1012,7 +1030,6 @@ TEST(Script, AnAdapterPluggedInAgainComesBackByItself) {
   EXPECT_NE(goneAt, std::string::npos) << text;
   EXPECT_NE(backAt, std::string::npos) << text;
   EXPECT_LT(goneAt, backAt) << text;
-  std::filesystem::remove_all(dir);
 }
 
 // An adapter unplugged mid-move went away turning: the first thing it hears
@@ -1055,9 +1072,8 @@ TEST(Script, ChoosingAnotherPortWhileWaitingEndsTheWatch) {
 // varnel --decode reads a session the program logged itself, from a file or
 // standard input, with no window; input with nothing to decode is exit 2.
 TEST(CommandLine, DecodeReadsALoggedSessionAsCommands) {
-  char dir[] = "/tmp/varnel-decode-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string log = std::string(dir) + "/session.txt";
+  const LogDir dir("varnel-decode");
+  const std::string log = dir.path();
   const std::string name = WindowsExe() ? "Z:" + log : log;
   RunScript({"--simulate", "--log", name}, "click 1050\nwait 500\nclick 1048\nquit\n");
   auto decode = [](const std::vector<std::string>& args, const std::string& input, int* rc) {
@@ -1090,7 +1106,7 @@ TEST(CommandLine, DecodeReadsALoggedSessionAsCommands) {
   EXPECT_NE(decode({"--decode", name + ".missing"}, "", &rc).find("cannot read"), std::string::npos);
   EXPECT_EQ(rc, 2);
   if (!WindowsExe()) {  // Wine names a directory and a full device in its own words
-    EXPECT_NE(decode({"--decode", dir}, "", &rc).find("is a directory"), std::string::npos);
+    EXPECT_NE(decode({"--decode", dir.dir.string()}, "", &rc).find("is a directory"), std::string::npos);
     EXPECT_EQ(rc, 2);
     EXPECT_NE(decode({"--decode", "/dev/zero"}, "", &rc).find("nothing in it decodes"), std::string::npos);
     EXPECT_EQ(rc, 2);
@@ -1098,7 +1114,6 @@ TEST(CommandLine, DecodeReadsALoggedSessionAsCommands) {
     EXPECT_EQ(ReadAll(full.out, 20000), "1\n") << "a decode that could not be written ended as if it had been";
     Finish(full);
   }
-  std::filesystem::remove_all(dir);
 }
 
 // While a message box is open the panel behind it is out of reach, for the
@@ -1200,9 +1215,8 @@ TEST(Network, AScriptedSessionThroughRfc2217IsTheSameAsOnALocalLine) {
   ASSERT_TRUE(line.ok());
   Ser2net server(line.path());
   ASSERT_TRUE(server.running()) << "ser2net did not start: " << server.Log();
-  char dir[] = "/tmp/varnel-netlog-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string log = std::string(dir) + "/session.txt";
+  const LogDir dir("varnel-netlog");
+  const std::string log = dir.path();
   OnTheNetwork panel(server.Rfc2217Url(), {"--log", log});
   ASSERT_NE(panel.started.find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos) << panel.started;
   const std::vector<std::uint8_t> startup = ReceiveFromProgram(line, 9 + 3 * 48, 5000);
@@ -1230,7 +1244,6 @@ TEST(Network, AScriptedSessionThroughRfc2217IsTheSameAsOnALocalLine) {
   EXPECT_EQ(text.find("-- COM1 (" + server.Rfc2217Url() + "): STATUS：COM1 OPENED"), 24u) << text;
   EXPECT_NE(text.find(" RX bb-09-01-49-02-00-ff-00\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("ff-fb"), std::string::npos) << "telnet bytes in the session log: " << text;
-  std::filesystem::remove_all(dir);
 }
 
 // A server killed and started again: said once, then found again by itself,
@@ -1407,9 +1420,8 @@ TEST(Ending, TheSessionsEndEndsTheWindowsPanelWithItsLogWhole) {
 TEST(Script, AfterAStallTheSessionLogIsTheWire) {
   TestPty line;
   ASSERT_TRUE(line.ok());
-  char dir[] = "/tmp/varnel-stall-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string logPath = std::string(dir) + "/session.txt";
+  const LogDir dir("varnel-stall");
+  const std::string logPath = dir.path();
   Child c = PanelOn(line, {"--log", LogArg(logPath)});
   ASSERT_GT(c.pid, 0);
   std::string script = "wait 200\n";
@@ -1425,15 +1437,7 @@ TEST(Script, AfterAStallTheSessionLogIsTheWire) {
   (void)!write(c.in, "quit\n", 5);
   Finish(c);
 
-  std::ifstream log(logPath);
-  std::vector<std::uint8_t> logged;
-  for (std::string l; std::getline(log, l);) {
-    const std::size_t at = l.find(" TX ");
-    if (at == std::string::npos) continue;
-    for (std::size_t i = at + 4; i + 1 < l.size(); i += 3)
-      logged.push_back(static_cast<std::uint8_t>(std::stoi(l.substr(i, 2), nullptr, 16)));
-  }
-  std::filesystem::remove_all(dir);
+  const std::vector<std::uint8_t> logged = LoggedTx(logPath);
   ASSERT_GT(wire.size(), 4096u) << "the device never stalled";
   EXPECT_EQ(logged.size(), wire.size()) << "the log's TX lines and the wire differ in length";
   EXPECT_TRUE(logged == wire) << "the log's TX lines are not the wire";
@@ -1603,8 +1607,8 @@ TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
   ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&at), len), 0);
   ASSERT_EQ(listen(server, 1), 0);
   getsockname(server, reinterpret_cast<sockaddr*>(&at), &len);
-  const std::string log = "/tmp/varnel-farend-" + std::to_string(getpid()) + ".log";
-  std::remove(log.c_str());
+  const LogDir dir("varnel-farend");
+  const std::string log = dir.path();
   int err = -1;
   Child c = Spawn(Varnel({"--port", "COM1=tcp://127.0.0.1:" + std::to_string(ntohs(at.sin_port)), "--log",
                           LogArg(log), "--script", "-"}),
@@ -1636,12 +1640,5 @@ TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
   EXPECT_LT(moves.size(), 1000u) << "presses queued towards a far end that did not read";
   ASSERT_FALSE(moves.empty());
   EXPECT_EQ(moves.back(), "0,0");
-  std::vector<std::uint8_t> logged;
-  std::ifstream in(log);
-  for (std::string l; std::getline(in, l);)
-    if (const auto tx = l.find(" TX "); tx != std::string::npos)
-      for (std::size_t i = tx + 4; i + 1 < l.size(); i += 3)
-        logged.push_back(static_cast<std::uint8_t>(std::stoul(l.substr(i, 2), nullptr, 16)));
-  EXPECT_EQ(logged, wire) << "the log's TX lines are not what the far end received";
-  std::remove(log.c_str());
+  EXPECT_EQ(LoggedTx(log), wire) << "the log's TX lines are not what the far end received";
 }
