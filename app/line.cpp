@@ -53,11 +53,15 @@ void PanelLine::SayBack(const std::string& status) {
 }
 
 void PanelLine::SayStillAway() {
-  // Not there yet is the waiting itself; anything else (back but busy,
-  // permissions changed) is said once, and the watch goes on.
+  // Not there yet is the waiting itself; anything else (back but busy, a
+  // server that refuses, permissions changed) is said once, on the terminal
+  // and in the log, and again only when the reason changes; the looks in
+  // between that find nothing yet change no reason.
   const std::string failure = m_port.LastError() == SerialError::DeviceNotFound ? "" : m_port.LastErrorText();
-  if (!failure.empty() && failure != m_lastWatchFailure) m_say("cannot open " + failure + "; still watching for it");
-  m_lastWatchFailure = failure;
+  if (!failure.empty() && failure != m_lastWatchFailure) {
+    Say("cannot open " + failure + "; still watching for it");
+    m_lastWatchFailure = failure;
+  }
   SayNotices();  // a different device where it was
 }
 

@@ -80,7 +80,7 @@ class PanelLine {
   SessionLog* m_log;
   std::function<void(const std::string&)> m_say;
   bool m_watching = false;
-  std::string m_lastWatchFailure;  // said once while it stays the same
+  std::string m_lastWatchFailure;  // the reason last said, until the device is back
 
   bool m_owed = false;        // the line took a move with steps last
   bool m_wanted = false;      // a stop was asked for and the line has not taken it whole yet

@@ -1258,7 +1258,7 @@ TEST(Network, AServerThatRestartsComesBackByItself) {
   server.Kill();
   ReadUntil(panel.err, panel.said, "went away", 10000);
   ASSERT_NE(panel.said.find("varnel: COM1 (" + server.RawUrl() + ") went away"), std::string::npos) << panel.said;
-  std::this_thread::sleep_for(std::chrono::seconds(2));  // several looks while it is down
+  std::this_thread::sleep_for(std::chrono::seconds(8));  // several looks while it is down (0.25 s to 4 s apart)
   const auto asked = std::chrono::steady_clock::now();
   panel.Ask("get 1004\n", "1004=");
   EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1)) << "the watch held the window";
@@ -1269,6 +1269,7 @@ TEST(Network, AServerThatRestartsComesBackByItself) {
   panel.Say("click 1050\n");
   EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
   EXPECT_EQ(CountOf(panel.said, "went away"), 1) << panel.said;
+  EXPECT_EQ(CountOf(panel.said, "refused the connection"), 1) << "the reason said at every look: " << panel.said;
 }
 
 // A second panel on a server that serves another client is told the port
