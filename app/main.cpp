@@ -48,7 +48,7 @@ class QtFrontEnd : public FrontEnd {
     for (const auto& [com, path] : options.ports) std::cout << DescribeMapped(com, path) << '\n';
   }
 
-  void PrepareWindows(const Options& options) override {
+  bool PrepareWindows(const Options& options, std::string& why) override {
     // A script or a picture needs no screen: on a machine without a display
     // (a server, CI) the window is drawn off screen instead of giving up.
     const bool unattended = !options.script.empty() || !options.screenshot.empty();
@@ -58,9 +58,16 @@ class QtFrontEnd : public FrontEnd {
                                 });
     const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (unattended && !platformChosen && !display) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!unattended && !platformChosen && !display) {
+      // Qt would abort here: say what is missing and what works without one.
+      why = "no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set): start it on a "
+            "desktop, or use --script FILE or --screenshot FILE, which draw the window off screen";
+      return false;
+    }
     m_app = std::make_unique<QApplication>(m_argc, m_argv);
     // The installed menu entry, so that a desktop puts the window under it.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.varnel.Varnel"));
+    return true;
   }
 
   bool StartSimulator(const SimOptions& options, PortMap& map, std::string& why) override {

@@ -146,6 +146,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     error = row->apply(o, value);
     if (!error.empty()) return false;
   }
+  if (o.verbose && !o.listControls) {
+    error = "--verbose goes with --list-controls";
+    return false;
+  }
   return true;
 }
 

@@ -199,7 +199,10 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
     }
   }
 
-  fe.PrepareWindows(options);
+  if (!fe.PrepareWindows(options, error)) {
+    fe.Err("varnel: " + error + "\n");
+    return 2;
+  }
   if (options.simulate) {
     if (!fe.StartSimulator(SimOptionsOf(options), map, error)) {
       fe.Err("varnel: " + error + "\n");

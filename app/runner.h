@@ -64,8 +64,9 @@ class FrontEnd {
   virtual bool Discover(std::vector<PortInfo>& found) = 0;
   // --list-ports in this platform's words.
   virtual void PrintPorts(const PortMap& map, const Options& options) = 0;
-  // Everything a window needs before the first one is made (a display).
-  virtual void PrepareWindows(const Options& options) = 0;
+  // Everything a window needs before the first one is made (a display);
+  // false with the reason when no window can be shown.
+  virtual bool PrepareWindows(const Options& options, std::string& why) = 0;
   // Starts the simulated gimbal where this platform keeps it and makes COM1
   // reach it; false with the reason when it cannot start.
   virtual bool StartSimulator(const SimOptions& options, PortMap& map, std::string& why) = 0;

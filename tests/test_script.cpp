@@ -328,9 +328,27 @@ TEST(CommandLine, HelpAndBadOptions) {
   EXPECT_EQ(Finish(c), 0);
   for (const char* word : {"--port COMn=", "--list-ports", "--simulate", "--script", "--screenshot"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
-  Child bad = Spawn(Varnel({"--port", "ttyUSB0"}));
-  ReadAll(bad.out, 10000);
-  EXPECT_EQ(Finish(bad), 2);
+  // Refused before any window, each with its reason: a bad value, an option
+  // that goes with another, and (Linux) a window with no display to show it on.
+  struct Refused {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  std::vector<Refused> refused = {{Varnel({"--port", "ttyUSB0"}), "--port takes COMn=PATH"},
+                                  {Varnel({"--verbose"}), "--verbose goes with --list-controls"}};
+  if (!WindowsExe())
+    refused.push_back({{"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", VARNEL_BIN},
+                       "no display to show the window on"});
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(r.says);
+    int err = -1;
+    Child bad = Spawn(r.args, {}, &err);
+    ReadAll(bad.out, 10000);
+    EXPECT_EQ(Finish(bad), 2);
+    const std::string said = ReadAll(err, 2000);
+    close(err);
+    EXPECT_NE(said.find(r.says), std::string::npos) << said;
+  }
 }
 
 // A file the program cannot use is said on standard error at once, with exit

@@ -53,9 +53,10 @@ class Win32FrontEnd : public FrontEnd {
     for (const auto& [com, name] : options.ports) WriteOut(DescribeMapped(com, name) + "\n");
   }
 
-  void PrepareWindows(const Options&) override {
+  bool PrepareWindows(const Options&, std::string&) override {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
+    return true;
   }
 
   // The simulated gimbal lives inside the program; COM1 reaches it.
