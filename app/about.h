@@ -13,5 +13,6 @@ struct UsageWords {
   const char* deviceOptions;
   const char* note;
   const char* aboutLine;
+  const char* portExample;  // a --port value in this platform's device names
 };
 const UsageWords& PlatformUsage();

@@ -39,9 +39,10 @@ const std::vector<OptionRow>& OptionRows() {
       {"--port", "", "VALUE", {},
        [](Options& o, const std::string& v) -> std::string {
          std::string com, path;
-         if (!ParsePortOption(v, com, path))
-           return "--port takes COMn=PATH, for example --port COM1=/dev/ttyUSB0, or a network port:\n"
-                  "COMn=rfc2217://HOST:PORT or COMn=tcp://HOST:PORT (IPv6 in brackets: [::1])";
+         if (const std::string problem = PortOptionProblem(v); !problem.empty())
+           return "--port " + v + ": " + problem + "\n--port takes COMn=PATH, for example " +
+                  PlatformUsage().portExample + " or --port COM1=tcp://HOST:4001";
+         ParsePortOption(v, com, path);
          o.ports.emplace_back(com, path);
          return "";
        }},

@@ -172,7 +172,8 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   Options options;
   std::string error;
   if (!ParseOptions(args, options, error)) {
-    fe.Err("varnel: " + error + "\n\n" + UsageText());
+    // One or two lines: what is wrong (with an example where it has one), not the whole --help.
+    fe.Err("varnel: " + error + (error.find('\n') == std::string::npos ? "\n(varnel --help lists the options)\n" : "\n"));
     return 2;
   }
   if (options.help) return fe.Out(UsageText()), 0;

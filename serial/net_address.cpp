@@ -77,3 +77,38 @@ std::string DescribeNetworkPort(const NetAddress& a) {
   return a.kind == NetAddress::Kind::kRfc2217 ? "network, RFC 2217: the panel sets the server's line"
                                               : "network, raw TCP: the line settings are the server's";
 }
+
+std::string NetworkUrlProblem(std::string_view url) {
+  const auto scheme = url.find("://");
+  if (scheme == std::string_view::npos) return "not a network address";
+  if (!StartsWith(url, kRfc2217) && !StartsWith(url, kRaw))
+    return "the panel speaks no " + std::string(url.substr(0, scheme)) +
+           "://; a serial device server is rfc2217://HOST:PORT or tcp://HOST:PORT";
+  std::string_view rest = url.substr(scheme + 3);
+  if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+  for (char c : rest)
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return "a blank or a control character in it";
+  if (rest.find('@') != std::string_view::npos) return "no user name goes in it (HOST:PORT, not USER@HOST:PORT)";
+  std::string_view host = rest, port;
+  if (!rest.empty() && rest.front() == '[') {
+    const auto close = rest.find(']');
+    if (close == std::string_view::npos) return "the IPv6 address's bracket is not closed ([::1]:PORT)";
+    host = rest.substr(1, close - 1);
+    if (close + 1 >= rest.size() || rest[close + 1] != ':') return "no port after the address ([::1]:PORT)";
+    port = rest.substr(close + 2);
+  } else {
+    const auto colon = rest.rfind(':');
+    if (colon == std::string_view::npos) return "no port (HOST:PORT)";
+    host = rest.substr(0, colon);
+    port = rest.substr(colon + 1);
+    if (host.find(':') != std::string_view::npos) return "an IPv6 address goes in brackets ([::1]:PORT)";
+  }
+  if (host.empty()) return "no host (HOST:PORT)";
+  if (port.empty()) return "no port (HOST:PORT)";
+  for (char c : port)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return "the port " + std::string(port) + " is not a number";
+  if (port.size() > 5 || std::stoul(std::string(port)) == 0 || std::stoul(std::string(port)) > 65535)
+    return "the port " + std::string(port) + " is not 1 to 65535";
+  if (!ParseNetworkUrl(url)) return "the host " + std::string(host) + " is no host name or address";
+  return "";
+}

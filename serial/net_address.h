@@ -29,3 +29,8 @@ std::optional<NetAddress> ParseNetworkUrl(std::string_view url, bool listening =
 std::string NetworkUrl(const NetAddress& address);
 // For --list-ports: what the mode does with the panel's line settings.
 std::string DescribeNetworkPort(const NetAddress& address);
+
+// What is wrong with a network port's URL, for the operator (the scheme, a
+// blank, a user name, an unclosed bracket, no port, a port out of range);
+// empty when it is well formed. Anything without "://" is no URL at all.
+std::string NetworkUrlProblem(std::string_view url);

@@ -11,8 +11,8 @@ std::string Upper(std::string_view s) {
   for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
 }
+}  // namespace
 
-// "COMn" with n >= 1 -> n, else 0.
 int ComNumber(std::string_view name) {
   const std::string u = Upper(name);
   if (u.size() < 4 || u.compare(0, 3, "COM") != 0) return 0;
@@ -23,7 +23,6 @@ int ComNumber(std::string_view name) {
   }
   return n;
 }
-}  // namespace
 
 void PortMap::Map(const std::string& comName, const std::string& path) { m_map[Upper(comName)] = path; }
 
@@ -75,15 +74,26 @@ InProcessDevice* PortMap::InProcess(const std::string& path) const {
   return it == m_inProcess.end() ? nullptr : it->second;
 }
 
-bool ParsePortOption(std::string_view option, std::string& comName, std::string& path) {
+std::string PortOptionProblem(std::string_view option) {
   const auto eq = option.find('=');
-  if (eq == std::string_view::npos) return false;
-  const std::string_view name = option.substr(0, eq);
-  if (!ComNumber(name) || eq + 1 >= option.size()) return false;
+  if (eq == std::string_view::npos) return "no '=' in it (COMn=" + std::string(option) + "?)";
+  const std::string name = Upper(option.substr(0, eq));
+  const int n = ComNumber(name);
+  if (!n) return "'" + std::string(option.substr(0, eq)) + "' is no COM name (COM1 to COM" +
+                  std::to_string(kPanelComPorts) + ")";
+  if (n > kPanelComPorts)
+    return name + " is beyond the panel's ports: its list reaches COM1 to COM" + std::to_string(kPanelComPorts);
   const std::string_view target = option.substr(eq + 1);
-  if (LooksLikeNetworkUrl(target) && !ParseNetworkUrl(target)) return false;
-  comName = Upper(name);
-  path = std::string(target);
+  if (target.empty()) return name + "= names no device";
+  if (target.find("://") != std::string_view::npos) return NetworkUrlProblem(target);
+  return "";
+}
+
+bool ParsePortOption(std::string_view option, std::string& comName, std::string& path) {
+  if (!PortOptionProblem(option).empty()) return false;
+  const auto eq = option.find('=');
+  comName = Upper(option.substr(0, eq));
+  path = std::string(option.substr(eq + 1));
   return true;
 }
 

@@ -53,9 +53,16 @@ class PortMap {
   std::map<std::string, InProcessDevice*> m_inProcess;
 };
 
-// Parses "COMn=PATH"; false when it is not of that form, or when PATH is a
-// network URL that is not well formed.
+// The COM names the panel's port list offers: COM1 to COM21.
+inline constexpr int kPanelComPorts = 21;
+// What is wrong with a --port value "COMn=PATH", for the operator: no '=', no
+// COM name, one the panel cannot reach, no device, a network URL that is not
+// well formed or of a scheme the panel does not speak; empty when it is right.
+std::string PortOptionProblem(std::string_view option);
+// Parses "COMn=PATH"; false when PortOptionProblem finds something.
 bool ParsePortOption(std::string_view option, std::string& comName, std::string& path);
+// "COMn" with n >= 1 -> n, else 0.
+int ComNumber(std::string_view name);
 
 // "COM1 -> rfc2217://gimbal:2217 (--port; network, RFC 2217: ...)", for --list-ports.
 std::string DescribeMapped(const std::string& comName, const std::string& path);

@@ -61,3 +61,30 @@ TEST(PortMap, DefaultsOptionsAndOtherNames) {
   for (const char* bad : {"COM1", "=x", "COMx=/dev/a", "COM0=/dev/a", "COM3="})
     EXPECT_FALSE(ParsePortOption(bad, com, path)) << bad;
 }
+
+// A --port value that is not right says what is wrong with it, one reason each.
+TEST(PortOption, EachProblemIsNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"COM1", "no '='"},
+      {"ttyUSB0=/dev/ttyUSB0", "is no COM name"},
+      {"COM99=/dev/ttyUSB0", "COM99 is beyond the panel's ports"},
+      {"COM3=", "names no device"},
+      {"COM1=tcp://127.0.0.1", "no port"},
+      {"COM1=tcp://127.0.0.1:99999", "the port 99999 is not 1 to 65535"},
+      {"COM1=tcp://127.0.0.1:abc", "the port abc is not a number"},
+      {"COM1=tcp://[::1:4001", "bracket is not closed"},
+      {"COM1=tcp://::1:4001", "goes in brackets"},
+      {"COM1=rfc2217://user@host:2217", "no user name"},
+      {"COM1=tcp://host:4001 ", "a blank"},
+      {"COM1=telnet://host:23", "the panel speaks no telnet://"},
+      {"COM1=http://host:80", "the panel speaks no http://"},
+      {"COM1=tcp://:4001", "no host"},
+      {"COM21=/dev/ttyUSB0", ""},
+      {"com2=rfc2217://[::1]:2217/", ""},
+  };
+  for (const auto& [value, says] : cases) {
+    const std::string problem = PortOptionProblem(value);
+    if (!*says) EXPECT_EQ(problem, "") << value;
+    else EXPECT_NE(problem.find(says), std::string::npos) << value << ": " << problem;
+  }
+}

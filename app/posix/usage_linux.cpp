@@ -15,6 +15,6 @@ const UsageWords& PlatformUsage() {
       "                       program and make it COM1 (no hardware needed)\n",
       "Qt's own options (-platform offscreen, ...) are accepted as well.\n"
       "The About box is in the window's context menu (right-click the window).\n",
-      "云台控制面板，Linux 版"};
+      "云台控制面板，Linux 版", "--port COM1=/dev/ttyUSB0"};
   return words;
 }

@@ -13,6 +13,6 @@ const UsageWords& PlatformUsage() {
       "  --simulate           make COM1 a simulated gimbal inside the program (no\n"
       "                       hardware needed)\n",
       "The About box is in the window's system menu.\n",
-      "云台控制面板，Windows 版"};
+      "云台控制面板，Windows 版", "--port COM1=COM7"};
   return words;
 }

@@ -40,6 +40,9 @@ std::string Reason(int e) {
     case WSAEHOSTUNREACH:
     case WSAENETUNREACH: return "the server cannot be reached";
     case WSAECONNRESET: return "the server reset the connection";
+    case WSAHOST_NOT_FOUND: return "no such host is known";
+    case WSATRY_AGAIN: return "the name server did not answer in time";
+    case WSANO_DATA: return "the name has no address";
     default: {
       char* text = nullptr;
       const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -53,7 +56,6 @@ std::string Reason(int e) {
   }
 }
 
-// select's answer within waitMs: readable, writable or failed.
 // TCP_INFO_v0 as Windows documents it; the SDK declares it only for newer targets.
 struct TcpInfoV0 {
   int state;
@@ -77,6 +79,7 @@ bool BytesInFlight(std::intptr_t h, unsigned long& out) {
   return true;
 }
 
+// select's answer within waitMs: readable, writable or failed.
 int Wait(std::intptr_t h, unsigned waitMs, bool write, bool& failed) {
   fd_set set, errors;
   FD_ZERO(&set);
