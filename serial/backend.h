@@ -113,7 +113,8 @@ int ComForDevice(const std::string& device);
 // device says nothing of the kind (a pseudo-terminal, a built-in UART).
 std::string DeviceIdentity(const std::string& path);
 // Whether path goes away with its device and comes back with it (a udev
-// stable link; on Windows a COM name, which the system gives per device),
-// rather than a bare device node that the next device or terminal takes.
+// stable link), rather than a bare device node that the next device or
+// terminal takes; on Windows never: a COM name is the same device only when
+// DeviceIdentity says so.
 bool NameFollowsDevice(const std::string& path);
 }  // namespace serial_backend

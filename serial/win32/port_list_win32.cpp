@@ -94,5 +94,7 @@ std::string DeviceIdentity(const std::string& path) {
   return it != entries.end() ? it->second.instance : std::string();
 }
 
-bool NameFollowsDevice(const std::string&) { return true; }
+// A COM name is given to whatever port takes it next (a re-pointed name, a
+// virtual port): only the device instance SetupAPI names tells it is the same.
+bool NameFollowsDevice(const std::string&) { return false; }
 }  // namespace serial_backend
