@@ -17,6 +17,7 @@ std::uint64_t NowMs() {
 namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr double kLineBacklogBytes = 48;  // a frame
+constexpr std::size_t kInBound = 64 * 1024;  // what the server sent and the poll has not read, at most
 
 // One connection to the server. What arrives is read into a queue of its
 // own at every look, so that the port's "how much is queued" is exact and a
@@ -186,6 +187,30 @@ class NetworkDevice : public PortDevice {
       if (got <= 0) break;
     }
     if (m_telnet) m_telnet->Tick(NowMs());
+    KeepWithinBound();
+  }
+
+  // What the poll has not read yet stays within kInBound, whatever a server
+  // sends: the rest is dropped (said when it starts, counted when it ends),
+  // so a server that floods cannot swell the panel.
+  void KeepWithinBound() {
+    if (m_inAt > 0 && m_inAt >= m_in.size() / 2) {
+      m_in.erase(m_in.begin(), m_in.begin() + static_cast<long>(m_inAt));
+      m_inAt = 0;
+    }
+    const std::size_t unread = m_in.size() - m_inAt;
+    if (unread <= kInBound) {
+      if (m_dropped && unread < kInBound / 2) {
+        m_notes.push_back(std::to_string(m_dropped) + " bytes from the server were dropped: it sent faster than the poll reads");
+        m_dropped = 0;
+      }
+      return;
+    }
+    if (!m_dropped)
+      m_notes.push_back("the server sends faster than the poll reads; what does not fit in " +
+                        std::to_string(kInBound / 1024) + " KB is dropped");
+    m_dropped += unread - kInBound;
+    m_in.resize(m_inAt + kInBound);
   }
 
   // Telnet's own bytes: small, and sent at once or not at all.
@@ -228,6 +253,7 @@ class NetworkDevice : public PortDevice {
   bool m_rawSaid = false;
   std::vector<std::string> m_notes;
   std::uint32_t m_baud = 0;
+  std::size_t m_dropped = 0;  // bytes beyond kInBound since the flood began
   double m_backlog = 0;  // bytes handed over that the server's line has not carried yet
   std::chrono::steady_clock::time_point m_backlogAt = std::chrono::steady_clock::now();
 };

@@ -1653,11 +1653,75 @@ TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
   // Wine has no SIO_TCP_INFO: only the socket's small queue bounds what is in
   // flight, and a far end whose system opens its window by a few bytes is
   // said to take data again (and then to stall again).
-  if (WindowsExe()) EXPECT_GE(CountOf(said, "is not taking data"), 1) << said;
-  else EXPECT_EQ(CountOf(said, "is not taking data"), 1) << said;
+  if (WindowsExe()) {
+    EXPECT_GE(CountOf(said, "is not taking data"), 1) << said;
+  } else {
+    EXPECT_EQ(CountOf(said, "is not taking data"), 1) << said;
+  }
   const std::vector<std::string> moves = MovesIn(wire);
   EXPECT_LT(moves.size(), 1000u) << "presses queued towards a far end that did not read";
   ASSERT_FALSE(moves.empty());
   EXPECT_EQ(moves.back(), "0,0");
   EXPECT_EQ(LoggedTx(log), wire) << "the log's TX lines are not what the far end received";
+}
+
+namespace {
+long ResidentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string l; std::getline(status, l);)
+    if (l.rfind("VmRSS:", 0) == 0) return std::stol(l.substr(6));
+  return -1;
+}
+}  // namespace
+
+// A server that floods the line: what the poll cannot take is dropped and
+// said once, the panel's memory stays flat and the window keeps answering.
+TEST(Network, AServerThatFloodsCannotSwellThePanel) {
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof at;
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&at), len), 0);
+  ASSERT_EQ(listen(server, 1), 0);
+  getsockname(server, reinterpret_cast<sockaddr*>(&at), &len);
+  int err = -1;
+  Child c = Spawn(Varnel({"--port", "COM1=tcp://127.0.0.1:" + std::to_string(ntohs(at.sin_port)), "--script", "-"}),
+                  {}, &err);
+  ASSERT_GT(c.pid, 0);
+  fcntl(err, F_SETFL, O_NONBLOCK);
+  const int far = accept(server, nullptr, nullptr);
+  ASSERT_GE(far, 0);
+  fcntl(far, F_SETFL, O_NONBLOCK);
+  const std::vector<std::uint8_t> block(65536, 0x5A);
+  long before = -1, after = -1;
+  std::vector<double> answers;
+  const auto start = std::chrono::steady_clock::now();
+  for (int second = 0; std::chrono::steady_clock::now() - start < std::chrono::seconds(6);) {
+    (void)!write(far, block.data(), block.size());
+    const int now = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count());
+    if (now == second) continue;
+    second = now;
+    const auto asked = std::chrono::steady_clock::now();
+    (void)!write(c.in, "get 1004\n", 9);
+    ReadUntilLine(c.out, "1004=", 10000);
+    answers.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count());
+    if (!WindowsExe()) {
+      (second == 2 ? before : after) = ResidentKiB(c.pid);
+    }
+  }
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  close(far);
+  close(server);
+  std::string said;
+  ReadUntil(err, said, "never", 500);
+  close(err);
+  EXPECT_EQ(CountOf(said, "sends faster than the poll reads"), 1) << said;
+  EXPECT_LT(*std::max_element(answers.begin(), answers.end()), 1000.0) << "the window stopped answering";
+  if (!WindowsExe()) {
+    std::printf("a flooding server, 3 s: the panel's resident size %ld KiB, then %ld KiB\n", before, after);
+    EXPECT_LT(after - before, 2 * 1024) << "the panel grew from " << before << " to " << after << " KiB";
+  }
 }
