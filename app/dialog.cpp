@@ -9,6 +9,7 @@
 #include "protocol/commands.h"
 #include "protocol/reply.h"
 #include "serial/line_time.h"
+#include "serial/net_address.h"
 #include "serial/port_settings.h"
 
 namespace {
@@ -148,6 +149,7 @@ bool CVarnelDlg::OnInitDialog() {
 
   m_pad.SetLineTime(LineTimeMs(kFrameSize, dcb.BaudRate));
   m_bPortOpen = m_line.Open(PanelLine::Opening::kStartUp, m_strComName, dcb);
+  ShowWhatTheLineTakes();
   if (m_bPortOpen) {
     m_v.m_strStatus = OpenedStatus(m_nComPort, dcb.BaudRate, m_chParity, kDataBits, kStopBits);
     m_line.NoteNetwork(m_v.m_strStatus);
@@ -208,11 +210,22 @@ bool CVarnelDlg::OpenChosenPort(PanelLine::Opening how) {
   // wire at the rate chosen, 9.2 ms at 57600 baud 8E1.
   m_pad.SetLineTime(LineTimeMs(kFrameSize, choice.dcb.BaudRate));
   m_bPortOpen = m_line.Open(how, m_strComName, choice.dcb);
+  ShowWhatTheLineTakes();
   m_v.m_strStatus = m_bPortOpen
                         ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, kDataBits, kStopBits)
                         : NotOpenedStatus(m_nComPort);
   if (m_bPortOpen) m_line.NoteNetwork(m_v.m_strStatus);
   return m_bPortOpen;
+}
+
+void CVarnelDlg::ShowWhatTheLineTakes() {
+  // A raw TCP port's line is the server's: nothing the rate and parity lists
+  // choose ever reaches it, so they cannot be chosen (and the status line
+  // never claims settings that were not sent).
+  const std::optional<NetAddress> network = ParseNetworkUrl(m_line.Port().DevicePath());
+  const bool settable = !network || network->kind != NetAddress::Kind::kRaw;
+  m_ctl.EnableWindow(idc::Baud, settable);
+  m_ctl.EnableWindow(idc::Parity, settable);
 }
 
 void CVarnelDlg::ApplyPortSettings() {

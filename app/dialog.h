@@ -109,6 +109,7 @@ class CVarnelDlg {
   // Opens the port the lists show with the line settings they show; false
   // when it cannot be opened.
   bool OpenChosenPort(PanelLine::Opening how);
+  void ShowWhatTheLineTakes();  // the rate and parity lists, for the line the port reaches
   void WatchForReturn();
 
   IControls& m_ctl;

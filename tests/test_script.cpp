@@ -1502,6 +1502,27 @@ TEST(Gamepad, AStickHeldThenLetGoMovesAtTheRateThenStopsOnce) {
 }
 
 namespace {
+// A TCP server of the test's own on loopback, listening; receive: its
+// accepted connection's queue (0: as the system sizes it).
+struct TcpServer {
+  explicit TcpServer(int receive = 0) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    if (receive) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive, sizeof receive);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    listening = bind(fd, reinterpret_cast<sockaddr*>(&at), len) == 0 && listen(fd, 1) == 0 &&
+                getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len) == 0;
+    port = ntohs(at.sin_port);
+  }
+  ~TcpServer() { close(fd); }
+  bool ok() const { return listening; }
+  std::string url() const { return "tcp://127.0.0.1:" + std::to_string(port); }
+  int fd;
+  unsigned port = 0;
+  bool listening = false;
+};
+
 // The moves a far end read, in order: each as its steps ("55,0"; "0,0" the stop).
 std::vector<std::string> MovesIn(const std::vector<std::uint8_t>& wire) {
   std::vector<std::string> moves;
@@ -1616,24 +1637,14 @@ TEST(Stop, AfterAStallTheStopArrivesLast) {
 // once, the presses that cannot go are dropped, never delivered late, and the
 // session log's TX lines are exactly what the far end receives.
 TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
-  const int server = socket(AF_INET, SOCK_STREAM, 0);
-  const int small = 4096;  // the far end's own queue, which the panel cannot see into
-  setsockopt(server, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof at;
-  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&at), len), 0);
-  ASSERT_EQ(listen(server, 1), 0);
-  getsockname(server, reinterpret_cast<sockaddr*>(&at), &len);
+  const TcpServer server(4096);  // the far end's own queue, which the panel cannot see into
+  ASSERT_TRUE(server.ok());
   const LogDir dir("varnel-farend");
   const std::string log = dir.path();
   int err = -1;
-  Child c = Spawn(Varnel({"--port", "COM1=tcp://127.0.0.1:" + std::to_string(ntohs(at.sin_port)), "--log",
-                          LogArg(log), "--script", "-"}),
-                  {}, &err);
+  Child c = Spawn(Varnel({"--port", "COM1=" + server.url(), "--log", LogArg(log), "--script", "-"}), {}, &err);
   ASSERT_GT(c.pid, 0);
-  const int far = accept(server, nullptr, nullptr);
+  const int far = accept(server.fd, nullptr, nullptr);
   ASSERT_GE(far, 0);
   std::string script = "wait 300\n";
   for (int i = 0; i < 3000; ++i) script += "click 1014\n";
@@ -1647,7 +1658,6 @@ TEST(Stop, ANetworkFarEndThatStopsReadingIsAStallAndGetsNothingLate) {
   for (ssize_t n; (n = read(far, block, sizeof block)) > 0;) wire.insert(wire.end(), block, block + n);
   EXPECT_EQ(Finish(c), 0);
   close(far);
-  close(server);
   const std::string said = ReadAll(err, 2000);
   close(err);
   // Wine has no SIO_TCP_INFO: only the socket's small queue bounds what is in
@@ -1677,20 +1687,13 @@ long ResidentKiB(pid_t pid) {
 // A server that floods the line: what the poll cannot take is dropped and
 // said once, the panel's memory stays flat and the window keeps answering.
 TEST(Network, AServerThatFloodsCannotSwellThePanel) {
-  const int server = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof at;
-  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&at), len), 0);
-  ASSERT_EQ(listen(server, 1), 0);
-  getsockname(server, reinterpret_cast<sockaddr*>(&at), &len);
+  const TcpServer server;
+  ASSERT_TRUE(server.ok());
   int err = -1;
-  Child c = Spawn(Varnel({"--port", "COM1=tcp://127.0.0.1:" + std::to_string(ntohs(at.sin_port)), "--script", "-"}),
-                  {}, &err);
+  Child c = Spawn(Varnel({"--port", "COM1=" + server.url(), "--script", "-"}), {}, &err);
   ASSERT_GT(c.pid, 0);
   fcntl(err, F_SETFL, O_NONBLOCK);
-  const int far = accept(server, nullptr, nullptr);
+  const int far = accept(server.fd, nullptr, nullptr);
   ASSERT_GE(far, 0);
   fcntl(far, F_SETFL, O_NONBLOCK);
   const std::vector<std::uint8_t> block(65536, 0x5A);
@@ -1714,7 +1717,6 @@ TEST(Network, AServerThatFloodsCannotSwellThePanel) {
   (void)!write(c.in, "quit\n", 5);
   EXPECT_EQ(Finish(c), 0);
   close(far);
-  close(server);
   std::string said;
   ReadUntil(err, said, "never", 500);
   close(err);
@@ -1724,4 +1726,20 @@ TEST(Network, AServerThatFloodsCannotSwellThePanel) {
     std::printf("a flooding server, 3 s: the panel's resident size %ld KiB, then %ld KiB\n", before, after);
     EXPECT_LT(after - before, 2 * 1024) << "the panel grew from " << before << " to " << after << " KiB";
   }
+}
+
+// A raw TCP port's line is the server's: the rate and parity lists cannot be
+// chosen there, so the status line never claims settings that were not sent.
+TEST(Network, ARawTcpPortsLineSettingsAreTheServers) {
+  const TcpServer server;
+  ASSERT_TRUE(server.ok());
+  Child raw = Spawn(Varnel({"--port", "COM1=" + server.url(), "--script", "-"}));
+  const int far = accept(server.fd, nullptr, nullptr);
+  (void)!write(raw.in, "select 1094 4\nselect 1096 0\nget 1004\nquit\n", 43);
+  const std::string out = ReadAll(raw.out, 20000);
+  EXPECT_EQ(Finish(raw), 0);
+  close(far);
+  EXPECT_NE(out.find("error select 1094 4: 1094 is disabled"), std::string::npos) << out;
+  EXPECT_NE(out.find("error select 1096 0: 1096 is disabled"), std::string::npos) << out;
+  EXPECT_NE(out.find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos) << out;
 }
