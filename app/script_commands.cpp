@@ -265,6 +265,19 @@ const Command kCommands[] = {
     {"screenshot", Target::kNone, false, Screenshot},
 };
 
+// A bad line is repeated with its control bytes as \xNN: an ESC or a BEL from
+// a script never moves the terminal's cursor or retitles its window.
+std::string ControlsShown(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+    else out += ch;
+  }
+  return out;
+}
+
 const Command* FindCommand(const std::string& name) {
   for (const Command& c : kCommands)
     if (name == c.name) return &c;
@@ -277,7 +290,7 @@ void ScriptCommands::Execute(const std::string& line) {
   const auto first = line.find_first_not_of(" \t\r");
   if (first == std::string::npos || line[first] == '#') return;
   if (const std::string why = Run(line); !why.empty()) {
-    m_print("error " + line + ": " + why);
+    m_print(ControlsShown("error " + line + ": " + why));
     return;
   }
   // The next line sees what this one caused, the same on every platform.
