@@ -150,16 +150,9 @@ bool CVarnelDlg::OnInitDialog() {
   m_pad.SetLineTime(LineTimeMs(kFrameSize, dcb.BaudRate));
   m_bPortOpen = m_line.Open(PanelLine::Opening::kStartUp, m_strComName, dcb);
   ShowWhatTheLineTakes();
-  if (m_bPortOpen) {
-    m_v.m_strStatus = OpenedStatus(m_nComPort, dcb.BaudRate, m_chParity, kDataBits, kStopBits);
-    m_line.NoteNetwork(m_v.m_strStatus);
-    UpdateData(false);
-  } else {
-    m_host.Diagnostic("varnel: cannot open " + m_line.Port().LastErrorText());
-    m_host.ShowWarning(WarningText(m_line.Port().LastError()));
-    m_v.m_strStatus = NotOpenedStatus(m_nComPort);
-    UpdateData(false);
-  }
+  ShowOpenResult(dcb.BaudRate);
+  WarnNotOpened();
+  UpdateData(false);
 
   m_ctl.ShowWindow(idc::PrepareTest, false);
   UpdateData(true);
@@ -211,11 +204,36 @@ bool CVarnelDlg::OpenChosenPort(PanelLine::Opening how) {
   m_pad.SetLineTime(LineTimeMs(kFrameSize, choice.dcb.BaudRate));
   m_bPortOpen = m_line.Open(how, m_strComName, choice.dcb);
   ShowWhatTheLineTakes();
-  m_v.m_strStatus = m_bPortOpen
-                        ? OpenedStatus(m_nComPort, choice.dcb.BaudRate, m_chParity, kDataBits, kStopBits)
-                        : NotOpenedStatus(m_nComPort);
-  if (m_bPortOpen) m_line.NoteNetwork(m_v.m_strStatus);
+  ShowOpenResult(choice.dcb.BaudRate);
   return m_bPortOpen;
+}
+
+void CVarnelDlg::ShowOpenResult(std::uint32_t baud) {
+  if (baud) m_openBaud = baud;
+  m_v.m_strStatus = m_bPortOpen ? OpenedStatus(m_nComPort, m_openBaud, m_chParity, kDataBits, kStopBits)
+                                : NotOpenedStatus(m_nComPort);
+  if (m_bPortOpen) m_line.NoteNetwork(m_v.m_strStatus);
+  ShowWaiting();
+}
+
+std::string WindowCaption(const std::string& waitingFor) {
+  return waitingFor.empty() ? std::string(kDialogCaption) : std::string(kDialogCaption) + " — " + waitingFor;
+}
+
+void CVarnelDlg::WarnNotOpened() {
+  // A connection under way says how it went when it ends (at a poll).
+  if (m_bPortOpen || m_line.Connecting()) return;
+  m_host.Diagnostic("varnel: cannot open " + m_line.Port().LastErrorText());
+  m_host.ShowWarning(WarningText(m_line.Port().LastError()));
+}
+
+void CVarnelDlg::ShowWaiting() {
+  // The status line keeps the panel's own words; the window says beside them
+  // that a server is being reached or a device waited for.
+  std::string waiting = m_line.WaitingFor();
+  if (waiting == m_waitingShown) return;
+  m_waitingShown = waiting;
+  m_host.ShowWaiting(waiting);
 }
 
 void CVarnelDlg::ShowWhatTheLineTakes() {
@@ -229,13 +247,10 @@ void CVarnelDlg::ShowWhatTheLineTakes() {
 }
 
 void CVarnelDlg::ApplyPortSettings() {
-  const bool opened = OpenChosenPort(PanelLine::Opening::kChoice);
+  OpenChosenPort(PanelLine::Opening::kChoice);
   UpdateData(false);
   m_line.SayNotices();  // what a network port makes of the new line
-  if (!opened) {
-    m_host.Diagnostic("varnel: cannot open " + m_line.Port().LastErrorText());
-    m_host.ShowWarning(WarningText(m_line.Port().LastError()));
-  }
+  WarnNotOpened();
 }
 
 void CVarnelDlg::WatchForReturn() {
@@ -578,7 +593,15 @@ void CVarnelDlg::OnPollSerial() {
     m_bPortOpen = false;
     m_v.m_strStatus = NotOpenedStatus(m_nComPort);
   }
+  if (m_line.Connecting() && m_line.LookAtConnection() != PanelLine::Outcome::kPending) {
+    m_bPortOpen = m_line.Port().IsOpen();
+    m_line.SayNotices();
+    ShowOpenResult(0);
+    WarnNotOpened();
+    m_line.SendHeld();
+  }
   if (m_line.Watching()) WatchForReturn();
+  ShowWaiting();
   ++m_pollsSincePaint;
   WriteBack(Origin::Poll);
   m_tickFocus = -1;  // outside a tick the focus is asked afresh

@@ -54,6 +54,7 @@ class CVarnelDlg {
   BoundValues& Values() { return m_v; }
   // Steering with a gamepad: the stick and buttons of any pad, or of script mode.
   PadSteering& Pad() { return m_pad; }
+  bool LineConnecting() const { return m_line.Connecting(); }  // the operator's open of a network port under way
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }
@@ -69,6 +70,8 @@ class CVarnelDlg {
   static constexpr int kStopBits = 1;
   char m_chParity = 0;
   int m_bPortOpen = 0;
+  std::uint32_t m_openBaud = 0;  // the rate of the operator's open, for a connection that ends later
+  std::string m_waitingShown;
   int m_nContrast = 50;
   int m_nBrightness = 50;
   std::uint8_t m_bTracking = 0;
@@ -109,6 +112,11 @@ class CVarnelDlg {
   // Opens the port the lists show with the line settings they show; false
   // when it cannot be opened.
   bool OpenChosenPort(PanelLine::Opening how);
+  // The status line for the open asked at baud (0: the rate of the open a
+  // connection that just ended was for); the Warning when it failed.
+  void ShowOpenResult(std::uint32_t baud);
+  void WarnNotOpened();
+  void ShowWaiting();  // the window's sign that the panel waits for the line, when it changes
   void ShowWhatTheLineTakes();  // the rate and parity lists, for the line the port reaches
   void WatchForReturn();
 

@@ -18,7 +18,13 @@ class IDialogHost {
   virtual void EndDialog(int result) = 0;
   // One line for the operator's terminal (standard error).
   virtual void Diagnostic(const std::string& line) = 0;
+  // Beside the status line, what the panel waits for ("connecting to ..."),
+  // or nothing (empty) once it no longer waits.
+  virtual void ShowWaiting(const std::string& what) = 0;
 };
+
+// The main window's caption, with what the panel waits for (ShowWaiting) after it.
+std::string WindowCaption(const std::string& waitingFor);
 
 inline constexpr int IDOK = 1, IDCANCEL = 2;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;

@@ -7,6 +7,10 @@
 #include "protocol/commands.h"
 #include "serial/net_address.h"
 
+namespace {
+constexpr std::size_t kHeldFrames = 32;  // what waits for a connection, at most: beyond, frames are lost as on a closed port
+}  // namespace
+
 PanelLine::PanelLine(CComBase& port, SessionLog* log, std::function<void(const std::string&)> say)
     : m_port(port), m_log(log), m_say(std::move(say)) {}
 
@@ -15,7 +19,7 @@ PanelLine::PanelLine(CComBase& port, SessionLog* log, std::function<void(const s
 bool PanelLine::Open(Opening how, const std::string& com, const comm::DCB& dcb) {
   bool opened = false;
   switch (how) {
-    case Opening::kStartUp: opened = m_port.Open(com, &dcb, nullptr); break;
+    case Opening::kStartUp: opened = m_port.Begin(com, &dcb); break;
     case Opening::kChoice:
       // The gimbal on the old line must not go on turning once the panel
       // stops talking to it.
@@ -23,13 +27,51 @@ bool PanelLine::Open(Opening how, const std::string& com, const comm::DCB& dcb) 
       m_watching = false;  // the operator's own choice wins over a device that went away
       // Closed first (a network port still on the same server only sends
       // the new line).
-      opened = m_port.Reopen(com, &dcb);
+      opened = m_port.Reopen(com, &dcb, false);
       break;
-    case Opening::kWatch: opened = m_port.OpenAgain(com, &dcb); break;  // never waits for a server
+    case Opening::kWatch: opened = m_port.OpenAgain(com, &dcb); break;
   }
-  if (opened) m_stopCut = false;  // a new line: a stop cut on the old one goes again whole
-  if (opened && how == Opening::kChoice && m_owed) Stop();  // the old line could not take it
+  if (opened) Opened(how);
+  if (how != Opening::kWatch) {
+    m_connecting = m_port.Connecting();
+    if (!m_connecting) m_held.clear();
+  }
+  if (m_connecting) {
+    m_connectCom = com;
+    m_connectDcb = dcb;
+    m_connectHow = how;
+  }
   return opened;
+}
+
+void PanelLine::Opened(Opening how) {
+  m_stopCut = false;  // a stop cut on the old line goes again whole
+  if (how == Opening::kChoice && m_owed) Stop();  // the old line could not take it
+}
+
+PanelLine::Outcome PanelLine::LookAtConnection() {
+  if (!m_connecting) return Outcome::kFailed;
+  const bool opened = m_port.OpenAgain(m_connectCom, &m_connectDcb);
+  m_connecting = m_port.Connecting();
+  if (m_connecting) return Outcome::kPending;
+  if (!opened) {
+    m_held.clear();
+    return Outcome::kFailed;
+  }
+  Opened(m_connectHow);
+  return Outcome::kOpened;
+}
+
+void PanelLine::SendHeld() {
+  std::vector<Frame> held;
+  held.swap(m_held);
+  for (const Frame& frame : held) Send(frame);
+}
+
+std::string PanelLine::WaitingFor() const {
+  if (m_connecting) return "connecting to " + m_port.Where();
+  if (m_watching) return "waiting for " + m_port.Where() + " to come back";
+  return "";
 }
 
 void PanelLine::NoteNetwork(const std::string& status) {
@@ -80,6 +122,10 @@ int PanelLine::Send(const Frame& frame) {
 
 int PanelLine::Write(const Frame& frame, Source who) {
   const std::optional<MoveCommand> move = AsMove(frame);
+  if (m_connecting) {
+    if (!move && m_held.size() < kHeldFrames) m_held.push_back(frame);
+    return 0;
+  }
   const bool steps = move && (move->x != 0 || move->y != 0);
   if (move && !steps && m_owed) {  // the source lets the gimbal stop
     m_stop = frame;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/frame.h"
 #include "serial/com_base.h"
@@ -32,12 +33,24 @@ class PanelLine {
   PanelLine(CComBase& port, SessionLog* log, std::function<void(const std::string&)> say);
 
   // ---- opening ---------------------------------------------------------------
+  // None waits for a network server or its name: the window answers
+  // meanwhile, and the connection's outcome comes from LookAtConnection.
   enum class Opening {
-    kStartUp,  // the start-up open: a network server is waited for up to its connect deadline
+    kStartUp,  // the start-up open
     kChoice,   // the operator chose a port or line: the old line is paid its stop first, any watch ends
-    kWatch,    // the watch's look: never waits
+    kWatch,    // the watch's look
   };
+  // True when opened; false when it failed or (Connecting) is under way.
   bool Open(Opening how, const std::string& com, const comm::DCB& dcb);
+  bool Connecting() const { return m_connecting; }
+  enum class Outcome { kPending, kOpened, kFailed };
+  // Once per poll while Connecting: how the operator's open ended, if it has.
+  // Once opened, SendHeld sends what was written meanwhile (after the
+  // session log names the line).
+  Outcome LookAtConnection();
+  void SendHeld();
+  // What the panel waits for, for the window to show (empty: nothing).
+  std::string WaitingFor() const;
   // Which server a session went through belongs in its log (status: the status line now).
   void NoteNetwork(const std::string& status);
   const CComBase& Port() const { return m_port; }
@@ -52,7 +65,11 @@ class PanelLine {
   void SayStillAway();
 
   // ---- traffic ---------------------------------------------------------------
-  // The frame to the line; an owed stop goes first. The bytes of frame the driver took.
+  // The frame to the line; an owed stop goes first. The bytes of frame the
+  // driver took. While the operator's open connects, a frame that is no
+  // move waits for the connection (the window's start-up frames, a zoom
+  // clicked meanwhile) and goes first once it opens; a move is never held,
+  // as a move delivered late would turn the gimbal nobody steers any more.
   int Write(const Frame& frame, Source who);
   // What the poll reads (never waits), recorded; an owed stop the line could
   // not take before goes first.
@@ -76,8 +93,14 @@ class PanelLine {
   int TryStop();                 // the stop's bytes when the line took it whole, else 0
   void RecordTail();             // what went of a cut frame's rest, in the log
   void Paid();
+  void Opened(Opening how);  // a new line: what it owes goes first
   CComBase& m_port;
   SessionLog* m_log;
+  bool m_connecting = false;  // the operator's open is under way
+  std::string m_connectCom;
+  comm::DCB m_connectDcb;
+  Opening m_connectHow = Opening::kStartUp;
+  std::vector<Frame> m_held;  // written while connecting, in order
   std::function<void(const std::string&)> m_say;
   bool m_watching = false;
   std::string m_lastWatchFailure;  // the reason last said, until the device is back

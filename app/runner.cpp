@@ -115,6 +115,7 @@ class PictureFirst : public IScriptActions {
     m_actions.Quit();
   }
   PadSteering* Pad() override { return m_actions.Pad(); }
+  bool LineConnecting() override { return m_actions.LineConnecting(); }
 
   void TakePicture() {
     const std::string& path = m_session.options.screenshot;

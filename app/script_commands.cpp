@@ -285,6 +285,11 @@ const Command* FindCommand(const std::string& name) {
 }
 }  // namespace
 
+bool ScriptCommands::ActsOnPanel(const std::string& line) {
+  const Command* command = FindCommand(Parse(line).cmd);
+  return command && command->panelAction;
+}
+
 void ScriptCommands::Execute(const std::string& line) {
   // Blank lines and "# ..." comments are the script writer's own.
   const auto first = line.find_first_not_of(" \t\r");

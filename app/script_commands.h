@@ -46,6 +46,9 @@ class IScriptActions {
   // The panel's gamepad steering, which `stick` and `pad` feed as a real pad
   // would; null where there is none.
   virtual class PadSteering* Pad() { return nullptr; }
+  // The operator's open of a network port is under way: what a command
+  // sends would be lost, so commands that act wait for its outcome.
+  virtual bool LineConnecting() { return false; }
 };
 
 class ScriptCommands {
@@ -59,6 +62,8 @@ class ScriptCommands {
   void Execute(const std::string& line);
   // The delay of a well-formed "wait MS" line, else nothing.
   static std::optional<int> WaitDelay(const std::string& line);
+  // Whether line is a command that acts on the panel (a click, a stick), not one that only reads.
+  static bool ActsOnPanel(const std::string& line);
 
  private:
   std::string Run(const std::string& line);  // why it could not run, or ""

@@ -5,6 +5,7 @@
 namespace {
 constexpr int kStartCheckMs = 50;
 constexpr int kStartLimitMs = 3000;  // a window that never polls must not hold the script for ever
+constexpr int kConnectCheckMs = 10;
 }  // namespace
 
 ScriptRunner::ScriptRunner(IScriptActions& actions, IScheduler& scheduler,
@@ -84,9 +85,20 @@ void ScriptRunner::Step() {
     }
     return;
   }
+  std::weak_ptr<int> alive = m_alive;
+  // What a command sends while the port still connects would be lost; the
+  // window answers meanwhile, and so do commands that only read.
+  if (m_actions.LineConnecting() && ScriptCommands::ActsOnPanel(m_lines.front())) {
+    m_waiting = true;
+    m_scheduler.After(kConnectCheckMs, [this, alive] {
+      if (!alive.lock()) return;
+      m_waiting = false;
+      Step();
+    });
+    return;
+  }
   const std::string line = m_lines.front();
   m_lines.pop_front();
-  std::weak_ptr<int> alive = m_alive;
   auto next = [this, alive] {
     if (alive.lock()) {
       m_waiting = false;

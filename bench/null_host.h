@@ -13,4 +13,5 @@ class NullHost : public IDialogHost {
   void PostDialogMessage(unsigned) override {}
   void EndDialog(int) override {}
   void Diagnostic(const std::string&) override {}
+  void ShowWaiting(const std::string&) override {}
 };

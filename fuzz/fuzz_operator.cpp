@@ -24,6 +24,7 @@ class Host : public IDialogHost {
   void PostDialogMessage(unsigned) override {}  // the ticks are the input's
   void EndDialog(int) override {}
   void Diagnostic(const std::string&) override {}
+  void ShowWaiting(const std::string&) override {}
 };
 
 // The device: keeps what the panel wrote.

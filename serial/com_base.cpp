@@ -54,12 +54,16 @@ CComSync::CComSync(const PortMap* map) : CComBase(map) {}
 CComSync::~CComSync() = default;
 
 int CComSync::Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) {
-  return OpenWith(std::move(name), dcb, timeouts, true);
+  return OpenWith(std::move(name), dcb, timeouts, {true, true});
 }
 
-int CComSync::OpenAgain(std::string name, const comm::DCB* dcb) { return OpenWith(std::move(name), dcb, nullptr, false); }
+int CComSync::Begin(std::string name, const comm::DCB* dcb) { return OpenWith(std::move(name), dcb, nullptr, {true, false}); }
 
-int CComSync::Reopen(std::string name, const comm::DCB* dcb) {
+int CComSync::OpenAgain(std::string name, const comm::DCB* dcb) {
+  return OpenWith(std::move(name), dcb, nullptr, {false, false});
+}
+
+int CComSync::Reopen(std::string name, const comm::DCB* dcb, bool wait) {
   if (m_device && m_device->IsNetwork() && m_map->Resolve(name) == m_devicePath) {
     // The same server: the new line goes to it on the open connection, and
     // its buffers are purged as a reopened serial port's are.
@@ -69,23 +73,24 @@ int CComSync::Reopen(std::string name, const comm::DCB* dcb) {
     if (SetState(dcb ? dcb : &m_dcb)) return 1;
   }
   Close();
-  return Open(std::move(name), dcb, nullptr);
+  return OpenWith(std::move(name), dcb, nullptr, {true, wait});
 }
 
-bool CComSync::OpenNetwork(const std::string& where, bool wait) {
+bool CComSync::OpenNetwork(const std::string& where, How how) {
   const std::optional<NetAddress> address = ParseNetworkUrl(m_devicePath);
   if (!address) {
     Fail(SerialError::DeviceNotFound, where + ": not a network port (rfc2217://HOST:PORT or tcp://HOST:PORT)");
     return false;
   }
   if (!m_connect || m_connectPath != m_devicePath) {
-    if (!wait && m_connectPath == m_devicePath && NowMs() < m_retryAt) {
+    if (!how.byOperator && m_connectPath == m_devicePath && NowMs() < m_retryAt) {
       Fail(SerialError::DeviceNotFound, where + ": waiting to ask the server again");
       return false;
     }
     m_connect = std::make_unique<NetworkConnect>(*address);
     m_connectPath = m_devicePath;
   }
+  const bool wait = how.waitForServer;
   const NetworkConnect::Step step = m_connect->Advance(wait ? kConnectMs + 2 * kSettleMs : 0);
   if (step == NetworkConnect::Step::kReady) {
     m_device = m_connect->Take();
@@ -94,10 +99,12 @@ bool CComSync::OpenNetwork(const std::string& where, bool wait) {
     return true;
   }
   if (step == NetworkConnect::Step::kPending && !wait) {
-    Fail(SerialError::DeviceNotFound, where + ": connecting");  // the watch comes back to it
+    Fail(SerialError::DeviceNotFound, where + ": connecting");  // OpenAgain comes back to it
     return false;
   }
-  if (step == NetworkConnect::Step::kPending) Fail(SerialError::Resource, where + ": the server does not answer");
+  if (step == NetworkConnect::Step::kPending)
+    Fail(m_connect->LookingUp() ? SerialError::DeviceNotFound : SerialError::Resource,
+         where + (m_connect->LookingUp() ? ": the name server does not answer" : ": the server does not answer"));
   else Fail(m_connect->Error(), where + ": " + m_connect->Reason());
   m_connect.reset();
   // A server that is down is asked again in 0.25 s, then 0.5, 1, 2 and every 4 s.
@@ -106,7 +113,10 @@ bool CComSync::OpenNetwork(const std::string& where, bool wait) {
   return false;
 }
 
-int CComSync::OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, bool wait) {
+int CComSync::OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, How how) {
+  // The operator's open starts afresh: a connection under way to another
+  // choice, or to this one asked for again, is given up.
+  if (how.byOperator) m_connect.reset();
   m_lastError = SerialError::None;
   m_lastErrorText.clear();
   m_devicePath = m_map->Resolve(name);
@@ -123,16 +133,16 @@ int CComSync::OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMT
   if (InProcessDevice* inside = m_map->InProcess(m_devicePath)) {
     m_device = InProcessPortDevice(*inside);
   } else if (LooksLikeNetworkUrl(m_devicePath)) {
-    if (!OpenNetwork(where, wait)) return 0;
+    if (!OpenNetwork(where, how)) return 0;
   } else {
-    if (!wait && !SameDeviceIsBack(where)) return 0;
+    if (!how.byOperator && !SameDeviceIsBack(where)) return 0;
     serial_backend::OpenResult failure;
     m_device = OpenDriverDevice(m_devicePath, failure);
     if (!m_device) {
       Fail(failure.error, where + ": " + failure.reason);
       return 0;
     }
-    if (wait) {  // the operator's open: the device the watch may open again
+    if (how.byOperator) {  // the device the watch may open again
       m_identity = m_identify ? m_identify(m_devicePath) : std::string();
       m_reopenable = !m_identity.empty() || serial_backend::NameFollowsDevice(m_devicePath);
       m_saidDifferent.clear();

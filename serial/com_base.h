@@ -26,10 +26,16 @@ class CComBase {
   virtual int Read(void* buffer, unsigned max) = 0;
   virtual int Write(const void* buffer, unsigned count) = 0;
   virtual ~CComBase();
-  // The operator's new choice of port or line (CComSync says how a network
-  // port keeps its connection), and the watch's open that never waits.
-  virtual int Reopen(std::string name, const comm::DCB* dcb) = 0;
+  // The operator's open that never waits for a network server (Connecting
+  // says one is under way), the operator's new choice of port or line
+  // (CComSync says how a network port keeps its connection), and the watch's
+  // open that never waits, which also looks at a connection under way.
+  virtual int Begin(std::string name, const comm::DCB* dcb) = 0;
+  virtual int Reopen(std::string name, const comm::DCB* dcb, bool wait = true) = 0;
   virtual int OpenAgain(std::string name, const comm::DCB* dcb) = 0;
+  // A connection to a network server is under way: the port is not open yet,
+  // and OpenAgain with the same name looks at it.
+  virtual bool Connecting() const = 0;
   // A write that waits up to deadlineMs even after a stall (the stop owed to
   // a gimbal as the panel ends): the rest of a frame a stall cut first, then
   // count bytes of buffer (none: only that rest). The bytes of buffer taken.
@@ -113,11 +119,13 @@ class CComSync : public CComBase {
   explicit CComSync(const PortMap* map = nullptr);
   // A network server is waited for up to its connect deadline.
   int Open(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts) override;
+  // As Open, but a network server is not waited for: 0 and Connecting() then.
+  int Begin(std::string name, const comm::DCB* dcb) override;
   // The operator's new choice of port or line: Close, then Open; except that
   // a network port still connected to the same server keeps its connection
   // and sends the new settings (a server may turn away a client that comes
-  // back the moment it left).
-  int Reopen(std::string name, const comm::DCB* dcb) override;
+  // back the moment it left). wait: as Open, else as Begin.
+  int Reopen(std::string name, const comm::DCB* dcb, bool wait = true) override;
   // The watch's open once the device went away: it never waits. A network
   // server is asked again only after a pause that grows to a few seconds, and
   // a connection under way is looked at, not waited for ("connecting" then,
@@ -127,11 +135,18 @@ class CComSync : public CComBase {
   int Write(const void* buffer, unsigned count) override;
   int WriteWaiting(const void* buffer, unsigned count, unsigned deadlineMs) override;
   bool CutTailPending() const override { return !m_cutTail.empty(); }
+  bool Connecting() const override { return m_connect != nullptr; }
   ~CComSync() override;
 
  private:
-  int OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, bool wait);
-  bool OpenNetwork(const std::string& where, bool wait);
+  // Who opens (the operator, or the watch for a device that went away) and
+  // whether a network server is waited for.
+  struct How {
+    bool byOperator;
+    bool waitForServer;
+  };
+  int OpenWith(std::string name, const comm::DCB* dcb, const comm::COMMTIMEOUTS* timeouts, How how);
+  bool OpenNetwork(const std::string& where, How how);
   void KeepCutTail(const void* buffer, unsigned count, long written);
   // Hands the driver the rest of a cut frame within deadlineMs; true when none is left.
   bool SendCutTail(unsigned deadlineMs);

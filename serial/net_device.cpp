@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr double kLineBacklogBytes = 48;  // a frame
 constexpr std::size_t kInBound = 64 * 1024;  // what the server sent and the poll has not read, at most
+constexpr std::uint64_t kFloodOverMs = 2000;   // a flood is over after this long without a byte dropped
 
 // One connection to the server. What arrives is read into a queue of its
 // own at every look, so that the port's "how much is queued" is exact and a
@@ -199,8 +202,10 @@ class NetworkDevice : public PortDevice {
       m_inAt = 0;
     }
     const std::size_t unread = m_in.size() - m_inAt;
+    const std::uint64_t now = NowMs();
     if (unread <= kInBound) {
-      if (m_dropped && unread < kInBound / 2) {
+      // The flood is over once nothing was dropped for a while.
+      if (m_dropped && now >= m_droppedAt + kFloodOverMs) {
         m_notes.push_back(std::to_string(m_dropped) + " bytes from the server were dropped: it sent faster than the poll reads");
         m_dropped = 0;
       }
@@ -210,6 +215,7 @@ class NetworkDevice : public PortDevice {
       m_notes.push_back("the server sends faster than the poll reads; what does not fit in " +
                         std::to_string(kInBound / 1024) + " KB is dropped");
     m_dropped += unread - kInBound;
+    m_droppedAt = now;
     m_in.resize(m_inAt + kInBound);
   }
 
@@ -254,10 +260,19 @@ class NetworkDevice : public PortDevice {
   std::vector<std::string> m_notes;
   std::uint32_t m_baud = 0;
   std::size_t m_dropped = 0;  // bytes beyond kInBound since the flood began
+  std::uint64_t m_droppedAt = 0;  // the last of them
   double m_backlog = 0;  // bytes handed over that the server's line has not carried yet
   std::chrono::steady_clock::time_point m_backlogAt = std::chrono::steady_clock::now();
 };
 }  // namespace
+
+// A name's lookup, handed over from the thread that waits for the resolver.
+struct PendingLookup {
+  std::mutex mutex;
+  std::condition_variable answered;
+  bool done = false;
+  serial_backend::ResolveResult result;
+};
 
 NetworkConnect::NetworkConnect(const NetAddress& address) : m_address(address) {}
 
@@ -282,10 +297,12 @@ NetworkConnect::Step NetworkConnect::Advance(unsigned waitMs) {
     return static_cast<unsigned>(now >= until ? 0 : until - now);
   };
   if (!m_addresses) {
-    m_startedAt = NowMs();
-    serial_backend::ResolveResult r = serial_backend::Resolve(m_address.host, m_address.port);
+    if (!LookedUp(waitMs)) return Step::kPending;
+    serial_backend::ResolveResult r = std::move(m_lookup->result);
+    m_lookup.reset();
     if (!r.addresses) return Fail(SerialError::DeviceNotFound, r.reason);
     m_addresses = std::move(r.addresses);
+    m_startedAt = NowMs();
   }
   while (!m_device) {
     if (m_socket == comm::INVALID_HANDLE_VALUE) {
@@ -338,6 +355,23 @@ NetworkConnect::Step NetworkConnect::Advance(unsigned waitMs) {
     if (wait == 0) return Step::kPending;
     serial_backend::WaitReadable(device->Socket(), std::min<unsigned>(wait, 10));
   }
+}
+
+bool NetworkConnect::LookedUp(unsigned waitMs) {
+  if (!m_lookup) {
+    m_lookup = std::make_shared<PendingLookup>();
+    // The thread keeps the lookup alive: a connection given up meanwhile
+    // only stops listening for its answer.
+    std::thread([lookup = m_lookup, host = m_address.host, port = m_address.port] {
+      serial_backend::ResolveResult r = serial_backend::Resolve(host, port);
+      std::lock_guard lock(lookup->mutex);
+      lookup->result = std::move(r);
+      lookup->done = true;
+      lookup->answered.notify_all();
+    }).detach();
+  }
+  std::unique_lock lock(m_lookup->mutex);
+  return m_lookup->answered.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return m_lookup->done; });
 }
 
 bool NetworkConnect::Settled(std::uint64_t now) {

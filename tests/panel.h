@@ -31,6 +31,8 @@ class FakeHost : public IDialogHost {
   }
   void EndDialog(int r) override { result = r; }
   void Diagnostic(const std::string& line) override { diagnostics.push_back(line); }
+  void ShowWaiting(const std::string& what) override { waiting = what; }
+  std::string waiting;
 
   std::size_t TakePosted() {
     std::lock_guard lock(mutex);

@@ -978,7 +978,8 @@ struct OnAnAdapter {
     args.insert(args.end(), {"--script", "-"});
     c = Spawn(Varnel(args), {}, &err);
     fcntl(err, F_SETFL, O_NONBLOCK);
-    Say("get 1004\n");
+    // A command that acts waits for the connection's outcome; a get alone would not.
+    Say("focus 1050\nget 1004\n");
     started = ReadUntilLine(c.out, "1004=", 30000);
     ReceiveFromProgram(*first, 9 + 3 * 48, 5000);  // the start-up frames
   }
@@ -1195,7 +1196,8 @@ struct OnTheNetwork {
     args.insert(args.end(), {"--script", "-"});
     c = Spawn(Varnel(args), {}, &err);
     fcntl(err, F_SETFL, O_NONBLOCK);
-    Say("get 1004\n");
+    // A command that acts waits for the connection's outcome; a get alone would not.
+    Say("focus 1050\nget 1004\n");
     started = ReadUntilLine(c.out, "1004=", 30000);
   }
   ~OnTheNetwork() {
@@ -1344,6 +1346,92 @@ TEST(Network, AServerThatNeverAnswersLeavesTheWindowAnswering) {
   EXPECT_LT(worst, 1000.0) << "the window waited for the server";
   ReadUntil(panel.err, panel.said, "SET-CONTROL", 5000);
   EXPECT_EQ(CountOf(panel.said, "did not answer SET-CONTROL; going on without it"), 1) << panel.said;
+}
+
+// While a name server or a server keeps the connection waiting, the window
+// answers at once throughout: the slowest of rounds `get 1004` round trips,
+// each answer NOT OPENED meanwhile.
+double SlowestAnswerWhileConnecting(const Child& c, int rounds) {
+  double worst = 0;
+  for (int i = 0; i < rounds; ++i) {
+    const auto asked = std::chrono::steady_clock::now();
+    (void)!write(c.in, "get 1004\n", 9);
+    const std::string answer = ReadUntilLine(c.out, "1004=", 10000);
+    EXPECT_NE(answer.find("1004=STATUS：COM1 NOT OPENED"), std::string::npos) << answer;
+    worst = std::max(worst, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return worst;
+}
+
+// A name server that never answers (one of the test's own, in namespaces of
+// its own): the window shows at once and answers throughout.
+TEST(Network, ANameServerThatNeverAnswersLeavesTheWindowAnswering) {
+  if (WindowsExe()) GTEST_SKIP() << "the namespaces hold a Linux program";
+  int err = -1;
+  Child c = Spawn({"/usr/bin/unshare", "-rmn", VARNEL_SILENT_RESOLVER, VARNEL_BIN, "--port", "COM1=tcp://gimbal.example.net:4001",
+                   "--script", "-"},
+                  {}, &err);
+  ASSERT_GT(c.pid, 0);
+  const auto started = std::chrono::steady_clock::now();
+  (void)!write(c.in, "get 1004\n", 9);
+  const std::string first = ReadUntilLine(c.out, "1004=", 10000);
+  if (first.empty()) {
+    std::string said;
+    ReadUntil(err, said, "never", 500);
+    if (said.find("namespace") != std::string::npos || said.find("unshare") != std::string::npos ||
+        said.find("Operation not permitted") != std::string::npos)
+      GTEST_SKIP() << "no namespaces here: " << said;
+  }
+  const double shown = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  const double worst = SlowestAnswerWhileConnecting(c, 20);
+  std::printf("a silent name server: the first answer after %.0f ms, the slowest of 20 get round trips %.1f ms\n",
+              shown, worst);
+  EXPECT_LT(shown, 5000.0) << "the window waited for the name server";
+  EXPECT_LT(worst, 1000.0) << "the window waited for the name server";
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  close(err);
+}
+
+// A server whose queue of connections is full never takes ours: the window
+// answers while the connection is under way, and its end is the open's
+// result, the Warning as a failed open at start-up has it.
+TEST(Network, AServerThatNeverTakesTheConnectionLeavesTheWindowAnswering) {
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_TRUE(bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(server, 0) == 0 &&
+              getsockname(server, reinterpret_cast<sockaddr*>(&a), &len) == 0);
+  std::vector<int> fillers;  // the queue, full: later connections are not answered
+  for (int i = 0; i < 3; ++i) {
+    fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    (void)!connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::string url = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  int err = -1;
+  Child c = Spawn(Varnel({"--port", "COM1=" + url, "--script", "-"}), {}, &err);
+  ASSERT_GT(c.pid, 0);
+  (void)!write(c.in, "get 1004\n", 9);
+  ASSERT_NE(ReadUntilLine(c.out, "1004=", 10000).find("NOT OPENED"), std::string::npos);  // the window is up
+  const double worst = SlowestAnswerWhileConnecting(c, 15);
+  std::printf("a server that never takes the connection: the slowest of 15 get round trips %.1f ms\n", worst);
+  EXPECT_LT(worst, 1000.0) << "the window waited for the server";
+  // A command that acts waits for the outcome: the Warning, then the answer.
+  (void)!write(c.in, "focus 1050\nget 1004\n", 20);
+  const std::string after = ReadUntilLine(c.out, "1004=", 10000);
+  EXPECT_NE(after.find("message This serial port does not answer!"), std::string::npos) << after;
+  std::string said;
+  ReadUntil(err, said, "does not answer", 5000);
+  EXPECT_NE(said.find("varnel: cannot open COM1 (" + url + "): the server does not answer"), std::string::npos) << said;
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  close(err);
+  for (int f : fillers) close(f);
+  close(server);
 }
 
 namespace {

@@ -29,6 +29,7 @@ class QtScriptActions : public IScriptActions {
   bool PressOk() override;
   bool ModalBoxOpen() override;
   PadSteering* Pad() override;
+  bool LineConnecting() override;
   void Settle() override;
   bool Picture(const std::string& path, std::string& why) override;
   void Quit() override;

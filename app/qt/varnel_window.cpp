@@ -199,6 +199,14 @@ void VarnelWindow::Diagnostic(const std::string& line) {
   if (!m_quiet) std::cerr << line << std::endl;
 }
 
+void VarnelWindow::ShowWaiting(const std::string& what) {
+  // In the title, where the task bar shows it too, and the pointer of work
+  // under way that leaves the window usable.
+  setWindowTitle(QString::fromStdString(WindowCaption(what)));
+  if (what.empty()) unsetCursor();
+  else setCursor(Qt::BusyCursor);
+}
+
 void VarnelWindow::reject() { m_dlg->OnClose(); }
 
 // ---- events -----------------------------------------------------------------

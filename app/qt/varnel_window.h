@@ -50,6 +50,7 @@ class VarnelWindow : public QDialog, public IDialogHost {
   void PostDialogMessage(unsigned message) override;
   void EndDialog(int result) override;
   void Diagnostic(const std::string& line) override;
+  void ShowWaiting(const std::string& what) override;
 
   void reject() override;  // the close box ends without validation
 

@@ -39,6 +39,7 @@ class Win32ScriptActions : public IScriptActions {
   bool PressOk() override;
   bool ModalBoxOpen() override;
   PadSteering* Pad() override;
+  bool LineConnecting() override;
   void Settle() override;
   bool Picture(const std::string& path, std::string& why) override;
   void Quit() override;

@@ -236,3 +236,8 @@ void Win32Window::EndDialog(int result) {
 }
 
 void Win32Window::Diagnostic(const std::string& line) { Diagnose(line); }
+
+void Win32Window::ShowWaiting(const std::string& what) {
+  // In the caption, where the taskbar shows it too.
+  if (m_hwnd) SetWindowTextW(static_cast<HWND>(m_hwnd), Wide(WindowCaption(what)).c_str());
+}
