@@ -242,8 +242,14 @@ void CVarnelDlg::ShowWhatTheLineTakes() {
   // never claims settings that were not sent).
   const std::optional<NetAddress> network = ParseNetworkUrl(m_line.Port().DevicePath());
   const bool settable = !network || network->kind != NetAddress::Kind::kRaw;
-  m_ctl.EnableWindow(idc::Baud, settable);
-  m_ctl.EnableWindow(idc::Parity, settable);
+  if (m_shownSettable == static_cast<int>(settable)) return;
+  m_shownSettable = settable;
+  const std::string why = settable ? "" : "A raw TCP port: the line's rate and parity are the server's (" +
+                                              network->host + ":" + std::to_string(network->port) + "), set there";
+  for (const int id : {idc::Baud, idc::Parity}) {
+    m_ctl.EnableWindow(id, settable);
+    m_ctl.SetToolTip(id, why);
+  }
 }
 
 void CVarnelDlg::ApplyPortSettings() {

@@ -72,6 +72,7 @@ class CVarnelDlg {
   int m_bPortOpen = 0;
   std::uint32_t m_openBaud = 0;  // the rate of the operator's open, for a connection that ends later
   std::string m_waitingShown;
+  int m_shownSettable = -1;  // whether the rate and parity lists were last shown settable
   int m_nContrast = 50;
   int m_nBrightness = 50;
   std::uint8_t m_bTracking = 0;

@@ -59,6 +59,8 @@ class IControls {
 
   virtual void EnableWindow(int id, bool enable) = 0;
   virtual bool IsWindowEnabled(int id) const = 0;
+  // The text shown when the pointer rests on the control, enabled or not; empty: none.
+  virtual void SetToolTip(int id, const std::string& text) = 0;
   virtual void ShowWindow(int id, bool show) = 0;
   virtual bool IsWindowVisible(int id) const = 0;
   virtual void SetFocus(int id) = 0;

@@ -34,6 +34,8 @@ class MemControls : public IControls {
   int GetRangeMax(int id) const override { return At(id).max; }
   void EnableWindow(int id, bool enable) override { At(id).enabled = enable; }
   bool IsWindowEnabled(int id) const override { return At(id).enabled; }
+  void SetToolTip(int id, const std::string& text) override { At(id).tip = text; }
+  const std::string& ToolTip(int id) const { return At(id).tip; }
   void ShowWindow(int id, bool show) override { At(id).visible = show; }
   bool IsWindowVisible(int id) const override { return At(id).visible; }
   void SetFocus(int id) override { m_focus = id; }
@@ -57,6 +59,7 @@ class MemControls : public IControls {
     int pos = 0, min = 0, max = 100;
     int rangeSets = 0;
     bool enabled = true, visible = true;
+    std::string tip;
   };
   State& At(int id);
   const State& At(int id) const;

@@ -475,6 +475,7 @@ int QtControls::GetRangeMax(int id) const {
 
 void QtControls::EnableWindow(int id, bool enable) { Widget(id)->setEnabled(enable); }
 bool QtControls::IsWindowEnabled(int id) const { return Widget(id)->isEnabled(); }
+void QtControls::SetToolTip(int id, const std::string& text) { Widget(id)->setToolTip(QString::fromStdString(text)); }
 void QtControls::ShowWindow(int id, bool show) { Widget(id)->setVisible(show); }
 bool QtControls::IsWindowVisible(int id) const { return !Widget(id)->isHidden(); }
 

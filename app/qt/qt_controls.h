@@ -148,6 +148,7 @@ class QtControls : public IControls {
   int GetRangeMax(int id) const override;
   void EnableWindow(int id, bool enable) override;
   bool IsWindowEnabled(int id) const override;
+  void SetToolTip(int id, const std::string& text) override;
   void ShowWindow(int id, bool show) override;
   bool IsWindowVisible(int id) const override;
   void SetFocus(int id) override;

@@ -164,6 +164,30 @@ int Win32Controls::GetRangeMax(int id) const {
 }
 
 void Win32Controls::EnableWindow(int id, bool enable) { ::EnableWindow(static_cast<HWND>(Handle(id)), enable); }
+
+void Win32Controls::SetToolTip(int id, const std::string& text) {
+  HWND dialog = static_cast<HWND>(m_dialog);
+  HWND control = static_cast<HWND>(Handle(id));
+  if (!dialog || !control) return;
+  if (!m_tips)
+    m_tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0,
+                             0, dialog, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!m_tips) return;
+  // A disabled control gets no mouse messages; the dialog gets them: the
+  // tool is the control's rectangle on the dialog.
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_SUBCLASS;
+  ti.hwnd = dialog;
+  ti.uId = static_cast<UINT_PTR>(id);
+  SendMessageW(static_cast<HWND>(m_tips), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  if (text.empty()) return;
+  GetWindowRect(control, &ti.rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&ti.rect), 2);
+  std::wstring wide = Wide(text);
+  ti.lpszText = wide.data();
+  SendMessageW(static_cast<HWND>(m_tips), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
 bool Win32Controls::IsWindowEnabled(int id) const { return ::IsWindowEnabled(static_cast<HWND>(Handle(id))) != 0; }
 void Win32Controls::ShowWindow(int id, bool show) {
   ::ShowWindow(static_cast<HWND>(Handle(id)), show ? SW_SHOW : SW_HIDE);

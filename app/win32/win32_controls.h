@@ -38,6 +38,7 @@ class Win32Controls : public IControls {
   int GetRangeMax(int id) const override;
   void EnableWindow(int id, bool enable) override;
   bool IsWindowEnabled(int id) const override;
+  void SetToolTip(int id, const std::string& text) override;
   void ShowWindow(int id, bool show) override;
   bool IsWindowVisible(int id) const override;
   void SetFocus(int id) override;
@@ -48,6 +49,7 @@ class Win32Controls : public IControls {
   void LogCountChanged();
 
   void* m_dialog = nullptr;
+  void* m_tips = nullptr;  // the controls' tooltips, made with the first
   std::unordered_map<int, void*> m_handles;  // id -> HWND
   LogStore m_log;
   Win32LogView m_view;
