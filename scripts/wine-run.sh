@@ -104,6 +104,11 @@ ln -sfn "$(readlink "$dosdevices/com31")" "$dosdevices/com21"
 display=()
 if [ -z "${DISPLAY:-}" ]; then display=(xvfb-run -a -s "-screen 0 1600x1000x24"); fi
 
+# The prefix's server, started here with its standard error set aside: as it
+# ends, Debian's wineserver lists every object it still holds (thousands of
+# lines), nothing the program said. Already running: nothing happens.
+"$(dirname "$wine")/wineserver" 9>&- 2>/dev/null || true
+
 set +e
 LD_PRELOAD=$shim${LD_PRELOAD:+:$LD_PRELOAD} "${display[@]}" "$wine" "$exe" "$@" 9>&-
 status=$?

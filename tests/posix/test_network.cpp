@@ -1,8 +1,19 @@
 // The serial port on a line behind a real serial device server: Debian's
 // ser2net on loopback in front of a pseudo-terminal, RFC 2217 and raw TCP.
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -242,4 +253,98 @@ TEST(NetworkRfc2217, TheShippedSer2netConfigurationServesBothModes) {
     port.Close();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server lets the line go
   }
+}
+
+namespace {
+bool WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path);
+  return static_cast<bool>(out << text << std::flush);
+}
+
+// Loopback up or down: down stands in for a pulled cable (nothing crosses,
+// nothing answers).
+bool SetLoopback(bool up) {
+  const int s = socket(AF_INET, SOCK_DGRAM, 0);
+  ifreq lo{};
+  std::strcpy(lo.ifr_name, "lo");
+  bool ok = s >= 0 && ioctl(s, SIOCGIFFLAGS, &lo) == 0;
+  if (up) lo.ifr_flags |= IFF_UP | IFF_RUNNING;
+  else lo.ifr_flags &= ~IFF_UP;
+  ok = ok && ioctl(s, SIOCSIFFLAGS, &lo) == 0;
+  if (ok && up) {
+    // An address beside 127.0.0.1, so that a resolver asked for configured
+    // addresses only (ser2net's) finds one and takes numeric addresses.
+    ifreq alias{};
+    std::strcpy(alias.ifr_name, "lo:1");
+    auto* a = reinterpret_cast<sockaddr_in*>(&alias.ifr_addr);
+    a->sin_family = AF_INET;
+    a->sin_addr.s_addr = htonl(0x0AC80001);  // 10.200.0.1, inside the namespace only
+    ioctl(s, SIOCSIFADDR, &alias);
+  }
+  if (s >= 0) close(s);
+  return ok;
+}
+
+// In a user and network namespace of its own (a forked child: unshare needs
+// a single thread): the shipped sysctl settings, the shipped ser2net
+// configuration, a panel that holds the line and then loses its network.
+// 0 when it goes as documented, 77 when this machine makes no namespaces.
+int LostClientInANamespace(std::string& why) {
+  const uid_t uid = getuid();
+  const gid_t gid = getgid();
+  if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) return why = "unshare", 77;
+  WriteFile("/proc/self/setgroups", "deny");
+  if (!WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+      !WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1") || !SetLoopback(true))
+    return why = "the namespace's own loopback", 77;
+  std::ifstream settings(VARNEL_SER2NET_KEEPALIVE);
+  for (std::string line; std::getline(settings, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto eq = line.find('=');
+    std::string key = line.substr(0, line.find_last_not_of(' ', eq - 1) + 1);
+    std::replace(key.begin(), key.end(), '.', '/');
+    if (!WriteFile("/proc/sys/" + key, line.substr(eq + 1))) return why = "cannot set " + key, 1;
+  }
+  std::ifstream in(VARNEL_SER2NET_EXAMPLE);
+  const std::string config((std::istreambuf_iterator<char>(in)), {});
+  TestPty pty;
+  Ser2net server(pty.path(), config);
+  if (!server.running()) return why = "ser2net did not start: " + server.Log(), 1;
+  const comm::DCB dcb = Dcb(57600, comm::EVENPARITY);
+  CComSync first, second, later;
+  if (first.Open(server.RawUrl(), &dcb, nullptr) != 1) return why = "first: " + first.LastErrorText() + server.Log(), 1;
+  if (second.Open(server.RawUrl(), &dcb, nullptr) != 0 || second.LastError() != SerialError::DeviceBusy)
+    return why = "a second panel took a line in use: " + second.LastErrorText(), 1;
+  SetLoopback(false);  // the first panel's machine is off the network
+  std::this_thread::sleep_for(std::chrono::seconds(15));
+  SetLoopback(true);
+  if (later.Open(server.RawUrl(), &dcb, nullptr) != 1)
+    return why = "15 s after its client lost the network the line is still held: " + later.LastErrorText(), 1;
+  return 0;
+}
+}  // namespace
+
+// The shipped keepalive settings for the server's machine free a line whose
+// panel lost the network within about 15 s; a panel that is there keeps it.
+TEST(NetworkRfc2217, TheShippedKeepaliveSettingsFreeALineWhosePanelLostTheNetwork) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(report[0]);
+    std::string why;
+    const int code = LostClientInANamespace(why);
+    (void)!write(report[1], why.data(), why.size());
+    _exit(code);
+  }
+  close(report[1]);
+  std::string why;
+  char chunk[512];
+  for (ssize_t n; (n = read(report[0], chunk, sizeof chunk)) > 0;) why.append(chunk, static_cast<std::size_t>(n));
+  close(report[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "no namespaces here: " << why;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << why;
 }
