@@ -15,27 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "panel.h"
+#include "ser2net.h"
 #include "literal_frames.h"
 
 namespace {
-// A loopback server the test accepts on itself.
-struct Listener {
-  Listener() {
-    fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 1) == 0 &&
-         getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-    port = ntohs(a.sin_port);
-  }
-  ~Listener() { close(fd); }
-  int fd = -1;
-  bool ok = false;
-  std::uint16_t port = 0;
-};
-
 std::size_t ReceiveAll(int fd, std::vector<std::uint8_t>& into, int quietMs) {
   pollfd p{fd, POLLIN, 0};
   std::uint8_t chunk[4096];
@@ -49,7 +32,7 @@ std::size_t ReceiveAll(int fd, std::vector<std::uint8_t>& into, int quietMs) {
 }  // namespace
 
 TEST(Connecting, TheWindowSaysWhatItWaitsForAndSendsWhatWasClickedMeanwhileOnceOpened) {
-  Listener server;
+  SilentServer server;  // accepted by the test itself
   ASSERT_TRUE(server.ok);
   const std::string url = "tcp://127.0.0.1:" + std::to_string(server.port);
   Panel p(true, false);
