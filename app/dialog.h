@@ -55,6 +55,8 @@ class CVarnelDlg {
   // Steering with a gamepad: the stick and buttons of any pad, or of script mode.
   PadSteering& Pad() { return m_pad; }
   bool LineConnecting() const { return m_line.Connecting(); }  // the operator's open of a network port under way
+  // Every frame and read the line carries, for programs that watch the panel.
+  void ObserveTraffic(PanelLine::Traffic traffic) { m_line.ObserveTraffic(std::move(traffic)); }
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }

@@ -69,6 +69,7 @@ class PadSteering {
   void Button(PadButton button, bool down);
   // The pad went away (or the window lost it): what moves stops.
   void Lost();
+  bool Moving() const { return m_moving; }  // the last frame it sent moved the gimbal
   // The pad's tick, on the window's thread.
   void Tick();
   // The panel ends: no more ticks.

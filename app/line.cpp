@@ -114,13 +114,14 @@ int PanelLine::Send(const Frame& frame) {
   // The wire in its order: the rest of a frame a stall cut, if it went out
   // now, then what the driver took of this one.
   const std::vector<std::uint8_t> tail = m_port.TakeTailSent();
-  if (m_log && !tail.empty()) m_log->Record(SessionLog::Direction::kSent, tail.data(), tail.size());
-  if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, frame.data(), static_cast<std::size_t>(written));
+  if (!tail.empty()) Record(true, tail.data(), tail.size());
+  if (written > 0) Record(true, frame.data(), static_cast<std::size_t>(written));
   SayNotices();
   return written;
 }
 
 int PanelLine::Write(const Frame& frame, Source who) {
+  m_writer = who;
   const std::optional<MoveCommand> move = AsMove(frame);
   if (m_connecting) {
     if (!move && m_held.size() < kHeldFrames) m_held.push_back(frame);
@@ -151,7 +152,7 @@ int PanelLine::Read(std::uint8_t* buffer, unsigned max) {
   if (m_wanted) TryStop();  // the line may take bytes again
   const int n = m_port.Read(buffer, max);
   SayNotices();
-  if (m_log && n > 0) m_log->Record(SessionLog::Direction::kReceived, buffer, static_cast<std::size_t>(n));
+  if (n > 0) Record(false, buffer, static_cast<std::size_t>(n));
   return n;
 }
 
@@ -202,7 +203,7 @@ void PanelLine::PayStopWaiting() {
   }
   const int written = m_port.WriteWaiting(m_stop.data(), static_cast<unsigned>(m_stop.size()), deadline);
   RecordTail();
-  if (m_log && written > 0) m_log->Record(SessionLog::Direction::kSent, m_stop.data(), static_cast<std::size_t>(written));
+  if (written > 0) Record(true, m_stop.data(), static_cast<std::size_t>(written));
   SayNotices();
   if (written == static_cast<int>(m_stop.size())) Paid();
   else if (written > 0) m_stopCut = true;
@@ -210,7 +211,12 @@ void PanelLine::PayStopWaiting() {
 
 void PanelLine::RecordTail() {
   const std::vector<std::uint8_t> tail = m_port.TakeTailSent();
-  if (m_log && !tail.empty()) m_log->Record(SessionLog::Direction::kSent, tail.data(), tail.size());
+  if (!tail.empty()) Record(true, tail.data(), tail.size());
+}
+
+void PanelLine::Record(bool sent, const std::uint8_t* bytes, std::size_t n) {
+  if (m_log) m_log->Record(sent ? SessionLog::Direction::kSent : SessionLog::Direction::kReceived, bytes, n);
+  if (m_traffic) m_traffic(sent, bytes, n, m_writer);
 }
 
 void PanelLine::Paid() {

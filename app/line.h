@@ -74,6 +74,10 @@ class PanelLine {
   // What the poll reads (never waits), recorded; an owed stop the line could
   // not take before goes first.
   int Read(std::uint8_t* buffer, unsigned max);
+  // Every frame and read as the session log records it (sent or received),
+  // with who caused a sent one, for programs that watch the panel.
+  using Traffic = std::function<void(bool sent, const std::uint8_t* bytes, std::size_t n, Source who)>;
+  void ObserveTraffic(Traffic traffic) { m_traffic = std::move(traffic); }
   void SayNotices();  // the port's news, once each, on the terminal and in the log
   void Say(const std::string& text);  // a line of the panel's own, on the terminal and in the log
 
@@ -92,6 +96,7 @@ class PanelLine {
   int Send(const Frame& frame);  // to the port, recorded as the wire took it
   int TryStop();                 // the stop's bytes when the line took it whole, else 0
   void RecordTail();             // what went of a cut frame's rest, in the log
+  void Record(bool sent, const std::uint8_t* bytes, std::size_t n);  // the log and the watchers
   void Paid();
   void Opened(Opening how);  // a new line: what it owes goes first
   CComBase& m_port;
@@ -110,4 +115,6 @@ class PanelLine {
   Frame m_stop;               // the zero move that stops it
   bool m_stopCut = false;     // the stop went out in part; its rest waits in the port
   Source m_mover = Source::kWindow;  // who moved the gimbal last
+  Source m_writer = Source::kWindow; // who the frame going out now is for
+  Traffic m_traffic;
 };

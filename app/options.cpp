@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/about.h"
+#include "app/control_server.h"
 #include "serial/port_map.h"
 
 namespace {
@@ -96,6 +97,24 @@ const std::vector<OptionRow>& OptionRows() {
        [](Options& o, const std::string&) { return o.pad.invertY = true, std::string(); }},
       {"--no-gamepad", "", "", {"read no gamepad (script mode's stick and pad still steer)"},
        [](Options& o, const std::string&) { return o.noGamepad = true, std::string(); }},
+      {"--control", "", "URL",
+       {"listen on URL (tcp://127.0.0.1:PORT; port 0: a free one) for", "programs that drive the panel in script mode's words"},
+       [](Options& o, const std::string& v) -> std::string {
+         ControlAddress at;
+         if (std::string problem = ParseControlUrl(v, at); !problem.empty()) return "--control " + problem;
+         o.control = v;
+         return "";
+       }},
+      {"--control-hold-ms", "", "MS", {"a control client's stick stops after MS ms unrenewed (500)"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> ms = Number(v, 50, 60000, true);
+         if (!ms) return "--control-hold-ms takes milliseconds, 50 to 60000";
+         o.controlHoldMs = static_cast<unsigned>(*ms);
+         return "";
+       }},
+      {"--control-token", "", "FILE",
+       {"each control client sends `auth` and FILE's text first;", "needed for a --control address other than loopback"},
+       [](Options& o, const std::string& v) { return FileName("--control-token", v, o.controlToken); }},
       {"--help", "-h", "", {}, [](Options& o, const std::string&) { return o.help = true, std::string(); }},
       {"--version", "", "", {}, [](Options& o, const std::string&) { return o.version = true, std::string(); }},
   };
@@ -149,6 +168,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
   }
   if (o.verbose && !o.listControls) {
     error = "--verbose goes with --list-controls";
+    return false;
+  }
+  ControlAddress at;
+  if (!o.control.empty() && ParseControlUrl(o.control, at).empty() && !IsLoopback(at.host) && o.controlToken.empty()) {
+    // Anybody on that network could steer the gimbal.
+    error = "--control " + o.control + " is reachable from other machines: it needs --control-token FILE";
+    return false;
+  }
+  if (o.control.empty() && (!o.controlToken.empty() || o.controlHoldMs != ControlServer::kDefaultHoldMs)) {
+    error = "--control-token and --control-hold-ms go with --control";
     return false;
   }
   return true;

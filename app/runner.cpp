@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "app/about.h"
+#include "app/control_server.h"
+#include "app/dialog.h"
 #include "app/end_requests.h"
 #include "app/panel/control_table.h"
 #include "app/panel/data_exchange.h"
@@ -94,6 +96,24 @@ void PrintControls(FrontEnd& fe, bool verbose) {
 }  // namespace
 
 namespace {
+constexpr int kControlServiceMs = 5;
+
+// A token file's text without its line end; never said anywhere.
+bool ReadToken(const std::string& path, std::string& token, std::string& why) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    why = std::strerror(errno);
+    return false;
+  }
+  std::getline(in, token);
+  while (!token.empty() && (token.back() == '\r' || token.back() == ' ' || token.back() == '\t')) token.pop_back();
+  if (token.size() < 8) {
+    why = "the token is shorter than 8 characters";
+    return false;
+  }
+  return true;
+}
+
 // The window's script actions with --screenshot's picture taken before a
 // quit that would come first: what the command line asked for is never lost.
 class PictureFirst : public IScriptActions {
@@ -116,6 +136,7 @@ class PictureFirst : public IScriptActions {
   }
   PadSteering* Pad() override { return m_actions.Pad(); }
   bool LineConnecting() override { return m_actions.LineConnecting(); }
+  CVarnelDlg* Dialog() override { return m_actions.Dialog(); }
 
   void TakePicture() {
     const std::string& path = m_session.options.screenshot;
@@ -150,12 +171,47 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     w.actions.Quit();  // as the close box: whatever box is open first, then the window
   });
   std::unique_ptr<ScriptRunner> script;
-  if (!session.options.script.empty()) {
+  if (!session.options.script.empty())
     script = std::make_unique<ScriptRunner>(actions, w.scheduler, print, w.startupPolled);
-    w.observeMessages([print](const std::string& text) { print("message " + text); });
+  ControlServer* control = session.control;
+  if (script || control) {
+    w.observeMessages([&](const std::string& text) {
+      if (script) print("message " + text);
+      if (control) {
+        control->Message(text);
+        control->Event("box " + text);
+      }
+    });
+  }
+  // The control server is looked at on the window's thread every few
+  // milliseconds; what a client sends runs there, whole, between the
+  // window's own actions.
+  auto serving = std::make_shared<bool>(control != nullptr);
+  std::function<void()> serve = [&, serving] {
+    if (!*serving) return;
+    // Scheduled first: a command that opens a modal box returns only when
+    // the box closes, and a client's `ok` must be able to close it.
+    w.scheduler.After(kControlServiceMs, serve);
+    control->Service();
+  };
+  if (control) {
+    control->Attach(actions, [&](const std::string& line) {
+      fe.Err("varnel: " + line + "\n");
+      if (session.log) session.log->Note(line);
+    });
   }
   w.whenShown([&] {
     if (PadSteering* pad = w.actions.Pad()) pad->Configure(session.options.pad);
+    // The panel exists once the window shows (the Win32 dialog makes it as it opens).
+    if (CVarnelDlg* dlg = control ? actions.Dialog() : nullptr) {
+      dlg->ObserveTraffic([control](bool sent, const std::uint8_t* bytes, std::size_t n, PanelLine::Source who) {
+        const std::string by = who == PanelLine::Source::kPad ? "pad"
+                               : control->Actor().empty() ? "window"
+                                                          : control->Actor();
+        control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + by : ""));
+      });
+    }
+    if (control) w.scheduler.After(0, serve);
     if (script && session.script) script->Start(std::move(session.script));
     if (session.options.screenshot.empty()) return;
     w.scheduler.After(kScreenshotDelayMs, [&] {
@@ -164,6 +220,11 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     });
   });
   w.run();
+  *serving = false;
+  if (control) {
+    if (CVarnelDlg* dlg = actions.Dialog()) dlg->ObserveTraffic(nullptr);
+    control->Detach();
+  }
   script.reset();
 }
 
@@ -218,13 +279,34 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   SessionLog sessionLog([&fe](const std::string& why) { fe.Err("varnel: " + why + "\n"); });
   const bool logging = !options.log.empty() && sessionLog.Open(options.log);
 
+  // The control server listens before the window shows: a port in use or a
+  // token that cannot be read ends the program before anything is sent.
+  std::unique_ptr<ControlServer> control;
+  if (!options.control.empty()) {
+    std::string token;
+    if (!options.controlToken.empty() && !ReadToken(options.controlToken, token, error)) {
+      fe.Err("varnel: --control-token " + options.controlToken + ": " + error + "\n");
+      return 2;
+    }
+    ControlAddress at;
+    ParseControlUrl(options.control, at);
+    control = std::make_unique<ControlServer>(options.controlHoldMs, token);
+    if (!control->Listen(at, error)) {
+      fe.Err("varnel: " + error + "\n");
+      return 2;
+    }
+    const std::string listening = "control server listening on " + control->Url() + (token.empty() ? "" : " (auth first)");
+    fe.Err("varnel: " + listening + "\n");
+    if (logging) sessionLog.Note(listening);
+  }
+
   // From here on a signal (a console event on Windows) ends the panel as
   // its close box does, so that the line is released on every way out.
   end_requests::Install();
   int status = 0;
   {
     CComSync port(&map);
-    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status});
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, control.get()});
     port.Close();  // before the simulated gimbal goes
   }
   if (options.simulate) fe.StopSimulator(map);

@@ -15,6 +15,7 @@
 #include "serial/com_base.h"
 #include "serial/port_map.h"
 
+class ControlServer;
 class LineReader;
 class SessionLog;
 
@@ -25,6 +26,7 @@ struct WindowSession {
   const Options& options;   // --script and --screenshot
   std::unique_ptr<LineReader>& script;  // the script's reader, opened already; null without --script
   int& status;              // the program's exit status: 2 when --screenshot could not be written
+  ControlServer* control = nullptr;  // listening already; null without --control
 };
 
 class IScriptActions;

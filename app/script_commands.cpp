@@ -265,6 +265,13 @@ const Command kCommands[] = {
     {"screenshot", Target::kNone, false, Screenshot},
 };
 
+const Command* FindCommand(const std::string& name) {
+  for (const Command& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+}  // namespace
+
 // A bad line is repeated with its control bytes as \xNN: an ESC or a BEL from
 // a script never moves the terminal's cursor or retitles its window.
 std::string ControlsShown(const std::string& text) {
@@ -278,29 +285,31 @@ std::string ControlsShown(const std::string& text) {
   return out;
 }
 
-const Command* FindCommand(const std::string& name) {
-  for (const Command& c : kCommands)
-    if (name == c.name) return &c;
-  return nullptr;
-}
-}  // namespace
-
 bool ScriptCommands::ActsOnPanel(const std::string& line) {
   const Command* command = FindCommand(Parse(line).cmd);
   return command && command->panelAction;
 }
 
 void ScriptCommands::Execute(const std::string& line) {
+  if (const std::string why = Perform(line); !why.empty()) m_print(ControlsShown("error " + line + ": " + why));
+}
+
+std::string ScriptCommands::Perform(const std::string& line) {
   // Blank lines and "# ..." comments are the script writer's own.
   const auto first = line.find_first_not_of(" \t\r");
-  if (first == std::string::npos || line[first] == '#') return;
-  if (const std::string why = Run(line); !why.empty()) {
-    m_print(ControlsShown("error " + line + ": " + why));
-    return;
-  }
+  if (first == std::string::npos || line[first] == '#') return "";
+  if (std::string why = Run(line); !why.empty()) return why;
   // The next line sees what this one caused, the same on every platform.
   const Command* command = FindCommand(Parse(line).cmd);
   if (command && command->panelAction) m_actions.Settle();
+  return "";
+}
+
+std::vector<std::string> ScriptCommands::Names() {
+  std::vector<std::string> names;
+  for (const Command& c : kCommands) names.emplace_back(c.name);
+  names.emplace_back("wait");
+  return names;
 }
 
 std::string ScriptCommands::Run(const std::string& line) {

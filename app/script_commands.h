@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/panel/controls.h"
 
@@ -49,6 +50,8 @@ class IScriptActions {
   // The operator's open of a network port is under way: what a command
   // sends would be lost, so commands that act wait for its outcome.
   virtual bool LineConnecting() { return false; }
+  // The panel behind the window; null where there is none (tests).
+  virtual class CVarnelDlg* Dialog() { return nullptr; }
 };
 
 class ScriptCommands {
@@ -60,6 +63,11 @@ class ScriptCommands {
   // Runs one line ("wait" aside: the runner waits, see WaitDelay); a line
   // that cannot run prints "error LINE: REASON".
   void Execute(const std::string& line);
+  // Runs one line as Execute does, but says why it could not run instead of
+  // printing it ("" when it ran, or was blank or a comment).
+  std::string Perform(const std::string& line);
+  // The commands' names, in the order --help and `help` list them.
+  static std::vector<std::string> Names();
   // The delay of a well-formed "wait MS" line, else nothing.
   static std::optional<int> WaitDelay(const std::string& line);
   // Whether line is a command that acts on the panel (a click, a stick), not one that only reads.
@@ -71,6 +79,9 @@ class ScriptCommands {
   std::function<void(const std::string&)> m_print;
 };
 
+// text with its control bytes as \xNN: a line repeated to the operator or a
+// client never moves a terminal's cursor or retitles its window.
+std::string ControlsShown(const std::string& text);
 // The line as read, without the carriage return a Windows editor leaves.
 std::string ScriptLine(std::string line);
 // Whether text could have been typed: well-formed UTF-8 without control

@@ -102,6 +102,18 @@ WriteResult SendAll(std::intptr_t handle, const void* buffer, unsigned count, un
                     bool inFlightBound = true);
 void CloseSocket(std::intptr_t handle);
 
+// ---- A listening socket, for programs that drive the panel --------------
+struct ListenResult {
+  std::intptr_t handle = comm::INVALID_HANDLE_VALUE;
+  std::uint16_t port = 0;  // the one taken (port 0 asks for a free one)
+  std::string reason;      // for the operator when there is no handle
+};
+// (socket, bind, listen.) host must be a numeric address; non-blocking.
+ListenResult Listen(const std::string& host, std::uint16_t port);
+// (accept.) A connection that waits, non-blocking, with its peer's address
+// as text; invalid when none waits. Never waits itself.
+std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer);
+
 // The device a "COMn" of the panel reaches when no --port maps it, and back
 // (0 when the device is none of those).
 std::string DeviceForCom(int n);

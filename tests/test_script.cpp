@@ -1833,3 +1833,196 @@ TEST(Network, ARawTcpPortsLineSettingsAreTheServers) {
   EXPECT_NE(out.find("error select 1096 0: 1096 is disabled"), std::string::npos) << out;
   EXPECT_NE(out.find("1004=STATUS：COM1 OPENED，57600,E,8,1"), std::string::npos) << out;
 }
+
+// ---- programs that drive the panel: the control server ----
+
+namespace {
+// The panel on a line of the test's own with a control server on a free
+// loopback port; its URL read from the terminal.
+struct Controlled {
+  explicit Controlled(const TestPty& line, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"--control", "tcp://127.0.0.1:0"};
+    args.insert(args.end(), more.begin(), more.end());
+    c = PanelOn(line, args, &err);
+    fcntl(err, F_SETFL, O_NONBLOCK);
+    (void)!write(c.in, "get 1004\nwait 600000\n", 21);
+    ReadUntilLine(c.out, "1004=", 30000);
+    ReadUntil(err, said, "listening on tcp://127.0.0.1:", 10000);
+    const auto at = said.find("listening on tcp://127.0.0.1:");
+    if (at != std::string::npos) port = std::atoi(said.c_str() + at + 29);
+    line.Drain(200);  // the start-up frames
+  }
+  ~Controlled() {
+    kill(c.pid, SIGTERM);
+    Finish(c);
+    close(err);
+  }
+  Child c;
+  int err = -1;
+  int port = 0;
+  std::string said;
+};
+
+// A client of the control server: a plain TCP connection.
+struct ControlClient {
+  explicit ControlClient(int port) {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    connected = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~ControlClient() { close(fd); }
+  void Send(const std::string& text) const { (void)!write(fd, text.data(), text.size()); }
+  // Lines up to and with the one that ends an answer (prefix "ok" or "error", after tag).
+  std::string Answer(const std::string& tag = "", int timeoutMs = 10000) {
+    const std::string t = tag.empty() ? "" : tag + " ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      for (std::size_t start = 0, end; (end = buffer.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = buffer.substr(start, end - start);
+        if (line == t + "ok" || line.rfind(t + "error", 0) == 0) {
+          std::string answer = buffer.substr(0, end + 1);
+          buffer.erase(0, end + 1);
+          return answer;
+        }
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return "(no answer) " + buffer;
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+      char chunk[4096];
+      const ssize_t n = read(fd, chunk, sizeof chunk);
+      if (n <= 0) return "(closed) " + buffer;
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  int fd = -1;
+  bool connected = false;
+  std::string buffer;
+};
+}  // namespace
+
+// Script mode's words with one last line each, tags on every line of an
+// answer, the frame at the line byte for byte, and quit ending only the
+// connection.
+TEST(Control, AClientIsAnsweredInScriptModesWordsWithOneLastLine) {
+  TestPty line;
+  Controlled panel(line);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  ControlClient client(panel.port);
+  ASSERT_TRUE(client.connected);
+  const struct {
+    std::string ask, answer;
+  } rows[] = {
+      {"@7 get 1004\n", "@7 1004=STATUS：COM1 OPENED，57600,E,8,1\n@7 ok\n"},
+      {"get 1004\r\n", "1004=STATUS：COM1 OPENED，57600,E,8,1\nok\n"},
+      {"bogus 1\n", "error unknown command\n"},
+      {"@a click 99999\n", "@a error no control 99999\n"},
+      {"watch maybe\n", "error watch on or watch off\n"},
+      {"wait 20\n", "ok\n"},
+  };
+  for (const auto& row : rows) {
+    client.Send(row.ask);
+    const std::string tag = row.ask[0] == '@' ? row.ask.substr(0, row.ask.find(' ')) : "";
+    EXPECT_EQ(client.Answer(tag), row.answer) << row.ask;
+  }
+  client.Send("click 1050\n");
+  EXPECT_EQ(client.Answer(), "ok\n");
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  client.Send("help\n");
+  EXPECT_NE(client.Answer().find("commands: stick pad click"), std::string::npos);
+  client.Send("quit\n");
+  EXPECT_EQ(client.Answer(), "ok\n");
+  ControlClient next(panel.port);  // the panel goes on
+  next.Send("get 1004\n");
+  EXPECT_EQ(next.Answer(), "1004=STATUS：COM1 OPENED，57600,E,8,1\nok\n");
+}
+
+// Eight clients at once, a ninth told busy; a line too long ends its
+// connection; a watcher sees each frame with who caused it.
+TEST(Control, ItsBoundsHoldAndAWatcherSeesTheFramesWithWhoCausedThem) {
+  TestPty line;
+  Controlled panel(line);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  std::vector<std::unique_ptr<ControlClient>> clients;
+  for (int i = 0; i < 8; ++i) {
+    clients.push_back(std::make_unique<ControlClient>(panel.port));
+    clients.back()->Send("@" + std::to_string(i) + "\n");
+    EXPECT_EQ(clients.back()->Answer("@" + std::to_string(i)), "@" + std::to_string(i) + " ok\n");
+  }
+  ControlClient ninth(panel.port);
+  EXPECT_EQ(ninth.Answer(), "error busy\n");
+  clients[0]->Send("watch on\n");
+  EXPECT_EQ(clients[0]->Answer(), "ok\n");
+  clients[1]->Send("click 1050\n");
+  EXPECT_EQ(clients[1]->Answer(), "ok\n");
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  std::string events;
+  for (int i = 0; i < 50 && events.find("event tx") == std::string::npos; ++i) {
+    clients[0]->Send("@p\n");
+    events += clients[0]->Answer("@p");
+  }
+  EXPECT_NE(events.find("event tx " + HexJoin(Literal("query state").data(), 48) + " client 2"), std::string::npos)
+      << events;
+  clients[2]->Send(std::string(5000, 'x') + "\n");
+  EXPECT_EQ(clients[2]->Answer(), "error line too long (at most 4096 bytes)\n");
+}
+
+// A client's stick lasts while it is renewed: silence stops it with exactly
+// one zero move, as does the end of the connection.
+TEST(Control, AStickNobodyRenewsStopsWithOneZeroMove) {
+  TestPty line;
+  Controlled panel(line);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  for (const bool disconnect : {false, true}) {
+    {
+      ControlClient client(panel.port);
+      client.Send("stick 0.5 0\n");
+      EXPECT_EQ(client.Answer(), "ok\n");
+      if (!disconnect) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    }
+    const std::vector<std::uint8_t> wire = line.Drain(800);
+    ASSERT_GE(wire.size(), 96u) << "disconnect " << disconnect;
+    ASSERT_EQ(wire.size() % 48, 0u);
+    const std::size_t frames = wire.size() / 48;
+    std::size_t stops = 0;
+    for (std::size_t f = 0; f < frames; ++f) {
+      const std::optional<MoveCommand> move = AsMove(Frame(wire.data() + 48 * f, 48));
+      ASSERT_TRUE(move) << "frame " << f;
+      if (move->x == 0 && move->y == 0) ++stops;
+    }
+    EXPECT_EQ(stops, 1u) << "disconnect " << disconnect;
+    const std::optional<MoveCommand> last = AsMove(Frame(wire.data() + wire.size() - 48, 48));
+    EXPECT_TRUE(last && last->x == 0 && last->y == 0) << "the stop did not come last";
+  }
+}
+
+// Who may connect: beyond loopback only with a token; a wrong token ends the connection.
+TEST(Control, BeyondLoopbackATokenIsNeededAndChecked) {
+  int err = -1;
+  Child open = Spawn(Varnel({"--control", "tcp://0.0.0.0:0", "--script", "-"}), {}, &err);
+  EXPECT_EQ(Finish(open), 2);
+  std::string said;
+  ReadUntil(err, said, "needs --control-token", 5000);
+  EXPECT_NE(said.find("varnel: --control tcp://0.0.0.0:0 is reachable from other machines: it needs --control-token FILE"),
+            std::string::npos)
+      << said;
+  close(err);
+
+  const LogDir dir("varnel-token");
+  const std::string token = dir.path("token");
+  std::ofstream(token) << "s3cret-t0ken\n";
+  TestPty line;
+  Controlled panel(line, {"--control-token", LogArg(token)});
+  ASSERT_GT(panel.port, 0) << panel.said;
+  ControlClient wrong(panel.port);
+  wrong.Send("auth nope\nget 1004\n");
+  EXPECT_EQ(wrong.Answer(), "error not authorised\n");
+  ControlClient right(panel.port);
+  right.Send("auth s3cret-t0ken\nget 1004\n");
+  EXPECT_EQ(right.Answer(), "ok\n");
+  EXPECT_EQ(right.Answer(), "1004=STATUS：COM1 OPENED，57600,E,8,1\nok\n");
+  EXPECT_EQ(panel.said.find("s3cret"), std::string::npos) << "the token was said";
+}

@@ -23,6 +23,7 @@ void QtScheduler::After(int ms, std::function<void()> fn) {
 IControls& QtScriptActions::Controls() { return m_window.controls(); }
 PadSteering* QtScriptActions::Pad() { return &m_window.dialog().Pad(); }
 bool QtScriptActions::LineConnecting() { return m_window.dialog().LineConnecting(); }
+CVarnelDlg* QtScriptActions::Dialog() { return m_window.dialogIfAny(); }
 
 bool QtScriptActions::Click(int id) {
   auto* button = qobject_cast<QAbstractButton*>(m_window.controls().Widget(id));

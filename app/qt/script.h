@@ -30,6 +30,7 @@ class QtScriptActions : public IScriptActions {
   bool ModalBoxOpen() override;
   PadSteering* Pad() override;
   bool LineConnecting() override;
+  CVarnelDlg* Dialog() override;
   void Settle() override;
   bool Picture(const std::string& path, std::string& why) override;
   void Quit() override;

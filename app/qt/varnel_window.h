@@ -34,6 +34,7 @@ class VarnelWindow : public QDialog, public IDialogHost {
   void Init();  // the dialog's start-up, before the window is first shown
 
   CVarnelDlg& dialog() { return *m_dlg; }
+  CVarnelDlg* dialogIfAny() { return m_dlg.get(); }  // null before the window opens and after it closed
   QtControls& controls() { return m_controls; }
   WarningDialog* warning() const { return m_warning; }
   const DialogUnits& units() const { return m_units; }

@@ -92,6 +92,7 @@ void Win32Scheduler::OnTimer(std::uintptr_t id) {
 IControls& Win32ScriptActions::Controls() { return m_window.controls(); }
 PadSteering* Win32ScriptActions::Pad() { return &m_window.dialog().Pad(); }
 bool Win32ScriptActions::LineConnecting() { return m_window.dialog().LineConnecting(); }
+CVarnelDlg* Win32ScriptActions::Dialog() { return m_window.dialogIfAny(); }
 
 // Which control takes which action is the control table's rule, asked by
 // script mode before it gets here (TakesGesture).

@@ -40,6 +40,7 @@ class Win32ScriptActions : public IScriptActions {
   bool ModalBoxOpen() override;
   PadSteering* Pad() override;
   bool LineConnecting() override;
+  CVarnelDlg* Dialog() override;
   void Settle() override;
   bool Picture(const std::string& path, std::string& why) override;
   void Quit() override;

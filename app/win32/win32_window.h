@@ -23,6 +23,7 @@ class Win32Window : public IDialogHost {
   void* warning() const { return m_warning; }
   Win32Controls& controls() { return m_controls; }
   CVarnelDlg& dialog() { return *m_dlg; }
+  CVarnelDlg* dialogIfAny() { return m_dlg.get(); }  // null before the window opens and after it closed
   // Called with the text of every message box and Warning that appears.
   void SetMessageObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
   // Called once, when the window has been shown.

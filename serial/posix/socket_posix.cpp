@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <linux/sockios.h>
 #include <netinet/tcp.h>
+#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -156,4 +157,51 @@ WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigne
 }
 
 void CloseSocket(std::intptr_t h) { close(Fd(h)); }
+
+ListenResult Listen(const std::string& host, std::uint16_t port) {
+  ListenResult r;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+  addrinfo* list = nullptr;
+  if (const int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list); e != 0 || !list) {
+    r.reason = host + " is no address to listen on (" + gai_strerror(e) + ")";
+    return r;
+  }
+  const int fd = socket(list->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int one = 1;
+  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (fd < 0 || bind(fd, list->ai_addr, list->ai_addrlen) != 0 || listen(fd, 16) != 0) {
+    r.reason = std::strerror(errno);
+    if (fd >= 0) close(fd);
+    freeaddrinfo(list);
+    return r;
+  }
+  freeaddrinfo(list);
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  r.port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
+                                         : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+  r.handle = fd;
+  return r;
+}
+
+std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  const int fd = accept4(Fd(listener), reinterpret_cast<sockaddr*>(&a), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return comm::INVALID_HANDLE_VALUE;
+  char text[INET6_ADDRSTRLEN] = "?";
+  const void* where = a.ss_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(&a)->sin6_addr)
+                                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(&a)->sin_addr);
+  inet_ntop(a.ss_family, where, text, sizeof text);
+  const unsigned short port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
+                                                             : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+  peer = std::string(text) + ":" + std::to_string(port);
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
 }  // namespace serial_backend

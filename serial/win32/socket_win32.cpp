@@ -221,4 +221,54 @@ WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigne
 }
 
 void CloseSocket(std::intptr_t h) { closesocket(S(h)); }
+
+ListenResult Listen(const std::string& host, std::uint16_t port) {
+  ListenResult r;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+  addrinfo* list = nullptr;
+  if (!Started() || getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
+    r.reason = host + " is no address to listen on";
+    return r;
+  }
+  const SOCKET s = WSASocketW(list->ai_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  // Windows lets another program take a port that is in use unless asked not to.
+  const BOOL one = TRUE;
+  if (s != INVALID_SOCKET)
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
+  if (s == INVALID_SOCKET || bind(s, list->ai_addr, static_cast<int>(list->ai_addrlen)) != 0 || listen(s, 16) != 0) {
+    r.reason = Reason(WSAGetLastError());
+    if (s != INVALID_SOCKET) closesocket(s);
+    freeaddrinfo(list);
+    return r;
+  }
+  freeaddrinfo(list);
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  sockaddr_storage a{};
+  int len = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  r.port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
+                                         : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+  r.handle = static_cast<std::intptr_t>(s);
+  return r;
+}
+
+std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {
+  sockaddr_storage a{};
+  int len = sizeof a;
+  const SOCKET s = accept(S(listener), reinterpret_cast<sockaddr*>(&a), &len);
+  if (s == INVALID_SOCKET) return ConnectResult{}.handle;  // none waits
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  char text[64] = "?";
+  DWORD size = sizeof text;
+  WSAAddressToStringA(reinterpret_cast<sockaddr*>(&a), static_cast<DWORD>(len), nullptr, text, &size);
+  peer = text;
+  const BOOL one = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  return static_cast<std::intptr_t>(s);
+}
 }  // namespace serial_backend

@@ -1,0 +1,365 @@
+#include "app/control_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <sstream>
+
+#include "app/gamepad.h"
+#include "app/panel/control_ids.h"
+#include "app/script_commands.h"
+#include "serial/backend.h"
+
+namespace {
+std::uint64_t Now() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+std::string FirstWord(const std::string& line, std::string* rest = nullptr) {
+  std::istringstream in(line);
+  std::string word;
+  in >> word;
+  if (rest) {
+    std::getline(in >> std::ws, *rest);
+  }
+  return word;
+}
+
+// The control server's own words, beside script mode's.
+constexpr const char* kOwnCommands[] = {"help", "watch on|off", "auth TOKEN", "quit (ends this connection)"};
+}  // namespace
+
+std::string ParseControlUrl(const std::string& url, ControlAddress& out) {
+  const std::string scheme = "tcp://";
+  if (url.rfind(scheme, 0) != 0) return url + " is no control address (tcp://HOST:PORT, e.g. tcp://127.0.0.1:7400)";
+  std::string rest = url.substr(scheme.size());
+  std::string host;
+  std::string port;
+  if (!rest.empty() && rest[0] == '[') {
+    const auto close = rest.find(']');
+    if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':')
+      return url + ": an IPv6 address goes in brackets, then :PORT (tcp://[::1]:7400)";
+    host = rest.substr(1, close - 1);
+    port = rest.substr(close + 2);
+  } else {
+    const auto colon = rest.rfind(':');
+    if (colon == std::string::npos) return url + ": no port (tcp://HOST:PORT; port 0 takes a free one)";
+    host = rest.substr(0, colon);
+    port = rest.substr(colon + 1);
+  }
+  if (host.empty()) return url + ": no host (tcp://127.0.0.1:PORT listens on this machine only)";
+  if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoul(port) > 65535)
+    return url + ": the port is a number from 0 to 65535";
+  out.host = host == "localhost" ? "127.0.0.1" : host;
+  out.port = static_cast<std::uint16_t>(std::stoul(port));
+  return "";
+}
+
+bool IsLoopback(const std::string& host) { return host.rfind("127.", 0) == 0 || host == "::1"; }
+
+bool SameToken(const std::string& a, const std::string& b) {
+  unsigned char differ = a.size() == b.size() ? 0 : 1;
+  const std::size_t n = std::max(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
+    const unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
+    differ |= static_cast<unsigned char>(x ^ y);
+  }
+  return differ == 0;
+}
+
+struct ControlServer::Client {
+  int id = 0;
+  std::intptr_t socket = -1;
+  std::string peer;
+  std::string in;                  // received, not yet a whole line
+  std::deque<std::string> lines;   // whole lines waiting to run
+  std::string out;                 // answers and events the socket has not taken
+  std::size_t lost = 0;            // events dropped since the client last read
+  bool authorised = false;
+  bool watching = false;
+  int running = 0;                 // commands of its own that run (a box may hold one)
+  bool closing = false;            // told why; closed once its answer is out
+  bool gone = false;
+  bool holding = false;            // its stick is out of rest
+  std::uint64_t heardAt = 0;
+  std::uint64_t resumeAt = 0;      // a `wait` holds its next commands until then
+  std::string waitTag;             // the tag of that wait's answer
+  bool waitAnswer = false;
+  std::string Name() const { return "client " + std::to_string(id); }
+};
+
+ControlServer::ControlServer(unsigned holdMs, std::string token)
+    : m_holdMs(holdMs), m_token(std::move(token)), m_listener(comm::INVALID_HANDLE_VALUE) {}
+
+ControlServer::~ControlServer() {
+  for (auto& c : m_clients) {
+    LetStickGo(*c);
+    serial_backend::CloseSocket(c->socket);
+  }
+  if (m_listener != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_listener);
+}
+
+bool ControlServer::Listen(const ControlAddress& at, std::string& why) {
+  const serial_backend::ListenResult r = serial_backend::Listen(at.host, at.port);
+  if (r.handle == comm::INVALID_HANDLE_VALUE) {
+    why = "cannot listen for control clients on " + at.host + ":" + std::to_string(at.port) + ": " + r.reason;
+    return false;
+  }
+  m_listener = r.handle;
+  const bool v6 = at.host.find(':') != std::string::npos;
+  m_url = "tcp://" + (v6 ? "[" + at.host + "]" : at.host) + ":" + std::to_string(r.port);
+  return true;
+}
+
+void ControlServer::Attach(IScriptActions& actions, std::function<void(const std::string&)> say) {
+  m_actions = &actions;
+  m_say = std::move(say);
+}
+
+void ControlServer::Service() {
+  if (!m_actions) return;
+  ++m_depth;
+  Accept();
+  WatchPanel();
+  for (std::size_t i = 0; i < m_clients.size(); ++i) {
+    Client& c = *m_clients[i];
+    if (c.gone) continue;
+    Read(c);
+    RunDue(c);
+    // A stick nobody renews any more is let go: the client went silent.
+    if (c.holding && Now() >= c.heardAt + m_holdMs) LetStickGo(c);
+    Flush(c);
+  }
+  if (m_depth == 1) {
+    // Only here: an inner Service runs while an outer one walks the list.
+    for (auto it = m_clients.begin(); it != m_clients.end();) {
+      if (!(*it)->gone || (*it)->running) {
+        ++it;
+        continue;
+      }
+      Client& c = **it;
+      LetStickGo(c);
+      serial_backend::CloseSocket(c.socket);
+      const std::string name = c.Name();
+      m_say("control " + name + " (" + c.peer + ") disconnected");
+      it = m_clients.erase(it);
+      Event(name + " gone");
+    }
+  }
+  --m_depth;
+}
+
+void ControlServer::Accept() {
+  for (;;) {
+    std::string peer;
+    const std::intptr_t s = serial_backend::AcceptOne(m_listener, peer);
+    if (s == comm::INVALID_HANDLE_VALUE) return;
+    const std::size_t present = static_cast<std::size_t>(
+        std::count_if(m_clients.begin(), m_clients.end(), [](const auto& c) { return !c->gone; }));
+    if (present >= kMaxClients) {
+      static const char kBusy[] = "error busy\n";
+      serial_backend::SendAll(s, kBusy, sizeof kBusy - 1, 0, false);
+      serial_backend::CloseSocket(s);
+      m_say("control client from " + peer + " turned away: " + std::to_string(kMaxClients) + " are connected");
+      continue;
+    }
+    auto c = std::make_unique<Client>();
+    c->id = m_nextId++;
+    c->socket = s;
+    c->peer = peer;
+    c->authorised = m_token.empty();
+    c->heardAt = Now();
+    m_say("control " + c->Name() + " (" + peer + ") connected");
+    Event(c->Name() + " connected (" + peer + ")");
+    m_clients.push_back(std::move(c));
+  }
+}
+
+void ControlServer::Read(Client& c) {
+  if (c.closing) return;
+  char chunk[4096];
+  for (;;) {
+    bool closed = false;
+    const long got = serial_backend::ReceiveSome(c.socket, chunk, sizeof chunk, closed);
+    if (got > 0) {
+      c.heardAt = Now();
+      c.in.append(chunk, static_cast<std::size_t>(got));
+      for (auto end = c.in.find('\n'); end != std::string::npos; end = c.in.find('\n')) {
+        std::string line = c.in.substr(0, end);
+        c.in.erase(0, end + 1);
+        if (line.size() > kMaxLine) return Close(c, "error line too long (at most " + std::to_string(kMaxLine) + " bytes)");
+        c.lines.push_back(ScriptLine(std::move(line)));
+        if (c.lines.size() > kMaxPending)
+          return Close(c, "error too many commands pending (at most " + std::to_string(kMaxPending) + ")");
+      }
+      if (c.in.size() > kMaxLine) return Close(c, "error line too long (at most " + std::to_string(kMaxLine) + " bytes)");
+    }
+    if (closed) {
+      c.gone = true;
+      return;
+    }
+    if (got <= 0) return;
+  }
+}
+
+void ControlServer::RunDue(Client& c) {
+  // Up to a few commands a look for each client, so that none waits long behind another.
+  // A command held by the box it opened does not hold the next: the client's
+  // `ok` must be able to close that box.
+  for (int n = 0; n < 16 && !c.closing && !c.gone; ++n) {
+    if (c.waitAnswer) {
+      if (Now() < c.resumeAt) return;
+      c.waitAnswer = false;
+      Answer(c, c.waitTag, "ok");
+    }
+    if (c.lines.empty()) return;
+    std::string line = std::move(c.lines.front());
+    c.lines.pop_front();
+    Run(c, std::move(line));
+  }
+}
+
+void ControlServer::Run(Client& c, std::string line) {
+  std::string tag;
+  if (!line.empty() && line[0] == '@') {
+    const auto space = line.find(' ');
+    tag = line.substr(0, space);
+    line = space == std::string::npos ? "" : line.substr(line.find_first_not_of(' ', space) == std::string::npos
+                                                               ? line.size()
+                                                               : line.find_first_not_of(' ', space));
+  }
+  const auto first = line.find_first_not_of(" \t");
+  if (first == std::string::npos || line[first] == '#') {
+    if (!tag.empty()) Answer(c, tag, "ok");  // a tag alone is answered, so that a client can wait for it
+    return;
+  }
+  std::string rest;
+  const std::string word = FirstWord(line, &rest);
+  if (!c.authorised) {
+    if (word == "auth" && SameToken(rest, m_token)) {
+      c.authorised = true;
+      return Answer(c, tag, "ok");
+    }
+    return Close(c, (tag.empty() ? "" : tag + " ") + "error not authorised");
+  }
+  if (word == "auth") return Answer(c, tag, "ok");
+  if (word == "quit") {
+    Answer(c, tag, "ok");
+    c.closing = true;
+    return;
+  }
+  if (word == "help") {
+    std::string names;
+    for (const std::string& n : ScriptCommands::Names()) names += (names.empty() ? "" : " ") + n;
+    Answer(c, tag, "commands: " + names);
+    for (const char* own : kOwnCommands) Answer(c, tag, std::string("also: ") + own);
+    return Answer(c, tag, "ok");
+  }
+  if (word == "watch") {
+    if (rest != "on" && rest != "off") return Answer(c, tag, "error watch on or watch off");
+    c.watching = rest == "on";
+    return Answer(c, tag, "ok");
+  }
+  if (const std::optional<int> delay = ScriptCommands::WaitDelay(line)) {
+    c.resumeAt = Now() + static_cast<std::uint64_t>(*delay);
+    c.waitTag = tag;
+    c.waitAnswer = true;
+    return;
+  }
+  if (!ScriptCommands::WaitDelay(line) && word == "wait") return Answer(c, tag, "error bad argument");
+  // Script mode's words, its checks and its answers; only the last line is ours.
+  ScriptCommands commands(*m_actions, [this, &c, tag](const std::string& printed) { Answer(c, tag, printed); });
+  ++c.running;
+  const std::string before = m_actor;
+  Client* const beforeClient = m_acting;
+  const std::string beforeTag = m_actingTag;
+  m_actor = c.Name();
+  m_acting = &c;
+  m_actingTag = tag;
+  const std::string why = commands.Perform(line);
+  m_actor = before;
+  m_acting = beforeClient;
+  m_actingTag = beforeTag;
+  --c.running;
+  if (why.empty() && word == "stick") {
+    // Held while renewed; at rest it is the pad's own stop.
+    PadSteering* pad = m_actions->Pad();
+    c.holding = pad && pad->Moving();
+    c.heardAt = Now();
+  }
+  Answer(c, tag, why.empty() ? "ok" : "error " + ControlsShown(why));
+}
+
+void ControlServer::Answer(Client& c, const std::string& tag, const std::string& line) {
+  if (c.gone) return;
+  c.out += (tag.empty() ? "" : tag + " ") + ValidUtf8(line) + "\n";
+}
+
+void ControlServer::Message(const std::string& text) {
+  if (!m_acting) return;
+  // Said as script mode says it, at once: the box holds the command's answer.
+  Answer(*m_acting, m_actingTag, "message " + text);
+  Flush(*m_acting);
+}
+
+void ControlServer::Event(const std::string& text) {
+  for (auto& p : m_clients) {
+    Client& c = *p;
+    if (!c.watching || c.gone || c.closing) continue;
+    // The panel never waits for a client: what it has not read is bounded.
+    if (c.out.size() > kEventBound) {
+      ++c.lost;
+      continue;
+    }
+    if (c.lost) {
+      c.out += "event lost " + std::to_string(c.lost) + "\n";
+      c.lost = 0;
+    }
+    c.out += "event " + ValidUtf8(ControlsShown(text)) + "\n";
+  }
+}
+
+void ControlServer::Flush(Client& c) {
+  if (!c.out.empty() && !c.gone) {
+    const serial_backend::WriteResult r =
+        serial_backend::SendAll(c.socket, c.out.data(), static_cast<unsigned>(c.out.size()), 0, false);
+    if (r.written > 0) c.out.erase(0, static_cast<std::size_t>(r.written));
+    if (r.gone) c.gone = true;
+  }
+  if (c.closing && c.out.empty()) c.gone = true;
+}
+
+void ControlServer::LetStickGo(Client& c) {
+  if (!c.holding) return;
+  c.holding = false;
+  if (!m_actions) return;
+  ScriptCommands commands(*m_actions, [](const std::string&) {});
+  const std::string before = m_actor;
+  m_actor = c.Name();
+  commands.Perform("stick 0 0");
+  m_actor = before;
+}
+
+void ControlServer::Close(Client& c, const std::string& why) {
+  c.out += why + "\n";
+  c.lines.clear();
+  c.closing = true;
+}
+
+void ControlServer::WatchPanel() {
+  // What the operator sees change, for the watchers.
+  const std::string status = m_actions->Controls().GetWindowText(idc::Status);
+  if (status != m_status) {
+    if (!m_status.empty() || !status.empty()) Event("status " + status);
+    m_status = status;
+  }
+  const bool box = m_actions->ModalBoxOpen();
+  if (box != m_boxOpen) {
+    m_boxOpen = box;
+    if (!box) Event("box closed");
+  }
+}
