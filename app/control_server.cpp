@@ -71,6 +71,27 @@ bool SameToken(const std::string& a, const std::string& b) {
   return differ == 0;
 }
 
+LineFault TakeControlLines(std::string& in, std::deque<std::string>& lines) {
+  std::size_t start = 0;
+  for (auto end = in.find('\n'); end != std::string::npos; end = in.find('\n', start)) {
+    if (end - start > ControlServer::kMaxLine) return LineFault::kTooLong;
+    lines.push_back(ScriptLine(in.substr(start, end - start)));
+    start = end + 1;
+    if (lines.size() > ControlServer::kMaxPending) return LineFault::kTooMany;
+  }
+  in.erase(0, start);
+  return in.size() > ControlServer::kMaxLine ? LineFault::kTooLong : LineFault::kNone;
+}
+
+std::string SplitTag(const std::string& line, std::string& tag) {
+  tag.clear();
+  if (line.empty() || line[0] != '@') return line;
+  const auto space = line.find_first_of(" \t");
+  tag = line.substr(0, space);
+  const auto command = space == std::string::npos ? std::string::npos : line.find_first_not_of(" \t", space);
+  return command == std::string::npos ? "" : line.substr(command);
+}
+
 struct ControlServer::Client {
   int id = 0;
   std::intptr_t socket = -1;
@@ -188,15 +209,12 @@ void ControlServer::Read(Client& c) {
     if (got > 0) {
       c.heardAt = Now();
       c.in.append(chunk, static_cast<std::size_t>(got));
-      for (auto end = c.in.find('\n'); end != std::string::npos; end = c.in.find('\n')) {
-        std::string line = c.in.substr(0, end);
-        c.in.erase(0, end + 1);
-        if (line.size() > kMaxLine) return Close(c, "error line too long (at most " + std::to_string(kMaxLine) + " bytes)");
-        c.lines.push_back(ScriptLine(std::move(line)));
-        if (c.lines.size() > kMaxPending)
+      switch (TakeControlLines(c.in, c.lines)) {
+        case LineFault::kNone: break;
+        case LineFault::kTooLong: return Close(c, "error line too long (at most " + std::to_string(kMaxLine) + " bytes)");
+        case LineFault::kTooMany:
           return Close(c, "error too many commands pending (at most " + std::to_string(kMaxPending) + ")");
       }
-      if (c.in.size() > kMaxLine) return Close(c, "error line too long (at most " + std::to_string(kMaxLine) + " bytes)");
     }
     if (closed) {
       c.gone = true;
@@ -225,13 +243,7 @@ void ControlServer::RunDue(Client& c) {
 
 void ControlServer::Run(Client& c, std::string line) {
   std::string tag;
-  if (!line.empty() && line[0] == '@') {
-    const auto space = line.find(' ');
-    tag = line.substr(0, space);
-    line = space == std::string::npos ? "" : line.substr(line.find_first_not_of(' ', space) == std::string::npos
-                                                               ? line.size()
-                                                               : line.find_first_not_of(' ', space));
-  }
+  line = SplitTag(line, tag);
   const auto first = line.find_first_not_of(" \t");
   if (first == std::string::npos || line[first] == '#') {
     if (!tag.empty()) Answer(c, tag, "ok");  // a tag alone is answered, so that a client can wait for it
@@ -299,6 +311,12 @@ void ControlServer::Answer(Client& c, const std::string& tag, const std::string&
   c.out += (tag.empty() ? "" : tag + " ") + ValidUtf8(line) + "\n";
 }
 
+std::string ControlServer::StickHolder() const {
+  for (const auto& c : m_clients)
+    if (c->holding) return c->Name();
+  return "";
+}
+
 void ControlServer::Message(const std::string& text) {
   if (!m_acting) return;
   // Said as script mode says it, at once: the box holds the command's answer.
@@ -335,13 +353,14 @@ void ControlServer::Flush(Client& c) {
 
 void ControlServer::LetStickGo(Client& c) {
   if (!c.holding) return;
+  if (m_actions) {
+    ScriptCommands commands(*m_actions, [](const std::string&) {});
+    const std::string before = m_actor;
+    m_actor = c.Name();
+    commands.Perform("stick 0 0");  // the stop is this client's too
+    m_actor = before;
+  }
   c.holding = false;
-  if (!m_actions) return;
-  ScriptCommands commands(*m_actions, [](const std::string&) {});
-  const std::string before = m_actor;
-  m_actor = c.Name();
-  commands.Perform("stick 0 0");
-  m_actor = before;
 }
 
 void ControlServer::Close(Client& c, const std::string& why) {

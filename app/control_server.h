@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,6 +37,15 @@ std::string ParseControlUrl(const std::string& url, ControlAddress& out);
 bool IsLoopback(const std::string& host);
 // Tokens compared in a time that does not depend on where they differ.
 bool SameToken(const std::string& a, const std::string& b);
+
+// What a client sent, cut into whole lines (without "\n" or "\r"): kTooLong
+// when a line, or what has come of one, is longer than kMaxLine bytes;
+// kTooMany when more than kMaxPending lines wait. Whole lines leave in.
+enum class LineFault { kNone, kTooLong, kTooMany };
+LineFault TakeControlLines(std::string& in, std::deque<std::string>& lines);
+// The command of line, and its tag ("@7", the first word when it starts
+// with @) in tag; without one tag is empty.
+std::string SplitTag(const std::string& line, std::string& tag);
 
 class ControlServer {
  public:
@@ -65,6 +75,8 @@ class ControlServer {
   void Message(const std::string& text);
   // Who is acting now: "client N" while a client's command runs; empty otherwise.
   const std::string& Actor() const { return m_actor; }
+  // The client whose stick holds the gimbal turning ("client N"), or empty.
+  std::string StickHolder() const;
 
  private:
   struct Client;

@@ -25,7 +25,11 @@ void CVarnelDlg::PollTimerProc(unsigned, unsigned, std::uintptr_t user, std::uin
 CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, SessionLog* log)
     : m_ctl(controls),
       m_host(host),
-      m_line(port, log, [this](const std::string& line) { m_host.Diagnostic("varnel: " + line); }),
+      m_line(port, log,
+             [this](const std::string& line) {
+               m_host.Diagnostic("varnel: " + line);
+               if (m_news) m_news("said", line);
+             }),
       m_pad({[this](int x, int y) { return StickMove(x, y); }, [this] { StickStop(); },
              [this](int id) { OnClicked(id); }, [this] { return m_inMessage; },
              [this] { m_host.PostDialogMessage(WM_PAD_TICK); }}) {
@@ -622,4 +626,5 @@ void CVarnelDlg::DecodeReply(const std::uint8_t* frame) {
     WriteBack(Origin::Poll);  // decoded only inside a poll: keep the operator's typing
   }
   m_ctl.AddLogLine(idc::RecvLog, TextLine(text.line));
+  if (m_news) m_news("reply", text.line);
 }

@@ -57,6 +57,10 @@ class CVarnelDlg {
   bool LineConnecting() const { return m_line.Connecting(); }  // the operator's open of a network port under way
   // Every frame and read the line carries, for programs that watch the panel.
   void ObserveTraffic(PanelLine::Traffic traffic) { m_line.ObserveTraffic(std::move(traffic)); }
+  // What the panel says on the terminal ("said": a line gone or back, a
+  // gamepad connected) and each decoded reply ("reply"), for the same.
+  using News = std::function<void(const char* kind, const std::string& text)>;
+  void ObserveNews(News news) { m_news = std::move(news); }
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }
@@ -74,6 +78,7 @@ class CVarnelDlg {
   int m_bPortOpen = 0;
   std::uint32_t m_openBaud = 0;  // the rate of the operator's open, for a connection that ends later
   std::string m_waitingShown;
+  News m_news;
   int m_shownSettable = -1;  // whether the rate and parity lists were last shown settable
   int m_nContrast = 50;
   int m_nBrightness = 50;

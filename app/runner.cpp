@@ -204,11 +204,19 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     if (PadSteering* pad = w.actions.Pad()) pad->Configure(session.options.pad);
     // The panel exists once the window shows (the Win32 dialog makes it as it opens).
     if (CVarnelDlg* dlg = control ? actions.Dialog() : nullptr) {
-      dlg->ObserveTraffic([control](bool sent, const std::uint8_t* bytes, std::size_t n, PanelLine::Source who) {
-        const std::string by = who == PanelLine::Source::kPad ? "pad"
-                               : control->Actor().empty() ? "window"
-                                                          : control->Actor();
+      dlg->ObserveTraffic([control, log = session.log, lastBy = std::string("window")](
+                              bool sent, const std::uint8_t* bytes, std::size_t n, PanelLine::Source who) mutable {
+        // A client's stick moves go out on the pad's repeat, after its command.
+        std::string by = control->Actor();
+        if (who == PanelLine::Source::kPad) by = control->StickHolder().empty() ? "pad" : control->StickHolder();
+        if (by.empty()) by = "window";
+        // The session log says who caused the frames that follow whenever that changes.
+        if (sent && by != lastBy && log) log->Note("frames from " + by);
+        if (sent) lastBy = by;
         control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + by : ""));
+      });
+      dlg->ObserveNews([control](const char* kind, const std::string& text) {
+        control->Event(std::string(kind) + " " + text);
       });
     }
     if (control) w.scheduler.After(0, serve);
@@ -222,7 +230,10 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
   w.run();
   *serving = false;
   if (control) {
-    if (CVarnelDlg* dlg = actions.Dialog()) dlg->ObserveTraffic(nullptr);
+    if (CVarnelDlg* dlg = actions.Dialog()) {
+      dlg->ObserveTraffic(nullptr);
+      dlg->ObserveNews(nullptr);
+    }
     control->Detach();
   }
   script.reset();
