@@ -1931,6 +1931,11 @@ TEST(Control, AClientIsAnsweredInScriptModesWordsWithOneLastLine) {
   client.Send("click 1050\n");
   EXPECT_EQ(client.Answer(), "ok\n");
   EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  // A box opened by a command: said at once; the client's own ok closes it,
+  // and then the command's answer ends.
+  client.Send("type 1158 7G\n@b click 1159\n@c ok\n");
+  EXPECT_EQ(client.Answer("@c"), "ok\n@b message Input instruction error\n@c ok\n");
+  EXPECT_EQ(client.Answer("@b"), "@b ok\n");
   client.Send("help\n");
   EXPECT_NE(client.Answer().find("commands: stick pad click"), std::string::npos);
   client.Send("quit\n");
