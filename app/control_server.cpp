@@ -348,6 +348,11 @@ void ControlServer::Flush(Client& c) {
     if (r.written > 0) c.out.erase(0, static_cast<std::size_t>(r.written));
     if (r.gone) c.gone = true;
   }
+  // It reads again: told at once how many it missed, not at the next event.
+  if (c.lost && c.out.size() <= kEventBound / 2 && !c.gone) {
+    c.out += "event lost " + std::to_string(c.lost) + "\n";
+    c.lost = 0;
+  }
   if (c.closing && c.out.empty()) c.gone = true;
 }
 

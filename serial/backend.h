@@ -110,8 +110,10 @@ struct ListenResult {
 };
 // (socket, bind, listen.) host must be a numeric address; non-blocking.
 ListenResult Listen(const std::string& host, std::uint16_t port);
-// (accept.) A connection that waits, non-blocking, with its peer's address
-// as text; invalid when none waits. Never waits itself.
+inline constexpr int kClientSendBuffer = 16384;  // an accepted connection's send queue, asked of the system
+// (accept.) A connection that waits, non-blocking (TCP_NODELAY, a send queue
+// of kClientSendBuffer), with its peer's address as text; invalid when none
+// waits. Never waits itself.
 std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer);
 
 // The device a "COMn" of the panel reaches when no --port maps it, and back

@@ -202,6 +202,8 @@ std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {
   peer = std::string(text) + ":" + std::to_string(port);
   const int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  // What a client does not read waits in the program, where it is counted, not in the system.
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kClientSendBuffer, sizeof kClientSendBuffer);
   return fd;
 }
 }  // namespace serial_backend

@@ -269,6 +269,8 @@ std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {
   peer = text;
   const BOOL one = TRUE;
   setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  // What a client does not read waits in the program, where it is counted, not in the system.
+  setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&kClientSendBuffer), sizeof kClientSendBuffer);
   return static_cast<std::intptr_t>(s);
 }
 }  // namespace serial_backend
