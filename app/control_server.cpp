@@ -105,6 +105,7 @@ struct ControlServer::Client {
   int running = 0;                 // commands of its own that run (a box may hold one)
   bool closing = false;            // told why; closed once its answer is out
   bool gone = false;
+  bool ended = false;              // it sent all it will; closed once its commands are answered
   bool holding = false;            // its stick is out of rest
   std::uint64_t heardAt = 0;
   std::uint64_t resumeAt = 0;      // a `wait` holds its next commands until then
@@ -153,6 +154,10 @@ void ControlServer::Service() {
     RunDue(c);
     // A stick nobody renews any more is let go: the client went silent.
     if (c.holding && Now() >= c.heardAt + m_holdMs) LetStickGo(c);
+    if (c.ended && c.lines.empty() && !c.waitAnswer && !c.running && !c.closing) {
+      LetStickGo(c);  // nobody can renew it any more
+      c.closing = true;
+    }
     Flush(c);
   }
   if (m_depth == 1) {
@@ -201,7 +206,7 @@ void ControlServer::Accept() {
 }
 
 void ControlServer::Read(Client& c) {
-  if (c.closing) return;
+  if (c.closing || c.ended) return;
   char chunk[4096];
   for (;;) {
     bool closed = false;
@@ -217,7 +222,8 @@ void ControlServer::Read(Client& c) {
       }
     }
     if (closed) {
-      c.gone = true;
+      // It sent all it will (`printf ... | nc`): what it sent still runs and is answered.
+      c.ended = true;
       return;
     }
     if (got <= 0) return;

@@ -1975,6 +1975,32 @@ TEST(Control, ItsBoundsHoldAndAWatcherSeesTheFramesWithWhoCausedThem) {
   EXPECT_EQ(clients[2]->Answer(), "error line too long (at most 4096 bytes)\n");
 }
 
+// The README's own clients: its Python client and socat, as printed there.
+TEST(Control, TheReadmesClientsWorkAsPrinted) {
+  TestPty line;
+  Controlled panel(line);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  std::ifstream readme(VARNEL_README);
+  const std::string text((std::istreambuf_iterator<char>(readme)), {});
+  const auto start = text.find("A client in Python:\n\n");
+  ASSERT_NE(start, std::string::npos);
+  std::string client;
+  std::istringstream block(text.substr(start + 21));
+  for (std::string l; std::getline(block, l) && l.rfind("    ", 0) == 0;) client += l.substr(4) + "\n";
+  for (std::size_t at; (at = client.find("7400")) != std::string::npos;) client.replace(at, 4, std::to_string(panel.port));
+  const LogDir dir("varnel-client");
+  std::ofstream(dir.path("client.py")) << client;
+  Child python = Spawn({"/usr/bin/python3", dir.path("client.py")});
+  const std::string printed = ReadAll(python.out, 10000);
+  EXPECT_EQ(Finish(python), 0);
+  EXPECT_EQ(printed, "(['1004=STATUS：COM1 OPENED，57600,E,8,1'], 'ok')\n");
+  Child socat = Spawn({"/usr/bin/socat", "-", "TCP:127.0.0.1:" + std::to_string(panel.port)});
+  (void)!write(socat.in, "get 1004\nquit\n", 14);
+  close(socat.in);
+  EXPECT_EQ(ReadAll(socat.out, 10000), "1004=STATUS：COM1 OPENED，57600,E,8,1\nok\nok\n");
+  Finish(socat);
+}
+
 // Two clients clicking at once: their commands interleave whole, so every
 // frame at the line is one of the two, whole, and none is lost.
 TEST(Control, TwoClientsClicksInterleaveWhole) {
