@@ -155,6 +155,38 @@ class PictureFirst : public IScriptActions {
   FrontEnd& m_fe;
   bool m_taken = false;
 };
+// The actions as script mode takes them, marking meanwhile that what the
+// panel sends is the script's doing (for the control server's watchers).
+class ScriptActing : public IScriptActions {
+ public:
+  ScriptActing(IScriptActions& actions, bool& acting) : m_actions(actions), m_acting(acting) {}
+  IControls& Controls() override { return m_actions.Controls(); }
+  bool Click(int id) override { return Acting([&] { return m_actions.Click(id); }); }
+  bool Type(int id, const std::string& text) override { return Acting([&] { return m_actions.Type(id, text); }); }
+  bool Select(int id, int index) override { return Acting([&] { return m_actions.Select(id, index); }); }
+  bool Slide(int id, int pos) override { return Acting([&] { return m_actions.Slide(id, pos); }); }
+  void Key(bool enter) override { Acting([&] { return m_actions.Key(enter), true; }); }
+  bool PressOk() override { return m_actions.PressOk(); }
+  void Settle() override { Acting([&] { return m_actions.Settle(), true; }); }
+  bool Picture(const std::string& path, std::string& why) override { return m_actions.Picture(path, why); }
+  bool ModalBoxOpen() override { return m_actions.ModalBoxOpen(); }
+  void Quit() override { m_actions.Quit(); }
+  PadSteering* Pad() override { return m_actions.Pad(); }
+  bool LineConnecting() override { return m_actions.LineConnecting(); }
+  CVarnelDlg* Dialog() override { return m_actions.Dialog(); }
+
+ private:
+  template <typename F>
+  bool Acting(F f) {
+    const bool before = m_acting;
+    m_acting = true;
+    const bool r = f();
+    m_acting = before;
+    return r;
+  }
+  IScriptActions& m_actions;
+  bool& m_acting;
+};
 }  // namespace
 
 void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd& fe) {
@@ -170,9 +202,11 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     session.status = end_requests::Status();
     w.actions.Quit();  // as the close box: whatever box is open first, then the window
   });
+  bool scriptActing = false;
+  ScriptActing scriptActions(actions, scriptActing);
   std::unique_ptr<ScriptRunner> script;
   if (!session.options.script.empty())
-    script = std::make_unique<ScriptRunner>(actions, w.scheduler, print, w.startupPolled);
+    script = std::make_unique<ScriptRunner>(scriptActions, w.scheduler, print, w.startupPolled);
   ControlServer* control = session.control;
   if (script || control) {
     w.observeMessages([&](const std::string& text) {
@@ -204,12 +238,12 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     if (PadSteering* pad = w.actions.Pad()) pad->Configure(session.options.pad);
     // The panel exists once the window shows (the Win32 dialog makes it as it opens).
     if (CVarnelDlg* dlg = control ? actions.Dialog() : nullptr) {
-      dlg->ObserveTraffic([control, log = session.log, lastBy = std::string("window")](
+      dlg->ObserveTraffic([control, &scriptActing, log = session.log, lastBy = std::string("window")](
                               bool sent, const std::uint8_t* bytes, std::size_t n, PanelLine::Source who) mutable {
         // A client's stick moves go out on the pad's repeat, after its command.
         std::string by = control->Actor();
         if (who == PanelLine::Source::kPad) by = control->StickHolder().empty() ? "pad" : control->StickHolder();
-        if (by.empty()) by = "window";
+        if (by.empty()) by = scriptActing ? "script" : "window";
         // The session log says who caused the frames that follow whenever that changes.
         if (sent && by != lastBy && log) log->Note("frames from " + by);
         if (sent) lastBy = by;
