@@ -62,6 +62,7 @@ class ScriptedPanel {
   ScriptedPanel& operator=(const ScriptedPanel&) = delete;
 
   void Say(const std::string& text) { (void)!write(m_in, text.data(), text.size()); }
+  pid_t Pid() const { return m_pid; }
   // Up to the next line of standard output.
   std::string Answer(int timeoutMs) {
     std::string text;

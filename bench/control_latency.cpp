@@ -1,0 +1,152 @@
+// The control server, from a client's side: the real panel in script mode
+// (the Linux one, or varnel.exe under Wine with --wine) on a pseudo-terminal
+// with --control on loopback. A client's `click 1050` to the frame's last
+// byte at the far end, against the same click from the script, alternating;
+// a reply at the far end to its `event rx` at a watching client; and, on
+// Linux, the panel's processor time over 5 s idle with no client and with 8
+// watching. Median and worst.
+//
+//   control_latency [ROUNDS] [--wine VARNEL_EXE]
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_figures.h"
+#include "scripted_panel.h"
+#include "test_pty.h"
+
+namespace {
+int FreePort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+int Connect(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  for (int i = 0; i < 300; ++i) {
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  close(fd);
+  return -1;
+}
+
+// Reads until a line starting with prefix; false after timeoutMs.
+bool ReadLine(int fd, const std::string& prefix, int timeoutMs) {
+  std::string text;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  char c;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    if (read(fd, &c, 1) != 1) return false;
+    if (c != '\n') {
+      text += c;
+      continue;
+    }
+    if (text.rfind(prefix, 0) == 0) return true;
+    text.clear();
+  }
+  return false;
+}
+
+// The processor seconds of every process in pid's group (the panel and its threads).
+double CpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string all((std::istreambuf_iterator<char>(stat)), {});
+  const auto close = all.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(all.substr(close + 2));
+  std::string f;
+  long ticks = 0;
+  for (int i = 3; fields >> f; ++i)
+    if (i == 14 || i == 15) ticks += std::atol(f.c_str());
+  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+void Print(const char* name, const std::vector<double>& ms) { PrintFigures(name, ms, "ms", 34); }
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto [rounds, wineExe] = ParseRoundsAndWine(argc, argv, 200);
+  TestPty far;
+  const int port = FreePort();
+  std::vector<std::string> args = {"--control", "tcp://127.0.0.1:" + std::to_string(port)};
+  if (!wineExe) args.insert(args.begin(), {"--port", "COM1=" + far.path()});
+  ScriptedPanel panel(args, wineExe, wineExe ? "com1=" + far.path() : std::string());
+  panel.Say("get 1004\n");
+  if (panel.Answer(60000).rfind("1004=STATUS：COM1 OPENED", 0) != 0) return 1;
+  far.Drain(500);  // the start-up traffic
+  const int client = Connect(port), watcher = Connect(port);
+  if (client < 0 || watcher < 0) return 1;
+  (void)!write(watcher, "watch on\n", 9);
+  ReadLine(watcher, "ok", 5000);
+  std::vector<double> fromClient, fromScript, replyToEvent;
+  const auto once = [&](auto send, std::vector<double>& into) {
+    const auto start = std::chrono::steady_clock::now();
+    send();
+    if (far.Receive(48, 2000).size() == 48)
+      into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  };
+  for (int r = 0; r < rounds; ++r) {
+    once([&] { (void)!write(client, "click 1050\n", 11); }, fromClient);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    once([&] { panel.Say("click 1050\n"); }, fromScript);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The events of those clicks first, then a reply's.
+    fcntl(watcher, F_SETFL, O_NONBLOCK);
+    char junk[65536];
+    while (read(watcher, junk, sizeof junk) > 0) {
+    }
+    fcntl(watcher, F_SETFL, 0);
+    const auto start = std::chrono::steady_clock::now();
+    far.Send({0xbb, 0x09, 0x01, 0x41, 0x00, 0x00, 0x00, 0x06});
+    if (ReadLine(watcher, "event rx bb-09-01-41", 2000))
+      replyToEvent.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::printf("%s, %d rounds\n", wineExe ? "varnel.exe under Wine" : "the Linux panel", rounds);
+  Print("click 1050 from a client", fromClient);
+  Print("click 1050 from the script", fromScript);
+  Print("a reply at the line to its event", replyToEvent);
+  if (!wineExe) {
+    const pid_t pid = panel.Pid();
+    const auto idle = [&] {
+      const double before = CpuSeconds(pid);
+      std::this_thread::sleep_for(std::chrono::seconds(5));
+      return (CpuSeconds(pid) - before) / 5 * 100;
+    };
+    close(client);
+    close(watcher);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double none = idle();
+    std::vector<int> eight;
+    for (int i = 0; i < 8; ++i) {
+      eight.push_back(Connect(port));
+      (void)!write(eight.back(), "watch on\n", 9);
+    }
+    const double watched = idle();
+    std::printf("  idle, processor time of one core: no client %.2f %%, 8 watching %.2f %%\n", none, watched);
+    for (int fd : eight) close(fd);
+  }
+  return fromClient.empty() ? 1 : 0;
+}
