@@ -1,7 +1,10 @@
 // What a host name resolved to, kept by each socket backend in its own
-// types: the copy out of getaddrinfo's list is the same on every platform.
+// types: the copy out of getaddrinfo's list is the same on every platform,
+// as are the hints for an address to listen on and the port of an address.
+// Included after the platform's socket headers.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,5 +31,22 @@ ResolveResult KeepAddresses(Info* list, const std::string& host, Free freeList) 
   if (out->address.empty()) r.reason = "no usable address for " + host;
   else r.addresses = std::move(out);
   return r;
+}
+
+// getaddrinfo's hints for a numeric address to listen on.
+template <typename Info>
+Info ListenHints() {
+  Info hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+  return hints;
+}
+
+// The port of an IPv4 or IPv6 address the system filled in, in host order.
+template <typename Storage>
+std::uint16_t PortOf(const Storage& a) {
+  return ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&a)->sin6_port
+                                       : reinterpret_cast<const sockaddr_in*>(&a)->sin_port);
 }
 }  // namespace serial_backend

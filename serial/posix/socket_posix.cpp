@@ -160,10 +160,7 @@ void CloseSocket(std::intptr_t h) { close(Fd(h)); }
 
 ListenResult Listen(const std::string& host, std::uint16_t port) {
   ListenResult r;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+  const addrinfo hints = ListenHints<addrinfo>();
   addrinfo* list = nullptr;
   if (const int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list); e != 0 || !list) {
     r.reason = host + " is no address to listen on (" + gai_strerror(e) + ")";
@@ -182,8 +179,7 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   sockaddr_storage a{};
   socklen_t len = sizeof a;
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  r.port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
-                                         : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+  r.port = PortOf(a);
   r.handle = fd;
   return r;
 }
@@ -197,9 +193,7 @@ std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {
   const void* where = a.ss_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(&a)->sin6_addr)
                                               : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(&a)->sin_addr);
   inet_ntop(a.ss_family, where, text, sizeof text);
-  const unsigned short port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
-                                                             : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
-  peer = std::string(text) + ":" + std::to_string(port);
+  peer = std::string(text) + ":" + std::to_string(PortOf(a));
   const int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   // What a client does not read waits in the program, where it is counted, not in the system.

@@ -3,12 +3,13 @@
 // backend.h first, as in com_win32.cpp: the panel's comm:: types before the
 // system's headers and their macros.
 #include "serial/backend.h"
-#include "serial/socket_addresses.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mstcpip.h>
 #include <windows.h>
+
+#include "serial/socket_addresses.h"
 
 #include <chrono>
 #include <cstring>
@@ -224,10 +225,7 @@ void CloseSocket(std::intptr_t h) { closesocket(S(h)); }
 
 ListenResult Listen(const std::string& host, std::uint16_t port) {
   ListenResult r;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+  const addrinfo hints = ListenHints<addrinfo>();
   addrinfo* list = nullptr;
   if (!Started() || getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
     r.reason = host + " is no address to listen on";
@@ -250,8 +248,7 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   sockaddr_storage a{};
   int len = sizeof a;
   getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  r.port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
-                                         : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+  r.port = PortOf(a);
   r.handle = static_cast<std::intptr_t>(s);
   return r;
 }
