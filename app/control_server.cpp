@@ -308,6 +308,9 @@ void ControlServer::Run(Client& c, std::string line) {
     PadSteering* pad = m_actions->Pad();
     c.holding = pad && pad->Moving();
     c.heardAt = Now();
+    // The latest client to move drives: another's silence must not stop it.
+    for (auto& other : m_clients)
+      if (other.get() != &c) other->holding = false;
   }
   Answer(c, tag, why.empty() ? "ok" : "error " + ControlsShown(why));
 }

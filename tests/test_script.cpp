@@ -2119,6 +2119,35 @@ TEST(Control, AStickNobodyRenewsStopsWithOneZeroMove) {
   }
 }
 
+// The latest client to move drives: the silence of the one before it stops
+// nothing; its own stop is the one zero move.
+TEST(Control, TheLatestClientToMoveDrives) {
+  TestPty line;
+  Controlled panel(line);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  ControlClient first(panel.port), second(panel.port);
+  first.Send("stick 0.5 0\n");
+  EXPECT_EQ(first.Answer(), "ok\n");
+  second.Send("stick 0 0.5\n");
+  EXPECT_EQ(second.Answer(), "ok\n");
+  for (int i = 0; i < 10; ++i) {  // the first goes silent; the second renews
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    second.Send("stick 0 0.5\n");
+    EXPECT_EQ(second.Answer(), "ok\n");
+  }
+  second.Send("stick 0 0\n");
+  EXPECT_EQ(second.Answer(), "ok\n");
+  const std::vector<std::uint8_t> wire = line.Drain(500);
+  ASSERT_EQ(wire.size() % 48, 0u);
+  std::size_t stops = 0;
+  for (std::size_t f = 0; f < wire.size() / 48; ++f) {
+    const std::optional<MoveCommand> move = AsMove(Frame(wire.data() + 48 * f, 48));
+    ASSERT_TRUE(move);
+    stops += move->x == 0 && move->y == 0;
+  }
+  EXPECT_EQ(stops, 1u) << "the first client's silence stopped the second's move";
+}
+
 // Who may connect: beyond loopback only with a token; a wrong token ends the connection.
 TEST(Control, BeyondLoopbackATokenIsNeededAndChecked) {
   int err = -1;
