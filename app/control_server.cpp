@@ -290,7 +290,7 @@ void ControlServer::Run(Client& c, std::string line) {
   }
   if (!ScriptCommands::WaitDelay(line) && word == "wait") return Answer(c, tag, "error bad argument");
   // Script mode's words, its checks and its answers; only the last line is ours.
-  ScriptCommands commands(*m_actions, [this, &c, tag](const std::string& printed) { Answer(c, tag, printed); });
+  ScriptCommands commands(*m_actions, [this, &c, tag](const std::string& printed) { Answer(c, tag, printed); }, c.id);
   ++c.running;
   const std::string before = m_actor;
   Client* const beforeClient = m_acting;
@@ -306,11 +306,8 @@ void ControlServer::Run(Client& c, std::string line) {
   if (why.empty() && word == "stick") {
     // Held while renewed; at rest it is the pad's own stop.
     PadSteering* pad = m_actions->Pad();
-    c.holding = pad && pad->Moving();
+    c.holding = pad && pad->Moving() && pad->Driver() == c.id;
     c.heardAt = Now();
-    // The latest client to move drives: another's silence must not stop it.
-    for (auto& other : m_clients)
-      if (other.get() != &c) other->holding = false;
   }
   Answer(c, tag, why.empty() ? "ok" : "error " + ControlsShown(why));
 }
@@ -321,8 +318,9 @@ void ControlServer::Answer(Client& c, const std::string& tag, const std::string&
 }
 
 std::string ControlServer::StickHolder() const {
+  const PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
   for (const auto& c : m_clients)
-    if (c->holding) return c->Name();
+    if (c->holding && pad && pad->Driver() == c->id) return c->Name();
   return "";
 }
 
@@ -368,7 +366,8 @@ void ControlServer::Flush(Client& c) {
 void ControlServer::LetStickGo(Client& c) {
   if (!c.holding) return;
   if (m_actions) {
-    ScriptCommands commands(*m_actions, [](const std::string&) {});
+    // Its own rest: it stops nothing when another has moved since (the pad keeps who drives).
+    ScriptCommands commands(*m_actions, [](const std::string&) {}, c.id);
     const std::string before = m_actor;
     m_actor = c.Name();
     commands.Perform("stick 0 0");  // the stop is this client's too

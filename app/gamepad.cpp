@@ -84,8 +84,11 @@ void PadSteering::Move() {
   m_moving = false;
 }
 
-void PadSteering::Stick(double x, double y) {
-  m_steps = MapStick(x, y, m_settings);
+void PadSteering::Stick(double x, double y, int driver) {
+  const StickSteps steps = MapStick(x, y, m_settings);
+  if (steps.Zero() && m_moving && driver != m_driver) return;  // not the one driving
+  m_steps = steps;
+  if (!m_steps.Zero()) m_driver = driver;
   if (m_steps.Zero()) {
     m_held = false;                  // at rest: the next deflection moves again
     if (m_moving) m_panel.stop();    // once: the gimbal stops, box or not

@@ -65,7 +65,11 @@ class PadSteering {
   // period carries the latest steps; back in the dead zone, one stop. A box
   // that opens while the stick is deflected ends the move: motion resumes
   // only from a new deflection, after the stick came back to rest.
-  void Stick(double x, double y);
+  // driver: who feeds the stick (0: the gamepad, script mode; a control
+  // client its number). The latest to move drives: a rest from another than
+  // the one driving stops nothing.
+  void Stick(double x, double y, int driver = 0);
+  int Driver() const { return m_driver; }
   void Button(PadButton button, bool down);
   // The pad went away (or the window lost it): what moves stops.
   void Lost();
@@ -84,6 +88,7 @@ class PadSteering {
   unsigned m_lineTimeMs = 0;
   StickSteps m_steps;          // the latest stick state, mapped
   bool m_moving = false;       // the last frame sent moved
+  int m_driver = 0;            // who moved the stick last
   bool m_held = false;         // a box ended the move: nothing until the stick comes back to rest
   int m_repeat = 0;            // the zoom button held, repeating
   bool m_frozen = false;       // the Y button froze last

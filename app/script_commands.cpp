@@ -77,6 +77,7 @@ struct Parsed {
   std::string line, cmd, rest, a, b;
   bool extra = false;  // more words than the command takes
   int id = 0;          // the control named by the first word, where the command names one
+  int driver = 0;      // who a stick steers for
 };
 Parsed Parse(const std::string& line) {
   Parsed p;
@@ -227,7 +228,7 @@ std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
   if (!pad) return "no gamepad steering in this window";
   double x = 0, y = 0;
   if (!ParseDeflection(p, x, y)) return "bad argument";
-  pad->Stick(x, y);
+  pad->Stick(x, y, p.driver);
   return "";
 }
 
@@ -314,6 +315,7 @@ std::vector<std::string> ScriptCommands::Names() {
 
 std::string ScriptCommands::Run(const std::string& line) {
   Parsed p = Parse(line);
+  p.driver = m_driver;
   const Command* command = FindCommand(p.cmd);
   if (!command) return "unknown command";
   IControls& c = m_actions.Controls();

@@ -58,8 +58,11 @@ class ScriptCommands {
  public:
   // print gets every line as UTF-8: bytes of a line that are not (an echoed
   // script line, a text the window holds) each become U+FFFD.
-  ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print)
-      : m_actions(actions), m_print([print = std::move(print)](const std::string& line) { print(ValidUtf8(line)); }) {}
+  // driver: who a `stick` steers for (PadSteering::Stick): 0 for script mode.
+  ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print, int driver = 0)
+      : m_actions(actions),
+        m_print([print = std::move(print)](const std::string& line) { print(ValidUtf8(line)); }),
+        m_driver(driver) {}
   // Runs one line ("wait" aside: the runner waits, see WaitDelay); a line
   // that cannot run prints "error LINE: REASON".
   void Execute(const std::string& line);
@@ -77,6 +80,7 @@ class ScriptCommands {
   std::string Run(const std::string& line);  // why it could not run, or ""
   IScriptActions& m_actions;
   std::function<void(const std::string&)> m_print;
+  int m_driver;
 };
 
 // text with its control bytes as \xNN: a line repeated to the operator or a
