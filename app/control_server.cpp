@@ -325,6 +325,7 @@ std::string ControlServer::StickHolder() const {
 }
 
 void ControlServer::Message(const std::string& text) {
+  m_boxText = text;
   if (!m_acting) return;
   // Said as script mode says it, at once: the box holds the command's answer.
   Answer(*m_acting, m_actingTag, "message " + text);
@@ -392,6 +393,6 @@ void ControlServer::WatchPanel() {
   const bool box = m_actions->ModalBoxOpen();
   if (box != m_boxOpen) {
     m_boxOpen = box;
-    if (!box) Event("box closed");
+    if (!box) Event("box closed " + m_boxText);
   }
 }

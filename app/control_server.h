@@ -104,4 +104,5 @@ class ControlServer {
   std::string m_actingTag;
   std::string m_status;  // the status line last told the watchers
   bool m_boxOpen = false;
+  std::string m_boxText;  // the text of the box last opened
 };

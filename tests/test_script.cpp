@@ -1933,9 +1933,16 @@ TEST(Control, AClientIsAnsweredInScriptModesWordsWithOneLastLine) {
   EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
   // A box opened by a command: said at once; the client's own ok closes it,
   // and then the command's answer ends.
+  ControlClient watcher(panel.port);
+  watcher.Send("watch on\n");
+  EXPECT_EQ(watcher.Answer(), "ok\n");
   client.Send("type 1158 7G\n@b click 1159\n@c ok\n");
   EXPECT_EQ(client.Answer("@c"), "ok\n@b message Input instruction error\n@c ok\n");
   EXPECT_EQ(client.Answer("@b"), "@b ok\n");
+  watcher.Send("@w\n");
+  const std::string seen = watcher.Answer("@w");
+  EXPECT_NE(seen.find("event box Input instruction error\n"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("event box closed Input instruction error\n"), std::string::npos) << seen;
   client.Send("help\n");
   EXPECT_NE(client.Answer().find("commands: stick pad click"), std::string::npos);
   client.Send("quit\n");
