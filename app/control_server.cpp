@@ -326,6 +326,7 @@ std::string ControlServer::StickHolder() const {
 
 void ControlServer::Message(const std::string& text) {
   m_boxText = text;
+  m_boxOpen = true;  // its closing is told once the window no longer has it
   if (!m_acting) return;
   // Said as script mode says it, at once: the box holds the command's answer.
   Answer(*m_acting, m_actingTag, "message " + text);
