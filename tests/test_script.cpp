@@ -1955,6 +1955,48 @@ TEST(Control, AClientIsAnsweredInScriptModesWordsWithOneLastLine) {
   EXPECT_EQ(next.Answer(), "1004=STATUS：COM1 OPENED，57600,E,8,1\nok\n");
 }
 
+// Every command family through a client answers as script mode prints it,
+// and sends the same bytes to the line: the same commands, a panel each.
+TEST(Control, EveryCommandFamilyIsAnsweredAsScriptModeAnswersIt) {
+  const std::vector<std::string> commands = {
+      "get 1004", "select 1094 4", "get 1094", "get 1004", "slide 1063 3", "get 1063", "type 1016 12",
+      "get 1016", "focus 1016", "key Escape", "click 1050", "sent", "click 1013", "get 1019",
+      "stick 0 0", "pad a down", "pad a up", "select 1094 99", "click 4242", "type 1004", "ok", "frobnicate"};
+  std::string script;
+  for (const std::string& c : commands) script += c + "\n";
+  TestPty scriptLine;
+  Child scripted = PanelOn(scriptLine);
+  (void)!write(scripted.in, script.data(), script.size());
+  (void)!write(scripted.in, "quit\n", 5);
+  const std::vector<std::string> printed = Lines(ReadAll(scripted.out, 30000));
+  Finish(scripted);
+  const std::vector<std::uint8_t> scriptWire = scriptLine.Drain(300);
+
+  TestPty clientLine;
+  Controlled panel(clientLine);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  clientLine.Drain(300);
+  ControlClient client(panel.port);
+  std::vector<std::string> answered;
+  for (const std::string& c : commands) {
+    client.Send(c + "\n");
+    for (const std::string& l : Lines(client.Answer())) {
+      if (l == "ok") continue;
+      // Script mode repeats the line before the reason; the client knows its line.
+      answered.push_back(l.rfind("error ", 0) == 0 ? "error " + c + ": " + l.substr(6) : l);
+    }
+  }
+  EXPECT_EQ(answered, printed);
+  // The line: the same bytes after the start-up frames (the script's panel
+  // has ended, and paid the stop its RIGHT owed; the client's goes on).
+  std::vector<std::uint8_t> scriptBefore(scriptWire.begin(), scriptWire.end() - std::min<std::size_t>(48, scriptWire.size()));
+  const std::vector<std::uint8_t> clientWire = clientLine.Drain(300);
+  ASSERT_GE(scriptBefore.size(), clientWire.size());
+  EXPECT_TRUE(std::equal(clientWire.rbegin(), clientWire.rend(), scriptBefore.rbegin()))
+      << "the client's commands sent other bytes than the script's:\n" << HexJoin(scriptWire.data(), scriptWire.size())
+      << "\n" << HexJoin(clientWire.data(), clientWire.size());
+}
+
 // Eight clients at once, a ninth told busy; a line too long ends its
 // connection; a watcher sees each frame with who caused it.
 TEST(Control, ItsBoundsHoldAndAWatcherSeesTheFramesWithWhoCausedThem) {
