@@ -288,7 +288,7 @@ void ControlServer::Run(Client& c, std::string line) {
     c.waitAnswer = true;
     return;
   }
-  if (!ScriptCommands::WaitDelay(line) && word == "wait") return Answer(c, tag, "error bad argument");
+  if (word == "wait") return Answer(c, tag, "error bad argument");
   // Script mode's words, its checks and its answers; only the last line is ours.
   ScriptCommands commands(*m_actions, [this, &c, tag](const std::string& printed) { Answer(c, tag, printed); }, c.id);
   ++c.running;
