@@ -1845,7 +1845,7 @@ struct Controlled {
     args.insert(args.end(), more.begin(), more.end());
     c = PanelOn(line, args, &err);
     fcntl(err, F_SETFL, O_NONBLOCK);
-    (void)!write(c.in, "get 1004\nwait 600000\n", 21);
+    (void)!write(c.in, "get 1004\n", 9);  // its input stays open: the panel runs until quit
     ReadUntilLine(c.out, "1004=", 30000);
     ReadUntil(err, said, "listening on tcp://127.0.0.1:", 10000);
     const auto at = said.find("listening on tcp://127.0.0.1:");
@@ -1853,7 +1853,8 @@ struct Controlled {
     line.Drain(200);  // the start-up frames
   }
   ~Controlled() {
-    kill(c.pid, SIGTERM);
+    // quit, as the close box: under Wine a signal would end only the runner, not varnel.exe.
+    (void)!write(c.in, "quit\n", 5);
     Finish(c);
     close(err);
   }
