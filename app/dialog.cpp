@@ -57,6 +57,7 @@ bool CVarnelDlg::UpdateData(bool save) {
 void CVarnelDlg::MessageBox(const std::string& text) {
   // A box holds the operator's hands: the gimbal stops before it opens.
   m_line.Stop();
+  m_exchange.trustRead = false;  // the operator's hands are free while it is open
   m_inMessage = true;
   m_host.MessageBox(text);
   m_inMessage = false;
@@ -77,7 +78,7 @@ int CVarnelDlg::TickFocus() {
 
 bool CVarnelDlg::Commit(Origin origin) {
   DxFailure failure;
-  if (DoDataExchange(m_ctl, m_v, true, &failure)) {
+  if (DoDataExchange(m_ctl, m_v, true, &failure, nullptr, &m_exchange)) {
     m_lastPollFailure = {};
     m_pollFailedId = 0;
     return true;
@@ -100,7 +101,7 @@ bool CVarnelDlg::Commit(Origin origin) {
 
 void CVarnelDlg::WriteBack(Origin origin) {
   if (origin == Origin::Handler) {
-    DoDataExchange(m_ctl, m_v, false);
+    DoDataExchange(m_ctl, m_v, false, nullptr, nullptr, &m_exchange);
     return;
   }
   // A tick does not rewrite the control being typed into, nor one whose text
@@ -108,7 +109,8 @@ void CVarnelDlg::WriteBack(Origin origin) {
   std::set<int> skip;
   if (m_pollFailedId) skip.insert(m_pollFailedId);
   if (const int focus = TickFocus()) skip.insert(focus);
-  DoDataExchange(m_ctl, m_v, false, nullptr, &skip);
+  DoDataExchange(m_ctl, m_v, false, nullptr, &skip, &m_exchange);
+  m_exchange.trustRead = false;
 }
 
 // ---- start-up ---------------------------------------------------------------
@@ -458,7 +460,7 @@ void CVarnelDlg::StickStop() {
   // Then shown as the stick's moves are, unless that would take away what
   // the operator is typing.
   DxFailure typing;
-  if (!DoDataExchange(m_ctl, m_v, true, &typing)) return;
+  if (!DoDataExchange(m_ctl, m_v, true, &typing, nullptr, &m_exchange)) return;
   m_v.m_nOffsetX = 0;
   m_v.m_nOffsetY = 0;
   ShowSentFrame(*stop);
@@ -590,6 +592,7 @@ void CVarnelDlg::ManualInput() {
 void CVarnelDlg::OnPollSerial() {
   m_tickFocus = -1;
   Commit(Origin::Poll);
+  m_exchange.trustRead = true;  // what the commit read is what the controls hold: no need to ask again
   WriteBack(Origin::Poll);
   std::memset(m_recv, 0, sizeof m_recv);
   const int n = m_line.Read(m_recv, kRecvBufferSize);

@@ -143,6 +143,7 @@ class CVarnelDlg {
   int TickFocus();
   bool m_inMessage = false;                       // a validation or error box is open
   std::pair<int, std::string> m_lastPollFailure;  // reported once while it stays the same
+  ExchangeMemory m_exchange;  // what the controls and members held at the last exchange
   int m_pollFailedId = 0;                         // not written back during this poll
 
   PadSteering m_pad;

@@ -59,6 +59,12 @@ bool TypableText(const std::string& text) {
 
 std::string ScriptLine(std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  // "click 1050   # the card's state": a # after a blank begins the writer's note.
+  for (std::size_t i = 1; i < line.size(); ++i)
+    if (line[i] == '#' && (line[i - 1] == ' ' || line[i - 1] == '\t')) {
+      line.resize(line.find_last_not_of(" \t", i - 1) + 1);
+      break;
+    }
   return line;
 }
 
@@ -131,6 +137,11 @@ std::string Select(const Parsed& p, IScriptActions& act, const Print&) {
 std::string Slide(const Parsed& p, IScriptActions& act, const Print&) {
   int pos = 0;
   if (p.extra || !ParseInt(p.b, pos)) return "bad argument";
+  // A slider cannot be dragged past its ends: a position beyond them is the
+  // script's mistake, said rather than quietly taken as the end.
+  for (const SliderRange& r : SliderRanges())
+    if (r.id == p.id && (pos < r.min || pos > r.max))
+      return p.b + " is outside " + p.a + "'s range " + std::to_string(r.min) + " to " + std::to_string(r.max);
   return TakesGesture(p.id, Gesture::kSlide) && act.Slide(p.id, pos) ? "" : p.a + " is no slider";
 }
 

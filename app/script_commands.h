@@ -86,7 +86,8 @@ class ScriptCommands {
 // text with its control bytes as \xNN: a line repeated to the operator or a
 // client never moves a terminal's cursor or retitles its window.
 std::string ControlsShown(const std::string& text);
-// The line as read, without the carriage return a Windows editor leaves.
+// The line as read, without the carriage return a Windows editor leaves and
+// without a comment after it (a # after a blank, and the blanks before it).
 std::string ScriptLine(std::string line);
 // Whether text could have been typed: well-formed UTF-8 without control
 // characters (a NUL, a line end, an escape) that no edit field takes.

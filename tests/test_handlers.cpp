@@ -121,12 +121,12 @@ TEST(Handlers, TheStepTakesWhatAMoveCarries) {
   });
 }
 
-TEST(Handlers, FormatShowsItsProgressAndRewritesTypedValues) {
+TEST(Handlers, FormatShowsItsProgressAndKeepsTypedValues) {
   Panel p;
   p.c.Type(idc::Step, "9");
   p.Click(idc::Format);
   EXPECT_EQ(p.c.GetWindowText(idc::FormatStatus), "格式化中……");
-  EXPECT_EQ(p.c.GetWindowText(idc::Step), "1");  // written back before it was read
+  EXPECT_EQ(p.c.GetWindowText(idc::Step), "9");  // the operator's, though not read yet
   EXPECT_TRUE(p.dlg->Timer().IsRunning());
   p.dlg->Timer().Stop();
 }
@@ -190,10 +190,10 @@ TEST(Handlers, ArrowsShowTheirStepAndKeepTheOtherAxis) {
   EXPECT_EQ(p.c.GetWindowText(idc::OffsetY), "-5");
   p.Click(idc::Left);
   EXPECT_EQ(p.c.GetWindowText(idc::OffsetX), "-5");
-  // The template "OK" does not commit: a typed step is put back.
+  // The template "OK" does not commit, and the echo leaves a typed step alone.
   p.c.Type(idc::Step, "9");
   p.Click(idc::TemplateOk);
-  EXPECT_EQ(p.c.GetWindowText(idc::Step), "5");
+  EXPECT_EQ(p.c.GetWindowText(idc::Step), "9");
 }
 
 TEST(Handlers, Zoom) {

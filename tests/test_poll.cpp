@@ -2,6 +2,7 @@
 // commit treats a value the operator is still typing.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "bytes.h"
@@ -218,4 +219,49 @@ TEST(PollCommit, FormatLeavesExactlyOneTimerAtThePeriodShown) {
   p.Click(idc::Format);
   EXPECT_EQ(p.dlg->Timer().Period(), 160u);
   EXPECT_EQ(mm::LiveTimerEvents(), 1);
+}
+
+// What the operator gave between two ticks is never undone by what a click or
+// a tick writes back: a tick, a typed value, and one behind an invalid edit
+// (a tick's commit stops there, so the later rows are not read that tick).
+TEST(PollCommit, WhatTheOperatorGaveIsKeptWhateverIsWrittenBackNext) {
+  const struct {
+    const char* what;
+    std::function<void(Panel&)> give;
+    int id;
+    std::string kept;
+  } cases[] = {
+      {"a tick", [](Panel& p) { p.Click(idc::ShowRecvTime); }, idc::ShowRecvTime, "1"},
+      {"an OSD tick", [](Panel& p) { p.Click(1130); }, 1130, "1"},
+      {"a typed step", [](Panel& p) { p.c.Type(idc::Step, "7"); }, idc::Step, "7"},
+      {"a tick behind an invalid edit",
+       [](Panel& p) {
+         p.c.Type(idc::OffsetX, "x");
+         p.c.SetFocus(idc::OffsetX);
+         p.Click(idc::ShowRecvTime);
+       },
+       idc::ShowRecvTime, "1"},
+  };
+  const struct {
+    const char* then;
+    std::function<void(Panel&)> act;
+  } nexts[] = {
+      {"a query", [](Panel& p) { p.Click(idc::QueryState); }},
+      {"the template OK, which does not commit", [](Panel& p) { p.Click(idc::TemplateOk); }},
+      {"a baud chosen", [](Panel& p) { p.Select(idc::Baud, 3); }},
+      {"a tick", [](Panel& p) { p.dlg->OnPollSerial(); }},
+  };
+  for (const auto& c : cases)
+    for (const auto& n : nexts) {
+      Panel p;
+      c.give(p);
+      n.act(p);
+      const auto shown = [&] {
+        return FindControl(c.id)->kind == ControlKind::Check ? std::to_string(p.c.GetCheck(c.id))
+                                                             : p.c.GetWindowText(c.id);
+      };
+      EXPECT_EQ(shown(), c.kept) << c.what << ", then " << n.then;
+      p.dlg->OnPollSerial();  // and the next tick takes it
+      EXPECT_EQ(shown(), c.kept) << c.what << ", then " << n.then << ", then a tick";
+    }
 }

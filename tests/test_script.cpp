@@ -192,6 +192,18 @@ struct LogDir {
 
 }  // namespace
 
+// A tick the operator gives just before a click (within one poll period) is
+// kept: the click's echo writes back only what the panel itself changed.
+TEST(Script, ATickJustBeforeAQueryIsKept) {
+  constexpr int kTries = 1000;
+  std::string script;
+  for (int i = 0; i < kTries; ++i) script += "click 1160\nwait 10\nclick 1050\nget 1160\n";
+  const std::vector<std::string> out = Lines(RunScript({"--simulate", "--no-gamepad"}, script + "quit\n"));
+  std::vector<std::string> expected;
+  for (int i = 0; i < kTries; ++i) expected.push_back(i % 2 ? "1160=0" : "1160=1");
+  EXPECT_EQ(out, expected);
+}
+
 TEST(Script, QueryStateGivesCaptionHexAndStatusLine) {
   const auto out = Lines(RunScript({"--simulate"}, "click 1050\nwait 500\nlog\nget 1163\nquit\n"));
   ASSERT_TRUE(Has(out, "| 接收信息"));
@@ -270,7 +282,7 @@ TEST(Script, GrammarMessagesAndErrors) {
   const auto out = Lines(RunScript({"--simulate"},
                                    "type 1158 7G\nclick 1159\nok\nget 1158\n"
                                    "type 1158 7E  7E 44\nclick 1159\nsent\n"
-                                   "type 1016 \nget 1016\n"
+                                   "type 1016 \nget 1016\ntype 1016 1\n"
                                    "select 1094 4\nget 1004\n"
                                    "slide 1063 3\nwait 200\nget 1106\nget 1063\n"
                                    "click 1149\nget 1149\nget 1150\n"
@@ -826,8 +838,9 @@ TEST(Script, TheScreenshotAloneEndsTheProgramAndAQuitTakesItFirst) {
 
 // A script a newcomer writes: comments and blank lines are skipped.
 TEST(Script, CommentsAndBlankLinesAreSkipped) {
-  const std::string out = RunScript({"--simulate"}, "# the card's state\n\n   \n  # indented\nget 1094\nquit\n");
-  EXPECT_EQ(out, "1094=3\n");  // the entry chosen, by index
+  const std::string out = RunScript({"--simulate"}, "# the card's state\n\n   \n  # indented\nget 1094  # the baud\n"
+                                                   "wait 10\t# a pause\nselect 1094 4 # faster\nget 1094 #\nget 1094#3\nquit\n");
+  EXPECT_EQ(out, "1094=3\n1094=4\nerror get 1094#3: no control 1094#3\n");
 }
 
 TEST(CommandLine, ListControlsVerboseGivesEntriesAndRanges) {
@@ -845,6 +858,49 @@ TEST(CommandLine, ListControlsVerboseGivesEntriesAndRanges) {
   const std::string format = row("1146");
   EXPECT_EQ(std::count(format.begin(), format.end(), '\t'), 4) << format;
   EXPECT_NE(format.find("\t0=1080i/59.94; 1=1080i/60;"), std::string::npos) << format;
+
+  // Every range listed is what the panel refuses: just past each end refused,
+  // each end taken.
+  std::string script;
+  std::vector<std::string> refusals;
+  for (const std::string& l : lines) {
+    const std::vector<std::string> cols = [&] {
+      std::vector<std::string> c;
+      std::istringstream in(l);
+      for (std::string col; std::getline(in, col, '\t');) c.push_back(col);
+      return c;
+    }();
+    long long low = 0, high = 0;
+    char word[16] = {};
+    if (cols.size() < 5 || std::sscanf(cols[4].c_str(), "%15s %lld to %lld", word, &low, &high) != 3) continue;
+    const std::string id = cols[0], kind = word;
+    if (kind == "position") {
+      for (const long long pos : {low - 1, high + 1}) {
+        script += "slide " + id + " " + std::to_string(pos) + "\n";
+        refusals.push_back("error slide " + id + " " + std::to_string(pos) + ": " + std::to_string(pos) + " is outside " +
+                           id + "'s range " + std::to_string(low) + " to " + std::to_string(high));
+      }
+      script += "slide " + id + " " + std::to_string(low) + "\nslide " + id + " " + std::to_string(high) + "\n";
+      continue;
+    }
+    ASSERT_TRUE(kind == "integer" || kind == "number") << l;
+    script += "focus " + id + "\n";  // a tick leaves the edit being typed into alone: the refusal is Enter's
+    for (const long long past : {low - 1, high + 1}) {
+      script += "type " + id + " " + std::to_string(past) + "\nkey Return\nok\n";
+      refusals.push_back(std::string("message Please enter ") + (kind == "integer" ? "an integer" : "a number"));
+    }
+    for (const long long end : {low, high}) script += "type " + id + " " + std::to_string(end) + "\nkey Return\n";
+  }
+  ASSERT_GT(refusals.size(), 40u);
+  const std::vector<std::string> out = Lines(RunScript({"--simulate", "--no-gamepad"}, script + "quit\n"));
+  std::vector<std::string> said;
+  for (const std::string& l : out)
+    if (l.rfind("error", 0) == 0 || l.rfind("message Please", 0) == 0) {
+      std::string s = l.substr(0, l.find(" between"));
+      if (s.back() == '.') s.pop_back();
+      said.push_back(s);
+    }
+  EXPECT_EQ(said, refusals);
 }
 
 // Taking a picture of the window never sends a byte: neither --screenshot nor

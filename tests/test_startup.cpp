@@ -142,11 +142,11 @@ TEST(PortSettings, NoBaudSelectedIsRefusedWithoutTouchingTheLine) {
   EXPECT_EQ(p.host.warnings, 1);
 }
 
-TEST(PortSettings, ReopeningRewritesTypedButUncommittedValues) {
+TEST(PortSettings, ReopeningKeepsTypedButUncommittedValues) {
   Panel p;
   p.c.Type(idc::Step, "42");
   p.Select(idc::Baud, 0);
-  EXPECT_EQ(p.c.GetWindowText(idc::Step), "1");
+  EXPECT_EQ(p.c.GetWindowText(idc::Step), "42");
 }
 
 // No key throws the session away: Enter commits (or, in the manual

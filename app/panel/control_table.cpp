@@ -318,7 +318,8 @@ const std::vector<ControlRow>& ControlRows() {
       // ---- Temperature measurement ----
       R(0, K::Group, "Temperature measurement", 124, 261, 186, 76),
       R(0, K::Label, "Alarm temperature", 130, 275, 72, 10),
-      R(idc::AlarmTemp, K::Edit, "", 204, 273, 40, 12).Dx(52, Int(&B::m_nAlarmTemp)),
+      // The frame carries 16 bits: a wider value would arrive as another temperature.
+      R(idc::AlarmTemp, K::Edit, "", 204, 273, 40, 12).Dx(52, Int(&B::m_nAlarmTemp, -32768, 32767)),
       R(idc::AlarmOk, K::Button, "OK", 248, 272, 30, 14),
       R(idc::HighTemp, K::Check, "High temperature", 130, 290, 80, 10).Dx(50, Chk(&B::m_bHighTempAlarm)),
       R(idc::LowTemp, K::Check, "Low temperature", 214, 290, 80, 10).Dx(51, Chk(&B::m_bLowTempAlarm)),

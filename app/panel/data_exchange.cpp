@@ -91,12 +91,45 @@ const std::vector<int>& ExchangeOrder() {
   return order;
 }
 
-bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure, const std::set<int>* skip) {
+namespace {
+// A member as its control shows it; "" for rows that hold no value.
+std::string MemberText(const BoundValues& v, const Binding& b, int id) {
+  switch (b.kind) {
+    case Binding::kString: return v.*std::get<std::string B::*>(b.member);
+    case Binding::kInt: return std::to_string(v.*std::get<int B::*>(b.member));
+    case Binding::kFloat: return FormatFloat6(v.*std::get<float B::*>(b.member));
+    case Binding::kDouble: return FormatDouble15(v.*std::get<double B::*>(b.member));
+    case Binding::kCheck: return std::to_string(v.*std::get<int B::*>(b.member));
+    case Binding::kOsdCheck: return std::to_string(v.Osd(id));
+    default: return {};
+  }
+}
+
+const std::string kNotYet = "\x01";  // no control's text and no member's: none takes control bytes
+
+bool IsCheck(const Binding& b) { return b.kind == Binding::kCheck || b.kind == Binding::kOsdCheck; }
+
+std::string ControlText(IControls& c, const Binding& b, int id) {
+  return IsCheck(b) ? std::to_string(c.GetCheck(id)) : c.GetWindowText(id);
+}
+}  // namespace
+
+bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure, const std::set<int>* skip,
+                    ExchangeMemory* memory) {
   auto fail = [&](int id, std::string text, std::string message) {
     if (failure) *failure = {id, std::move(text), std::move(message)};
     return false;
   };
-  for (const ControlRow* row : Rows()) {
+  const std::vector<const ControlRow*>& rows = Rows();
+  if (memory && memory->control.size() != rows.size()) {
+    // Nothing a control or member holds: the first write writes every row.
+    memory->control.assign(rows.size(), kNotYet);
+    memory->member.assign(rows.size(), kNotYet);
+    memory->read.assign(rows.size(), false);
+  }
+  if (memory && save) memory->read.assign(rows.size(), false);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ControlRow* row = rows[i];
     const int id = row->def.id;
     const Binding& b = row->binding;
     if (b.kind == Binding::kSlider) {
@@ -106,17 +139,25 @@ bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure,
     if (b.kind == Binding::kControl) continue;
     if (!save) {
       if (skip && skip->count(id)) continue;
-      switch (b.kind) {
-        case Binding::kString: c.SetWindowText(id, v.*std::get<std::string B::*>(b.member)); break;
-        case Binding::kInt: c.SetWindowText(id, std::to_string(v.*std::get<int B::*>(b.member))); break;
-        case Binding::kFloat: c.SetWindowText(id, FormatFloat6(v.*std::get<float B::*>(b.member))); break;
-        case Binding::kDouble: c.SetWindowText(id, FormatDouble15(v.*std::get<double B::*>(b.member))); break;
-        case Binding::kCheck: c.SetCheck(id, v.*std::get<int B::*>(b.member)); break;
-        case Binding::kOsdCheck: c.SetCheck(id, v.Osd(id)); break;
-        default: break;
+      const std::string text = MemberText(v, b, id);
+      if (memory) {
+        const bool mine = text == memory->member[i];
+        const std::string shown = memory->trustRead && memory->read[i] ? memory->control[i] : ControlText(c, b, id);
+        if (mine && shown != memory->control[i]) continue;  // the operator's since: the next commit takes it
+        memory->control[i] = memory->member[i] = text;
+        memory->read[i] = false;
       }
+      if (IsCheck(b)) c.SetCheck(id, b.kind == Binding::kCheck ? v.*std::get<int B::*>(b.member) : v.Osd(id));
+      else c.SetWindowText(id, text);
       continue;
     }
+    // The row as read, remembered whether or not it passes.
+    const auto remember = [&](const std::string& text) {
+      if (!memory) return;
+      memory->control[i] = text;
+      memory->member[i] = MemberText(v, b, id);
+      memory->read[i] = true;
+    };
     switch (b.kind) {
       case Binding::kString: v.*std::get<std::string B::*>(b.member) = c.GetWindowText(id); break;
       case Binding::kCheck: v.*std::get<int B::*>(b.member) = c.GetCheck(id); break;
@@ -124,45 +165,51 @@ bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure,
       case Binding::kInt: {
         const std::string text = c.GetWindowText(id);
         int parsed = 0;
-        if (!ParseIntText(text, parsed)) return fail(id, text, "Please enter an integer.");
+        if (!ParseIntText(text, parsed)) return remember(text), fail(id, text, "Please enter an integer.");
         v.*std::get<int B::*>(b.member) = parsed;
+        remember(text);
         if (b.min && (parsed < *b.min || parsed > *b.max))
           return fail(id, text,
                       "Please enter an integer between " + FormatBound(*b.min) + " and " + FormatBound(*b.max) + ".");
-        break;
+        continue;
       }
       case Binding::kFloat: {
         const std::string text = c.GetWindowText(id);
         double parsed = 0;
         if (!ParseDoubleText(text, parsed) || !std::isfinite(static_cast<float>(parsed)))
-          return fail(id, text, "Please enter a number.");
+          return remember(text), fail(id, text, "Please enter a number.");
         const float f = static_cast<float>(parsed);
         v.*std::get<float B::*>(b.member) = f;
+        remember(text);
         if (b.min && (f < *b.min || f > *b.max))
           return fail(id, text,
                       "Please enter a number between " + FormatBound(*b.min) + " and " + FormatBound(*b.max) + ".");
-        break;
+        continue;
       }
       case Binding::kDouble: {
         const std::string text = c.GetWindowText(id);
         double parsed = 0;
-        if (!ParseDoubleText(text, parsed)) return fail(id, text, "Please enter a number.");
+        if (!ParseDoubleText(text, parsed)) return remember(text), fail(id, text, "Please enter a number.");
         v.*std::get<double B::*>(b.member) = parsed;
-        break;
+        remember(text);
+        continue;
       }
-      default: break;
+      default: continue;
     }
+    remember(MemberText(v, b, id));
   }
   return true;
 }
 
 std::string AcceptedInput(int id) {
+  for (const SliderRange& r : SliderRanges())
+    if (r.id == id) return "position " + std::to_string(r.min) + " to " + std::to_string(r.max);
   const ControlRow* row = FindRow(id);
   if (!row || row->exchange < 0) return {};
   const Binding& b = row->binding;
   const std::string range = b.min ? " " + FormatBound(*b.min) + " to " + FormatBound(*b.max) : "";
   switch (b.kind) {
-    case Binding::kInt: return "integer" + (range.empty() ? " (32 bits)" : range);
+    case Binding::kInt: return "integer" + (range.empty() ? " -2147483648 to 2147483647" : range);
     case Binding::kFloat:
     case Binding::kDouble: return "number" + range;
     case Binding::kString: return id == idc::Status || id == idc::SentFrame ? std::string() : "text";
