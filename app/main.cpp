@@ -33,19 +33,18 @@ class QtFrontEnd : public FrontEnd {
   // In COM order: each device, the COM name that reaches it, what it is, and
   // its stable names.
   void PrintPorts(const PortMap& map, const Options& options) override {
-    std::vector<PortInfo> ports = ListPorts(map);
+    const std::vector<PortInfo> ports = ListPorts(map);
     if (ports.empty()) std::cout << "no serial devices found\n";
-    std::stable_sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) {
-      const auto number = [](const std::string& com) { return com.empty() ? 1000 : std::atoi(com.c_str() + 3); };
-      return number(a.comName) < number(b.comName);
-    });
+    std::vector<std::pair<std::string, std::string>> entries;
     for (const PortInfo& p : ports) {
-      std::cout << (p.comName.empty() ? "(none)" : p.comName) << "  " << p.device;
-      if (!p.description.empty()) std::cout << "  (" << p.description << ")";
-      std::cout << '\n';
-      for (const std::string& stable : p.stableNames) std::cout << "    " << stable << '\n';
+      std::string lines = (p.comName.empty() ? "(none)" : p.comName) + "  " + p.device;
+      if (!p.description.empty()) lines += "  (" + p.description + ")";
+      lines += '\n';
+      for (const std::string& stable : p.stableNames) lines += "    " + stable + '\n';
+      entries.emplace_back(p.comName, lines);
     }
-    for (const auto& [com, path] : options.ports) std::cout << DescribeMapped(com, path) << '\n';
+    for (const auto& [com, path] : options.ports) entries.emplace_back(com, DescribeMapped(com, path) + '\n');
+    std::cout << InComOrder(std::move(entries));
   }
 
   bool PrepareWindows(const Options& options, std::string& why) override {
@@ -58,6 +57,13 @@ class QtFrontEnd : public FrontEnd {
                                 });
     const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (unattended && !platformChosen && !display) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A script's standard error is the script's: Qt's own remarks on what an
+    // off-screen window cannot do (raise(), size hints, a runtime folder) are
+    // none of the user's doing. Asked for with QT_LOGGING_RULES, they stay.
+    if (unattended && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES") && qEnvironmentVariableIsEmpty("QT_DEBUG_PLUGINS"))
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << std::endl;
+      });
     if (!unattended && !platformChosen && !display) {
       // Qt would abort here: say what is missing and what works without one.
       why = "no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set): start it on a "

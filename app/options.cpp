@@ -77,7 +77,8 @@ const std::vector<OptionRow>& OptionRows() {
        {"append every frame sent and every read to FILE, a line", "each with the time to the millisecond and TX or RX"},
        [](Options& o, const std::string& v) { return FileName("--log", v, o.log); }},
       {"--decode", "", "FILE",
-       {"print a session log (or a hex capture, one frame a line;", "'-' for standard input) as commands and replies; then exit"},
+       {"print what a capture holds as commands and replies, then exit:", "a session log (--log), hexdump, od or xxd output, a packet",
+        "analyser's hex export, time-stamped or plain hex, or the raw", "bytes; '-' for standard input. Anything else: exit 2 at once"},
        [](Options& o, const std::string& v) { return FileName("--decode", v, o.decode); }},
       {"--gamepad-deadzone", "", "D", {"the stick's dead zone, 0 to 0.9 of full deflection (0.15)"},
        [](Options& o, const std::string& v) -> std::string {

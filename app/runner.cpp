@@ -1,6 +1,8 @@
 #include "app/runner.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +77,22 @@ int Decode(const std::string& path, FrontEnd& fe) {
   return any ? 0 : 2;
 }
 
+}  // namespace
+
+std::string InComOrder(std::vector<std::pair<std::string, std::string>> entries) {
+  const auto number = [](const std::string& com) {
+    int n = 0;
+    const bool named = com.size() > 3 && std::from_chars(com.data() + 3, com.data() + com.size(), n).ec == std::errc();
+    return named ? n : 1 << 20;
+  };
+  std::stable_sort(entries.begin(), entries.end(),
+                   [&](const auto& a, const auto& b) { return number(a.first) < number(b.first); });
+  std::string text;
+  for (const auto& [com, lines] : entries) text += lines;
+  return text;
+}
+
+namespace {
 // Tab-separated, so that a script writer's tools can read it too. Verbose:
 // a fifth column, what a list's entries are by index ("select ID N") or what
 // an edit accepts ("type ID TEXT").

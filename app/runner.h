@@ -55,6 +55,10 @@ struct WindowParts {
 // outside ends the panel as the close box does, with its exit status.
 void RunWindowParts(const WindowSession& session, const WindowParts& parts, FrontEnd& frontEnd);
 
+// --list-ports' entries (a COM name, or none, and its lines) in COM order,
+// devices found and --port mappings together; a device with no COM name last.
+std::string InComOrder(std::vector<std::pair<std::string, std::string>> entries);
+
 class FrontEnd {
  public:
   virtual ~FrontEnd() = default;

@@ -58,15 +58,21 @@ void SessionLog::Write(const std::string& line) {
                             " lines are missing here: the session log could not be written";
     if (!AppendLogLine(m_file, gap + "\n", why)) {
       ++m_missing;
+      ++m_lost;
       return;
     }
-    if (m_complain)
-      m_complain("the session log " + m_path + " is written again; " + std::to_string(m_missing) +
-                 " lines are missing from it");
     m_missing = 0;
   }
-  if (AppendLogLine(m_file, line, why)) return;
-  if (m_missing++ == 0 && m_complain)
+  if (AppendLogLine(m_file, line, why)) {
+    // Back only once a line of the session is in it, not just the note.
+    if (m_lost > 0 && m_complain)
+      m_complain("the session log " + m_path + " is written again; " + std::to_string(m_lost) +
+                 " lines are missing from it");
+    m_lost = 0;
+    return;
+  }
+  ++m_missing;
+  if (m_lost++ == 0 && m_complain)
     m_complain("cannot write the session log " + m_path + ": " + why +
                "; going on without it until it can be written again");
 }

@@ -60,5 +60,6 @@ class SessionLog {
   std::FILE* m_file = nullptr;
   std::string m_path;
   bool m_complained = false;
-  std::size_t m_missing = 0;  // lines that could not be written since the last one that was
+  std::size_t m_missing = 0;  // lines not written since the last note of missing lines
+  std::size_t m_lost = 0;     // lines lost since the log could last be written, for the operator
 };

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 #include <cctype>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -168,13 +169,6 @@ std::optional<Bytes> AnyHex(std::string_view text) {
   return out;
 }
 
-bool Offset(std::string_view s, std::size_t n) {
-  if (s.size() < n) return false;
-  for (std::size_t i = 0; i < n; ++i)
-    if (!IsHex(s[i])) return false;
-  return true;
-}
-
 // "2026-12-08T10:41:02.517 TX 7e-7e-44-..." and "... -- a note", as --log writes them.
 std::optional<LineRead> SessionLogLine(std::string_view line) {
   const auto sp = line.find(' ');
@@ -198,39 +192,187 @@ std::optional<LineRead> SessionLogLine(std::string_view line) {
   return r;
 }
 
-// hexdump -C: "00000000  7e 7e 44 00 00 8b 02 00  00 00 ...  |~~D.....|"; an
-// offset alone ends the dump, "*" stands for lines like the one before.
-std::optional<LineRead> HexdumpLine(std::string_view line) {
-  LineRead r;
-  if (line == "*") {
-    r.dir = Dir::kSkip;
+// ---- hex dumps: an offset column, the bytes, perhaps their text -------------
+//
+// As the tools print them (each has a test with the real tool's output):
+//   hexdump -C     "00000010  7e 7e 44 00 00 8b 02 00  00 00 ...  |~~D.......|"
+//   hexdump, od -x "0000010 7e7e 0044 8b00 0002 ..."   16-bit words, low byte first
+//   od             "0000020 077176 000104 105400 ..."   octal words, low byte first
+//   od -t x1       "0000020 7e 7e 44 00 ..."          octal offset
+//   od -A x -t x1z "000010 7e 7e 44 00 ...  >~~D....<"
+//   xxd            "00000010: 7e7e 4400 008b ...  ~~D....."  groups in byte order
+//   packet analysers' text export "0010  7e 7e 44 00 ...   ~~D....." offsets from 0 a packet
+// The offset (4 to 8 digits, hexadecimal or octal, a colon or not) is never
+// data; a text column is cut where it begins; "*" stands for rows like the
+// one before, as many as the next offset says; an offset alone ends a dump
+// and gives its length (a word dump's last word may hold a padding byte).
+struct DumpGroup {
+  std::size_t digits;
+  int base;            // of the digits
+  std::size_t bytes;   // a group holds
+  bool lowFirst;       // without a colon: a host-order word, low byte first
+};
+constexpr DumpGroup kDumpGroups[] = {
+    {2, 16, 1, false},  // bytes: hexdump -C, od -t x1, analysers
+    {4, 16, 2, true},   // words: hexdump, od -x (xxd: in byte order)
+    {6, 8, 2, true},    // octal words: od
+    {8, 16, 4, true},   // double words: od -t x4 (xxd -g4: in byte order)
+};
+
+struct DumpRow {
+  std::uint64_t hex = 0, oct = 0;  // the offset read either way
+  bool octal = false;              // its digits could be octal
+  std::size_t width = 0;           // of the offset
+  bool colon = false, text = false, endOnly = false;
+  std::size_t group = 0;
+  Bytes bytes;
+};
+
+std::optional<DumpRow> ReadDumpRow(std::string_view line) {
+  DumpRow r;
+  std::size_t i = 0;
+  r.octal = true;
+  while (i < line.size() && i < 9 && IsHex(line[i])) {
+    r.hex = r.hex * 16 + static_cast<unsigned>(Digit(line[i]));
+    r.oct = r.oct * 8 + static_cast<unsigned>(Digit(line[i]) & 7);
+    r.octal = r.octal && line[i] >= '0' && line[i] <= '7';
+    ++i;
+  }
+  if (i < 4 || i > 8) return std::nullopt;
+  r.width = i;
+  if (i < line.size() && line[i] == ':') r.colon = true, ++i;
+  if (i == line.size()) {
+    r.endOnly = true;
     return r;
   }
-  if (!Offset(line, 8)) return std::nullopt;
-  if (line.size() == 8) {
-    r.dir = Dir::kSkip;
-    return r;
+  if (line[i] != ' ' && line[i] != '\t') return std::nullopt;
+  std::string_view data = line.substr(i);
+  // A text column between delimiters, or after two blanks or more.
+  const auto bar = data.find('|'), angle = data.find('>');
+  if (bar != std::string_view::npos && line.back() == '|') data = data.substr(0, bar), r.text = true;
+  else if (angle != std::string_view::npos && line.back() == '<') data = data.substr(0, angle), r.text = true;
+  data = TrimView(data);
+  if (!r.text)
+    if (const auto gap = data.find("  "); gap != std::string_view::npos) {
+      data = data.substr(0, gap);
+      r.text = true;
+    }
+  if (data.empty()) return std::nullopt;
+  std::vector<std::string_view> tokens;
+  for (std::size_t at = 0; at < data.size();) {
+    const auto end = std::min(data.find_first_of(" \t", at), data.size());
+    tokens.push_back(data.substr(at, end - at));
+    at = data.find_first_not_of(" \t", end);
+    if (at == std::string_view::npos) break;
   }
-  if (line.substr(8, 2) != "  ") return std::nullopt;
-  const auto bar = line.find('|');
-  std::optional<Bytes> b = AnyHex(line.substr(10, bar == std::string_view::npos ? std::string_view::npos : bar - 10));
-  if (!b) return std::nullopt;
-  r.bytes = std::move(*b);
+  const std::size_t digits = tokens.front().size();
+  const auto group = std::find_if(std::begin(kDumpGroups), std::end(kDumpGroups),
+                                  [&](const DumpGroup& g) { return g.digits == digits && !(r.colon && g.base == 8); });
+  if (group == std::end(kDumpGroups)) return std::nullopt;
+  r.group = static_cast<std::size_t>(group - std::begin(kDumpGroups));
+  for (std::size_t t = 0; t < tokens.size(); ++t) {
+    const std::string_view tok = tokens[t];
+    // xxd ends an odd count with a shorter group; every other tool pads it.
+    const bool shorter = r.colon && t + 1 == tokens.size() && tok.size() < digits && tok.size() % 2 == 0;
+    if (tok.size() != digits && !shorter) return std::nullopt;
+    std::uint64_t v = 0;
+    for (const char ch : tok) {
+      const int d = Digit(ch);
+      if (d < 0 || d >= group->base) return std::nullopt;
+      v = v * static_cast<unsigned>(group->base) + static_cast<unsigned>(d);
+    }
+    const std::size_t n = shorter ? tok.size() / 2 : group->bytes;
+    if (n < 8 && v >> (8 * n)) return std::nullopt;  // an octal word beyond 16 bits
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::size_t shift = r.colon || !group->lowFirst ? 8 * (n - 1 - k) : 8 * k;
+      r.bytes.push_back(static_cast<std::uint8_t>(v >> shift));
+    }
+  }
   return r;
 }
 
-// xxd: "00000000: 7e7e 4400 008b 0200 0000 0000 0000 0000  ~~D.............".
-std::optional<LineRead> XxdLine(std::string_view line) {
-  if (!Offset(line, 8) || line.size() < 10 || line[8] != ':' || line[9] != ' ') return std::nullopt;
-  std::string_view hex = line.substr(10);
-  const auto text = hex.find("  ");  // the text column follows two blanks
-  if (text != std::string_view::npos) hex = hex.substr(0, text);
-  std::optional<Bytes> b = AnyHex(hex);
-  if (!b) return std::nullopt;
-  LineRead r;
-  r.bytes = std::move(*b);
-  return r;
-}
+// The dump being read: where its rows are, the row before, the one held back
+// until the next line says whether its last byte is padding.
+class Dump {
+ public:
+  using Sink = std::function<void(const Bytes&)>;
+  // Whether the line was a row of a dump (then it is taken); what it adds
+  // goes to sink, what is wrong with it to out.
+  bool Take(std::string_view line, long lineNumber, std::ostream& out, const Sink& sink) {
+    if (line == "*" && m_active) {
+      m_star = true;
+      return true;
+    }
+    std::optional<DumpRow> r = ReadDumpRow(line);
+    if (!r) return false;
+    const bool same = m_active && r->width == m_width && r->colon == m_colon;
+    const bool starts = (r->hex == 0 && !r->endOnly) || r->colon || r->text;
+    if (!same && !starts) return false;
+    if (!same || (r->hex == 0 && !r->endOnly)) Begin(*r, sink);
+    const std::uint64_t hexAt = r->hex - m_startHex, octAt = r->oct - m_startOct;
+    const bool hexFollows = m_hex && hexAt == m_count, octFollows = m_oct && r->octal && octAt == m_count;
+    if (m_star) {
+      m_star = false;
+      // Which way the offsets count is known once two rows followed; until
+      // then, the way in which the rows left out are whole rows.
+      const auto whole = [&](std::uint64_t at) { return !m_last.empty() && at > m_count && (at - m_count) % m_last.size() == 0; };
+      if (m_hex && m_oct && !whole(hexAt) && whole(octAt) && r->octal) m_hex = false;
+      const std::uint64_t at = m_hex ? hexAt : octAt;
+      if (whole(at)) {
+        if (at - m_count > kMaxRepeat) {
+          out << "line " << lineNumber << ": " << at - m_count << " bytes like the row before left out (more than "
+              << kMaxRepeat << ")\n";
+        } else {
+          Flush(sink);
+          for (std::uint64_t k = 0; k < (at - m_count) / m_last.size(); ++k) sink(m_last);
+        }
+        m_count = at;
+      }
+    } else if (!hexFollows && !octFollows && m_count > 0 && !r->endOnly) {
+      Flush(sink);
+      out << "line " << lineNumber << ": the offset does not follow the row before; bytes may be missing\n";
+    }
+    if (hexFollows && !octFollows) m_oct = false;
+    if (octFollows && !hexFollows) m_hex = false;
+    if (r->endOnly) {
+      // The dump's length: what the last row held beyond it was padding.
+      const std::uint64_t at = m_hex ? hexAt : octAt;
+      if (at < m_count && m_count - at < m_held.size()) m_held.resize(m_held.size() - (m_count - at));
+      Flush(sink);
+      m_active = false;
+      return true;
+    }
+    Flush(sink);
+    m_held = r->bytes;
+    m_last = r->bytes;
+    m_count = (m_hex ? hexAt : octAt) + r->bytes.size();
+    return true;
+  }
+  void Flush(const Sink& sink) {
+    if (!m_held.empty()) sink(m_held);
+    m_held.clear();
+  }
+
+ private:
+  static constexpr std::uint64_t kMaxRepeat = 4096;
+  void Begin(const DumpRow& r, const Sink& sink) {
+    Flush(sink);
+    m_active = true;
+    m_width = r.width;
+    m_colon = r.colon;
+    m_startHex = r.hex;
+    m_startOct = r.oct;
+    m_hex = true;
+    m_oct = r.octal;
+    m_count = 0;
+    m_star = false;
+    m_last.clear();
+  }
+  bool m_active = false, m_colon = false, m_star = false, m_hex = true, m_oct = true;
+  std::size_t m_width = 0;
+  std::uint64_t m_startHex = 0, m_startOct = 0, m_count = 0;
+  Bytes m_last, m_held;
+};
 
 // A time stamp first, as terminal programs write them: "[10:41:02.517]",
 // "10:41:02.517", "[2026-12-08 10:41:02.517]", "2026-12-08 10:41:02"; then
@@ -294,9 +436,11 @@ struct Format {
   const char* name;
   std::optional<LineRead> (*read)(std::string_view);
 };
+// Hex dumps are read before these, by Dump: their rows depend on the row before.
 constexpr Format kFormats[] = {
-    {"session log", SessionLogLine}, {"hexdump -C", HexdumpLine}, {"xxd", XxdLine},
-    {"time-stamped hex", StampedLine}, {"hex", PlainHexLine},
+    {"session log", SessionLogLine},
+    {"time-stamped hex", StampedLine},
+    {"hex", PlainHexLine},
 };
 
 // A line for the terminal: control bytes and what is not UTF-8 as \xNN, so
@@ -331,12 +475,14 @@ std::string Printable(std::string_view text) {
 class Stream {
  public:
   explicit Stream(std::ostream& out) : m_out(out) {}
+  // Each byte keeps the time of the line it came on: a frame wrapped over
+  // several lines is said with the time of the line it began on.
   void Feed(const Bytes& b, const std::string& time) {
-    if (m_pending.empty()) m_time = time;
+    if (m_marks.empty() || m_marks.back().second != time) m_marks.emplace_back(m_pending.size(), time);
     m_pending.insert(m_pending.end(), b.begin(), b.end());
-    Scan(false, time);
+    Scan(false);
   }
-  void End() { Scan(true, m_time); }
+  void End() { Scan(true); }
   int Decoded() const { return m_decoded; }
   // Of those, what checks beyond doubt: frames with their checksum and a
   // known code, known VISCA commands, replies, acknowledges and completions.
@@ -345,10 +491,13 @@ class Stream {
   std::size_t Junk() const { return m_junk; }
 
  private:
-  std::string Head(Dir d) const {
-    return (m_time.empty() ? std::string() : m_time + " ") + (d == Dir::kTx ? "TX " : d == Dir::kRx ? "RX " : "");
+  std::string Head(Dir d, std::size_t at) const {
+    std::string time;
+    for (const auto& [from, t] : m_marks)
+      if (from <= at) time = t;
+    return (time.empty() ? std::string() : time + " ") + (d == Dir::kTx ? "TX " : d == Dir::kRx ? "RX " : "");
   }
-  void Scan(bool end, const std::string& next) {
+  void Scan(bool end) {
     std::size_t at = 0;
     while (at < m_pending.size()) {
       const std::size_t left = m_pending.size() - at;
@@ -362,11 +511,12 @@ class Stream {
         for (std::size_t k = 1; k + 2 < n; ++k)
           if (p[k] == kSync && p[k + 1] == kSync && p[k + 2] == 0x44) n = k;
         const Frame f(p, n);
-        if (n < kFrameSize) m_out << Head(Dir::kTx) << "too short (" << n << " bytes): " << HexJoin(p, n) << '\n';
-        else if (CheckFrame(f) == FrameCheck::kBadChecksum) m_out << Head(Dir::kTx) << "bad checksum: " << HexJoin(p, n) << '\n';
-        else if (!CommandName(ReadCode(f))) m_out << Head(Dir::kTx) << DescribeFrame(f) << ": " << HexJoin(p, n) << '\n';
+        const std::string head = Head(Dir::kTx, at);
+        if (n < kFrameSize) m_out << head << "too short (" << n << " bytes): " << HexJoin(p, n) << '\n';
+        else if (CheckFrame(f) == FrameCheck::kBadChecksum) m_out << head << "bad checksum: " << HexJoin(p, n) << '\n';
+        else if (!CommandName(ReadCode(f))) m_out << head << DescribeFrame(f) << ": " << HexJoin(p, n) << '\n';
         else {
-          m_out << Head(Dir::kTx) << DescribeFrame(f) << '\n';
+          m_out << head << DescribeFrame(f) << '\n';
           ++m_strong;
         }
         took = n;
@@ -380,12 +530,12 @@ class Stream {
           const Frame c(p, n);
           if ((p[0] & 0xF0) == 0x80) {
             const bool known = ReadVisca(c).kind != ViscaKind::kOther;
-            m_out << Head(Dir::kTx) << (known ? DescribeVisca(c) : "VISCA command: " + HexJoin(p, n)) << '\n';
+            m_out << Head(Dir::kTx, at) << (known ? DescribeVisca(c) : "VISCA command: " + HexJoin(p, n)) << '\n';
             m_strong += known;
           } else {
             const int kind = n == 3 ? p[1] >> 4 : 0;
             m_strong += kind == 4 || kind == 5;
-            m_out << Head(Dir::kRx) << HexJoin(p, n) << "\n    camera: "
+            m_out << Head(Dir::kRx, at) << HexJoin(p, n) << "\n    camera: "
                   << (kind == 4 ? "acknowledge" : kind == 5 ? "completion" : kind == 6 ? "error" : "answer") << '\n';
           }
           took = n;
@@ -397,37 +547,45 @@ class Stream {
             std::string line = r->line;
             line.erase(0, line.find_first_not_of(' '));
             line.erase(line.find_last_not_of(' ') + 1);
-            m_out << Head(Dir::kRx) << HexJoin(p, kReplySize) << "\n    reply: " << line << '\n';
+            m_out << Head(Dir::kRx, at) << HexJoin(p, kReplySize) << "\n    reply: " << line << '\n';
             took = kReplySize;
             ++m_strong;
           }
         }
       }
       if (took) {
-        Junk(at);
+        SayJunk();
         ++m_decoded;
         m_junk = 0;
         at += took;
         continue;
       }
+      if (m_junkRun.empty()) m_junkAt = at;
       m_junkRun.push_back(*p);
       ++m_junk;
       ++at;
-      if (m_junkRun.size() == 32) Junk(at);
+      if (m_junkRun.size() == 32) SayJunk();
     }
-    Junk(at);
+    SayJunk();
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(at));
-    m_time = next;
+    // The marks move with the bytes; the one the first byte left came on stays.
+    std::vector<std::pair<std::size_t, std::string>> marks;
+    for (auto& [from, t] : m_marks) {
+      if (from <= at && !marks.empty()) marks.clear();
+      marks.emplace_back(from <= at ? 0 : from - at, std::move(t));
+    }
+    m_marks = std::move(marks);
   }
-  void Junk(std::size_t) {
+  void SayJunk() {
     if (m_junkRun.empty()) return;
-    m_out << Head(Dir::kUnknown) << "bytes: " << HexJoin(m_junkRun.data(), m_junkRun.size()) << '\n';
+    m_out << Head(Dir::kUnknown, m_junkAt) << "bytes: " << HexJoin(m_junkRun.data(), m_junkRun.size()) << '\n';
     m_junkRun.clear();
   }
 
   std::ostream& m_out;
   Bytes m_pending, m_junkRun;
-  std::string m_time;
+  std::size_t m_junkAt = 0;
+  std::vector<std::pair<std::size_t, std::string>> m_marks;  // from which byte of m_pending each time holds
   int m_decoded = 0;
   std::uint64_t m_strong = 0;
   std::size_t m_junk = 0;
@@ -435,30 +593,115 @@ class Stream {
 }  // namespace
 
 
+namespace {
+// What is said before the input is known to be a capture waits here: input
+// that is none is said in one line, not after pages of its bytes.
+class HeldOutput : public std::streambuf {
+ public:
+  explicit HeldOutput(std::ostream& out) : m_out(out) {}
+  void Release() {
+    m_out << m_held;
+    m_held.clear();
+    m_released = true;
+  }
+
+ protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return 0;
+    const char ch = static_cast<char>(c);
+    xsputn(&ch, 1);
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (m_released) m_out.write(s, n);
+    else m_held.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  std::ostream& m_out;
+  std::string m_held;
+  bool m_released = false;
+};
+
+// Bytes no text holds: control bytes but the line ends and tabs, and what is
+// not UTF-8. A stray NUL in a log is a few in thousands; a program, a picture
+// or a raw log of the line is full of them.
+std::size_t OddBytes(const char* text, std::size_t n) {
+  std::size_t odd = 0;
+  for (std::size_t i = 0; i < n;) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 && c >= 0xC2 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    bool ok = len > 0 && i + len <= n && !(c < 0x20 && c != '\n' && c != '\r' && c != '\t') && c != 0x7F;
+    for (std::size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (!ok && i + len > n && len > 1) ok = true;  // a character cut by the block's end
+    odd += !ok;
+    i += ok ? len : 1;
+  }
+  return odd;
+}
+
+// How it begins, for the one line that says it is no capture.
+std::string Beginning(const char* data, std::size_t n, bool binary) {
+  if (!binary) {
+    const std::string_view text(data, n);
+    return "its first line: " + Printable(text.substr(0, std::min<std::size_t>(text.find('\n'), 64)));
+  }
+  const std::size_t k = std::min<std::size_t>(n, 16);
+  std::string shown;
+  for (std::size_t i = 0; i < k; ++i) {
+    const auto c = static_cast<unsigned char>(data[i]);
+    shown += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+  }
+  return "it begins " + HexJoin(reinterpret_cast<const std::uint8_t*>(data), k) + " |" + shown + "|";
+}
+}  // namespace
+
 bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
+  HeldOutput held(out);
+  std::ostream said(&held);
   Replies replies;
-  Stream stream(out);
+  Stream stream(said);
+  Dump dump;
   int decoded = 0;
-  long lineNumber = 0;
+  long lineNumber = 0, linesRead = 0, linesSeen = 0, sessionLines = 0;
   char chunk[64 * 1024];
   // Text or bytes as they were on the wire (tio's and picocom's logs): told
-  // by the first block; a NUL or many control bytes is no text.
+  // by the first block.
   in.read(chunk, sizeof chunk);
   std::size_t got = static_cast<std::size_t>(in.gcount());
-  std::size_t controls = 0;
-  bool binary = false;
-  for (std::size_t i = 0; i < std::min<std::size_t>(got, 4096); ++i) {
-    const auto c = static_cast<unsigned char>(chunk[i]);
-    binary = binary || c == 0;
-    if ((c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F) ++controls;
+  if (got == 0) {
+    why = "empty: nothing to decode";
+    return false;
   }
-  binary = binary || controls * 3 > std::min<std::size_t>(got, 4096);
+  const std::size_t sniff = std::min<std::size_t>(got, 4096);
+  const bool binary = OddBytes(chunk, sniff) * 50 > sniff;
+  const std::string beginning = Beginning(chunk, got, binary);
   std::uint64_t total = 0;  // bytes of a binary input
+  // Whether this is a capture at all, from its first block: said at once if
+  // not, with nothing of it printed.
+  bool decided = false;
+  auto judge = [&]() -> bool {
+    decided = true;
+    if (binary) {
+      if (stream.Strong() > 0 && stream.Strong() * 1024 >= total) return true;
+      why = "not a capture: binary, and next to nothing in its first " + std::to_string(total) + " bytes decodes (" +
+            std::to_string(stream.Strong()) + " commands or replies); " + beginning;
+      return false;
+    }
+    if (linesRead * 2 >= linesSeen && (decoded + stream.Decoded() > 0 || sessionLines > 0)) return true;
+    why = "not a capture: " + std::to_string(linesSeen - linesRead) + " of its first " + std::to_string(linesSeen) +
+          " lines are no session log line, hex dump row or hex frame, and " +
+          (decoded + stream.Decoded() > 0 ? "few" : "none") + " of them decode; " + beginning;
+    return false;
+  };
   auto tooMuchJunk = [&] { return stream.Junk() >= kMaxJunk; };
+  const Dump::Sink feed = [&](const Bytes& b) { stream.Feed(b, ""); };
   if (binary) {
     while (got > 0 && out) {
       total += got;
       stream.Feed(Bytes(chunk, chunk + got), "");
+      if (!decided && !judge()) return false;
       if (tooMuchJunk()) break;
       in.read(chunk, sizeof chunk);
       got = static_cast<std::size_t>(in.gcount());
@@ -469,30 +712,42 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
     auto finish = [&] {
       ++lineNumber;
       if (overlong) {
-        out << "line " << lineNumber << ": longer than " << kMaxLine << " characters; the rest of it skipped\n";
+        said << "line " << lineNumber << ": longer than " << kMaxLine << " characters; the rest of it skipped\n";
       }
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const std::string_view text = TrimView(line);
       if (text.empty()) return;
-      std::optional<LineRead> r;
-      for (const Format& f : kFormats)
-        if ((r = f.read(text))) break;
-      if (!r) {
-        out << "line " << lineNumber << ": not a frame: " << Printable(text) << '\n';
+      ++linesSeen;
+      if (dump.Take(text, lineNumber, said, feed)) {
+        ++linesRead;
         return;
       }
+      dump.Flush(feed);
+      std::optional<LineRead> r;
+      const Format* format = nullptr;
+      for (const Format& f : kFormats)
+        if ((r = f.read(text))) {
+          format = &f;
+          break;
+        }
+      if (!r) {
+        said << "line " << lineNumber << ": not a frame: " << Printable(text) << '\n';
+        return;
+      }
+      ++linesRead;
+      sessionLines += format == &kFormats[0];
       const std::string head = r->time.empty() ? std::string() : r->time + " ";
       switch (r->dir) {
         case Dir::kSkip: return;
-        case Dir::kNote: out << Printable(text) << '\n'; return;
+        case Dir::kNote: said << Printable(text) << '\n'; return;
         case Dir::kTx:
           ++decoded;
-          SayCommands(r->bytes, head + "TX ", out);
+          SayCommands(r->bytes, head + "TX ", said);
           return;
         case Dir::kRx:
           ++decoded;
-          out << head << "RX " << Hex(r->bytes, 0, r->bytes.size()) << '\n';
-          replies.Read(r->bytes, out);
+          said << head << "RX " << Hex(r->bytes, 0, r->bytes.size()) << '\n';
+          replies.Read(r->bytes, said);
           return;
         case Dir::kUnknown: stream.Feed(r->bytes, r->time); return;
       }
@@ -509,16 +764,20 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
           overlong = true;  // a few MB at most, whatever the input
         }
       }
+      if (!decided && linesSeen > 0 && !judge()) return false;
       in.read(chunk, sizeof chunk);
       got = static_cast<std::size_t>(in.gcount());
     }
     if (!line.empty() || overlong) finish();
+    dump.Flush(feed);
   }
   stream.End();
-  replies.End(out);
+  replies.End(said);
+  if (!decided && !judge()) return false;
+  held.Release();
   decoded += stream.Decoded();
   if (tooMuchJunk()) {
-    out << "stopped: " << kMaxJunk / (1024 * 1024) << " MB in a row held nothing to decode\n";
+    said << "stopped: " << kMaxJunk / (1024 * 1024) << " MB in a row held nothing to decode\n";
     if (decoded == 0) why = "nothing in it decodes (stopped after " + std::to_string(kMaxJunk / (1024 * 1024)) + " MB)";
     return decoded > 0;
   }

@@ -29,7 +29,8 @@ version=${version%%-*}  # varnel_1.99-1_amd64.deb: the project's version
 for f in /usr/share/applications/org.varnel.Varnel.desktop /usr/share/metainfo/org.varnel.Varnel.metainfo.xml \
          /usr/share/icons/hicolor/scalable/apps/org.varnel.Varnel.svg \
          /usr/share/icons/hicolor/48x48/apps/org.varnel.Varnel.png /usr/share/man/man1/varnel.1.gz \
-         /usr/share/doc/varnel/examples/ser2net.yaml /usr/share/doc/varnel/examples/ser2net-keepalive.conf; do
+         /usr/share/doc/varnel/examples/ser2net.yaml /usr/share/doc/varnel/examples/ser2net-keepalive.conf \
+         /usr/share/doc/varnel/examples/ser2net-sim.yaml; do
   [ -f "$f" ] || fail "$f is missing"
 done
 if command -v man >/dev/null; then

@@ -44,13 +44,15 @@ class Win32FrontEnd : public FrontEnd {
   void PrintPorts(const PortMap& map, const Options& options) override {
     const std::vector<PortInfo> ports = ListPorts(map);
     if (ports.empty()) WriteOut("no serial ports found\n");
+    std::vector<std::pair<std::string, std::string>> entries;
     for (const PortInfo& p : ports) {
       std::string line = p.device;
       if (!p.comName.empty() && p.comName != p.device) line += "  = " + p.comName;
       if (!p.description.empty()) line += "  (" + p.description + ")";
-      WriteOut(line + "\n");
+      entries.emplace_back(p.comName.empty() ? p.device : p.comName, line + "\n");
     }
-    for (const auto& [com, name] : options.ports) WriteOut(DescribeMapped(com, name) + "\n");
+    for (const auto& [com, name] : options.ports) entries.emplace_back(com, DescribeMapped(com, name) + "\n");
+    WriteOut(InComOrder(std::move(entries)));
   }
 
   bool PrepareWindows(const Options&, std::string&) override {

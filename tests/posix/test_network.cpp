@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <thread>
 
@@ -234,24 +235,39 @@ TEST(NetworkFailures, AServerThatNeverAnswersCostsNoWaitingAndIsSaid) {
 }
 }  // namespace
 
-// The configuration the package ships runs as it is documented: both its
-// accepters reach the line (its ports and device made the test's own).
-TEST(NetworkRfc2217, TheShippedSer2netConfigurationServesBothModes) {
-  std::ifstream in(VARNEL_SER2NET_EXAMPLE);
-  ASSERT_TRUE(in) << VARNEL_SER2NET_EXAMPLE;
-  const std::string config((std::istreambuf_iterator<char>(in)), {});
-  TestPty pty;
-  Ser2net server(pty.path(), config);
-  ASSERT_TRUE(server.running()) << server.Log();
-  for (const std::string& url : {server.Rfc2217Url(), server.RawUrl()}) {
-    CComSync port;
-    const comm::DCB dcb = Dcb(57600, comm::EVENPARITY);
-    ASSERT_EQ(port.Open(url, &dcb, nullptr), 1) << url << ": " << port.LastErrorText();
-    const Frame zoom = BuildViscaZoom(1);
-    port.Write(zoom.data(), static_cast<unsigned>(zoom.size()));
-    EXPECT_EQ(pty.Receive(zoom.size(), 3000), Of(zoom)) << url;
-    port.Close();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server lets the line go
+// The configurations the package ships run as they are documented: both
+// accepters reach the line (their ports and device made the test's own); the
+// simulated gimbal's listens on loopback only.
+TEST(NetworkRfc2217, TheShippedSer2netConfigurationsServeBothModes) {
+  for (const char* file : {VARNEL_SER2NET_EXAMPLE, VARNEL_SER2NET_SIM_EXAMPLE}) {
+    SCOPED_TRACE(file);
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file;
+    std::string config((std::istreambuf_iterator<char>(in)), {});
+    if (config.find("/tmp/varnel-sim-gimbal") != std::string::npos) {
+      std::istringstream lines(config);
+      for (std::string l; std::getline(lines, l);)
+        if (l.find("accepter:") != std::string::npos) {
+          EXPECT_NE(l.find(",127.0.0.1,"), std::string::npos) << l;
+        }
+      for (const auto& [from, to] : {std::pair<std::string, std::string>{"tcp,127.0.0.1,7416", "tcp,2217"},
+                                     {"tcp(nodelay),127.0.0.1,7417", "tcp(nodelay),4001"},
+                                     {"/tmp/varnel-sim-gimbal", "/dev/ttyUSB0"}})
+        for (std::size_t at; (at = config.find(from)) != std::string::npos;) config.replace(at, from.size(), to);
+    }
+    TestPty pty;
+    Ser2net server(pty.path(), config);
+    ASSERT_TRUE(server.running()) << server.Log();
+    for (const std::string& url : {server.Rfc2217Url(), server.RawUrl()}) {
+      CComSync port;
+      const comm::DCB dcb = Dcb(57600, comm::EVENPARITY);
+      ASSERT_EQ(port.Open(url, &dcb, nullptr), 1) << url << ": " << port.LastErrorText();
+      const Frame zoom = BuildViscaZoom(1);
+      port.Write(zoom.data(), static_cast<unsigned>(zoom.size()));
+      EXPECT_EQ(pty.Receive(zoom.size(), 3000), Of(zoom)) << url;
+      port.Close();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server lets the line go
+    }
   }
 }
 

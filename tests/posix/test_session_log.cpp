@@ -67,3 +67,40 @@ TEST(SessionLogFile, AFullDiskLeavesWholeLinesAndTheLogResumesWithANote) {
   ASSERT_EQ(said.size(), 2u);
   EXPECT_EQ(said[1], std::string("the session log ") + path + " is written again; 2 lines are missing from it");
 }
+
+// Room for the note of missing lines but not for a frame: the log is not
+// back yet, so neither message is said twice.
+TEST(SessionLogFile, RoomForTheNoteAloneIsNotTheLogWrittenAgain) {
+  signal(SIGXFSZ, SIG_IGN);
+  char path[] = "/tmp/varnel-full-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  std::vector<std::string> said;
+  {
+    SessionLog log([&](const std::string& s) { said.push_back(s); });
+    ASSERT_TRUE(log.Open(path));
+    const std::uint8_t frame[48] = {0x7e, 0x7e, 0x44};
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit full = before;
+    full.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    log.Record(SessionLog::Direction::kSent, frame, sizeof frame);
+    full.rlim_cur = 120;  // the note (about 90 bytes), not a frame's line (170)
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    log.Record(SessionLog::Direction::kSent, frame, sizeof frame);
+    log.Record(SessionLog::Direction::kSent, frame, sizeof frame);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+    log.Record(SessionLog::Direction::kReceived, frame, 8);
+  }
+  const std::vector<std::string> lines = LinesOf(path);
+  unlink(path);
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_EQ(said[0].rfind("cannot write the session log ", 0), 0u) << said[0];
+  EXPECT_EQ(said[1], std::string("the session log ") + path + " is written again; 3 lines are missing from it");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find(" -- 1 lines are missing here"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find(" -- 2 lines are missing here"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find(" RX 7e-7e-44"), std::string::npos) << lines[2];
+}
