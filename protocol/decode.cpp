@@ -598,30 +598,34 @@ namespace {
 // that is none is said in one line, not after pages of its bytes.
 class HeldOutput : public std::streambuf {
  public:
-  explicit HeldOutput(std::ostream& out) : m_out(out) {}
+  explicit HeldOutput(std::ostream& out) : m_out(out) { setp(m_block, m_block + sizeof m_block); }
+  ~HeldOutput() override { sync(); }
   void Release() {
+    sync();
     m_out << m_held;
-    m_held.clear();
+    m_held = std::string();
     m_released = true;
   }
 
  protected:
   int overflow(int c) override {
-    if (c == traits_type::eof()) return 0;
-    const char ch = static_cast<char>(c);
-    xsputn(&ch, 1);
-    return c;
+    sync();
+    if (c != traits_type::eof()) sputc(static_cast<char>(c));
+    return c == traits_type::eof() ? 0 : c;
   }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    if (m_released) m_out.write(s, n);
-    else m_held.append(s, static_cast<std::size_t>(n));
-    return n;
+  int sync() override {
+    const std::size_t n = static_cast<std::size_t>(pptr() - pbase());
+    if (m_released) m_out.write(pbase(), static_cast<std::streamsize>(n));
+    else m_held.append(pbase(), n);
+    setp(m_block, m_block + sizeof m_block);
+    return 0;
   }
 
  private:
   std::ostream& m_out;
   std::string m_held;
   bool m_released = false;
+  char m_block[16 * 1024];
 };
 
 // Bytes no text holds: control bytes but the line ends and tabs, and what is
@@ -683,13 +687,17 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
   bool decided = false;
   auto judge = [&]() -> bool {
     decided = true;
+    const bool capture = binary ? stream.Strong() > 0 && stream.Strong() * 1024 >= total
+                                : linesRead * 2 >= linesSeen && (decoded + stream.Decoded() > 0 || sessionLines > 0);
+    if (capture) {
+      held.Release();  // from here on it goes out as it is said
+      return true;
+    }
     if (binary) {
-      if (stream.Strong() > 0 && stream.Strong() * 1024 >= total) return true;
       why = "not a capture: binary, and next to nothing in its first " + std::to_string(total) + " bytes decodes (" +
             std::to_string(stream.Strong()) + " commands or replies); " + beginning;
       return false;
     }
-    if (linesRead * 2 >= linesSeen && (decoded + stream.Decoded() > 0 || sessionLines > 0)) return true;
     why = "not a capture: " + std::to_string(linesSeen - linesRead) + " of its first " + std::to_string(linesSeen) +
           " lines are no session log line, hex dump row or hex frame, and " +
           (decoded + stream.Decoded() > 0 ? "few" : "none") + " of them decode; " + beginning;
@@ -774,7 +782,6 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
   stream.End();
   replies.End(said);
   if (!decided && !judge()) return false;
-  held.Release();
   decoded += stream.Decoded();
   if (tooMuchJunk()) {
     said << "stopped: " << kMaxJunk / (1024 * 1024) << " MB in a row held nothing to decode\n";
@@ -785,6 +792,7 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
     why = binary ? "binary, and nothing in it decodes" : "no session log lines and no hex frames in it";
     return false;
   }
+  said.flush();
   // Bytes that are no capture find a short VISCA-like run now and then: a
   // raw log of the line is commands through and through.
   if (binary && stream.Strong() * 1024 < total) {
