@@ -695,7 +695,8 @@ bool DecodeCapture(std::istream& in, std::ostream& out, std::string& why) {
     }
     if (binary) {
       why = "not a capture: binary, and next to nothing in its first " + std::to_string(total) + " bytes decodes (" +
-            std::to_string(stream.Strong()) + " commands or replies); " + beginning;
+            std::to_string(stream.Strong()) + (stream.Strong() == 1 ? " command or reply); " : " commands or replies); ") +
+            beginning;
       return false;
     }
     why = "not a capture: " + std::to_string(linesSeen - linesRead) + " of its first " + std::to_string(linesSeen) +
