@@ -1,0 +1,23 @@
+// A datagram from the network as a VISCA-over-IP packet: it is read or
+// refused, never read past its end; a packet read packs back to the same
+// bytes; what its message asks is one of the four answers.
+#include <cstdint>
+
+#include "fuzz_check.h"
+#include "protocol/visca_ip.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  visca_ip::Fault fault = visca_ip::Fault::kNone;
+  const std::optional<visca_ip::Packet> p = visca_ip::Read(data, size, &fault);
+  FUZZ_CHECK(p.has_value() == (fault == visca_ip::Fault::kNone));
+  if (!p) return 0;
+  FUZZ_CHECK(p->payload.size() >= 1 && p->payload.size() <= visca_ip::kMaxPayload);
+  FUZZ_CHECK(visca_ip::Pack(p->type, p->sequence, p->payload) == visca_ip::Bytes(data, data + size));
+  const visca_ip::Asked a = visca_ip::ReadAsk(p->payload, p->type == visca_ip::kInquiry);
+  if (a.ask == visca_ip::Ask::kDrive) {
+    FUZZ_CHECK(a.drive.panSpeed >= 1 && a.drive.panSpeed <= visca_ip::kMaxPanSpeed);
+    FUZZ_CHECK(a.drive.tiltSpeed >= 1 && a.drive.tiltSpeed <= visca_ip::kMaxTiltSpeed);
+    FUZZ_CHECK(a.drive.pan >= -1 && a.drive.pan <= 1 && a.drive.tilt >= -1 && a.drive.tilt <= 1);
+  }
+  return 0;
+}
