@@ -34,6 +34,9 @@ struct ControlAddress {
 };
 // "" when url is one; else what is wrong with it, in one line.
 std::string ParseControlUrl(const std::string& url, ControlAddress& out);
+// The same for protocol://HOST:PORT of another server ("udp", "VISCA over IP", 52381).
+std::string ParseListenUrl(const std::string& url, const std::string& protocol, const std::string& what,
+                           unsigned examplePort, ControlAddress& out);
 bool IsLoopback(const std::string& host);
 // Tokens compared in a time that does not depend on where they differ.
 bool SameToken(const std::string& a, const std::string& b);

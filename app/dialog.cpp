@@ -1,6 +1,7 @@
 #include "app/dialog.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/boxes.h"
@@ -442,6 +443,21 @@ void CVarnelDlg::Move(int dx, int dy) {
 }
 
 void CVarnelDlg::SayPad(const std::string& text) { m_line.Say(text); }
+
+bool CVarnelDlg::SendCamera(const Frame& command) {
+  if (m_inMessage) return false;
+  SendAndShow(command);
+  if (const ViscaCommand c = ReadVisca(command); c.kind == ViscaKind::kZoom) {
+    int nearest = 1;
+    for (int level = 1; level <= kZoomMax; ++level)
+      if (std::abs(kZoomPositions[level - 1] - c.value) < std::abs(kZoomPositions[nearest - 1] - c.value)) nearest = level;
+    m_nZoomLevel = nearest;
+    m_v.m_nZoomText = nearest;
+    m_ctl.SetPos(idc::ZoomSlider, nearest, false);
+    UpdateData(false);
+  }
+  return true;
+}
 
 bool CVarnelDlg::StickMove(int x, int y) {
   // As a click on an arrow does, with the stick's steps on both axes.

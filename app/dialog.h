@@ -61,6 +61,12 @@ class CVarnelDlg {
   // gamepad connected) and each decoded reply ("reply"), for the same.
   using News = std::function<void(const char* kind, const std::string& text)>;
   void ObserveNews(News news) { m_news = std::move(news); }
+  // A VISCA camera command from a PTZ controller, to the gimbal's line as it
+  // is: echoed and logged as the panel's own; false while a box is open (the
+  // operator's hands are held, and so is everyone's). A zoom to a position
+  // moves the zoom slider and edit to the nearest level, so that their next
+  // paint does not take the camera back.
+  bool SendCamera(const Frame& command);
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
   CMMTimer& Timer() { return m_Timer; }

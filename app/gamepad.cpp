@@ -84,8 +84,9 @@ void PadSteering::Move() {
   m_moving = false;
 }
 
-void PadSteering::Stick(double x, double y, int driver) {
-  const StickSteps steps = MapStick(x, y, m_settings);
+void PadSteering::Stick(double x, double y, int driver) { Steer(MapStick(x, y, m_settings), driver); }
+
+void PadSteering::Steer(const StickSteps& steps, int driver) {
   if (steps.Zero() && m_moving && driver != m_driver) return;  // not the one driving
   m_steps = steps;
   if (!m_steps.Zero()) m_driver = driver;

@@ -69,6 +69,9 @@ class PadSteering {
   // client its number). The latest to move drives: a rest from another than
   // the one driving stops nothing.
   void Stick(double x, double y, int driver = 0);
+  // The same with the steps given (a PTZ controller's drive): one steering
+  // state, one set of stop rules, whoever drives.
+  void Steer(const StickSteps& steps, int driver);
   int Driver() const { return m_driver; }
   void Button(PadButton button, bool down);
   // The pad went away (or the window lost it): what moves stops.

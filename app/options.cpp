@@ -116,6 +116,30 @@ const std::vector<OptionRow>& OptionRows() {
       {"--control-token", "", "FILE",
        {"each control client sends `auth` and FILE's text first;", "needed for a --control address other than loopback"},
        [](Options& o, const std::string& v) { return FileName("--control-token", v, o.controlToken); }},
+      {"--visca-ip", "", "URL",
+       {"hear PTZ controllers' VISCA over IP on URL (udp://127.0.0.1:52381):", "pan and tilt steer the gimbal, camera commands go to its line"},
+       [](Options& o, const std::string& v) -> std::string {
+         ControlAddress at;
+         if (std::string problem = ParseListenUrl(v, "udp", "VISCA over IP", 52381, at); !problem.empty())
+           return "--visca-ip " + problem;
+         o.viscaIp = v;
+         return "";
+       }},
+      {"--visca-ip-peer", "", "HOST",
+       {"hear only the controller at HOST (a numeric address);", "needed for a --visca-ip address other than loopback"},
+       [](Options& o, const std::string& v) -> std::string {
+         if (v.empty() || v.find_first_not_of("0123456789abcdefABCDEF.:") != std::string::npos)
+           return "--visca-ip-peer takes the controller's numeric address (192.0.2.20, ::1)";
+         o.viscaIpPeer = v;
+         return "";
+       }},
+      {"--visca-ip-hold-ms", "", "MS", {"a controller's drive stops after MS ms without a packet from it (1000)"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> ms = Number(v, 100, 60000, true);
+         if (!ms) return "--visca-ip-hold-ms takes milliseconds, 100 to 60000";
+         o.viscaIpHoldMs = static_cast<unsigned>(*ms);
+         return "";
+       }},
       {"--help", "-h", "", {}, [](Options& o, const std::string&) { return o.help = true, std::string(); }},
       {"--version", "", "", {}, [](Options& o, const std::string&) { return o.version = true, std::string(); }},
   };
@@ -179,6 +203,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
   }
   if (o.control.empty() && (!o.controlToken.empty() || o.controlHoldMs != ControlServer::kDefaultHoldMs)) {
     error = "--control-token and --control-hold-ms go with --control";
+    return false;
+  }
+  if (!o.viscaIp.empty() && ParseListenUrl(o.viscaIp, "udp", "VISCA over IP", 52381, at).empty() &&
+      !IsLoopback(at.host) && o.viscaIpPeer.empty()) {
+    // VISCA over IP has no password: anybody on that network could steer the gimbal.
+    error = "--visca-ip " + o.viscaIp + " is reachable from other machines: it needs --visca-ip-peer HOST";
+    return false;
+  }
+  if (o.viscaIp.empty() && (!o.viscaIpPeer.empty() || o.viscaIpHoldMs != 1000)) {
+    error = "--visca-ip-peer and --visca-ip-hold-ms go with --visca-ip";
     return false;
   }
   return true;

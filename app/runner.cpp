@@ -11,6 +11,7 @@
 
 #include "app/about.h"
 #include "app/control_server.h"
+#include "app/visca_ip_server.h"
 #include "app/dialog.h"
 #include "app/end_requests.h"
 #include "app/panel/control_table.h"
@@ -238,14 +239,22 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
   // The control server is looked at on the window's thread every few
   // milliseconds; what a client sends runs there, whole, between the
   // window's own actions.
-  auto serving = std::make_shared<bool>(control != nullptr);
+  ViscaIpServer* visca = session.visca;
+  auto serving = std::make_shared<bool>(control != nullptr || visca != nullptr);
   std::function<void()> serve = [&, serving] {
     if (!*serving) return;
     // Scheduled first: a command that opens a modal box returns only when
     // the box closes, and a client's `ok` must be able to close it.
     w.scheduler.After(kControlServiceMs, serve);
-    control->Service();
+    if (visca) visca->Service();
+    if (control) control->Service();
   };
+  if (visca) {
+    visca->Attach(actions, [&](const std::string& line) {
+      fe.Err("varnel: " + line + "\n");
+      if (session.log) session.log->Note(line);
+    });
+  }
   if (control) {
     control->Attach(actions, [&](const std::string& line) {
       fe.Err("varnel: " + line + "\n");
@@ -255,23 +264,30 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
   w.whenShown([&] {
     if (PadSteering* pad = w.actions.Pad()) pad->Configure(session.options.pad);
     // The panel exists once the window shows (the Win32 dialog makes it as it opens).
-    if (CVarnelDlg* dlg = control ? actions.Dialog() : nullptr) {
-      dlg->ObserveTraffic([control, &scriptActing, log = session.log, lastBy = std::string("window")](
+    if (CVarnelDlg* dlg = control || visca ? actions.Dialog() : nullptr) {
+      dlg->ObserveTraffic([control, visca, &scriptActing, log = session.log, lastBy = std::string("window")](
                               bool sent, const std::uint8_t* bytes, std::size_t n, PanelLine::Source who) mutable {
-        // A client's stick moves go out on the pad's repeat, after its command.
-        std::string by = control->Actor();
-        if (who == PanelLine::Source::kPad) by = control->StickHolder().empty() ? "pad" : control->StickHolder();
+        if (!sent && visca) visca->Read(bytes, n);  // the camera block's answers go back to their controller
+        // A client's or a controller's stick moves go out on the pad's repeat, after its command.
+        std::string by = control ? control->Actor() : "";
+        if (by.empty() && visca) by = visca->Actor();
+        if (who == PanelLine::Source::kPad) {
+          by = control ? control->StickHolder() : "";
+          if (by.empty() && visca) by = visca->StickHolder();
+          if (by.empty()) by = "pad";
+        }
         if (by.empty()) by = scriptActing ? "script" : "window";
         // The session log says who caused the frames that follow whenever that changes.
         if (sent && by != lastBy && log) log->Note("frames from " + by);
         if (sent) lastBy = by;
-        control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + by : ""));
+        if (control) control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + by : ""));
       });
-      dlg->ObserveNews([control](const char* kind, const std::string& text) {
-        control->Event(std::string(kind) + " " + text);
-      });
+      if (control)
+        dlg->ObserveNews([control](const char* kind, const std::string& text) {
+          control->Event(std::string(kind) + " " + text);
+        });
     }
-    if (control) w.scheduler.After(0, serve);
+    if (control || visca) w.scheduler.After(0, serve);
     if (script && session.script) script->Start(std::move(session.script));
     if (session.options.screenshot.empty()) return;
     w.scheduler.After(kScreenshotDelayMs, [&] {
@@ -281,13 +297,14 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
   });
   w.run();
   *serving = false;
-  if (control) {
+  if (control || visca) {
     if (CVarnelDlg* dlg = actions.Dialog()) {
       dlg->ObserveTraffic(nullptr);
       dlg->ObserveNews(nullptr);
     }
-    control->Detach();
   }
+  if (control) control->Detach();
+  if (visca) visca->Detach();
   script.reset();
 }
 
@@ -362,6 +379,20 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
     fe.Err("varnel: " + listening + "\n");
     if (logging) sessionLog.Note(listening);
   }
+  std::unique_ptr<ViscaIpServer> visca;
+  if (!options.viscaIp.empty()) {
+    ControlAddress at;
+    ParseListenUrl(options.viscaIp, "udp", "VISCA over IP", 52381, at);
+    visca = std::make_unique<ViscaIpServer>(options.viscaIpHoldMs, options.viscaIpPeer);
+    if (!visca->Bind(at, error)) {
+      fe.Err("varnel: --visca-ip " + options.viscaIp + ": " + error + "\n");
+      return 2;
+    }
+    const std::string hearing = "VISCA over IP heard on " + visca->Url() +
+                                (options.viscaIpPeer.empty() ? "" : " from " + options.viscaIpPeer + " only");
+    fe.Err("varnel: " + hearing + "\n");
+    if (logging) sessionLog.Note(hearing);
+  }
 
   // From here on a signal (a console event on Windows) ends the panel as
   // its close box does, so that the line is released on every way out.
@@ -369,7 +400,7 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   int status = 0;
   {
     CComSync port(&map);
-    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, control.get()});
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, control.get(), visca.get()});
     port.Close();  // before the simulated gimbal goes
   }
   if (options.simulate) fe.StopSimulator(map);

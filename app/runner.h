@@ -16,6 +16,7 @@
 #include "serial/port_map.h"
 
 class ControlServer;
+class ViscaIpServer;
 class LineReader;
 class SessionLog;
 
@@ -27,10 +28,12 @@ struct WindowSession {
   std::unique_ptr<LineReader>& script;  // the script's reader, opened already; null without --script
   int& status;              // the program's exit status: 2 when --screenshot could not be written
   ControlServer* control = nullptr;  // listening already; null without --control
+  ViscaIpServer* visca = nullptr;    // bound already; null without --visca-ip
 };
 
 class IScriptActions;
 class IScheduler;
+class ViscaIpServer;
 class FrontEnd;
 
 // What each window gives the part written once for both (RunWindowParts):

@@ -116,6 +116,22 @@ inline constexpr int kClientSendBuffer = 16384;  // an accepted connection's sen
 // waits. Never waits itself.
 std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer);
 
+// ---- A datagram socket, for controllers that speak VISCA over IP --------
+// (socket, bind.) host must be a numeric address; non-blocking. SO_EXCLUSIVEADDRUSE on Windows.
+ListenResult BindDatagram(const std::string& host, std::uint16_t port);
+// Who sent a datagram: the address as the system gave it (to answer to, and
+// to compare), the host alone and host:port as text.
+struct Sender {
+  std::string address;  // the raw socket address
+  std::string host, text;
+};
+// (recvfrom.) One datagram that waits, up to n bytes of it, and its sender;
+// its whole size (more than n: it was longer, and cut), or -1 when none
+// waits. Never waits.
+long ReceiveDatagram(std::intptr_t socket, void* buffer, unsigned n, Sender& from);
+// (sendto.) false when the system did not take it (a full queue drops it, as UDP does).
+bool SendDatagram(std::intptr_t socket, const void* buffer, unsigned n, const Sender& to);
+
 // The device a "COMn" of the panel reaches when no --port maps it, and back
 // (0 when the device is none of those).
 std::string DeviceForCom(int n);

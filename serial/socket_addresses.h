@@ -35,12 +35,22 @@ ResolveResult KeepAddresses(Info* list, const std::string& host, Free freeList) 
 
 // getaddrinfo's hints for a numeric address to listen on.
 template <typename Info>
-Info ListenHints() {
+Info ListenHints(int socketType = SOCK_STREAM) {
   Info hints{};
   hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_socktype = socketType;
   hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
   return hints;
+}
+
+// An address's host as text (IPv4 or IPv6); ntop is the platform's inet_ntop.
+template <typename Storage, typename Ntop>
+std::string HostOf(const Storage& a, Ntop ntop) {
+  char text[64] = "?";
+  const void* where = a.ss_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&a)->sin6_addr)
+                                              : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(&a)->sin_addr);
+  ntop(a.ss_family, where, text, sizeof text);
+  return text;
 }
 
 // The port of an IPv4 or IPv6 address the system filled in, in host order.

@@ -2317,3 +2317,191 @@ TEST(Control, BeyondLoopbackATokenIsNeededAndChecked) {
   EXPECT_EQ(right.Answer(), "1004=STATUS：COM1 OPENED，57600,E,8,1\nok\n");
   EXPECT_EQ(panel.said.find("s3cret"), std::string::npos) << "the token was said";
 }
+
+// ---- PTZ controllers: VISCA over IP ----
+
+namespace {
+// The panel on a line of the test's own, hearing VISCA over IP on a free
+// loopback port; the port read from the terminal.
+struct ViscaPanel {
+  explicit ViscaPanel(const TestPty& line, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"--no-gamepad", "--visca-ip", "udp://127.0.0.1:0"};
+    args.insert(args.end(), more.begin(), more.end());
+    c = PanelOn(line, args, &err);
+    fcntl(err, F_SETFL, O_NONBLOCK);
+    (void)!write(c.in, "get 1004\n", 9);
+    ReadUntilLine(c.out, "1004=", 30000);
+    ReadUntil(err, said, "heard on udp://127.0.0.1:", 10000);
+    const auto at = said.find("heard on udp://127.0.0.1:");
+    if (at != std::string::npos) port = std::atoi(said.c_str() + at + 25);
+    line.Drain(200);  // the start-up frames
+  }
+  ~ViscaPanel() {
+    (void)!write(c.in, "quit\n", 5);
+    Finish(c);
+    close(err);
+  }
+  Child c;
+  int err = -1;
+  int port = 0;
+  std::string said;
+};
+
+// A controller of the test's own, written from the public header layout:
+// type, length, sequence number, big endian, then the VISCA message.
+struct ViscaController {
+  explicit ViscaController(int port) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+  }
+  ~ViscaController() { close(fd); }
+  void Raw(const std::vector<std::uint8_t>& datagram) const {
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  }
+  void Send(std::uint16_t type, std::uint32_t seq, const std::string& hex) const {
+    const std::vector<std::uint8_t> m = Hex(hex);
+    std::vector<std::uint8_t> d = {static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type), 0,
+                                   static_cast<std::uint8_t>(m.size()), static_cast<std::uint8_t>(seq >> 24),
+                                   static_cast<std::uint8_t>(seq >> 16), static_cast<std::uint8_t>(seq >> 8),
+                                   static_cast<std::uint8_t>(seq)};
+    d.insert(d.end(), m.begin(), m.end());
+    Raw(d);
+  }
+  // The answers that come within waitMs of the last one, as hex.
+  std::vector<std::string> Answers(int waitMs = 1500) const {
+    std::vector<std::string> out;
+    for (pollfd p{fd, POLLIN, 0}; poll(&p, 1, out.empty() ? waitMs : 300) > 0;) {
+      std::uint8_t b[128];
+      const ssize_t n = recv(fd, b, sizeof b, 0);
+      if (n > 0) out.push_back(HexJoin(b, static_cast<std::size_t>(n)));
+    }
+    return out;
+  }
+  int fd;
+  sockaddr_in to{};
+};
+
+// The steps of the next move frame at the line.
+std::optional<std::pair<int, int>> NextMove(const TestPty& line, int timeoutMs = 3000) {
+  const std::vector<std::uint8_t> f = line.Receive(48, timeoutMs);
+  if (f.size() != 48) return std::nullopt;
+  const std::optional<MoveCommand> m = AsMove(Frame(f.data(), f.size()));
+  if (!m) return std::nullopt;
+  return std::make_pair(int{m->x}, int{m->y});
+}
+}  // namespace
+
+// Each direction and speed turns the gimbal by the speed table; a stop is one
+// zero move and nothing after it; each packet is acknowledged and completed
+// with its own sequence number.
+TEST(ViscaOverIp, EveryDriveMovesByItsSpeedAndAStopIsOneZeroMove) {
+  TestPty line;
+  ViscaPanel panel(line);
+  ASSERT_GT(panel.port, 0) << panel.said;
+  ViscaController controller(panel.port);
+  const struct {
+    const char* drive;
+    int x, y;
+  } drives[] = {
+      {"81 01 06 01 18 17 02 03 FF", 200, 0},    {"81 01 06 01 01 01 01 03 FF", -1, 0},
+      {"81 01 06 01 0C 0C 03 01 FF", 0, -50},    {"81 01 06 01 0C 17 03 02 FF", 0, 184},
+      {"81 01 06 01 06 0C 01 01 FF", -12, -50},  {"81 01 06 01 18 01 02 02 FF", 200, 1},
+  };
+  std::uint32_t seq = 100;
+  for (const auto& d : drives) {
+    controller.Send(0x0100, ++seq, d.drive);
+    EXPECT_EQ(NextMove(line), std::make_pair(d.x, d.y)) << d.drive;
+    char head[40];
+    std::snprintf(head, sizeof head, "01-11-00-03-00-00-00-%02x-", seq);
+    EXPECT_EQ(controller.Answers(), (std::vector<std::string>{std::string(head) + "90-41-ff", std::string(head) + "90-51-ff"}))
+        << d.drive;
+    controller.Send(0x0100, ++seq, "81 01 06 01 01 01 03 03 FF");
+    // The line's repeat carried the drive meanwhile; then one stop, and nothing.
+    std::vector<std::pair<int, int>> moves;
+    for (auto m = NextMove(line); m; m = NextMove(line, 500)) moves.push_back(*m);
+    ASSERT_FALSE(moves.empty()) << d.drive;
+    EXPECT_EQ(moves.back(), std::make_pair(0, 0)) << d.drive;
+    EXPECT_EQ(std::count(moves.begin(), moves.end(), std::make_pair(0, 0)), 1) << d.drive;
+    EXPECT_EQ(std::count(moves.begin(), moves.end(), std::make_pair(d.x, d.y)), static_cast<long>(moves.size()) - 1)
+        << d.drive;
+    controller.Answers();
+  }
+}
+
+// Camera commands reach the line byte for byte; the camera block's answers
+// go back with the sequence number of the command they answer.
+TEST(ViscaOverIp, CameraCommandsReachTheLineAndTheirAnswersComeBack) {
+  TestPty line;
+  ViscaPanel panel(line);
+  ViscaController controller(panel.port);
+  std::uint32_t seq = 7;
+  for (const char* zoom : {"81 01 04 07 02 FF", "81 01 04 07 03 FF", "81 01 04 07 00 FF", "81 01 04 47 01 02 03 04 FF"}) {
+    controller.Send(0x0100, ++seq, zoom);
+    EXPECT_EQ(line.Receive(Hex(zoom).size(), 3000), Hex(zoom)) << zoom;
+    line.Send(Hex("90 41 FF 90 51 FF"));  // the camera block: acknowledge, completion
+    char head[40];
+    std::snprintf(head, sizeof head, "01-11-00-03-00-00-00-%02x-", seq);
+    EXPECT_EQ(controller.Answers(), (std::vector<std::string>{std::string(head) + "90-41-ff", std::string(head) + "90-51-ff"}))
+        << zoom;
+    line.Drain(300);  // the zoom slider's repaint, where the direct zoom moved it
+  }
+}
+
+// RESET starts the sequence again; a number repeated after a lost answer is
+// answered again and run once; an older one, another message type, what the
+// gimbal cannot do and what is no packet are answered as a camera does, or
+// dropped, and never reach the line.
+TEST(ViscaOverIp, SequenceNumbersErrorsAndWhatIsNoPacket) {
+  TestPty line;
+  ViscaPanel panel(line);
+  ViscaController controller(panel.port);
+  controller.Send(0x0200, 0, "01");
+  EXPECT_EQ(controller.Answers(), std::vector<std::string>{"02-01-00-01-00-00-00-00-01"});
+  controller.Send(0x0100, 5, "81 01 04 07 02 FF");
+  EXPECT_EQ(line.Receive(6, 3000), Hex("81 01 04 07 02 FF"));
+  line.Send(Hex("90 41 FF 90 51 FF"));
+  EXPECT_EQ(controller.Answers().size(), 2u);
+  controller.Send(0x0100, 5, "81 01 04 07 02 FF");  // the answer was lost: asked again
+  EXPECT_EQ(controller.Answers().size(), 2u);
+  const struct {
+    std::uint16_t type;
+    std::uint32_t seq;
+    const char* message;
+    std::vector<std::string> answers;
+  } cases[] = {
+      {0x0100, 4, "81 01 04 07 03 FF", {"02-01-00-02-00-00-00-04-0f-01"}},           // behind the last one
+      {0x0300, 6, "81 01 04 07 03 FF", {"02-01-00-02-00-00-00-06-0f-02"}},           // no such type
+      {0x0100, 7, "81 01 06 04 FF", {"01-11-00-04-00-00-00-07-90-61-41-ff"}},        // home: not executable
+      {0x0100, 8, "81 01 04 3F 02 01 FF", {"01-11-00-04-00-00-00-08-90-61-41-ff"}},  // a preset
+      {0x0100, 9, "81 01 7E 04 FF", {"01-11-00-04-00-00-00-09-90-60-02-ff"}},        // no camera's
+  };
+  for (const auto& c : cases) {
+    controller.Send(c.type, c.seq, c.message);
+    EXPECT_EQ(controller.Answers(), c.answers) << c.message;
+  }
+  for (const char* junk : {"01 00", "01 00 00 05 00 00 00 0A 81 01 FF", "01 00 00 20 00 00 00 0B 81 01 04 07 02 FF"}) {
+    controller.Raw(Hex(junk));
+    EXPECT_TRUE(controller.Answers(300).empty()) << junk;
+  }
+  controller.Raw(std::vector<std::uint8_t>(2000, 0x81));
+  EXPECT_TRUE(controller.Answers(300).empty());
+  EXPECT_EQ(line.Drain(300).size(), 0u) << "something that was no command reached the line";
+}
+
+// A controller that vanishes mid-drive: the drive ends after the hold time
+// with one zero move, as a silent control client's stick does.
+TEST(ViscaOverIp, AControllerThatFallsSilentMidDriveStopsTheGimbal) {
+  TestPty line;
+  ViscaPanel panel(line, {"--visca-ip-hold-ms", "400"});
+  {
+    ViscaController controller(panel.port);
+    controller.Send(0x0100, 1, "81 01 06 01 18 17 02 03 FF");
+    EXPECT_EQ(NextMove(line), std::make_pair(200, 0));
+  }
+  std::optional<std::pair<int, int>> last;
+  for (auto m = NextMove(line, 3000); m; m = NextMove(line, 1000)) last = m;  // the repeat, then the stop
+  EXPECT_EQ(last, std::make_pair(0, 0));
+  ReadUntil(panel.err, panel.said, "fell silent while driving", 3000);
+  EXPECT_NE(panel.said.find("fell silent while driving: the gimbal stops"), std::string::npos) << panel.said;
+}

@@ -184,6 +184,47 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   return r;
 }
 
+ListenResult BindDatagram(const std::string& host, std::uint16_t port) {
+  ListenResult r;
+  const addrinfo hints = ListenHints<addrinfo>(SOCK_DGRAM);
+  addrinfo* list = nullptr;
+  if (const int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list); e != 0 || !list) {
+    r.reason = host + " is no address to listen on (" + gai_strerror(e) + ")";
+    return r;
+  }
+  const int fd = socket(list->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0 || bind(fd, list->ai_addr, list->ai_addrlen) != 0) {
+    r.reason = std::strerror(errno);
+    if (fd >= 0) close(fd);
+    freeaddrinfo(list);
+    return r;
+  }
+  freeaddrinfo(list);
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  r.port = PortOf(a);
+  r.handle = fd;
+  return r;
+}
+
+long ReceiveDatagram(std::intptr_t s, void* buffer, unsigned n, Sender& from) {
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  // MSG_TRUNC: the datagram's whole size, so that a longer one is known as such.
+  const ssize_t got = recvfrom(Fd(s), buffer, n, MSG_TRUNC, reinterpret_cast<sockaddr*>(&a), &len);
+  if (got < 0) return -1;
+  from.address.assign(reinterpret_cast<const char*>(&a), len);
+  from.host = HostOf(a, inet_ntop);
+  from.text = from.host + ":" + std::to_string(PortOf(a));
+  return static_cast<long>(got);
+}
+
+bool SendDatagram(std::intptr_t s, const void* buffer, unsigned n, const Sender& to) {
+  return sendto(Fd(s), buffer, n, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(to.address.data()),
+                static_cast<socklen_t>(to.address.size())) == static_cast<ssize_t>(n);
+}
+
 std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {
   sockaddr_storage a{};
   socklen_t len = sizeof a;

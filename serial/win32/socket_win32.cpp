@@ -7,6 +7,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mstcpip.h>
+#include <mswsock.h>
 #include <windows.h>
 
 #include "serial/socket_addresses.h"
@@ -251,6 +252,60 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   r.port = PortOf(a);
   r.handle = static_cast<std::intptr_t>(s);
   return r;
+}
+
+ListenResult BindDatagram(const std::string& host, std::uint16_t port) {
+  ListenResult r;
+  const addrinfo hints = ListenHints<addrinfo>(SOCK_DGRAM);
+  addrinfo* list = nullptr;
+  if (!Started() || getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
+    r.reason = host + " is no address to listen on";
+    return r;
+  }
+  const SOCKET s = WSASocketW(list->ai_family, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  const BOOL one = TRUE;
+  if (s != INVALID_SOCKET)
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
+  if (s == INVALID_SOCKET || bind(s, list->ai_addr, static_cast<int>(list->ai_addrlen)) != 0) {
+    r.reason = Reason(WSAGetLastError());
+    if (s != INVALID_SOCKET) closesocket(s);
+    freeaddrinfo(list);
+    return r;
+  }
+  freeaddrinfo(list);
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  // A controller gone away makes the next receive fail with a reset, not the socket.
+  BOOL noReset = FALSE;
+  DWORD unused = 0;
+  WSAIoctl(s, SIO_UDP_CONNRESET, &noReset, sizeof noReset, nullptr, 0, &unused, nullptr, nullptr);
+  sockaddr_storage a{};
+  int len = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  r.port = PortOf(a);
+  r.handle = static_cast<std::intptr_t>(s);
+  return r;
+}
+
+long ReceiveDatagram(std::intptr_t s, void* buffer, unsigned n, Sender& from) {
+  sockaddr_storage a{};
+  int len = sizeof a;
+  const int got = recvfrom(S(s), static_cast<char*>(buffer), static_cast<int>(n), 0, reinterpret_cast<sockaddr*>(&a), &len);
+  // Longer than the buffer: Windows keeps its start and says so.
+  const bool cut = got < 0 && WSAGetLastError() == WSAEMSGSIZE;
+  if (got < 0 && !cut) return -1;
+  from.address.assign(reinterpret_cast<const char*>(&a), static_cast<std::size_t>(len));
+  from.host = HostOf(a, [](int family, const void* where, char* text, std::size_t size) {
+    inet_ntop(family, where, text, size);
+  });
+  from.text = from.host + ":" + std::to_string(PortOf(a));
+  return cut ? static_cast<long>(n) + 1 : got;
+}
+
+bool SendDatagram(std::intptr_t s, const void* buffer, unsigned n, const Sender& to) {
+  return sendto(S(s), static_cast<const char*>(buffer), static_cast<int>(n), 0,
+                reinterpret_cast<const sockaddr*>(to.address.data()), static_cast<int>(to.address.size())) ==
+         static_cast<int>(n);
 }
 
 std::intptr_t AcceptOne(std::intptr_t listener, std::string& peer) {

@@ -1,0 +1,197 @@
+#include "app/visca_ip_server.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/dialog.h"
+#include "app/gamepad.h"
+#include "app/script_runner.h"
+#include "protocol/frame.h"
+#include "protocol/visca_ip.h"
+#include "serial/backend.h"
+
+namespace {
+std::uint64_t Now() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+}  // namespace
+
+struct ViscaIpServer::Controller {
+  int id = 0;
+  serial_backend::Sender sender;
+  std::uint64_t heardAt = 0;
+  bool sequenced = false;  // a sequence number was taken since the start or the last RESET
+  std::uint32_t last = 0;
+  std::vector<std::vector<std::uint8_t>> answered;  // what was sent for the last one, for a repeat
+  bool driving = false;
+  std::string Name() const { return "visca " + sender.text; }
+};
+
+ViscaIpServer::ViscaIpServer(unsigned holdMs, std::string peer)
+    : m_holdMs(holdMs), m_peer(std::move(peer)), m_socket(comm::INVALID_HANDLE_VALUE) {}
+
+ViscaIpServer::~ViscaIpServer() {
+  if (m_socket != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_socket);
+}
+
+bool ViscaIpServer::Bind(const ControlAddress& at, std::string& why) {
+  const serial_backend::ListenResult r = serial_backend::BindDatagram(at.host, at.port);
+  if (r.handle == comm::INVALID_HANDLE_VALUE) {
+    why = r.reason;
+    return false;
+  }
+  m_socket = r.handle;
+  const bool v6 = at.host.find(':') != std::string::npos;
+  m_url = "udp://" + (v6 ? "[" + at.host + "]" : at.host) + ":" + std::to_string(r.port);
+  return true;
+}
+
+void ViscaIpServer::Attach(IScriptActions& actions, std::function<void(const std::string&)> say) {
+  m_actions = &actions;
+  m_say = std::move(say);
+}
+
+ViscaIpServer::Controller& ViscaIpServer::Heard(const std::string& address, const std::string& host,
+                                                const std::string& text) {
+  for (auto& c : m_controllers)
+    if (c->sender.address == address) return *c;
+  if (m_controllers.size() >= kMaxControllers) {
+    // The one heard longest ago makes room, unless it drives: then the oldest silent one.
+    auto oldest = std::min_element(m_controllers.begin(), m_controllers.end(), [](const auto& a, const auto& b) {
+      return std::make_pair(a->driving, a->heardAt) < std::make_pair(b->driving, b->heardAt);
+    });
+    if ((*oldest)->driving) Steer(**oldest, 0, 0);
+    m_controllers.erase(oldest);
+  }
+  auto c = std::make_unique<Controller>();
+  c->id = ++m_nextId;
+  c->sender.address = address;
+  c->sender.host = host;
+  c->sender.text = text;
+  if (m_say) m_say("VISCA over IP: controller " + text + " heard");
+  m_controllers.push_back(std::move(c));
+  return *m_controllers.back();
+}
+
+void ViscaIpServer::Service() {
+  if (m_socket == comm::INVALID_HANDLE_VALUE || !m_actions) return;
+  std::uint8_t buffer[64];
+  for (std::size_t k = 0; k < kMaxPerLook; ++k) {
+    serial_backend::Sender from;
+    const long n = serial_backend::ReceiveDatagram(m_socket, buffer, sizeof buffer, from);
+    if (n < 0) break;
+    if (!m_peer.empty() && from.host != m_peer) continue;  // not the one controller allowed
+    Controller& c = Heard(from.address, from.host, from.text);
+    c.heardAt = Now();
+    if (static_cast<std::size_t>(n) > sizeof buffer) continue;  // far longer than any packet: dropped
+    Take(c, buffer, static_cast<std::size_t>(n));
+    if (!m_actions) return;  // the panel ended meanwhile
+  }
+  const std::uint64_t now = Now();
+  for (auto& c : m_controllers)
+    if (c->driving && m_holdMs > 0 && now >= c->heardAt + m_holdMs) {
+      if (m_say) m_say(c->Name() + " fell silent while driving: the gimbal stops");
+      Steer(*c, 0, 0);
+    }
+  // A command the camera block never answered is given up.
+  while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
+}
+
+void ViscaIpServer::Take(Controller& c, const std::uint8_t* data, std::size_t n) {
+  visca_ip::Fault fault = visca_ip::Fault::kNone;
+  const std::optional<visca_ip::Packet> p = visca_ip::Read(data, n, &fault);
+  if (!p) return;  // no packet: nothing to answer with a sequence number
+  const std::uint32_t seq = p->sequence;
+  if (p->type == visca_ip::kControl) {
+    if (p->payload == visca_ip::kResetAck) {  // RESET: the sequence starts again
+      c.sequenced = false;
+      c.answered.clear();
+      return Reply(c, visca_ip::kControlReply, seq, visca_ip::kResetAck);
+    }
+    return Reply(c, visca_ip::kControlReply, seq, visca_ip::kMessageError);
+  }
+  if (p->type != visca_ip::kCommand && p->type != visca_ip::kInquiry)
+    return Reply(c, visca_ip::kControlReply, seq, visca_ip::kMessageError);
+  if (c.sequenced && seq == c.last) {
+    // Its answer was lost: the same answer again, the command not run twice.
+    for (const auto& datagram : c.answered)
+      serial_backend::SendDatagram(m_socket, datagram.data(), static_cast<unsigned>(datagram.size()), c.sender);
+    return;
+  }
+  if (c.sequenced && seq - c.last >= 0x80000000u)  // behind the last one taken, not a wrap
+    return Reply(c, visca_ip::kControlReply, seq, visca_ip::kSequenceError);
+  c.sequenced = true;
+  c.last = seq;
+  c.answered.clear();
+  Command(c, p->type, seq, p->payload);
+}
+
+void ViscaIpServer::Command(Controller& c, std::uint16_t type, std::uint32_t seq,
+                            const std::vector<std::uint8_t>& payload) {
+  const visca_ip::Asked a = visca_ip::ReadAsk(payload, type == visca_ip::kInquiry);
+  switch (a.ask) {
+    case visca_ip::Ask::kSyntax: return Reply(c, visca_ip::kReply, seq, visca_ip::kSyntaxError);
+    case visca_ip::Ask::kNotExecutable: return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
+    case visca_ip::Ask::kDrive: {
+      // While a box is open the panel moves for nobody; a stop is always taken.
+      if (!a.drive.Stop() && m_actions->ModalBoxOpen())
+        return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
+      Reply(c, visca_ip::kReply, seq, visca_ip::kAck);
+      Steer(c, a.drive.pan * visca_ip::StepsFor(a.drive.panSpeed), a.drive.tilt * visca_ip::StepsFor(a.drive.tiltSpeed));
+      return Reply(c, visca_ip::kReply, seq, visca_ip::kCompletion);
+    }
+    case visca_ip::Ask::kCamera: {
+      CVarnelDlg* dlg = m_actions->Dialog();
+      if (!dlg || m_actions->ModalBoxOpen()) return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
+      m_actor = c.Name();
+      const bool sent = dlg->SendCamera(Frame(payload.data(), payload.size()));
+      m_actor.clear();
+      if (!sent) return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
+      m_pending.push_back({c.id, seq, Now()});  // the camera block answers through the poll
+      return;
+    }
+  }
+}
+
+void ViscaIpServer::Read(const std::uint8_t* bytes, std::size_t n) {
+  std::deque<Pending>& pending = m_pending;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t b = bytes[i];
+    if (m_answer.empty() && (b & 0xF0) != 0x90) continue;  // not the camera block's (a card reply)
+    m_answer.push_back(b);
+    if (b != 0xFF && m_answer.size() < visca_ip::kMaxPayload) continue;
+    if (b == 0xFF && m_answer.size() >= 3 && !pending.empty()) {
+      const Pending p = pending.front();
+      const bool ack = (m_answer[1] & 0xF0) == 0x40;
+      if (!ack) pending.pop_front();  // a completion, an error or an inquiry's answer ends it
+      for (auto& c : m_controllers)
+        if (c->id == p.controller) Reply(*c, visca_ip::kReply, p.sequence, m_answer);
+    }
+    m_answer.clear();
+  }
+}
+
+void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq,
+                          const std::vector<std::uint8_t>& payload) {
+  std::vector<std::uint8_t> datagram = visca_ip::Pack(type, seq, payload);
+  serial_backend::SendDatagram(m_socket, datagram.data(), static_cast<unsigned>(datagram.size()), c.sender);
+  if (seq == c.last && c.sequenced && c.answered.size() < 4) c.answered.push_back(std::move(datagram));
+}
+
+void ViscaIpServer::Steer(Controller& c, int x, int y) {
+  PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
+  if (!pad) return;
+  m_actor = c.Name();
+  pad->Steer({x, y}, kFirstDriver + c.id);
+  m_actor.clear();
+  c.driving = x != 0 || y != 0;
+}
+
+std::string ViscaIpServer::StickHolder() const {
+  const PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
+  for (const auto& c : m_controllers)
+    if (c->driving && pad && pad->Driver() == kFirstDriver + c->id) return c->Name();
+  return "";
+}

@@ -1,0 +1,84 @@
+// VISCA over IP into the panel: the PTZ controllers of a studio (hardware
+// joysticks, Companion, OBS's PTZ plugins, vision mixers) steer the gimbal
+// as they steer a camera. It lives on the window's thread and never waits:
+// each Service call reads what datagrams wait (a bounded number, so that a
+// flood cannot starve the poll), answers each at once and hands what it asks
+// to the panel:
+//   - Pan-tiltDrive goes through the panel's one steering state, as the
+//     stick does (its repeat, its stop rules); a stop is one zero move;
+//   - camera commands and inquiries (81 01 04 .., 81 09 04 ..) go to the
+//     gimbal's line as they are, through the panel's send path; the camera
+//     block's answers that the poll reads go back with the sequence number
+//     of the command they answer;
+//   - what this gimbal cannot do (positions, home, presets) is answered
+//     "command not executable", never faked.
+// A drive lasts while its controller is heard: silence for the hold time
+// stops it, as a client's stick on the control server.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/control_server.h"
+
+class IScriptActions;
+
+class ViscaIpServer {
+ public:
+  static constexpr unsigned kDefaultHoldMs = 1000;
+  static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each Service call
+  static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
+  static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a command
+  static constexpr int kFirstDriver = 1000;           // the steering's driver ids of controllers
+
+  // peer: the only host heard (empty: any); holdMs: a drive's life without a packet.
+  ViscaIpServer(unsigned holdMs, std::string peer);
+  ~ViscaIpServer();
+  ViscaIpServer(const ViscaIpServer&) = delete;
+  ViscaIpServer& operator=(const ViscaIpServer&) = delete;
+
+  bool Bind(const ControlAddress& at, std::string& why);
+  const std::string& Url() const { return m_url; }
+
+  // The panel it steers; say: a line for the terminal and the session log.
+  void Attach(IScriptActions& actions, std::function<void(const std::string&)> say);
+  void Detach() { m_actions = nullptr; }
+  // Reads, answers, steers; never waits. The window's thread only.
+  void Service();
+  // What the poll read from the gimbal's line: the camera block's answers in it go back.
+  void Read(const std::uint8_t* bytes, std::size_t n);
+  // Who is acting now ("visca HOST:PORT") while a controller's command is
+  // handed to the panel, or who drives the stick; empty otherwise.
+  const std::string& Actor() const { return m_actor; }
+  std::string StickHolder() const;
+
+ private:
+  struct Controller;
+  void Take(Controller& c, const std::uint8_t* data, std::size_t n);
+  void Command(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
+  void Reply(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
+  void Steer(Controller& c, int x, int y);
+  Controller& Heard(const std::string& address, const std::string& host, const std::string& text);
+
+  unsigned m_holdMs;
+  std::string m_peer;
+  std::intptr_t m_socket;
+  std::string m_url;
+  IScriptActions* m_actions = nullptr;
+  std::function<void(const std::string&)> m_say;
+  std::vector<std::unique_ptr<Controller>> m_controllers;
+  int m_nextId = 0;
+  std::string m_actor;
+  std::vector<std::uint8_t> m_answer;  // the camera block's answer read so far
+  struct Pending {  // a camera command sent to the line, its answers still to come
+    int controller;
+    std::uint32_t sequence;
+    std::uint64_t since;
+  };
+  std::deque<Pending> m_pending;
+};
