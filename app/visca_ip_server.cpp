@@ -183,10 +183,13 @@ void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq,
 void ViscaIpServer::Steer(Controller& c, int x, int y) {
   PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
   if (!pad) return;
+  // Driving while the frames go, its stop included, so that they are said to be this controller's.
+  const bool moving = x != 0 || y != 0;
+  if (moving) c.driving = true;
   m_actor = c.Name();
   pad->Steer({x, y}, kFirstDriver + c.id);
   m_actor.clear();
-  c.driving = x != 0 || y != 0;
+  c.driving = moving;
 }
 
 std::string ViscaIpServer::StickHolder() const {

@@ -2446,6 +2446,14 @@ TEST(ViscaOverIp, CameraCommandsReachTheLineAndTheirAnswersComeBack) {
         << zoom;
     line.Drain(300);  // the zoom slider's repaint, where the direct zoom moved it
   }
+  // The panel's zoom follows the controller's direct zoom: the nearest level.
+  int nearest = 1;
+  for (int level = 1; level <= kZoomMax; ++level)
+    if (std::abs(kZoomPositions[level - 1] - 0x1234) < std::abs(kZoomPositions[nearest - 1] - 0x1234)) nearest = level;
+  (void)!write(panel.c.in, "get 1106\n", 9);
+  std::string got = ReadUntilLine(panel.c.out, "1106=", 10000);
+  got.erase(std::remove(got.begin(), got.end(), '\r'), got.end());
+  EXPECT_NE(got.find("1106=" + std::to_string(nearest) + "\n"), std::string::npos) << got;
 }
 
 // RESET starts the sequence again; a number repeated after a lost answer is
@@ -2486,6 +2494,10 @@ TEST(ViscaOverIp, SequenceNumbersErrorsAndWhatIsNoPacket) {
   }
   controller.Raw(std::vector<std::uint8_t>(2000, 0x81));
   EXPECT_TRUE(controller.Answers(300).empty());
+  // A flood does not starve the window: it answers while the datagrams pour in.
+  for (int i = 0; i < 20000; ++i) controller.Raw(Hex("01 00 00 01 00 00 00 00 00"));
+  (void)!write(panel.c.in, "get 1004\n", 9);
+  EXPECT_NE(ReadUntilLine(panel.c.out, "1004=", 10000).find("OPENED"), std::string::npos);
   EXPECT_EQ(line.Drain(300).size(), 0u) << "something that was no command reached the line";
 }
 
