@@ -113,4 +113,6 @@ set +e
 LD_PRELOAD=$shim${LD_PRELOAD:+:$LD_PRELOAD} "${display[@]}" "$wine" "$exe" "$@" 9>&-
 status=$?
 set -e
+# Said, so that a run that ends before the program says a word is not a blank failure.
+if [ "$status" -ne 0 ]; then echo "wine-run: $(basename "$exe") ended with status $status" >&2; fi
 exit $status
