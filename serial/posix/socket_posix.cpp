@@ -158,18 +158,20 @@ WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigne
 
 void CloseSocket(std::intptr_t h) { close(Fd(h)); }
 
-ListenResult Listen(const std::string& host, std::uint16_t port) {
+namespace {
+// A socket of type bound to host:port (a stream socket listening too), non-blocking.
+ListenResult Bound(const std::string& host, std::uint16_t port, int type) {
   ListenResult r;
-  const addrinfo hints = ListenHints<addrinfo>();
+  const addrinfo hints = ListenHints<addrinfo>(type);
   addrinfo* list = nullptr;
   if (const int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list); e != 0 || !list) {
     r.reason = host + " is no address to listen on (" + gai_strerror(e) + ")";
     return r;
   }
-  const int fd = socket(list->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int fd = socket(list->ai_family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   const int one = 1;
-  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (fd < 0 || bind(fd, list->ai_addr, list->ai_addrlen) != 0 || listen(fd, 16) != 0) {
+  if (fd >= 0 && type == SOCK_STREAM) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (fd < 0 || bind(fd, list->ai_addr, list->ai_addrlen) != 0 || (type == SOCK_STREAM && listen(fd, 16) != 0)) {
     r.reason = std::strerror(errno);
     if (fd >= 0) close(fd);
     freeaddrinfo(list);
@@ -183,30 +185,11 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   r.handle = fd;
   return r;
 }
+}  // namespace
 
-ListenResult BindDatagram(const std::string& host, std::uint16_t port) {
-  ListenResult r;
-  const addrinfo hints = ListenHints<addrinfo>(SOCK_DGRAM);
-  addrinfo* list = nullptr;
-  if (const int e = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list); e != 0 || !list) {
-    r.reason = host + " is no address to listen on (" + gai_strerror(e) + ")";
-    return r;
-  }
-  const int fd = socket(list->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0 || bind(fd, list->ai_addr, list->ai_addrlen) != 0) {
-    r.reason = std::strerror(errno);
-    if (fd >= 0) close(fd);
-    freeaddrinfo(list);
-    return r;
-  }
-  freeaddrinfo(list);
-  sockaddr_storage a{};
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  r.port = PortOf(a);
-  r.handle = fd;
-  return r;
-}
+ListenResult Listen(const std::string& host, std::uint16_t port) { return Bound(host, port, SOCK_STREAM); }
+
+ListenResult BindDatagram(const std::string& host, std::uint16_t port) { return Bound(host, port, SOCK_DGRAM); }
 
 long ReceiveDatagram(std::intptr_t s, void* buffer, unsigned n, Sender& from) {
   sockaddr_storage a{};

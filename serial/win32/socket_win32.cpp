@@ -224,20 +224,25 @@ WriteResult SendAll(std::intptr_t h, const void* buffer, unsigned count, unsigne
 
 void CloseSocket(std::intptr_t h) { closesocket(S(h)); }
 
-ListenResult Listen(const std::string& host, std::uint16_t port) {
+namespace {
+// A socket of type bound to host:port (a stream socket listening too), non-blocking.
+ListenResult Bound(const std::string& host, std::uint16_t port, int type) {
   ListenResult r;
-  const addrinfo hints = ListenHints<addrinfo>();
+  const addrinfo hints = ListenHints<addrinfo>(type);
   addrinfo* list = nullptr;
   if (!Started() || getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
     r.reason = host + " is no address to listen on";
     return r;
   }
-  const SOCKET s = WSASocketW(list->ai_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  const bool stream = type == SOCK_STREAM;
+  const SOCKET s =
+      WSASocketW(list->ai_family, type, stream ? IPPROTO_TCP : IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
   // Windows lets another program take a port that is in use unless asked not to.
   const BOOL one = TRUE;
   if (s != INVALID_SOCKET)
     setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
-  if (s == INVALID_SOCKET || bind(s, list->ai_addr, static_cast<int>(list->ai_addrlen)) != 0 || listen(s, 16) != 0) {
+  if (s == INVALID_SOCKET || bind(s, list->ai_addr, static_cast<int>(list->ai_addrlen)) != 0 ||
+      (stream && listen(s, 16) != 0)) {
     r.reason = Reason(WSAGetLastError());
     if (s != INVALID_SOCKET) closesocket(s);
     freeaddrinfo(list);
@@ -246,6 +251,12 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   freeaddrinfo(list);
   u_long nonBlocking = 1;
   ioctlsocket(s, FIONBIO, &nonBlocking);
+  if (!stream) {
+    // A controller gone away makes the next receive fail with a reset, not the socket.
+    BOOL noReset = FALSE;
+    DWORD unused = 0;
+    WSAIoctl(s, SIO_UDP_CONNRESET, &noReset, sizeof noReset, nullptr, 0, &unused, nullptr, nullptr);
+  }
   sockaddr_storage a{};
   int len = sizeof a;
   getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
@@ -253,39 +264,11 @@ ListenResult Listen(const std::string& host, std::uint16_t port) {
   r.handle = static_cast<std::intptr_t>(s);
   return r;
 }
+}  // namespace
 
-ListenResult BindDatagram(const std::string& host, std::uint16_t port) {
-  ListenResult r;
-  const addrinfo hints = ListenHints<addrinfo>(SOCK_DGRAM);
-  addrinfo* list = nullptr;
-  if (!Started() || getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
-    r.reason = host + " is no address to listen on";
-    return r;
-  }
-  const SOCKET s = WSASocketW(list->ai_family, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-  const BOOL one = TRUE;
-  if (s != INVALID_SOCKET)
-    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
-  if (s == INVALID_SOCKET || bind(s, list->ai_addr, static_cast<int>(list->ai_addrlen)) != 0) {
-    r.reason = Reason(WSAGetLastError());
-    if (s != INVALID_SOCKET) closesocket(s);
-    freeaddrinfo(list);
-    return r;
-  }
-  freeaddrinfo(list);
-  u_long nonBlocking = 1;
-  ioctlsocket(s, FIONBIO, &nonBlocking);
-  // A controller gone away makes the next receive fail with a reset, not the socket.
-  BOOL noReset = FALSE;
-  DWORD unused = 0;
-  WSAIoctl(s, SIO_UDP_CONNRESET, &noReset, sizeof noReset, nullptr, 0, &unused, nullptr, nullptr);
-  sockaddr_storage a{};
-  int len = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  r.port = PortOf(a);
-  r.handle = static_cast<std::intptr_t>(s);
-  return r;
-}
+ListenResult Listen(const std::string& host, std::uint16_t port) { return Bound(host, port, SOCK_STREAM); }
+
+ListenResult BindDatagram(const std::string& host, std::uint16_t port) { return Bound(host, port, SOCK_DGRAM); }
 
 long ReceiveDatagram(std::intptr_t s, void* buffer, unsigned n, Sender& from) {
   sockaddr_storage a{};
