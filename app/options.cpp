@@ -117,7 +117,7 @@ const std::vector<OptionRow>& OptionRows() {
        {"each control client sends `auth` and FILE's text first;", "needed for a --control address other than loopback"},
        [](Options& o, const std::string& v) { return FileName("--control-token", v, o.controlToken); }},
       {"--visca-ip", "", "URL",
-       {"hear PTZ controllers' VISCA over IP on URL (udp://127.0.0.1:52381):", "pan and tilt steer the gimbal, camera commands go to its line"},
+       {"be a VISCA-over-IP camera on URL (udp://127.0.0.1:52381)", "for PTZ controllers: pan, tilt and the camera block"},
        [](Options& o, const std::string& v) -> std::string {
          ControlAddress at;
          if (std::string problem = ParseListenUrl(v, "udp", "VISCA over IP", 52381, at); !problem.empty())
@@ -133,7 +133,7 @@ const std::vector<OptionRow>& OptionRows() {
          o.viscaIpPeer = v;
          return "";
        }},
-      {"--visca-ip-hold-ms", "", "MS", {"a controller's drive stops after MS ms without a packet from it (1000)"},
+      {"--visca-ip-hold-ms", "", "MS", {"a controller's drive stops after MS ms unheard (1000)"},
        [](Options& o, const std::string& v) -> std::string {
          const std::optional<double> ms = Number(v, 100, 60000, true);
          if (!ms) return "--visca-ip-hold-ms takes milliseconds, 100 to 60000";
@@ -155,9 +155,12 @@ std::string UsageText() {
   for (const OptionRow& row : OptionRows()) {
     if (row.help.empty()) continue;  // the platform's words above, or the last line below
     std::string head = std::string(row.name) + (*row.value ? std::string(" ") + row.value : "");
-    head.resize(std::max<std::size_t>(head.size(), 20), ' ');
+    // A name wider than the column has a line of its own: the help stays in its column.
+    const bool own = head.size() > 20;
+    if (own) text += "  " + head + "\n";
+    head.resize(20, ' ');
     for (std::size_t i = 0; i < row.help.size(); ++i)
-      text += (i ? std::string(23, ' ') : "  " + head + " ") + row.help[i] + "\n";
+      text += (i || own ? std::string(23, ' ') : "  " + head + " ") + row.help[i] + "\n";
   }
   return text + "  --help, --version\n\n" + PlatformUsage().note;
 }
