@@ -16,6 +16,10 @@
 #include <QTest>
 #include <QTimer>
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
 #include <QClipboard>
 #include <QToolTip>
 
@@ -306,7 +310,8 @@ class WindowTest : public QObject {
   void aRealSdlPadSteersAndStopsWhenItGoes() {
     Open();
     SdlPad reader(window->dialog());
-    QVERIFY(reader.Started());
+    QVERIFY(!reader.Started());  // SDL comes only once the window is up
+    QTRY_VERIFY_WITH_TIMEOUT(reader.Started(), 1000);
     // SDL's own virtual game controller: the SDL event path as a pad's, no /dev/uinput needed.
     SDL_VirtualJoystickDesc desc{};
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
@@ -318,7 +323,8 @@ class WindowTest : public QObject {
     QVERIFY2(index >= 0, SDL_GetError());
     SDL_Joystick* stick = SDL_JoystickOpen(index);
     QVERIFY(stick);
-    QTest::qWait(100);  // connected
+    QTest::qWait(600);  // found at the next look, within a second
+    QVERIFY(!reader.Watched());  // a virtual pad has no device: read every 10 ms
     pty->Drain(50);
 
     const Frame move = BuildMoveFrame(kCmdCrossWire, 55, 0, 0);
@@ -351,6 +357,37 @@ class WindowTest : public QObject {
     QVERIFY(count(wire, move) >= 1);
     QCOMPARE(count(wire, stop), 1);
     QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
+  }
+
+  // A steering pad's device wakes the reader only when it has input, and
+  // once when it ends: a FIFO stands in for the device node.
+  void aPadsDeviceWakesOnlyWithInputAndSaysWhenItEnds() {
+    const std::string path = QDir::temp().filePath("varnel-wake-XXXXXX").toStdString();
+    std::string fifo = path;
+    QVERIFY(mkdtemp(fifo.data()));
+    fifo += "/pad";
+    QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0);
+    DeviceWake wake(fifo.c_str());
+    QVERIFY(wake.Watching());
+    int woken = 0, gone = 0;
+    connect(&wake, &DeviceWake::woken, [&] { ++woken; });
+    connect(&wake, &DeviceWake::gone, [&] { ++gone; });
+    QTest::qWait(50);
+    QCOMPARE(woken, 0);  // nothing to say, no wake
+    QCOMPARE(::write(writer, "abc", 3), 3);
+    QTRY_COMPARE(woken, 1);
+    QTest::qWait(50);
+    QCOMPARE(woken, 1);  // what woke it was taken: no wake again without more
+    ::close(writer);
+    QTRY_COMPARE(gone, 1);
+    QTest::qWait(50);
+    QCOMPARE(gone, 1);
+    QVERIFY(!wake.Watching());
+    QVERIFY(!DeviceWake("/nonexistent/pad").Watching());
+    std::remove(fifo.c_str());
+    ::rmdir(fifo.substr(0, fifo.size() - 4).c_str());
   }
 
   void chineseTextsRenderAndAPictureIsWritten() {
