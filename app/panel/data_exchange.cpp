@@ -146,6 +146,7 @@ bool DoDataExchange(IControls& c, BoundValues& v, bool save, DxFailure* failure,
         if (mine && shown != memory->control[i]) continue;  // the operator's since: the next commit takes it
         memory->control[i] = memory->member[i] = text;
         memory->read[i] = false;
+        if (shown == text) continue;  // shown already: not asked again
       }
       if (IsCheck(b)) c.SetCheck(id, b.kind == Binding::kCheck ? v.*std::get<int B::*>(b.member) : v.Osd(id));
       else c.SetWindowText(id, text);

@@ -98,7 +98,18 @@ CVarnelDlg* Win32ScriptActions::Dialog() { return m_window.dialogIfAny(); }
 // script mode before it gets here (TakesGesture).
 bool Win32ScriptActions::Click(int id) {
   m_window.controls().SetFocus(id);  // a mouse press moves the focus to the button
-  SendMessageW(Control(m_window, id), BM_CLICK, 0, 0);
+  HWND button = Control(m_window, id);
+  const LONG_PTR type = GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK;
+  if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+    // What a push button's click tells the dialog, without BM_CLICK's
+    // mouse press and release: the capture taken and let go and the button
+    // drawn pushed and back, a dozen window-system calls that change
+    // nothing once the line is done. Boxes keep BM_CLICK: it checks them.
+    SendMessageW(static_cast<HWND>(m_window.hwnd()), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return true;
+  }
+  SendMessageW(button, BM_CLICK, 0, 0);
   return true;
 }
 

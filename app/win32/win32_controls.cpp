@@ -20,6 +20,11 @@ bool IsList(int id) {
 }
 std::string TextOf(HWND h) {
   if (!h) return {};
+  // One message for the short texts every exchange reads (each is a trip
+  // through the window system: some forty a click), two for a long one.
+  wchar_t shortText[256];
+  const int first = GetWindowTextW(h, shortText, 256);
+  if (first < 255) return Utf8(std::wstring(shortText, static_cast<std::size_t>(first > 0 ? first : 0)));
   const int n = GetWindowTextLengthW(h);
   std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
   const int got = GetWindowTextW(h, w.data(), n + 1);
@@ -197,9 +202,26 @@ bool Win32Controls::IsWindowVisible(int id) const {
 }
 
 void Win32Controls::SetFocus(int id) {
-  // Through the dialog manager, so that the default button follows the focus.
-  if (HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id)))
-    SendMessageW(static_cast<HWND>(m_dialog), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+  HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id));
+  if (!h || ::GetFocus() == h) return;  // already there: nothing changes
+  // What the dialog manager's WM_NEXTDLGCTL does, without its walk over
+  // every control to find the button drawn as default (a server call per
+  // control under Wine, on every click of a script): the default follows
+  // the focus to a push button and goes back to the dialog's own default
+  // (OK) from anything else. The one drawn as default is the focused button,
+  // else the one made so here last, else OK.
+  HWND dialog = static_cast<HWND>(m_dialog);
+  const auto code = [](HWND w) { return w ? SendMessageW(w, WM_GETDLGCODE, 0, 0) : 0; };
+  const LRESULT defId = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+  HWND ok = HIWORD(defId) == DC_HASDEFID ? GetDlgItem(dialog, LOWORD(defId)) : nullptr;
+  HWND next = code(h) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON) ? h : ok;
+  for (HWND was : {::GetFocus(), static_cast<HWND>(m_shownDefault), ok})
+    if (was && was != next && (code(was) & DLGC_DEFPUSHBUTTON))
+      SendMessageW(was, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  if (next && !(code(next) & DLGC_DEFPUSHBUTTON)) SendMessageW(next, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  m_shownDefault = next;
+  if (code(h) & DLGC_HASSETSEL) SendMessageW(h, EM_SETSEL, 0, -1);  // an edit entered is selected whole
+  ::SetFocus(h);
 }
 
 int Win32Controls::GetFocus() const {

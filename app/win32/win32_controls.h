@@ -49,6 +49,7 @@ class Win32Controls : public IControls {
   void LogCountChanged();
 
   void* m_dialog = nullptr;
+  void* m_shownDefault = nullptr;  // the button SetFocus drew as default last
   void* m_tips = nullptr;  // the controls' tooltips, made with the first
   std::unordered_map<int, void*> m_handles;  // id -> HWND
   LogStore m_log;

@@ -9,10 +9,13 @@
 
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"
+#include <dbt.h>
 
 namespace {
 constexpr int kIconId = 128;
-constexpr UINT_PTR kPadTimer = 1;  // the gamepad's look
+constexpr UINT_PTR kPadTimer = 1;         // the gamepad's look
+constexpr UINT kFirstPadLookMs = 1000;     // after the window's first paint
+constexpr UINT kPadArrivedLookMs = 250;
 
 INT_PTR CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
@@ -93,16 +96,22 @@ void Win32Window::InitDialog() {
   PostMessageW(hwnd, kShown, 0, 0);  // handled once the window is up
   SetEndRequestWindow(hwnd, kEndRequest);
   if (m_readGamepad) {
+    // The first look once the window is up; then as devices come.
     m_xpad = std::make_unique<XInputPad>(*m_dlg);
-    if (m_xpad->Loaded()) SetTimer(hwnd, kPadTimer, m_xpad->PeriodMs(), nullptr);
+    SetTimer(hwnd, kPadTimer, kFirstPadLookMs, nullptr);
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    m_padNotify = RegisterDeviceNotificationW(hwnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE |
+                                                                 DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
   }
 }
 
 void Win32Window::PollGamepad() {
   if (!m_xpad || m_ending) return;
-  const unsigned before = m_xpad->PeriodMs();
   m_xpad->Poll();
-  if (m_xpad->PeriodMs() != before) SetTimer(static_cast<HWND>(m_hwnd), kPadTimer, m_xpad->PeriodMs(), nullptr);
+  if (const unsigned period = m_xpad->PeriodMs()) SetTimer(static_cast<HWND>(m_hwnd), kPadTimer, period, nullptr);
+  else KillTimer(static_cast<HWND>(m_hwnd), kPadTimer);
 }
 
 std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -163,7 +172,15 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       if (wParam != kPadTimer) return FALSE;
       PollGamepad();
       return TRUE;
+    case WM_DEVICECHANGE:
+      // A device came: a look shortly, once its driver has it ready (a pad
+      // that steers is read anyway).
+      if (m_xpad && !m_xpad->Connected() && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVNODES_CHANGED))
+        SetTimer(hwnd, kPadTimer, kPadArrivedLookMs, nullptr);
+      return Result(hwnd, TRUE);
     case WM_DESTROY:
+      if (m_padNotify) UnregisterDeviceNotification(m_padNotify);
+      m_padNotify = nullptr;
       KillTimer(hwnd, kPadTimer);
       m_xpad.reset();
       SetEndRequestWindow(nullptr, 0);

@@ -68,5 +68,6 @@ class Win32Window : public IDialogHost {
   bool m_readGamepad = true;
   std::unique_ptr<class XInputPad> m_xpad;
   void PollGamepad();
+  void* m_padNotify = nullptr;  // device arrivals: a look for a pad
   bool m_ending = false;
 };

@@ -1,7 +1,13 @@
 // The Windows window's gamepad: XInput, loaded at run time (xinput1_4.dll,
 // else xinput9_1_0.dll), so that varnel.exe imports only what every Windows
 // has and starts without it. The first pad connected steers through the
-// panel's PadSteering, looked at every 10 ms from the window's timer.
+// panel's PadSteering, read every 10 ms from the window's timer while it
+// steers.
+//
+// A panel without a pad pays nothing for it: XInput (and the HID stack it
+// brings) is loaded only once the device list holds a device XInput can
+// read, and the list is looked at a second after the window is up and then
+// only when Windows says a device came (WM_DEVICECHANGE), never on a timer.
 #pragma once
 
 #include <string>
@@ -12,17 +18,26 @@ class CVarnelDlg;
 
 class XInputPad {
  public:
-  explicit XInputPad(CVarnelDlg& dialog);
+  explicit XInputPad(CVarnelDlg& dialog) : m_dialog(dialog) {}
   bool Loaded() const { return m_get != nullptr; }
   bool Connected() const { return m_user >= 0; }
-  // From the window's timer: every 10 ms while a pad steers, once a second
-  // while none is there (a look for a pad that is not there is not free).
+  // From the window's timer: a look for a pad (the device list first), or
+  // the steering pad's state.
   void Poll();
-  unsigned PeriodMs() const { return Connected() ? 10 : 1000; }
+  // The timer's next period: 10 ms while a pad steers; 0 (no timer) while
+  // none does, until a device arrives.
+  unsigned PeriodMs() const { return Connected() ? 10 : 0; }
 
  private:
+  bool Load();
   CVarnelDlg& m_dialog;
   unsigned long (__stdcall* m_get)(unsigned long, void*) = nullptr;
+  bool m_tried = false;
   int m_user = -1;  // the pad that steers, 0 to 3
   PadState m_state;
 };
+
+// A device XInput reads is present: one with the XInput interface, or a HID
+// game controller named as XInput's ("IG_" in its instance id, as Windows
+// names them and Wine's bus does). True when the list cannot be read.
+bool XInputDevicePresent();
