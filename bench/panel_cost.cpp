@@ -138,9 +138,11 @@ pid_t Child::Program() const {
   if (m_pid <= 0) return 0;
   if (m_name.find(".exe") == std::string::npos) return m_pid;
   for (pid_t p : Pids()) {
+    if (p == getpid()) continue;  // our own command line names the .exe too
     const std::string cmd = ReadFile("/proc/" + std::to_string(p) + "/cmdline");
     if (cmd.find(m_name) != std::string::npos && cmd.find("wine-run") == std::string::npos &&
-        cmd.find("xvfb-run") == std::string::npos && cmd.find("bash") != 0)
+        cmd.find("xvfb-run") == std::string::npos && cmd.find("bash") != 0 &&
+        cmd.find("panel_cost") == std::string::npos)
       return p;
   }
   return 0;
