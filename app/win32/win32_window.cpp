@@ -99,16 +99,20 @@ void Win32Window::InitDialog() {
     // The first look once the window is up; then as devices come.
     m_xpad = std::make_unique<XInputPad>(*m_dlg);
     SetTimer(hwnd, kPadTimer, kFirstPadLookMs, nullptr);
-    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
-    filter.dbcc_size = sizeof filter;
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    m_padNotify = RegisterDeviceNotificationW(hwnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE |
-                                                                 DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
   }
 }
 
 void Win32Window::PollGamepad() {
   if (!m_xpad || m_ending) return;
+  if (!m_padNotify) {
+    // Asked for at the first look, not at start-up: the request brings the
+    // plug-and-play client with it (2 MB under Wine).
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    m_padNotify = RegisterDeviceNotificationW(static_cast<HWND>(m_hwnd), &filter,
+                                              DEVICE_NOTIFY_WINDOW_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
+  }
   m_xpad->Poll();
   if (const unsigned period = m_xpad->PeriodMs()) SetTimer(static_cast<HWND>(m_hwnd), kPadTimer, period, nullptr);
   else KillTimer(static_cast<HWND>(m_hwnd), kPadTimer);
