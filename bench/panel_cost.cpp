@@ -4,7 +4,7 @@
 // QDialog, or varnel.exe under Wine against a bare Win32 dialog (--wine).
 //
 //   panel_cost [--wine VARNEL_EXE --bare BARE_EXE] [--bin VARNEL] [--only idle|lines|start]
-//              [--seconds S] [--runs R] [--lines N,N,...]
+//              [--seconds S] [--runs R] [--lines N,N,...] [--simulate]
 //
 // idle:  the port open on a silent pseudo-terminal; processor time of every
 //        thread (a share of one core) and wake-ups a second (context
@@ -12,7 +12,8 @@
 //        the gamepad reader on, --no-gamepad, and the bare dialog. Under
 //        Wine the wineserver's share is given beside the program's.
 // lines: N lines of `click 1014` (RIGHT; its move frame to the far end) and
-//        of `get 1004`, written as fast as the panel reads them: lines a second.
+//        of `get 1004`, written as fast as the panel reads them: lines a second
+//        (--simulate: on the simulated gimbal, without the serial driver's share).
 // start: from the program's start to its first paint (the panel: its zoom
 //        slider's frame at the far end, sent by the slider's first paint; the
 //        bare dialog: its own word), and the peak memory then; on Linux also
@@ -46,6 +47,7 @@ double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::
 struct Options {
   std::string bin = VARNEL_BIN, bare = BARE_DIALOG, wineExe, only;
   int seconds = 10, runs = 3;
+  bool simulate = false;  // lines: the simulated gimbal inside the program instead of the pseudo-terminal
   std::vector<long> lines = {1000, 10000, 100000};
 };
 
@@ -194,6 +196,7 @@ double PeakMb(pid_t pid) {
 std::unique_ptr<Child> Panel(const Options& o, const TestPty& far, std::vector<std::string> extra) {
   const bool wine = !o.wineExe.empty();
   std::vector<std::string> args = wine ? std::vector<std::string>{} : std::vector<std::string>{"--port", "COM1=" + far.path()};
+  if (o.simulate) args = {"--simulate"};
   args.insert(args.end(), extra.begin(), extra.end());
   args.insert(args.end(), {"--script", "-"});
   auto panel = std::make_unique<Child>(o, wine ? o.wineExe : o.bin, args, wine ? "com1=" + far.path() : "");
@@ -254,7 +257,8 @@ void Idle(const Options& o) {
 }
 
 void Lines(const Options& o) {
-  std::printf("script lines a second, written as fast as they are read\n");
+  std::printf("script lines a second, written as fast as they are read, %s\n",
+              o.simulate ? "the simulated gimbal inside the program" : "a pseudo-terminal");
   for (const char* line : {"click 1014", "get 1004"}) {
     for (long n : o.lines) {
       TestPty far;
@@ -343,6 +347,7 @@ int main(int argc, char** argv) {
     else if (a == "--bare") o.bare = v, ++i;
     else if (a == "--bin") o.bin = v, ++i;
     else if (a == "--only") o.only = v, ++i;
+    else if (a == "--simulate") o.simulate = true;
     else if (a == "--seconds") o.seconds = std::max(1, std::atoi(v)), ++i;
     else if (a == "--runs") o.runs = std::max(1, std::atoi(v)), ++i;
     else if (a == "--lines") {
@@ -353,7 +358,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: panel_cost [--wine VARNEL_EXE --bare BARE_EXE] [--bin VARNEL] [--only idle|lines|start]\n"
-                   "                  [--seconds S] [--runs R] [--lines N,N,...]\n");
+                   "                  [--seconds S] [--runs R] [--lines N,N,...] [--simulate]\n");
       return 2;
     }
   }

@@ -42,6 +42,24 @@ void Win32Controls::Attach(void* dialog) {
     if (def.id)
       if (HWND h = GetDlgItem(static_cast<HWND>(dialog), def.id)) m_handles[def.id] = h;
   if (HWND h = GetDlgItem(static_cast<HWND>(dialog), kLogEditId)) m_handles[kLogEditId] = h;
+  // The controls whose every change the dialog hears of (a single-line
+  // edit's EN_CHANGE, a check box's BN_CLICKED): what they hold is known
+  // between changes, and an exchange does not ask each of them twice a
+  // click (a trip through the window system each, under Wine most of a
+  // click's cost). Not a combo box's edit (its text follows a selection
+  // unannounced), nor a radio button (checking one unchecks the others).
+  m_watched.clear();
+  m_known.clear();
+  for (const auto& [id, h] : m_handles) {
+    if (id == kLogEditId || IsLog(id)) continue;
+    wchar_t cls[16] = {};
+    GetClassNameW(static_cast<HWND>(h), cls, 16);
+    const LONG_PTR style = GetWindowLongPtrW(static_cast<HWND>(h), GWL_STYLE);
+    const LONG_PTR type = style & BS_TYPEMASK;
+    if ((lstrcmpiW(cls, L"Edit") == 0 && !(style & ES_MULTILINE)) ||
+        (lstrcmpiW(cls, L"Button") == 0 && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)))
+      m_watched.insert(id);
+  }
   m_view.Attach(Handle(idc::RecvLog), &m_log);
   // What a screen reader calls each control, from its row: the system's proxy
   // knows a button by its caption, but not a slider, its value or the status
@@ -59,24 +77,39 @@ bool Win32Controls::Exists(int id) const { return id != kLogEditId && Handle(id)
 bool Win32Controls::IsLog(int id) const { return id == idc::RecvLog; }
 
 std::string Win32Controls::GetWindowText(int id) const {
-  return TextOf(static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id)));
+  const auto known = m_known.find(id);
+  if (known != m_known.end()) return known->second;
+  std::string text = TextOf(static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id)));
+  if (m_watched.count(id)) m_known[id] = text;
+  return text;
 }
 
 void Win32Controls::SetWindowText(int id, const std::string& text) {
   HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id));
   // Every poll writes every value back: an unchanged text is left alone, so
   // that nothing repaints and an edit keeps its caret and selection.
-  if (h && TextOf(h) != text) SetWindowTextW(h, Wide(text).c_str());
+  if (h && GetWindowText(id) != text) {
+    SetWindowTextW(h, Wide(text).c_str());
+    Changed(id);  // read again next time: the control holds what it took
+  }
 }
 
 int Win32Controls::GetCheck(int id) const {
-  return SendMessageW(static_cast<HWND>(Handle(id)), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  const auto known = m_known.find(id);
+  if (known != m_known.end()) return known->second == "1";
+  const int state = SendMessageW(static_cast<HWND>(Handle(id)), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  if (m_watched.count(id)) m_known[id] = std::string(1, state ? '1' : '0');
+  return state;
 }
 
 void Win32Controls::SetCheck(int id, int state) {
-  if (GetCheck(id) != (state ? 1 : 0))
+  if (GetCheck(id) != (state ? 1 : 0)) {
     SendMessageW(static_cast<HWND>(Handle(id)), BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
+    Changed(id);
+  }
 }
+
+void Win32Controls::Changed(int id) { m_known.erase(id); }
 
 int Win32Controls::GetCurSel(int id) const {
   HWND h = static_cast<HWND>(Handle(id));

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/panel/controls.h"
 #include "app/win32/log_view.h"
@@ -43,6 +44,9 @@ class Win32Controls : public IControls {
   bool IsWindowVisible(int id) const override;
   void SetFocus(int id) override;
   int GetFocus() const override;
+  // The dialog heard from the control (WM_COMMAND): what it holds may have
+  // changed.
+  void Changed(int id);
 
  private:
   bool IsLog(int id) const;
@@ -52,6 +56,8 @@ class Win32Controls : public IControls {
   void* m_shownDefault = nullptr;  // the button SetFocus drew as default last
   void* m_tips = nullptr;  // the controls' tooltips, made with the first
   std::unordered_map<int, void*> m_handles;  // id -> HWND
+  std::unordered_set<int> m_watched;         // controls that tell every change
+  mutable std::unordered_map<int, std::string> m_known;  // their text or check state since their last change
   LogStore m_log;
   Win32LogView m_view;
   std::size_t m_widestChars = 0;  // longest log line so far, for the horizontal scroll range

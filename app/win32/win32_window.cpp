@@ -128,6 +128,7 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
       const int code = HIWORD(wParam);
+      if (lParam) m_controls.Changed(id);  // a control's word: it may hold something new
       if (!m_dlg) return FALSE;
       // The dialog manager's OK (Enter outside a push button) and Cancel
       // (Escape; the close box comes as WM_CLOSE); no control has id 1 or 2.
