@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "bench_figures.h"
+#include "scripted_panel.h"
 #include "test_pty.h"
 
 namespace {
@@ -51,73 +52,11 @@ struct Options {
   std::vector<long> lines = {1000, 10000, 100000};
 };
 
-// A program with its standard input and output on pipes, standard error to /dev/null.
-class Child {
- public:
-  Child(const Options& o, const std::string& program, std::vector<std::string> args, const std::string& links = {}) {
-    int in[2], out[2];
-    if (pipe(in) || pipe(out)) return;
-    m_start = Clock::now();
-    m_pid = fork();
-    if (m_pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      dup2(open("/dev/null", O_WRONLY), 2);
-      close(in[1]);
-      close(out[0]);
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      if (!links.empty()) setenv("VARNEL_WINE_LINKS", links.c_str(), 1);
-      std::vector<std::string> all;
-      if (!o.wineExe.empty()) all = {"/bin/bash", VARNEL_WINE_RUN};
-      all.push_back(program);
-      all.insert(all.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (std::string& a : all) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    m_in = in[1];
-    m_out = out[0];
-    m_name = program.substr(program.rfind('/') + 1);
-  }
-  ~Child() {
-    if (m_pid <= 0) return;
-    Say("quit\n");
-    close(m_in);
-    for (int i = 0; i < 100 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (waitpid(m_pid, nullptr, WNOHANG) == 0) {
-      kill(m_pid, SIGTERM);
-      if (const pid_t p = Program()) kill(p, SIGKILL);
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, nullptr, 0);
-    }
-    close(m_out);
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  void Say(const std::string& text) { (void)!write(m_in, text.data(), text.size()); }
-  std::string Answer(int timeoutMs) {
-    std::string text;
-    char c;
-    pollfd p{m_out, POLLIN, 0};
-    while (poll(&p, 1, timeoutMs) > 0 && read(m_out, &c, 1) == 1 && c != '\n') text += c;
-    return text;
-  }
-  Clock::time_point Started() const { return m_start; }
-  // The process that runs the program: ours, or under Wine the one whose
-  // command line names the .exe (not the scripts around it).
-  pid_t Program() const;
-
- private:
-  pid_t m_pid = -1;
-  int m_in = -1, m_out = -1;
-  std::string m_name;
-  Clock::time_point m_start;
-};
+// A program of the run: the panel (o.bin, or the .exe under Wine), or the bare dialog.
+std::unique_ptr<ScriptedPanel> Start(const Options& o, const std::string& program, const std::vector<std::string>& args,
+                                     const std::string& links = {}) {
+  return std::make_unique<ScriptedPanel>(program, args, !o.wineExe.empty(), links);
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -134,20 +73,6 @@ std::vector<pid_t> Pids() {
     closedir(d);
   }
   return out;
-}
-
-pid_t Child::Program() const {
-  if (m_pid <= 0) return 0;
-  if (m_name.find(".exe") == std::string::npos) return m_pid;
-  for (pid_t p : Pids()) {
-    if (p == getpid()) continue;  // our own command line names the .exe too
-    const std::string cmd = ReadFile("/proc/" + std::to_string(p) + "/cmdline");
-    if (cmd.find(m_name) != std::string::npos && cmd.find("wine-run") == std::string::npos &&
-        cmd.find("xvfb-run") == std::string::npos && cmd.find("bash") != 0 &&
-        cmd.find("panel_cost") == std::string::npos)
-      return p;
-  }
-  return 0;
 }
 
 pid_t Wineserver() {
@@ -193,13 +118,13 @@ double PeakMb(pid_t pid) {
 }
 
 // A panel on the far end's line, in script mode, started and answering.
-std::unique_ptr<Child> Panel(const Options& o, const TestPty& far, std::vector<std::string> extra) {
+std::unique_ptr<ScriptedPanel> Panel(const Options& o, const TestPty& far, std::vector<std::string> extra) {
   const bool wine = !o.wineExe.empty();
   std::vector<std::string> args = wine ? std::vector<std::string>{} : std::vector<std::string>{"--port", "COM1=" + far.path()};
   if (o.simulate) args = {"--simulate"};
   args.insert(args.end(), extra.begin(), extra.end());
   args.insert(args.end(), {"--script", "-"});
-  auto panel = std::make_unique<Child>(o, wine ? o.wineExe : o.bin, args, wine ? "com1=" + far.path() : "");
+  auto panel = Start(o, wine ? o.wineExe : o.bin, args, wine ? "com1=" + far.path() : "");
   panel->Say("get 1004\n");
   if (panel->Answer(60000).rfind("1004=", 0) != 0) return nullptr;
   return panel;
@@ -232,9 +157,9 @@ void Idle(const Options& o) {
     for (int r = 0; r < o.runs; ++r) {
       TestPty far;
       Drain drain(far);
-      std::unique_ptr<Child> child;
+      std::unique_ptr<ScriptedPanel> child;
       if (kind.bare) {
-        child = std::make_unique<Child>(o, wine ? o.bare : o.bare, std::vector<std::string>{});
+        child = Start(o, o.bare, {});
         if (child->Answer(60000) != "painted") continue;
       } else {
         child = Panel(o, far, kind.extra);
@@ -248,6 +173,7 @@ void Idle(const Options& o) {
       cpu.push_back(100.0 * (b.cpu - a.cpu) / o.seconds);
       wakeups.push_back(static_cast<double>(b.switches - a.switches) / o.seconds);
       server.push_back(100.0 * (sb.cpu - sa.cpu) / o.seconds);
+      if (kind.bare) child->Kill();  // it has no script to quit
     }
     std::printf(" %s\n", kind.name);
     PrintFigures("processor, % of a core", cpu, "%");
@@ -284,7 +210,7 @@ void Lines(const Options& o) {
   }
 }
 
-void Start(const Options& o) {
+void FirstPaint(const Options& o) {
   const bool wine = !o.wineExe.empty();
   std::printf("start to first paint, %d runs: the panel's zoom frame at the far end, the bare dialog's word\n",
               o.runs);
@@ -294,7 +220,7 @@ void Start(const Options& o) {
       TestPty far;
       std::vector<std::string> args = wine ? std::vector<std::string>{} : std::vector<std::string>{"--port", "COM1=" + far.path()};
       args.insert(args.end(), {"--script", "-"});
-      Child panel(o, wine ? o.wineExe : o.bin, args, wine ? "com1=" + far.path() : "");
+      ScriptedPanel panel(wine ? o.wineExe : o.bin, args, wine, wine ? "com1=" + far.path() : "");
       // Until the panel opens its end the line reads as hung up: wait for a byte.
       bool got = false;
       for (const auto t = Clock::now(); !got && MsSince(t) < 60000;) {
@@ -307,11 +233,12 @@ void Start(const Options& o) {
       }
       far.Drain(200);
     }
-    Child bare(o, o.bare, {});
+    ScriptedPanel bare(o.bare, {}, wine, "");
     if (bare.Answer(60000) == "painted") {
       bareMs.push_back(MsSince(bare.Started()));
       bareMb.push_back(PeakMb(bare.Program()));
     }
+    bare.Kill();
   }
   PrintFigures("panel: time", panelMs);
   PrintFigures("bare dialog: time", bareMs);
@@ -339,6 +266,7 @@ void Start(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);  // a program ended first: its script's pipe is closed
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -367,7 +295,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::printf("%s\n", o.wineExe.empty() ? "the Linux panel against a bare QDialog" : "varnel.exe under Wine against a bare Win32 dialog");
-  if (o.only.empty() || o.only == "start") Start(o);
+  if (o.only.empty() || o.only == "start") FirstPaint(o);
   if (o.only.empty() || o.only == "idle") Idle(o);
   if (o.only.empty() || o.only == "lines") Lines(o);
   return 0;
