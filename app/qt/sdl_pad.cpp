@@ -75,7 +75,9 @@ void DeviceWake::Drain() {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     // The device went (ENODEV) or ended: said once, never watched again.
-    m_notifier.reset();
+    // The notifier is inside its own signal here: it goes once that is done.
+    m_notifier->setEnabled(false);
+    m_notifier.release()->deleteLater();
     emit gone();
     return;
   }
@@ -152,7 +154,11 @@ void SdlPad::Follow() {
 void SdlPad::Close(const char* why) {
   if (!m_pad) return;
   m_read.stop();
-  m_wake.reset();
+  // Reached from the watch's own wake: it goes once that is done.
+  if (m_wake) {
+    m_wake->disconnect(this);
+    m_wake.release()->deleteLater();
+  }
   m_sdl->SDL_GameControllerClose(m_pad);
   m_pad = nullptr;
   m_instance = -1;
