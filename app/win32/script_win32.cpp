@@ -40,6 +40,7 @@ BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 HWND OpenBox(Win32Window& w) {
+  if (!w.BoxMayBeOpen()) return nullptr;  // none of ours: no walk over the thread's windows
   FindBox f{static_cast<HWND>(w.hwnd()), static_cast<HWND>(w.warning())};
   EnumThreadWindows(GetCurrentThreadId(), FindBoxProc, reinterpret_cast<LPARAM>(&f));
   return f.found;
@@ -139,6 +140,7 @@ void Win32ScriptActions::Key(bool enter) {
   // dialog manager (Enter presses a focused push button, else OK; Escape is
   // Cancel), at once, so that the next line sees what it did.
   HWND dialog = static_cast<HWND>(m_window.hwnd());
+  m_window.controls().Uncovered();  // Enter or Escape may close a box
   MSG msg{};
   msg.hwnd = GetFocus() ? GetFocus() : dialog;
   msg.message = WM_KEYDOWN;
@@ -151,6 +153,7 @@ void Win32ScriptActions::Key(bool enter) {
 }
 
 bool Win32ScriptActions::PressOk() {
+  m_window.controls().Uncovered();  // a box it closes uncovers the panel
   if (HWND box = OpenBox(m_window)) {
     // At once, as the button's own click: EndDialog hides the box, and the
     // next line finds the panel reachable again.
@@ -170,11 +173,13 @@ bool Win32ScriptActions::Picture(const std::string& path, std::string& why) {
 }
 
 void Win32ScriptActions::Settle() {
-  // The sliders' repaints the action asked for, now (only a slider's paint
-  // sends; the rest of the window may paint when it will), then the handlers
-  // those paints posted (a moved slider sends its frame).
+  // The repaints of the sliders the line may have changed, now (only a
+  // slider's paint sends; the rest of the window may paint when it will),
+  // then the handlers those paints posted (a moved slider sends its frame).
+  // A slider left alone is not asked: each ask is a trip to Wine's server.
   HWND dialog = static_cast<HWND>(m_window.hwnd());
-  for (const SliderRange& slider : SliderRanges()) UpdateWindow(Control(m_window, slider.id));
+  for (const SliderRange& slider : SliderRanges())
+    if (m_window.controls().TakeMayRepaint(slider.id)) UpdateWindow(Control(m_window, slider.id));
   MSG msg;
   while (PeekMessageW(&msg, dialog, Win32Window::kSliderPainted, Win32Window::kSliderPainted, PM_REMOVE))
     DispatchMessageW(&msg);

@@ -61,6 +61,7 @@ void Win32Controls::Attach(void* dialog) {
       m_watched.insert(id);
   }
   m_view.Attach(Handle(idc::RecvLog), &m_log);
+  Uncovered();  // the first paint is still to come
   // What a screen reader calls each control, from its row: the system's proxy
   // knows a button by its caption, but not a slider, its value or the status
   // line. The log answers for itself, rows and all.
@@ -110,6 +111,12 @@ void Win32Controls::SetCheck(int id, int state) {
 }
 
 void Win32Controls::Changed(int id) { m_known.erase(id); }
+
+bool Win32Controls::TakeMayRepaint(int id) { return m_mayRepaint.erase(id) != 0; }
+
+void Win32Controls::Uncovered() {
+  for (const SliderRange& slider : SliderRanges()) m_mayRepaint.insert(slider.id);
+}
 
 int Win32Controls::GetCurSel(int id) const {
   HWND h = static_cast<HWND>(Handle(id));
@@ -185,7 +192,9 @@ int Win32Controls::GetPos(int id) const {
 void Win32Controls::SetPos(int id, int pos, bool redraw) {
   HWND h = static_cast<HWND>(Handle(id));
   SendMessageW(h, TBM_SETPOS, redraw ? TRUE : FALSE, pos);
-  if (redraw) InvalidateRect(h, nullptr, FALSE);  // repaints even when the position did not change
+  if (!redraw) return;
+  InvalidateRect(h, nullptr, FALSE);  // repaints even when the position did not change
+  m_mayRepaint.insert(id);
 }
 
 void Win32Controls::SetRange(int id, int min, int max) {
@@ -201,7 +210,10 @@ int Win32Controls::GetRangeMax(int id) const {
   return static_cast<int>(SendMessageW(static_cast<HWND>(Handle(id)), TBM_GETRANGEMAX, 0, 0));
 }
 
-void Win32Controls::EnableWindow(int id, bool enable) { ::EnableWindow(static_cast<HWND>(Handle(id)), enable); }
+void Win32Controls::EnableWindow(int id, bool enable) {
+  const bool wasDisabled = ::EnableWindow(static_cast<HWND>(Handle(id)), enable) != 0;
+  if (wasDisabled == enable) m_mayRepaint.insert(id);  // drawn the other way now
+}
 
 void Win32Controls::SetToolTip(int id, const std::string& text) {
   HWND dialog = static_cast<HWND>(m_dialog);
@@ -229,6 +241,7 @@ void Win32Controls::SetToolTip(int id, const std::string& text) {
 bool Win32Controls::IsWindowEnabled(int id) const { return ::IsWindowEnabled(static_cast<HWND>(Handle(id))) != 0; }
 void Win32Controls::ShowWindow(int id, bool show) {
   ::ShowWindow(static_cast<HWND>(Handle(id)), show ? SW_SHOW : SW_HIDE);
+  Uncovered();  // what it covered is shown again
 }
 bool Win32Controls::IsWindowVisible(int id) const {
   return (GetWindowLongW(static_cast<HWND>(Handle(id)), GWL_STYLE) & WS_VISIBLE) != 0;
@@ -254,6 +267,8 @@ void Win32Controls::SetFocus(int id) {
   if (next && !(code(next) & DLGC_DEFPUSHBUTTON)) SendMessageW(next, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
   m_shownDefault = next;
   if (code(h) & DLGC_HASSETSEL) SendMessageW(h, EM_SETSEL, 0, -1);  // an edit entered is selected whole
+  if (HWND was = ::GetFocus()) m_mayRepaint.insert(GetDlgCtrlID(was));  // each draws its focus mark anew
+  m_mayRepaint.insert(id);
   ::SetFocus(h);
 }
 

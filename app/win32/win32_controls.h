@@ -47,6 +47,11 @@ class Win32Controls : public IControls {
   // The dialog heard from the control (WM_COMMAND): what it holds may have
   // changed.
   void Changed(int id);
+  // A slider's paint sends its frame, so script mode paints, after a line,
+  // the sliders it may have changed: any told something since their last
+  // paint, or all once a window over the panel may have gone.
+  bool TakeMayRepaint(int id);
+  void Uncovered();
 
  private:
   bool IsLog(int id) const;
@@ -56,6 +61,7 @@ class Win32Controls : public IControls {
   void* m_shownDefault = nullptr;  // the button SetFocus drew as default last
   void* m_tips = nullptr;  // the controls' tooltips, made with the first
   std::unordered_map<int, void*> m_handles;  // id -> HWND
+  std::unordered_set<int> m_mayRepaint;       // sliders that may have something to paint
   std::unordered_set<int> m_watched;         // controls that tell every change
   mutable std::unordered_map<int, std::string> m_known;  // their text or check state since their last change
   LogStore m_log;

@@ -24,10 +24,12 @@ INT_PTR CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // Modeless: OK, Escape and the close box only hide it.
-INT_PTR CALLBACK WarningProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
-  if (msg == WM_INITDIALOG) return TRUE;
+INT_PTR CALLBACK WarningProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITDIALOG) return SetWindowLongPtrW(hwnd, DWLP_USER, lParam), TRUE;
   if ((msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) || msg == WM_CLOSE) {
     ShowWindow(hwnd, SW_HIDE);
+    if (auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, DWLP_USER)))
+      window->controls().Uncovered();
     return TRUE;
   }
   return FALSE;
@@ -177,6 +179,10 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       if (wParam != kPadTimer) return FALSE;
       PollGamepad();
       return TRUE;
+    case WM_ACTIVATE:
+    case WM_WINDOWPOSCHANGED:
+      m_controls.Uncovered();  // a window over the panel may have gone, or the panel moved
+      return FALSE;
     case WM_DEVICECHANGE:
       // A device came: a look shortly, once its driver has it ready (a pad
       // that steers is read anyway).
@@ -224,7 +230,10 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
 void Win32Window::MessageBox(const std::string& text) {
   if (m_observer) m_observer(text);
   // Its modal loop goes on dispatching the poll's messages to this window.
+  ++m_boxesOpen;
   MessageBoxW(static_cast<HWND>(m_hwnd), Wide(text).c_str(), L"Varnel", MB_OK | MB_ICONWARNING);
+  --m_boxesOpen;
+  m_controls.Uncovered();
 }
 
 void Win32Window::ShowWarning(const std::string& text) {
@@ -232,20 +241,24 @@ void Win32Window::ShowWarning(const std::string& text) {
   if (m_warning && text != m_warningText) {  // the same window, another reason
     DestroyWindow(static_cast<HWND>(m_warning));
     m_warning = nullptr;
+    m_controls.Uncovered();
   }
   if (!m_warning) {
     m_warningText = text;
     const std::vector<std::uint16_t> t = WarningTemplate(text);
     m_warning = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
-                                           static_cast<HWND>(m_hwnd), WarningProc, 0);
+                                           static_cast<HWND>(m_hwnd), WarningProc, reinterpret_cast<LPARAM>(this));
   }
   if (m_warning) ShowWindow(static_cast<HWND>(m_warning), SW_SHOW);
 }
 
 void Win32Window::ShowAbout() {
   const std::vector<std::uint16_t> t = AboutTemplate();
+  ++m_boxesOpen;
   DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
                           static_cast<HWND>(m_hwnd), AboutProc, 0);
+  --m_boxesOpen;
+  m_controls.Uncovered();
 }
 
 void Win32Window::PostDialogMessage(unsigned message) {

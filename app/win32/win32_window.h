@@ -21,6 +21,9 @@ class Win32Window : public IDialogHost {
 
   void* hwnd() const { return m_hwnd; }
   void* warning() const { return m_warning; }
+  // A message box or the About box is open, or closing: only then is one
+  // looked for among the thread's windows.
+  bool BoxMayBeOpen() const { return m_boxesOpen > 0; }
   Win32Controls& controls() { return m_controls; }
   CVarnelDlg& dialog() { return *m_dlg; }
   CVarnelDlg* dialogIfAny() { return m_dlg.get(); }  // null before the window opens and after it closed
@@ -70,4 +73,5 @@ class Win32Window : public IDialogHost {
   void PollGamepad();
   void* m_padNotify = nullptr;  // device arrivals: a look for a pad
   bool m_ending = false;
+  int m_boxesOpen = 0;
 };
