@@ -32,8 +32,10 @@ void ScriptRunner::Start(std::unique_ptr<LineReader> reader) {
         // From the reader's thread: the line is queued on the window's.
         std::lock_guard lock(inbox->mutex);
         if (!inbox->scheduler) return;
-        inbox->scheduler->After(0, [this, alive, line = std::move(line)]() mutable {
-          if (alive.lock()) Feed(std::move(line));
+        inbox->lines.push_back(std::move(line));
+        if (inbox->lines.size() > 1) return;  // the window is told already and takes this one too
+        inbox->scheduler->After(0, [this, alive] {
+          if (alive.lock()) TakeLines();
         });
       },
       [this, alive, inbox = m_inbox] {
@@ -58,6 +60,15 @@ void ScriptRunner::WaitForStartup(int waitedMs) {
     m_waiting = false;
     Step();
   });
+}
+
+void ScriptRunner::TakeLines() {
+  std::deque<std::string> lines;
+  {
+    std::lock_guard lock(m_inbox->mutex);
+    lines.swap(m_inbox->lines);
+  }
+  for (std::string& line : lines) Feed(std::move(line));
 }
 
 void ScriptRunner::Feed(std::string line) {

@@ -48,17 +48,22 @@ class ScriptRunner {
   void Execute(const std::string& line) { m_commands.Execute(line); }
 
  private:
+  void TakeLines();
   void Feed(std::string line);
   void Ended();
   void WaitForStartup(int waitedMs);
   void Step();
 
   // What the reader's thread hands lines to; cut off when the runner goes,
-  // as a reader blocked on standard input may outlive it.
+  // as a reader blocked on standard input may outlive it. Lines come over in
+  // batches, one message to the window for all that arrived meanwhile: a
+  // message a line would fill a Windows message queue (10,000 at most) with
+  // a long script, and lines would be lost.
   struct Inbox {
     explicit Inbox(IScheduler* s) : scheduler(s) {}
     std::mutex mutex;
     IScheduler* scheduler;
+    std::deque<std::string> lines;  // read, not yet taken by the window
   };
 
   IScriptActions& m_actions;

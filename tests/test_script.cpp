@@ -862,6 +862,19 @@ TEST(Script, TheScreenshotAloneEndsTheProgramAndAQuitTakesItFirst) {
 }
 
 // A script a newcomer writes: comments and blank lines are skipped.
+// A script far longer than a window's message queue: every line runs, in
+// its order, however fast the lines arrive.
+TEST(Script, ALongScriptRunsEveryLineInOrder) {
+  constexpr int kPairs = 5000;
+  std::string script;
+  std::vector<std::string> expected;
+  for (int i = 0; i < kPairs; ++i) {
+    script += "select 1094 " + std::to_string(i % 5) + "\nget 1094\n";
+    expected.push_back("1094=" + std::to_string(i % 5));
+  }
+  EXPECT_EQ(Lines(RunScript({"--simulate", "--no-gamepad"}, script + "quit\n", nullptr, {}, 120000)), expected);
+}
+
 TEST(Script, CommentsAndBlankLinesAreSkipped) {
   const std::string out = RunScript({"--simulate"}, "# the card's state\n\n   \n  # indented\nget 1094  # the baud\n"
                                                    "wait 10\t# a pause\nselect 1094 4 # faster\nget 1094 #\nget 1094#3\nquit\n");
