@@ -8,11 +8,25 @@
 namespace {
 bool Usable(HANDLE h) { return h && h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_UNKNOWN; }
 
+// What a standard handle is, asked once per handle: script mode prints a
+// line per command, and each question is a trip to Wine's server (per
+// thread: the diagnostics come from more than one).
+struct Kind {
+  HANDLE handle = nullptr;
+  bool usable = false, console = false;
+};
+
 bool Write(DWORD which, const std::string& text) {
+  thread_local Kind kinds[2];  // standard output, standard error
   const HANDLE h = GetStdHandle(which);
-  if (!Usable(h)) return false;
-  DWORD mode = 0, done = 0;
-  if (GetConsoleMode(h, &mode)) {
+  Kind& kind = kinds[which == STD_ERROR_HANDLE ? 1 : 0];
+  if (kind.handle != h) {
+    DWORD mode = 0;
+    kind = {h, Usable(h), Usable(h) && GetConsoleMode(h, &mode)};
+  }
+  if (!kind.usable) return false;
+  DWORD done = 0;
+  if (kind.console) {
     const std::wstring w = Wide(text);
     return WriteConsoleW(h, w.data(), static_cast<DWORD>(w.size()), &done, nullptr) != 0;
   }

@@ -181,7 +181,8 @@ void Win32ScriptActions::Settle() {
   for (const SliderRange& slider : SliderRanges())
     if (m_window.controls().TakeMayRepaint(slider.id)) UpdateWindow(Control(m_window, slider.id));
   MSG msg;
-  while (PeekMessageW(&msg, dialog, Win32Window::kSliderPainted, Win32Window::kSliderPainted, PM_REMOVE))
+  while (m_window.PaintsToHandle() &&
+         PeekMessageW(&msg, dialog, Win32Window::kSliderPainted, Win32Window::kSliderPainted, PM_REMOVE))
     DispatchMessageW(&msg);
 }
 

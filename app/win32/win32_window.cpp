@@ -148,7 +148,8 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
         // Each paint of a slider runs its handler once, right after the
         // paint: a handler that opened a message box inside a paint would
         // nest painting.
-        if (draw->dwDrawStage == CDDS_PREPAINT) PostMessageW(hwnd, kSliderPainted, header->idFrom, 0);
+        if (draw->dwDrawStage == CDDS_PREPAINT && PostMessageW(hwnd, kSliderPainted, header->idFrom, 0))
+          ++m_paintsToHandle;
         return Result(hwnd, CDRF_DODEFAULT);
       }
       return FALSE;
@@ -200,8 +201,9 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     default:
       break;
   }
-  if (msg == kSliderPainted && m_dlg && !m_ending) {
-    m_dlg->OnCustomDraw(static_cast<int>(wParam));
+  if (msg == kSliderPainted) {
+    if (m_paintsToHandle > 0) --m_paintsToHandle;
+    if (m_dlg && !m_ending) m_dlg->OnCustomDraw(static_cast<int>(wParam));
     return TRUE;
   }
   if (msg == Win32Controls::kLogGrew) {

@@ -24,6 +24,8 @@ class Win32Window : public IDialogHost {
   // A message box or the About box is open, or closing: only then is one
   // looked for among the thread's windows.
   bool BoxMayBeOpen() const { return m_boxesOpen > 0; }
+  // Slider paints whose handlers are still to run (kSliderPainted posted).
+  bool PaintsToHandle() const { return m_paintsToHandle > 0; }
   Win32Controls& controls() { return m_controls; }
   CVarnelDlg& dialog() { return *m_dlg; }
   CVarnelDlg* dialogIfAny() { return m_dlg.get(); }  // null before the window opens and after it closed
@@ -74,4 +76,5 @@ class Win32Window : public IDialogHost {
   void* m_padNotify = nullptr;  // device arrivals: a look for a pad
   bool m_ending = false;
   int m_boxesOpen = 0;
+  int m_paintsToHandle = 0;
 };
