@@ -50,6 +50,7 @@ void Win32Controls::Attach(void* dialog) {
   // unannounced), nor a radio button (checking one unchecks the others).
   m_watched.clear();
   m_known.clear();
+  m_ranges.clear();
   for (const auto& [id, h] : m_handles) {
     if (id == kLogEditId || IsLog(id)) continue;
     wchar_t cls[16] = {};
@@ -198,9 +199,14 @@ void Win32Controls::SetPos(int id, int pos, bool redraw) {
 }
 
 void Win32Controls::SetRange(int id, int min, int max) {
+  // Every exchange sets each slider's range again; only this sets a range,
+  // so the same range is not sent again.
+  const auto known = m_ranges.find(id);
+  if (known != m_ranges.end() && known->second == std::pair{min, max}) return;
   HWND h = static_cast<HWND>(Handle(id));
   SendMessageW(h, TBM_SETRANGEMIN, FALSE, min);
   SendMessageW(h, TBM_SETRANGEMAX, FALSE, max);
+  m_ranges[id] = {min, max};
 }
 
 int Win32Controls::GetRangeMin(int id) const {

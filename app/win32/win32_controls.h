@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "app/panel/controls.h"
 #include "app/win32/log_view.h"
@@ -61,6 +62,7 @@ class Win32Controls : public IControls {
   void* m_shownDefault = nullptr;  // the button SetFocus drew as default last
   void* m_tips = nullptr;  // the controls' tooltips, made with the first
   std::unordered_map<int, void*> m_handles;  // id -> HWND
+  std::unordered_map<int, std::pair<int, int>> m_ranges;  // each slider's, as set last
   std::unordered_set<int> m_mayRepaint;       // sliders that may have something to paint
   std::unordered_set<int> m_watched;         // controls that tell every change
   mutable std::unordered_map<int, std::string> m_known;  // their text or check state since their last change
