@@ -59,21 +59,27 @@ void Win32LogView::Attach(void* hwnd, const LogStore* store) {
   m_clientH = r.bottom;
   UpdateVerticalBar();
   UpdateHorizontalBar();
+}
 
+void Win32LogView::MakeTip(std::uintptr_t wParam, std::intptr_t lParam) {
   // A decoded status line is wider than the list: its row's tooltip shows it
-  // whole. The tip asks for its text (TTN_GETDISPINFO) each time it shows.
+  // whole. The tip asks for its text (TTN_GETDISPINFO) each time it shows. It
+  // is made at the mouse's first move over the list, not with the window: a
+  // tip window is a good part of the start-up under Wine.
   m_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0,
-                          0, 0, H(hwnd), nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (m_tip) {
-    TTTOOLINFOW ti{};
-    ti.cbSize = sizeof ti;
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    ti.hwnd = H(hwnd);
-    ti.uId = reinterpret_cast<UINT_PTR>(hwnd);
-    ti.lpszText = LPSTR_TEXTCALLBACKW;
-    SendMessageW(H(m_tip), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-    SendMessageW(H(m_tip), TTM_SETMAXTIPWIDTH, 0, 640);  // long lines wrap
-  }
+                          0, 0, H(m_hwnd), nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!m_tip) return;
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = H(m_hwnd);
+  ti.uId = reinterpret_cast<UINT_PTR>(m_hwnd);
+  ti.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(H(m_tip), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  SendMessageW(H(m_tip), TTM_SETMAXTIPWIDTH, 0, 640);  // long lines wrap
+  // The move that made it came before the tip watched the list.
+  MSG first{H(m_hwnd), WM_MOUSEMOVE, wParam, lParam, 0, {}};
+  SendMessageW(H(m_tip), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&first));
 }
 
 void Win32LogView::Hover(int y) {
@@ -347,6 +353,7 @@ std::intptr_t Win32LogView::Handle(unsigned msg, std::uintptr_t wParam, std::int
       break;
     }
     case WM_MOUSEMOVE:
+      if (!m_tip) MakeTip(wParam, lParam);
       Hover(static_cast<short>(HIWORD(lParam)));
       if ((wParam & MK_LBUTTON) && GetCapture() == hwnd && !m_selection.Empty())
         Select(m_top + std::max(0, static_cast<int>(static_cast<short>(HIWORD(lParam)))) / m_rowHeight, true);

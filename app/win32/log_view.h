@@ -43,6 +43,7 @@ class Win32LogView {
  private:
   int Rows() const;
   void Measure();
+  void MakeTip(std::uintptr_t wParam, std::intptr_t lParam);  // at the first WM_MOUSEMOVE
   void UpdateVerticalBar();
   void UpdateHorizontalBar();
   void ScrollTo(int top, int left);

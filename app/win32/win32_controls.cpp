@@ -224,7 +224,7 @@ void Win32Controls::EnableWindow(int id, bool enable) {
 void Win32Controls::SetToolTip(int id, const std::string& text) {
   HWND dialog = static_cast<HWND>(m_dialog);
   HWND control = static_cast<HWND>(Handle(id));
-  if (!dialog || !control) return;
+  if (!dialog || !control || (text.empty() && !m_tips)) return;  // no tip to take away: no tip window yet
   if (!m_tips)
     m_tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0,
                              0, dialog, nullptr, GetModuleHandleW(nullptr), nullptr);

@@ -134,6 +134,8 @@ TEST_F(LogView, AClickSelectsTheRowUnderItAndEmptyingForgetsIt) {
 // A decoded status line is wider than the list: the tip over its row shows
 // it whole; over a row that fits, or no row, the tip has nothing to show.
 TEST_F(LogView, ARowCutOffAtTheEdgeShowsWholeInItsTooltip) {
+  EXPECT_EQ(view.TipWindow(), nullptr);  // made when the mouse first comes
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(20, 2));
   ASSERT_NE(view.TipWindow(), nullptr);
   const std::string status =
       " Inserted card Not in initialization not read-only format complete Unformatted Unfilled Tested "
