@@ -255,7 +255,8 @@ bool Win32Controls::IsWindowVisible(int id) const {
 
 void Win32Controls::SetFocus(int id) {
   HWND h = static_cast<HWND>(Handle(IsLog(id) ? kLogEditId : id));
-  if (!h || ::GetFocus() == h) return;  // already there: nothing changes
+  HWND focus = ::GetFocus();  // one question: each is a trip to Wine's server
+  if (!h || focus == h) return;  // already there: nothing changes
   // What the dialog manager's WM_NEXTDLGCTL does, without its walk over
   // every control to find the button drawn as default (a server call per
   // control under Wine, on every click of a script): the default follows
@@ -267,13 +268,13 @@ void Win32Controls::SetFocus(int id) {
   const LRESULT defId = SendMessageW(dialog, DM_GETDEFID, 0, 0);
   HWND ok = HIWORD(defId) == DC_HASDEFID ? GetDlgItem(dialog, LOWORD(defId)) : nullptr;
   HWND next = code(h) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON) ? h : ok;
-  for (HWND was : {::GetFocus(), static_cast<HWND>(m_shownDefault), ok})
+  for (HWND was : {focus, static_cast<HWND>(m_shownDefault), ok})
     if (was && was != next && (code(was) & DLGC_DEFPUSHBUTTON))
       SendMessageW(was, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
   if (next && !(code(next) & DLGC_DEFPUSHBUTTON)) SendMessageW(next, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
   m_shownDefault = next;
   if (code(h) & DLGC_HASSETSEL) SendMessageW(h, EM_SETSEL, 0, -1);  // an edit entered is selected whole
-  if (HWND was = ::GetFocus()) m_mayRepaint.insert(GetDlgCtrlID(was));  // each draws its focus mark anew
+  if (focus) m_mayRepaint.insert(GetDlgCtrlID(focus));  // each draws its focus mark anew
   m_mayRepaint.insert(id);
   ::SetFocus(h);
 }
