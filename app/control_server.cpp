@@ -5,7 +5,7 @@
 #include <deque>
 #include <sstream>
 
-#include "app/gamepad.h"
+#include "app/steering.h"
 #include "app/panel/control_ids.h"
 #include "app/script_commands.h"
 #include "serial/backend.h"
@@ -99,7 +99,7 @@ std::string SplitTag(const std::string& line, std::string& tag) {
 }
 
 struct ControlServer::Client {
-  int id = 0;
+  Source source;
   std::intptr_t socket = -1;
   std::string peer;
   std::string in;                  // received, not yet a whole line
@@ -117,7 +117,7 @@ struct ControlServer::Client {
   std::uint64_t resumeAt = 0;      // a `wait` holds its next commands until then
   std::string waitTag;             // the tag of that wait's answer
   bool waitAnswer = false;
-  std::string Name() const { return "client " + std::to_string(id); }
+  const std::string& Name() const { return source.name; }
 };
 
 ControlServer::ControlServer(unsigned holdMs, std::string token)
@@ -200,7 +200,7 @@ void ControlServer::Accept() {
       continue;
     }
     auto c = std::make_unique<Client>();
-    c->id = m_nextId++;
+    c->source = m_actions->Appear(Source::Kind::kClient);
     c->socket = s;
     c->peer = peer;
     c->authorised = m_token.empty();
@@ -296,23 +296,21 @@ void ControlServer::Run(Client& c, std::string line) {
   }
   if (word == "wait") return Answer(c, tag, "error bad argument");
   // Script mode's words, its checks and its answers; only the last line is ours.
-  ScriptCommands commands(*m_actions, [this, &c, tag](const std::string& printed) { Answer(c, tag, printed); }, c.id);
+  ScriptCommands commands(*m_actions, [this, &c, tag](const std::string& printed) { Answer(c, tag, printed); },
+                          c.source);
   ++c.running;
-  const std::string before = m_actor;
   Client* const beforeClient = m_acting;
   const std::string beforeTag = m_actingTag;
-  m_actor = c.Name();
   m_acting = &c;
   m_actingTag = tag;
   const std::string why = commands.Perform(line);
-  m_actor = before;
   m_acting = beforeClient;
   m_actingTag = beforeTag;
   --c.running;
   if (why.empty() && word == "stick") {
     // Held while renewed; at rest it is the pad's own stop.
-    PadSteering* pad = m_actions->Pad();
-    c.holding = pad && pad->Moving() && pad->Driver() == c.id;
+    Steering* pad = m_actions->Steer();
+    c.holding = pad && pad->Moving() && pad->Driver() == c.source;
     c.heardAt = Now();
   }
   Answer(c, tag, why.empty() ? "ok" : "error " + ControlsShown(why));
@@ -321,13 +319,6 @@ void ControlServer::Run(Client& c, std::string line) {
 void ControlServer::Answer(Client& c, const std::string& tag, const std::string& line) {
   if (c.gone) return;
   c.out += (tag.empty() ? "" : tag + " ") + ValidUtf8(line) + "\n";
-}
-
-std::string ControlServer::StickHolder() const {
-  const PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
-  for (const auto& c : m_clients)
-    if (c->holding && pad && pad->Driver() == c->id) return c->Name();
-  return "";
 }
 
 void ControlServer::Message(const std::string& text) {
@@ -375,11 +366,8 @@ void ControlServer::LetStickGo(Client& c) {
   if (!c.holding) return;
   if (m_actions) {
     // Its own rest: it stops nothing when another has moved since (the pad keeps who drives).
-    ScriptCommands commands(*m_actions, [](const std::string&) {}, c.id);
-    const std::string before = m_actor;
-    m_actor = c.Name();
-    commands.Perform("stick 0 0");  // the stop is this client's too
-    m_actor = before;
+    ScriptCommands commands(*m_actions, [](const std::string&) {}, c.source);
+    commands.Perform("stick 0 0");
   }
   c.holding = false;
 }

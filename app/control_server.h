@@ -76,10 +76,6 @@ class ControlServer {
   void Event(const std::string& text);
   // A message box opened with text: part of the answer of the client whose command opened it.
   void Message(const std::string& text);
-  // Who is acting now: "client N" while a client's command runs; empty otherwise.
-  const std::string& Actor() const { return m_actor; }
-  // The client whose stick holds the gimbal turning ("client N"), or empty.
-  std::string StickHolder() const;
 
  private:
   struct Client;
@@ -100,9 +96,7 @@ class ControlServer {
   IScriptActions* m_actions = nullptr;
   std::function<void(const std::string&)> m_say;
   std::vector<std::unique_ptr<Client>> m_clients;
-  int m_nextId = 1;
   int m_depth = 0;  // Service inside Service: a command's box runs the window's loop
-  std::string m_actor;
   Client* m_acting = nullptr;  // whose command runs now, and its tag
   std::string m_actingTag;
   std::string m_status;  // the status line last told the watchers

@@ -31,9 +31,13 @@ CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, S
                m_host.Diagnostic("varnel: " + line);
                if (m_news) m_news("said", line);
              }),
-      m_pad({[this](int x, int y) { return StickMove(x, y); }, [this] { StickStop(); },
-             [this](int id) { OnClicked(id); }, [this] { return m_inMessage; },
-             [this] { m_host.PostDialogMessage(WM_PAD_TICK); }}) {
+      m_steering({[this](int x, int y, const Source& who) { return StickMove(x, y, who); },
+                  [this](const Source&) { StickStop(); },  // the line pays the stop of whoever set it turning
+                  [this](int id, const Source& who) {
+                    const Acting acting = ActAs(who);
+                    OnClicked(id);
+                  },
+                  [this] { return m_inMessage; }, [this] { m_host.PostDialogMessage(WM_PAD_TICK); }}) {
   m_bTracking = 0;
 }
 
@@ -43,7 +47,7 @@ CVarnelDlg::~CVarnelDlg() {
 }
 
 void CVarnelDlg::LetGo() {
-  m_pad.Halt();
+  m_steering.Halt();
   m_line.PayStopWaiting();  // the panel ends: the gimbal must not go on turning
 }
 
@@ -154,7 +158,7 @@ bool CVarnelDlg::OnInitDialog() {
   m_ctl.EnableWindow(idc::VideoFormat1, false);
   m_ctl.EnableWindow(idc::VideoFormat2, false);
 
-  m_pad.SetLineTime(LineTimeMs(kFrameSize, dcb.BaudRate));
+  m_steering.SetLineTime(LineTimeMs(kFrameSize, dcb.BaudRate));
   m_bPortOpen = m_line.Open(PanelLine::Opening::kStartUp, m_strComName, dcb);
   ShowWhatTheLineTakes();
   ShowOpenResult(dcb.BaudRate);
@@ -208,7 +212,7 @@ bool CVarnelDlg::OpenChosenPort(PanelLine::Opening how) {
   m_strComName = ComName(m_nComPort);
   // Never more moves than the line carries: a move frame's own time on the
   // wire at the rate chosen, 9.2 ms at 57600 baud 8E1.
-  m_pad.SetLineTime(LineTimeMs(kFrameSize, choice.dcb.BaudRate));
+  m_steering.SetLineTime(LineTimeMs(kFrameSize, choice.dcb.BaudRate));
   m_bPortOpen = m_line.Open(how, m_strComName, choice.dcb);
   ShowWhatTheLineTakes();
   ShowOpenResult(choice.dcb.BaudRate);
@@ -277,9 +281,9 @@ void CVarnelDlg::WatchForReturn() {
 
 // ---- transmit path ----------------------------------------------------------
 
-void CVarnelDlg::Send(const Frame& frame, PanelLine::Source who) { m_line.Write(frame, who); }
+void CVarnelDlg::Send(const Frame& frame, const Source& who) { m_line.Write(frame, who); }
 
-void CVarnelDlg::SendAndShow(const Frame& frame, PanelLine::Source who) {
+void CVarnelDlg::SendAndShow(const Frame& frame, const Source& who) {
   Send(frame, who);
   ShowSentFrame(frame);
 }
@@ -429,7 +433,7 @@ void CVarnelDlg::ShowSliderValue(int edit, int value, const Frame& sent) {
 
 void CVarnelDlg::OnMessage(unsigned message) {
   if (message == WM_POLL_SERIAL) OnPollSerial();
-  else if (message == WM_PAD_TICK) m_pad.Tick();
+  else if (message == WM_PAD_TICK) m_steering.Tick();
 }
 
 // ---- tracking and motion ----------------------------------------------------
@@ -459,13 +463,13 @@ bool CVarnelDlg::SendCamera(const Frame& command) {
   return true;
 }
 
-bool CVarnelDlg::StickMove(int x, int y) {
+bool CVarnelDlg::StickMove(int x, int y, const Source& who) {
   // As a click on an arrow does, with the stick's steps on both axes.
   if (!UpdateData(true)) return false;
   m_v.m_nOffsetX = x;
   m_v.m_nOffsetY = y;
   const auto code = static_cast<std::uint8_t>(Code(m_ctl, idc::ControlMode, 0x00));
-  SendAndShow(BuildMoveFrame(code, x, y, m_bTracking), PanelLine::Source::kPad);
+  SendAndShow(BuildMoveFrame(code, x, y, m_bTracking), who);
   return true;
 }
 

@@ -8,7 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/gamepad.h"
+#include "app/source.h"
+#include "app/steering.h"
 #include "app/host.h"
 #include "app/line.h"
 #include "app/panel/controls.h"
@@ -52,8 +53,26 @@ class CVarnelDlg {
   void LetGo();
 
   BoundValues& Values() { return m_v; }
-  // Steering with a gamepad: the stick and buttons of any pad, or of script mode.
-  PadSteering& Pad() { return m_pad; }
+  // The one steering state: the stick and buttons of any pad, script mode's,
+  // a client's stick, a PTZ controller's drive.
+  Steering& Steer() { return m_steering; }
+  // A new source, named and numbered by the panel's one counter.
+  Source Appear(Source::Kind kind, const std::string& detail = "") { return m_sources.Next(kind, detail); }
+  // Who the frames the handlers send are for while the value returned
+  // lives (the window's own otherwise): a click from script mode, a client's
+  // command, a controller's camera message each name their source.
+  class Acting {
+   public:
+    Acting(CVarnelDlg& dlg, const Source& who) : m_dlg(dlg), m_before(std::exchange(dlg.m_acting, who)) {}
+    ~Acting() { m_dlg.m_acting = std::move(m_before); }
+    Acting(const Acting&) = delete;
+    Acting& operator=(const Acting&) = delete;
+
+   private:
+    CVarnelDlg& m_dlg;
+    Source m_before;
+  };
+  [[nodiscard]] Acting ActAs(const Source& who) { return Acting(*this, who); }
   bool LineConnecting() const { return m_line.Connecting(); }  // the operator's open of a network port under way
   // Every frame and read the line carries, for programs that watch the panel.
   void ObserveTraffic(PanelLine::Traffic traffic) { m_line.ObserveTraffic(std::move(traffic)); }
@@ -93,9 +112,12 @@ class CVarnelDlg {
   bool UpdateData(bool saveAndValidate = true);
   // The transmit path: the frame goes to the port whole, and its bytes are
   // echoed under "Send instruction".
-  void Send(const Frame& frame, PanelLine::Source who = PanelLine::Source::kWindow);
+  // echoed under "Send instruction"; for whoever acts now, or who.
+  void Send(const Frame& frame) { Send(frame, m_acting); }
+  void Send(const Frame& frame, const Source& who);
   void ShowSentFrame(const Frame& frame);
-  void SendAndShow(const Frame& frame, PanelLine::Source who = PanelLine::Source::kWindow);
+  void SendAndShow(const Frame& frame) { SendAndShow(frame, m_acting); }
+  void SendAndShow(const Frame& frame, const Source& who);
   // Every box of the dialog's own: the gimbal stops before it opens.
   void MessageBox(const std::string& text);
   void DecodeReply(const std::uint8_t* frame);
@@ -110,8 +132,8 @@ class CVarnelDlg {
   static void PollTimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
 
   void Move(int dx, int dy);
-  bool StickMove(int x, int y);  // a move with the stick's steps; false when a box came instead
-  void StickStop();              // the stick let go, or the pad gone
+  bool StickMove(int x, int y, const Source& who);  // a move with the stick's steps; false when a box came instead
+  void StickStop();                                 // the stick let go, or the pad gone
   void Track(std::uint8_t state);
   void ZoomStep(int d);
   void StepValue(int& value, int upper, int d, int edit, int slider);
@@ -152,6 +174,8 @@ class CVarnelDlg {
   ExchangeMemory m_exchange;  // what the controls and members held at the last exchange
   int m_pollFailedId = 0;                         // not written back during this poll
 
-  PadSteering m_pad;
+  SourceCounter m_sources;
+  Source m_acting = Source::Window();
+  Steering m_steering;
   CMMTimer m_Timer;  // last: destroyed first, so no tick outlives the dialog
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/panel/control_ids.h"
+#include "app/steering.h"
 
 StickSteps MapStick(double x, double y, const PadSettings& s) {
   if (!std::isfinite(x) || !std::isfinite(y)) return {};
@@ -55,109 +56,13 @@ int PadButtonControl(PadButton button, bool frozen) {
   return 0;
 }
 
-void PadSteering::TimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
-  // The timer's thread: post, nothing else. Stopped before the steering goes.
-  reinterpret_cast<PadSteering*>(user)->m_panel.post();
-}
-
-void PadSteering::Tock(bool on) {
-  if (on == m_ticking) return;
-  m_ticking = on;
-  if (m_panel.ticking) return m_panel.ticking(on ? PeriodMs() : 0);
-  if (on) m_timer.Start(PeriodMs(), 1, reinterpret_cast<std::uintptr_t>(this), TimerProc);
-  else m_timer.Stop();
-}
-
-void PadSteering::Halt() {
-  m_ticking = false;
-  m_timer.Stop();
-}
-
-void PadSteering::Move() {
-  if (m_panel.move(m_steps.x, m_steps.y)) {
-    m_moving = true;
-    return;
-  }
-  // A box came instead (a step the edits refuse): the same held stick must
-  // not bring it back after every OK.
-  m_held = true;
-  m_moving = false;
-}
-
-void PadSteering::Stick(double x, double y, int driver) { Steer(MapStick(x, y, m_settings), driver); }
-
-void PadSteering::Steer(const StickSteps& steps, int driver) {
-  if (steps.Zero() && m_moving && driver != m_driver) return;  // not the one driving
-  m_steps = steps;
-  if (!m_steps.Zero()) m_driver = driver;
-  if (m_steps.Zero()) {
-    m_held = false;                  // at rest: the next deflection moves again
-    if (m_moving) m_panel.stop();    // once: the gimbal stops, box or not
-    m_moving = false;
-    if (!m_repeat) Tock(false);
-    return;
-  }
-  if (m_panel.blocked()) {
-    // Nothing goes out while a box is open (its opening stopped the gimbal).
-    m_held = true;
-    m_moving = false;
-    return;
-  }
-  if (m_held) return;
-  if (!m_ticking) {  // the first deflection moves at once; the timer carries on
-    Move();
-    if (!m_held) Tock(true);
-  }
-}
-
-void PadSteering::Tick() {
-  if (m_panel.blocked()) {
-    if (!m_steps.Zero()) m_held = true;
-    m_moving = false;  // the box's opening stopped the gimbal
-    return;
-  }
-  if (!m_steps.Zero() && !m_held) {
-    Move();
-  } else if (m_moving) {
-    m_panel.stop();
-    m_moving = false;
-  }
-  if (m_repeat) m_panel.click(m_repeat);
-  if ((m_steps.Zero() || m_held) && !m_repeat) Tock(false);
-}
-
-void PadSteering::Button(PadButton button, bool down) {
-  const int id = PadButtonControl(button, m_frozen);
-  const bool zoom = id == idc::ZoomNarrow || id == idc::ZoomEnlarge;
-  if (!down) {
-    if (zoom && m_repeat == id) m_repeat = 0;
-    if (m_steps.Zero() && !m_repeat) Tock(false);
-    return;
-  }
-  if (m_panel.blocked()) return;
-  m_panel.click(id);
-  if (button == PadButton::kY) m_frozen = !m_frozen;
-  if (zoom) {  // repeats while held
-    m_repeat = id;
-    Tock(true);
-  }
-}
-
-void PadSteering::Lost() {
-  m_steps = {};
-  m_repeat = 0;
-  m_held = false;
-  if (m_moving) m_panel.stop();  // box or not
-  m_moving = false;
-  Tock(false);
-}
-
-void ApplyPadState(PadSteering& pad, const PadState& was, const PadState& now) {
+void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad) {
   if (!now.connected) {
-    if (was.connected) pad.Lost();
+    if (was.connected) steering.Lost();
     return;
   }
   for (int b = 0; b < 8; ++b)
-    if (now.buttons[b] != (was.connected && was.buttons[b])) pad.Button(static_cast<PadButton>(b), now.buttons[b]);
-  if (!was.connected || now.x != was.x || now.y != was.y) pad.Stick(now.x, now.y);
+    if (now.buttons[b] != (was.connected && was.buttons[b]))
+      steering.Button(static_cast<PadButton>(b), now.buttons[b], pad);
+  if (!was.connected || now.x != was.x || now.y != was.y) steering.Stick(now.x, now.y, pad);
 }

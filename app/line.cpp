@@ -120,7 +120,7 @@ int PanelLine::Send(const Frame& frame) {
   return written;
 }
 
-int PanelLine::Write(const Frame& frame, Source who) {
+int PanelLine::Write(const Frame& frame, const Source& who) {
   m_writer = who;
   const std::optional<MoveCommand> move = AsMove(frame);
   if (m_connecting) {
@@ -130,6 +130,7 @@ int PanelLine::Write(const Frame& frame, Source who) {
   const bool steps = move && (move->x != 0 || move->y != 0);
   if (move && !steps && m_owed) {  // the source lets the gimbal stop
     m_stop = frame;
+    m_stopBy = who;
     m_wanted = true;
     return TryStop();
   }
@@ -170,11 +171,19 @@ void PanelLine::Say(const std::string& text) {
 std::optional<Frame> PanelLine::Stop() {
   if (!m_owed) return std::nullopt;
   m_wanted = true;
+  m_stopBy = m_mover;  // the stop of whoever set it turning
   const Frame stop = m_stop;
   return TryStop() ? std::optional<Frame>(stop) : std::nullopt;
 }
 
 int PanelLine::TryStop() {
+  const Source writer = std::exchange(m_writer, m_stopBy);
+  const int written = SendStop();
+  m_writer = writer;
+  return written;
+}
+
+int PanelLine::SendStop() {
   if (m_stopCut) {
     // Its rest waits in the port, which hands it over before anything else.
     if (m_port.CutTailPending()) {
@@ -194,6 +203,8 @@ int PanelLine::TryStop() {
 void PanelLine::PayStopWaiting() {
   if (!m_owed) return;
   m_wanted = true;
+  m_stopBy = m_mover;
+  m_writer = m_stopBy;
   const unsigned deadline = m_port.WriteDeadlineMs(static_cast<unsigned>(m_stop.size()));
   if (m_stopCut) {
     m_port.WriteWaiting(nullptr, 0, deadline);
@@ -215,6 +226,10 @@ void PanelLine::RecordTail() {
 }
 
 void PanelLine::Record(bool sent, const std::uint8_t* bytes, std::size_t n) {
+  if (sent && m_writer.id != m_noted) {
+    if (m_log) m_log->Note("frames from " + m_writer.name);
+    m_noted = m_writer.id;
+  }
   if (m_log) m_log->Record(sent ? SessionLog::Direction::kSent : SessionLog::Direction::kReceived, bytes, n);
   if (m_traffic) m_traffic(sent, bytes, n, m_writer);
 }

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/source.h"
 #include "protocol/frame.h"
 #include "serial/com_base.h"
 
@@ -27,8 +28,6 @@ class SessionLog;
 
 class PanelLine {
  public:
-  // Who caused a frame: the steering state remembers who moved the gimbal last.
-  enum class Source { kWindow, kPad };
   // say: one line for the operator's terminal ("varnel: " comes first there).
   PanelLine(CComBase& port, SessionLog* log, std::function<void(const std::string&)> say);
 
@@ -65,25 +64,26 @@ class PanelLine {
   void SayStillAway();
 
   // ---- traffic ---------------------------------------------------------------
-  // The frame to the line; an owed stop goes first. The bytes of frame the
+  // The frame to the line for who caused it; an owed stop goes first. The bytes of frame the
   // driver took. While the operator's open connects, a frame that is no
   // move waits for the connection (the window's start-up frames, a zoom
   // clicked meanwhile) and goes first once it opens; a move is never held,
   // as a move delivered late would turn the gimbal nobody steers any more.
-  int Write(const Frame& frame, Source who);
+  int Write(const Frame& frame, const Source& who);
   // What the poll reads (never waits), recorded; an owed stop the line could
   // not take before goes first.
   int Read(std::uint8_t* buffer, unsigned max);
   // Every frame and read as the session log records it (sent or received),
-  // with who caused a sent one, for programs that watch the panel.
-  using Traffic = std::function<void(bool sent, const std::uint8_t* bytes, std::size_t n, Source who)>;
+  // with who caused a sent one, for programs that watch the panel. The
+  // session log says "frames from WHO" before the frames whenever that changes.
+  using Traffic = std::function<void(bool sent, const std::uint8_t* bytes, std::size_t n, const Source& who)>;
   void ObserveTraffic(Traffic traffic) { m_traffic = std::move(traffic); }
   void SayNotices();  // the port's news, once each, on the terminal and in the log
   void Say(const std::string& text);  // a line of the panel's own, on the terminal and in the log
 
   // ---- steering --------------------------------------------------------------
   bool StopOwed() const { return m_owed; }
-  Source Mover() const { return m_mover; }  // who set the gimbal turning last
+  const Source& Mover() const { return m_mover; }  // who set the gimbal turning last
   // The owed stop now, sent without waiting beyond the write deadline; the
   // frame it sent, or nothing when no stop was owed or none of it went yet
   // (it stays owed then).
@@ -95,6 +95,7 @@ class PanelLine {
  private:
   int Send(const Frame& frame);  // to the port, recorded as the wire took it
   int TryStop();                 // the stop's bytes when the line took it whole, else 0
+  int SendStop();                // TryStop's sending, for whoever the stop is
   void RecordTail();             // what went of a cut frame's rest, in the log
   void Record(bool sent, const std::uint8_t* bytes, std::size_t n);  // the log and the watchers
   void Paid();
@@ -114,7 +115,9 @@ class PanelLine {
   bool m_wanted = false;      // a stop was asked for and the line has not taken it whole yet
   Frame m_stop;               // the zero move that stops it
   bool m_stopCut = false;     // the stop went out in part; its rest waits in the port
-  Source m_mover = Source::kWindow;  // who moved the gimbal last
-  Source m_writer = Source::kWindow; // who the frame going out now is for
+  Source m_mover = Source::Window();   // who moved the gimbal last: its stop is its own
+  Source m_writer = Source::Window();  // who the frame going out now is for
+  Source m_stopBy = Source::Window();  // who the stop asked for is
+  int m_noted = 0;                     // whose frames the session log said last follow
   Traffic m_traffic;
 };

@@ -153,7 +153,7 @@ class PictureFirst : public IScriptActions {
     TakePicture();
     m_actions.Quit();
   }
-  PadSteering* Pad() override { return m_actions.Pad(); }
+  Steering* Steer() override { return m_actions.Steer(); }
   bool LineConnecting() override { return m_actions.LineConnecting(); }
   CVarnelDlg* Dialog() override { return m_actions.Dialog(); }
 
@@ -174,38 +174,6 @@ class PictureFirst : public IScriptActions {
   FrontEnd& m_fe;
   bool m_taken = false;
 };
-// The actions as script mode takes them, marking meanwhile that what the
-// panel sends is the script's doing (for the control server's watchers).
-class ScriptActing : public IScriptActions {
- public:
-  ScriptActing(IScriptActions& actions, bool& acting) : m_actions(actions), m_acting(acting) {}
-  IControls& Controls() override { return m_actions.Controls(); }
-  bool Click(int id) override { return Acting([&] { return m_actions.Click(id); }); }
-  bool Type(int id, const std::string& text) override { return Acting([&] { return m_actions.Type(id, text); }); }
-  bool Select(int id, int index) override { return Acting([&] { return m_actions.Select(id, index); }); }
-  bool Slide(int id, int pos) override { return Acting([&] { return m_actions.Slide(id, pos); }); }
-  void Key(bool enter) override { Acting([&] { return m_actions.Key(enter), true; }); }
-  bool PressOk() override { return m_actions.PressOk(); }
-  void Settle() override { Acting([&] { return m_actions.Settle(), true; }); }
-  bool Picture(const std::string& path, std::string& why) override { return m_actions.Picture(path, why); }
-  bool ModalBoxOpen() override { return m_actions.ModalBoxOpen(); }
-  void Quit() override { m_actions.Quit(); }
-  PadSteering* Pad() override { return m_actions.Pad(); }
-  bool LineConnecting() override { return m_actions.LineConnecting(); }
-  CVarnelDlg* Dialog() override { return m_actions.Dialog(); }
-
- private:
-  template <typename F>
-  bool Acting(F f) {
-    const bool before = m_acting;
-    m_acting = true;
-    const bool r = f();
-    m_acting = before;
-    return r;
-  }
-  IScriptActions& m_actions;
-  bool& m_acting;
-};
 }  // namespace
 
 void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd& fe) {
@@ -221,11 +189,9 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     session.status = end_requests::Status();
     w.actions.Quit();  // as the close box: whatever box is open first, then the window
   });
-  bool scriptActing = false;
-  ScriptActing scriptActions(actions, scriptActing);
   std::unique_ptr<ScriptRunner> script;
   if (!session.options.script.empty())
-    script = std::make_unique<ScriptRunner>(scriptActions, w.scheduler, print, w.startupPolled);
+    script = std::make_unique<ScriptRunner>(actions, w.scheduler, print, w.startupPolled);
   ControlServer* control = session.control;
   if (script || control) {
     w.observeMessages([&](const std::string& text) {
@@ -262,25 +228,12 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     });
   }
   w.whenShown([&] {
-    if (PadSteering* pad = w.actions.Pad()) pad->Configure(session.options.pad);
+    if (Steering* pad = w.actions.Steer()) pad->Configure(session.options.pad);
     // The panel exists once the window shows (the Win32 dialog makes it as it opens).
     if (CVarnelDlg* dlg = control || visca ? actions.Dialog() : nullptr) {
-      dlg->ObserveTraffic([control, visca, &scriptActing, log = session.log, lastBy = std::string("window")](
-                              bool sent, const std::uint8_t* bytes, std::size_t n, PanelLine::Source who) mutable {
+      dlg->ObserveTraffic([control, visca](bool sent, const std::uint8_t* bytes, std::size_t n, const Source& who) {
         if (!sent && visca) visca->Read(bytes, n);  // the camera block's answers go back to their controller
-        // A client's or a controller's stick moves go out on the pad's repeat, after its command.
-        std::string by = control ? control->Actor() : "";
-        if (by.empty() && visca) by = visca->Actor();
-        if (who == PanelLine::Source::kPad) {
-          by = control ? control->StickHolder() : "";
-          if (by.empty() && visca) by = visca->StickHolder();
-          if (by.empty()) by = "pad";
-        }
-        if (by.empty()) by = scriptActing ? "script" : "window";
-        // The session log says who caused the frames that follow whenever that changes.
-        if (sent && by != lastBy && log) log->Note("frames from " + by);
-        if (sent) lastBy = by;
-        if (control) control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + by : ""));
+        if (control) control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + who.name : ""));
       });
       if (control)
         dlg->ObserveNews([control](const char* kind, const std::string& text) {

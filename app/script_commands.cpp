@@ -6,7 +6,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/gamepad.h"
+#include "app/dialog.h"
+#include "app/steering.h"
 #include "app/panel/control_ids.h"
 #include "app/panel/control_table.h"
 
@@ -83,7 +84,7 @@ struct Parsed {
   std::string line, cmd, rest, a, b;
   bool extra = false;  // more words than the command takes
   int id = 0;          // the control named by the first word, where the command names one
-  int driver = 0;      // who a stick steers for
+  Source who;          // who the line acts for
 };
 Parsed Parse(const std::string& line) {
   Parsed p;
@@ -235,28 +236,28 @@ bool ParseDeflection(const Parsed& p, double& x, double& y) {
 }
 
 std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
-  PadSteering* pad = act.Pad();
+  Steering* pad = act.Steer();
   if (!pad) return "no gamepad steering in this window";
   double x = 0, y = 0;
   if (!ParseDeflection(p, x, y)) return "bad argument";
-  pad->Stick(x, y, p.driver);
+  pad->Stick(x, y, p.who);
   return "";
 }
 
 // A stick let go stops the gimbal: never refused, a box open or not.
 bool LetsGo(const Parsed& p, IScriptActions& act) {
   double x = 0, y = 0;
-  PadSteering* pad = act.Pad();
+  Steering* pad = act.Steer();
   return p.cmd == "stick" && pad && ParseDeflection(p, x, y) && MapStick(x, y, pad->Settings()).Zero();
 }
 
 // pad BUTTON down|up: a button of the pad (a, b, x, y, lb, rb, lt, rt).
 std::string Pad(const Parsed& p, IScriptActions& act, const Print&) {
-  PadSteering* pad = act.Pad();
+  Steering* pad = act.Steer();
   if (!pad) return "no gamepad steering in this window";
   const std::optional<PadButton> button = PadButtonNamed(p.a);
   if (!button || p.extra || (p.b != "down" && p.b != "up")) return "bad argument";
-  pad->Button(*button, p.b == "down");
+  pad->Button(*button, p.b == "down", p.who);
   return "";
 }
 
@@ -310,6 +311,10 @@ std::string ScriptCommands::Perform(const std::string& line) {
   // Blank lines and "# ..." comments are the script writer's own.
   const auto first = line.find_first_not_of(" \t\r");
   if (first == std::string::npos || line[first] == '#') return "";
+  // What the line and the repaints after it send is this source's.
+  CVarnelDlg* dlg = m_actions.Dialog();
+  std::optional<CVarnelDlg::Acting> acting;
+  if (dlg) acting.emplace(*dlg, m_who);
   if (std::string why = Run(line); !why.empty()) return why;
   // The next line sees what this one caused, the same on every platform.
   const Command* command = FindCommand(Parse(line).cmd);
@@ -326,7 +331,7 @@ std::vector<std::string> ScriptCommands::Names() {
 
 std::string ScriptCommands::Run(const std::string& line) {
   Parsed p = Parse(line);
-  p.driver = m_driver;
+  p.who = m_who;
   const Command* command = FindCommand(p.cmd);
   if (!command) return "unknown command";
   IControls& c = m_actions.Controls();
@@ -340,4 +345,16 @@ std::string ScriptCommands::Run(const std::string& line) {
     if (!c.IsWindowEnabled(p.id)) return p.a + " is disabled";
   }
   return command->run(p, m_actions, m_print);
+}
+
+Source IScriptActions::Appear(Source::Kind kind, const std::string& detail) {
+  CVarnelDlg* dlg = Dialog();
+  return dlg ? dlg->Appear(kind, detail) : m_ownSources.Next(kind, detail);
+}
+
+bool IScriptActions::SendCamera(const Source& who, const Frame& command) {
+  CVarnelDlg* dlg = Dialog();
+  if (!dlg || ModalBoxOpen()) return false;
+  const CVarnelDlg::Acting acting = dlg->ActAs(who);
+  return dlg->SendCamera(command);
 }

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "app/panel/controls.h"
+#include "app/source.h"
+
+class Frame;
 
 // text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD.
 std::string ValidUtf8(const std::string& text);
@@ -44,25 +47,39 @@ class IScriptActions {
   virtual bool ModalBoxOpen() = 0;
   // Ends the program at once, as the close box does, closing any box first.
   virtual void Quit() = 0;
-  // The panel's gamepad steering, which `stick` and `pad` feed as a real pad
-  // would; null where there is none.
-  virtual class PadSteering* Pad() { return nullptr; }
+  // The panel's one steering state, which `stick` and `pad` feed as a real
+  // pad would; null where there is none.
+  virtual class Steering* Steer() { return nullptr; }
   // The operator's open of a network port is under way: what a command
   // sends would be lost, so commands that act wait for its outcome.
   virtual bool LineConnecting() { return false; }
   // The panel behind the window; null where there is none (tests).
   virtual class CVarnelDlg* Dialog() { return nullptr; }
+
+  // ---- for every source that acts on the panel (app/sources/) ----------------
+  // A new source, from the panel's one counter (a counter of its own where
+  // there is no panel).
+  Source Appear(Source::Kind kind, const std::string& detail = "");
+  // A VISCA camera message to the gimbal's line as who's, echoed and logged
+  // as the panel's own; false while a box is open or where there is no panel.
+  bool SendCamera(const Source& who, const Frame& command);
+
+ private:
+  SourceCounter m_ownSources;
 };
 
 class ScriptCommands {
  public:
   // print gets every line as UTF-8: bytes of a line that are not (an echoed
   // script line, a text the window holds) each become U+FFFD.
-  // driver: who a `stick` steers for (PadSteering::Stick): 0 for script mode.
-  ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print, int driver = 0)
+  // who: the source the commands act for (script mode, a control client):
+  // the frames they cause are its, and so is its `stick`.
+  ScriptCommands(IScriptActions& actions, std::function<void(const std::string&)> print,
+                 Source who = {Source::Kind::kScript, -1, 1, "script"})
       : m_actions(actions),
         m_print([print = std::move(print)](const std::string& line) { print(ValidUtf8(line)); }),
-        m_driver(driver) {}
+        m_who(std::move(who)) {}
+  void ActFor(const Source& who) { m_who = who; }
   // Runs one line ("wait" aside: the runner waits, see WaitDelay); a line
   // that cannot run prints "error LINE: REASON".
   void Execute(const std::string& line);
@@ -80,7 +97,7 @@ class ScriptCommands {
   std::string Run(const std::string& line);  // why it could not run, or ""
   IScriptActions& m_actions;
   std::function<void(const std::string&)> m_print;
-  int m_driver;
+  Source m_who;
 };
 
 // text with its control bytes as \xNN: a line repeated to the operator or a

@@ -1,6 +1,6 @@
 #include "app/script_runner.h"
 
-#include "app/gamepad.h"
+#include "app/steering.h"
 
 namespace {
 constexpr int kStartCheckMs = 50;
@@ -25,6 +25,7 @@ ScriptRunner::~ScriptRunner() {
 }
 
 void ScriptRunner::Start(std::unique_ptr<LineReader> reader) {
+  m_commands.ActFor(m_actions.Appear(Source::Kind::kScript));
   m_reader = std::move(reader);
   std::weak_ptr<int> alive = m_alive;
   m_reader->Start(
@@ -92,7 +93,7 @@ void ScriptRunner::Step() {
     // Nobody holds the script's stick any more: it must not go on turning.
     if (m_ended && !m_letGo) {
       m_letGo = true;
-      if (PadSteering* pad = m_actions.Pad()) pad->Lost();
+      if (Steering* pad = m_actions.Steer()) pad->Lost();
     }
     return;
   }

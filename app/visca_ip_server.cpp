@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/dialog.h"
-#include "app/gamepad.h"
-#include "app/script_runner.h"
+#include "app/script_commands.h"
+#include "app/steering.h"
 #include "protocol/frame.h"
 #include "protocol/visca_ip.h"
 #include "serial/backend.h"
@@ -19,14 +18,14 @@ std::uint64_t Now() {
 }  // namespace
 
 struct ViscaIpServer::Controller {
-  int id = 0;
+  Source source;
   serial_backend::Sender sender;
   std::uint64_t heardAt = 0;
   bool sequenced = false;  // a sequence number was taken since the start or the last RESET
   std::uint32_t last = 0;
   std::vector<std::vector<std::uint8_t>> answered;  // what was sent for the last one, for a repeat
   bool driving = false;
-  std::string Name() const { return "visca " + sender.text; }
+  const std::string& Name() const { return source.name; }
 };
 
 ViscaIpServer::ViscaIpServer(unsigned holdMs, std::string peer)
@@ -66,11 +65,11 @@ ViscaIpServer::Controller& ViscaIpServer::Heard(const std::string& address, cons
     m_controllers.erase(oldest);
   }
   auto c = std::make_unique<Controller>();
-  c->id = ++m_nextId;
+  c->source = m_actions->Appear(Source::Kind::kVisca, text);
   c->sender.address = address;
   c->sender.host = host;
   c->sender.text = text;
-  if (m_say) m_say("VISCA over IP: controller " + text + " heard");
+  if (m_say) m_say("VISCA over IP: controller " + c->Name() + " heard");
   m_controllers.push_back(std::move(c));
   return *m_controllers.back();
 }
@@ -83,10 +82,14 @@ void ViscaIpServer::Service() {
     const long n = serial_backend::ReceiveDatagram(m_socket, buffer, sizeof buffer, from);
     if (n < 0) break;
     if (!m_peer.empty() && from.host != m_peer) continue;  // not the one controller allowed
+    if (static_cast<std::size_t>(n) > sizeof buffer) continue;  // far longer than any packet: dropped
+    // Only a packet makes a controller heard: junk from new ports is said,
+    // logged and remembered nowhere, and pushes no controller out.
+    const std::optional<visca_ip::Packet> packet = visca_ip::Read(buffer, static_cast<std::size_t>(n), nullptr);
+    if (!packet) continue;  // no packet: nothing to answer with a sequence number
     Controller& c = Heard(from.address, from.host, from.text);
     c.heardAt = Now();
-    if (static_cast<std::size_t>(n) > sizeof buffer) continue;  // far longer than any packet: dropped
-    Take(c, buffer, static_cast<std::size_t>(n));
+    Take(c, *packet);
     if (!m_actions) return;  // the panel ended meanwhile
   }
   const std::uint64_t now = Now();
@@ -99,10 +102,8 @@ void ViscaIpServer::Service() {
   while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
 }
 
-void ViscaIpServer::Take(Controller& c, const std::uint8_t* data, std::size_t n) {
-  visca_ip::Fault fault = visca_ip::Fault::kNone;
-  const std::optional<visca_ip::Packet> p = visca_ip::Read(data, n, &fault);
-  if (!p) return;  // no packet: nothing to answer with a sequence number
+void ViscaIpServer::Take(Controller& c, const visca_ip::Packet& packet) {
+  const visca_ip::Packet* const p = &packet;
   const std::uint32_t seq = p->sequence;
   if (p->type == visca_ip::kControl) {
     if (p->payload == visca_ip::kResetAck) {  // RESET: the sequence starts again
@@ -143,13 +144,9 @@ void ViscaIpServer::Command(Controller& c, std::uint16_t type, std::uint32_t seq
       return Reply(c, visca_ip::kReply, seq, visca_ip::kCompletion);
     }
     case visca_ip::Ask::kCamera: {
-      CVarnelDlg* dlg = m_actions->Dialog();
-      if (!dlg || m_actions->ModalBoxOpen()) return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
-      m_actor = c.Name();
-      const bool sent = dlg->SendCamera(Frame(payload.data(), payload.size()));
-      m_actor.clear();
-      if (!sent) return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
-      m_pending.push_back({c.id, seq, Now()});  // the camera block answers through the poll
+      if (!m_actions->SendCamera(c.source, Frame(payload.data(), payload.size())))
+        return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
+      m_pending.push_back({c.source.id, seq, Now()});  // the camera block answers through the poll
       return;
     }
   }
@@ -167,7 +164,7 @@ void ViscaIpServer::Read(const std::uint8_t* bytes, std::size_t n) {
       const bool ack = (m_answer[1] & 0xF0) == 0x40;
       if (!ack) pending.pop_front();  // a completion, an error or an inquiry's answer ends it
       for (auto& c : m_controllers)
-        if (c->id == p.controller) Reply(*c, visca_ip::kReply, p.sequence, m_answer);
+        if (c->source.id == p.controller) Reply(*c, visca_ip::kReply, p.sequence, m_answer);
     }
     m_answer.clear();
   }
@@ -181,20 +178,8 @@ void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq,
 }
 
 void ViscaIpServer::Steer(Controller& c, int x, int y) {
-  PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
+  Steering* pad = m_actions ? m_actions->Steer() : nullptr;
   if (!pad) return;
-  // Driving while the frames go, its stop included, so that they are said to be this controller's.
-  const bool moving = x != 0 || y != 0;
-  if (moving) c.driving = true;
-  m_actor = c.Name();
-  pad->Steer({x, y}, kFirstDriver + c.id);
-  m_actor.clear();
-  c.driving = moving;
-}
-
-std::string ViscaIpServer::StickHolder() const {
-  const PadSteering* pad = m_actions ? m_actions->Pad() : nullptr;
-  for (const auto& c : m_controllers)
-    if (c->driving && pad && pad->Driver() == kFirstDriver + c->id) return c->Name();
-  return "";
+  pad->Steer({x, y}, c.source);
+  c.driving = x != 0 || y != 0;
 }

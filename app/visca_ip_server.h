@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/control_server.h"
+#include "protocol/visca_ip.h"
 
 class IScriptActions;
 
@@ -34,7 +35,6 @@ class ViscaIpServer {
   static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each Service call
   static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
   static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a command
-  static constexpr int kFirstDriver = 1000;           // the steering's driver ids of controllers
 
   // peer: the only host heard (empty: any); holdMs: a drive's life without a packet.
   ViscaIpServer(unsigned holdMs, std::string peer);
@@ -52,14 +52,10 @@ class ViscaIpServer {
   void Service();
   // What the poll read from the gimbal's line: the camera block's answers in it go back.
   void Read(const std::uint8_t* bytes, std::size_t n);
-  // Who is acting now ("visca HOST:PORT") while a controller's command is
-  // handed to the panel, or who drives the stick; empty otherwise.
-  const std::string& Actor() const { return m_actor; }
-  std::string StickHolder() const;
 
  private:
   struct Controller;
-  void Take(Controller& c, const std::uint8_t* data, std::size_t n);
+  void Take(Controller& c, const visca_ip::Packet& packet);
   void Command(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
   void Reply(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
   void Steer(Controller& c, int x, int y);
@@ -72,11 +68,9 @@ class ViscaIpServer {
   IScriptActions* m_actions = nullptr;
   std::function<void(const std::string&)> m_say;
   std::vector<std::unique_ptr<Controller>> m_controllers;
-  int m_nextId = 0;
-  std::string m_actor;
   std::vector<std::uint8_t> m_answer;  // the camera block's answer read so far
   struct Pending {  // a camera command sent to the line, its answers still to come
-    int controller;
+    int controller;  // its source's id
     std::uint32_t sequence;
     std::uint64_t since;
   };

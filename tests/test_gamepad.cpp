@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/gamepad.h"
+#include "app/steering.h"
 #include "app/panel/control_ids.h"
 
 TEST(StickMapping, DeadZoneRampExpoAndInvert) {
@@ -46,44 +47,48 @@ struct RecordingPanel {
   std::vector<std::string> done;  // "move X Y" ("move 0 0": the stop), "click ID", "tick MS"
   bool blocked = false;
   bool boxInstead = false;  // the next move opens a box instead of going out
-  PadSteering::Panel Panel() {
-    return {[this](int x, int y) {
+  bool named = false;        // each move, stop and click says whose it is
+  std::string By(const Source& who) const { return named ? " " + who.name : ""; }
+  Steering::Panel Panel() {
+    return {[this](int x, int y, const Source& who) {
               if (boxInstead) return done.push_back("box"), false;
-              return done.push_back("move " + std::to_string(x) + " " + std::to_string(y)), true;
+              return done.push_back("move " + std::to_string(x) + " " + std::to_string(y) + By(who)), true;
             },
-            [this] { done.push_back("move 0 0"); }, [this](int id) { done.push_back("click " + std::to_string(id)); },
+            [this](const Source& who) { done.push_back("move 0 0" + By(who)); },
+            [this](int id, const Source& who) { done.push_back("click " + std::to_string(id) + By(who)); },
             [this] { return blocked; }, [] {}, [this](unsigned ms) { done.push_back("tick " + std::to_string(ms)); }};
   }
 };
+const Source kPad{Source::Kind::kPad, 1, 1, "pad 1"};
 }  // namespace
 
-TEST(PadSteering, MovesAtOnceThenEveryTickAndStopsOnce) {
+TEST(Steering, MovesAtOnceThenEveryTickAndStopsOnce) {
   RecordingPanel p;
-  PadSteering pad(p.Panel());
-  pad.Stick(0.5, 0);
-  pad.Stick(0.6, 0);  // replaces the state not sent yet
+  Steering pad(p.Panel());
+  pad.Stick(0.5, 0, kPad);
+  pad.Stick(0.6, 0, kPad);  // replaces the state not sent yet
   pad.Tick();
   pad.Tick();
-  pad.Stick(0.05, 0);  // back in the dead zone
+  pad.Stick(0.05, 0, kPad);  // back in the dead zone
   pad.Tick();          // a tick already posted: nothing more
-  pad.Stick(0, 0);
+  pad.Stick(0, 0, kPad);
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 55 0", "tick 40", "move 75 0", "move 75 0", "move 0 0", "tick 0"}));
 }
 
-TEST(PadSteering, NothingWhileABoxIsOpenAndTheStopWhenThePadGoes) {
+TEST(Steering, NothingWhileABoxIsOpenAndTheStopWhenThePadGoes) {
   RecordingPanel p;
-  PadSteering pad(p.Panel());
-  pad.Stick(1, 0);
+  Steering pad(p.Panel());
+  pad.Stick(1, 0, kPad);
   p.blocked = true;  // a message box opens
   pad.Tick();
-  pad.Stick(0, 0);  // let go inside the box
-  pad.Button(PadButton::kA, true);
+  pad.Stick(0, 0, kPad);  // let go inside the box
+  pad.Button(PadButton::kA, true, kPad);
   p.blocked = false;
   pad.Tick();
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "tick 0"}));
 
   p.done.clear();
-  pad.Stick(0, 1);
+  pad.Stick(0, 1, kPad);
   pad.Lost();  // unplugged mid-move
   pad.Tick();
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 0 200", "tick 40", "move 0 0", "tick 0"}));
@@ -91,40 +96,40 @@ TEST(PadSteering, NothingWhileABoxIsOpenAndTheStopWhenThePadGoes) {
 
 // A box mid-move ends it: the same held stick neither moves again after OK
 // nor brings back a box its own move raised; only a new deflection moves.
-TEST(PadSteering, AfterABoxOnlyANewDeflectionMoves) {
+TEST(Steering, AfterABoxOnlyANewDeflectionMoves) {
   RecordingPanel p;
-  PadSteering pad(p.Panel());
-  pad.Stick(1, 0);
+  Steering pad(p.Panel());
+  pad.Stick(1, 0, kPad);
   p.blocked = true;
   pad.Tick();
   p.blocked = false;
   pad.Tick();
-  pad.Stick(0.9, 0);  // still held
-  pad.Stick(0, 0);    // at rest: the box's opening stopped it already
-  pad.Stick(1, 0);
+  pad.Stick(0.9, 0, kPad);  // still held
+  pad.Stick(0, 0, kPad);    // at rest: the box's opening stopped it already
+  pad.Stick(1, 0, kPad);
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "tick 0", "move 200 0", "tick 40"}));
 
   p.done.clear();
-  pad.Stick(0, 0);
+  pad.Stick(0, 0, kPad);
   p.boxInstead = true;  // a step the edits refuse
-  pad.Stick(1, 0);
+  pad.Stick(1, 0, kPad);
   pad.Tick();
-  pad.Stick(0.8, 0);
+  pad.Stick(0.8, 0, kPad);
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 0 0", "tick 0", "box"}));
 }
 
-TEST(PadSteering, ButtonsPressThePanelsButtonsAndZoomRepeatsWhileHeld) {
+TEST(Steering, ButtonsPressThePanelsButtonsAndZoomRepeatsWhileHeld) {
   RecordingPanel p;
-  PadSteering pad(p.Panel());
+  Steering pad(p.Panel());
   for (PadButton b : {PadButton::kA, PadButton::kB, PadButton::kX, PadButton::kY, PadButton::kY}) {
-    pad.Button(b, true);
-    pad.Button(b, false);
+    pad.Button(b, true, kPad);
+    pad.Button(b, false, kPad);
   }
-  pad.Button(PadButton::kRightTrigger, true);
+  pad.Button(PadButton::kRightTrigger, true, kPad);
   pad.Tick();
-  pad.Button(PadButton::kRightTrigger, false);
-  pad.Button(PadButton::kLeftShoulder, true);
-  pad.Button(PadButton::kLeftShoulder, false);
+  pad.Button(PadButton::kRightTrigger, false, kPad);
+  pad.Button(PadButton::kLeftShoulder, true, kPad);
+  pad.Button(PadButton::kLeftShoulder, false, kPad);
   const auto click = [](int id) { return "click " + std::to_string(id); };
   EXPECT_EQ(p.done, (std::vector<std::string>{click(idc::StartTracking), click(idc::ExitTracking),
                                               click(idc::SingleCapture), click(idc::Frozen), click(idc::Thaw),
@@ -136,18 +141,43 @@ TEST(PadSteering, ButtonsPressThePanelsButtonsAndZoomRepeatsWhileHeld) {
 
 // A polled pad (XInput): what changed between two looks becomes the events a
 // pad that reports them (SDL) gives, the same steering either way.
-TEST(PadSteering, APolledPadsChangesAreItsEvents) {
+TEST(Steering, APolledPadsChangesAreItsEvents) {
   RecordingPanel p;
-  PadSteering pad(p.Panel());
+  Steering pad(p.Panel());
   PadState none, still, right, pressed, gone;
   still.connected = right.connected = pressed.connected = true;
   right.x = pressed.x = 1;
   pressed.buttons[static_cast<int>(PadButton::kA)] = true;
-  ApplyPadState(pad, none, still);      // connected at rest: nothing moves
-  ApplyPadState(pad, still, right);     // the stick
-  ApplyPadState(pad, right, right);     // no change: no event
-  ApplyPadState(pad, right, pressed);   // A pressed
-  ApplyPadState(pad, pressed, gone);    // unplugged: the stop
+  ApplyPadState(pad, none, still, kPad);      // connected at rest: nothing moves
+  ApplyPadState(pad, still, right, kPad);     // the stick
+  ApplyPadState(pad, right, right, kPad);     // no change: no event
+  ApplyPadState(pad, right, pressed, kPad);   // A pressed
+  ApplyPadState(pad, pressed, gone, kPad);    // unplugged: the stop
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "click " + std::to_string(idc::StartTracking),
                                               "move 0 0", "tick 0"}));
+}
+
+// Whoever drives, one steering state: the latest to move drives and every
+// frame is its own; a rest from a source that never drove stops nothing,
+// even one whose number within its kind is the driver's.
+TEST(Steering, TheLatestToMoveDrivesAndARestFromAnotherStopsNothing) {
+  SourceCounter sources;
+  const Source client = sources.Next(Source::Kind::kClient);
+  const Source controller = sources.Next(Source::Kind::kVisca, "127.0.0.1:5000");
+  ASSERT_EQ(client.number, controller.number);
+  ASSERT_NE(client.id, controller.id);
+  ASSERT_NE(client.name, controller.name);
+  RecordingPanel p;
+  p.named = true;
+  Steering pad(p.Panel());
+  pad.Stick(1, 0, client);
+  pad.Steer({}, controller);  // a stop from a controller that never drove
+  pad.Tick();
+  pad.Steer({5, 0}, controller);  // now it drives
+  pad.Tick();
+  pad.Stick(0, 0, client);  // the client's rest: no longer its move
+  pad.Steer({}, controller);
+  EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0 client 1", "tick 40", "move 200 0 client 1",
+                                              "move 5 0 visca 1 (127.0.0.1:5000)",
+                                              "move 0 0 visca 1 (127.0.0.1:5000)", "tick 0"}));
 }

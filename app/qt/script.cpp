@@ -21,7 +21,7 @@ void QtScheduler::After(int ms, std::function<void()> fn) {
 }
 
 IControls& QtScriptActions::Controls() { return m_window.controls(); }
-PadSteering* QtScriptActions::Pad() { return &m_window.dialog().Pad(); }
+Steering* QtScriptActions::Steer() { return &m_window.dialog().Steer(); }
 bool QtScriptActions::LineConnecting() { return m_window.dialog().LineConnecting(); }
 CVarnelDlg* QtScriptActions::Dialog() { return m_window.dialogIfAny(); }
 

@@ -28,7 +28,7 @@ class QtScriptActions : public IScriptActions {
   void Key(bool enter) override;
   bool PressOk() override;
   bool ModalBoxOpen() override;
-  PadSteering* Pad() override;
+  Steering* Steer() override;
   bool LineConnecting() override;
   CVarnelDlg* Dialog() override;
   void Settle() override;

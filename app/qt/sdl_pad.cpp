@@ -130,7 +130,8 @@ void SdlPad::Open(int deviceIndex) {
   m_instance = m_sdl->SDL_JoystickInstanceID(m_sdl->SDL_GameControllerGetJoystick(m_pad));
   const char* name = m_sdl->SDL_GameControllerName(m_pad);
   m_name = name ? name : "a gamepad";
-  m_dialog.SayPad("gamepad connected: " + m_name);
+  m_source = m_dialog.Appear(Source::Kind::kPad, m_name);
+  m_dialog.SayPad("gamepad connected: " + m_source.name);
   Follow();
 }
 
@@ -164,8 +165,8 @@ void SdlPad::Close(const char* why) {
   m_instance = -1;
   m_x = m_y = 0;
   m_leftTrigger = m_rightTrigger = false;
-  m_dialog.Pad().Lost();  // what moves stops
-  m_dialog.SayPad("gamepad " + std::string(why) + ": " + m_name);
+  m_dialog.Steer().Lost();  // what moves stops
+  m_dialog.SayPad("gamepad " + std::string(why) + ": " + m_source.name);
 }
 
 bool SdlPad::Look() {
@@ -173,7 +174,7 @@ bool SdlPad::Look() {
   bool heard = false;
   while (m_sdl->SDL_PollEvent(&e)) {
     heard = true;
-    PadSteering& pad = m_dialog.Pad();
+    Steering& pad = m_dialog.Steer();
     switch (e.type) {
       case SDL_CONTROLLERDEVICEADDED: Open(e.cdevice.which); break;
       case SDL_CONTROLLERDEVICEREMOVED:
@@ -183,8 +184,8 @@ bool SdlPad::Look() {
         if (e.caxis.which != m_instance) break;
         const double v = Axis(e.caxis.value);
         switch (e.caxis.axis) {
-          case SDL_CONTROLLER_AXIS_LEFTX: m_x = v; pad.Stick(m_x, m_y); break;
-          case SDL_CONTROLLER_AXIS_LEFTY: m_y = v; pad.Stick(m_x, m_y); break;
+          case SDL_CONTROLLER_AXIS_LEFTX: m_x = v; pad.Stick(m_x, m_y, m_source); break;
+          case SDL_CONTROLLER_AXIS_LEFTY: m_y = v; pad.Stick(m_x, m_y, m_source); break;
           case SDL_CONTROLLER_AXIS_TRIGGERLEFT:
           case SDL_CONTROLLER_AXIS_TRIGGERRIGHT: {
             // A trigger is a button past half way.
@@ -192,7 +193,7 @@ bool SdlPad::Look() {
             bool& held = left ? m_leftTrigger : m_rightTrigger;
             if ((v > 0.5) != held) {
               held = v > 0.5;
-              pad.Button(left ? PadButton::kLeftTrigger : PadButton::kRightTrigger, held);
+              pad.Button(left ? PadButton::kLeftTrigger : PadButton::kRightTrigger, held, m_source);
             }
             break;
           }
@@ -205,12 +206,12 @@ bool SdlPad::Look() {
         if (e.cbutton.which != m_instance) break;
         const bool down = e.type == SDL_CONTROLLERBUTTONDOWN;
         switch (e.cbutton.button) {
-          case SDL_CONTROLLER_BUTTON_A: pad.Button(PadButton::kA, down); break;
-          case SDL_CONTROLLER_BUTTON_B: pad.Button(PadButton::kB, down); break;
-          case SDL_CONTROLLER_BUTTON_X: pad.Button(PadButton::kX, down); break;
-          case SDL_CONTROLLER_BUTTON_Y: pad.Button(PadButton::kY, down); break;
-          case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: pad.Button(PadButton::kLeftShoulder, down); break;
-          case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: pad.Button(PadButton::kRightShoulder, down); break;
+          case SDL_CONTROLLER_BUTTON_A: pad.Button(PadButton::kA, down, m_source); break;
+          case SDL_CONTROLLER_BUTTON_B: pad.Button(PadButton::kB, down, m_source); break;
+          case SDL_CONTROLLER_BUTTON_X: pad.Button(PadButton::kX, down, m_source); break;
+          case SDL_CONTROLLER_BUTTON_Y: pad.Button(PadButton::kY, down, m_source); break;
+          case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: pad.Button(PadButton::kLeftShoulder, down, m_source); break;
+          case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: pad.Button(PadButton::kRightShoulder, down, m_source); break;
           default: break;
         }
         break;

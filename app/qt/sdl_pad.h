@@ -1,6 +1,6 @@
 // The Linux window's gamepad: any SDL game controller (SDL2's mappings know
 // the common pads), read on the window's thread and handed to the panel's
-// PadSteering as a script's `stick` and `pad` are. The first pad connected
+// steering state as a script's `stick` and `pad` are. The first pad connected
 // steers; connecting and removing one is said on the terminal and in the
 // session log.
 //
@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+
+#include "app/source.h"
 
 class CVarnelDlg;
 struct _SDL_GameController;
@@ -61,6 +63,7 @@ class SdlPad : public QObject {
   void Follow();  // how the steering pad is read from now on
 
   CVarnelDlg& m_dialog;
+  Source m_source;  // the pad that steers, as the panel names it
   const Sdl* m_sdl = nullptr;
   QTimer m_look;  // a pad plugged in or removed: SDL's own hot-plug, twice a second
   QTimer m_read;  // the steering pad, every 10 ms, when its device cannot be watched

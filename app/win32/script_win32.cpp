@@ -91,7 +91,7 @@ void Win32Scheduler::OnTimer(std::uintptr_t id) {
 // ---- the operator's actions -----------------------------------------------
 
 IControls& Win32ScriptActions::Controls() { return m_window.controls(); }
-PadSteering* Win32ScriptActions::Pad() { return &m_window.dialog().Pad(); }
+Steering* Win32ScriptActions::Steer() { return &m_window.dialog().Steer(); }
 bool Win32ScriptActions::LineConnecting() { return m_window.dialog().LineConnecting(); }
 CVarnelDlg* Win32ScriptActions::Dialog() { return m_window.dialogIfAny(); }
 

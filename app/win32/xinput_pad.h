@@ -1,7 +1,7 @@
 // The Windows window's gamepad: XInput, loaded at run time (xinput1_4.dll,
 // else xinput9_1_0.dll), so that varnel.exe imports only what every Windows
 // has and starts without it. The first pad connected steers through the
-// panel's PadSteering, read every 10 ms from the window's timer while it
+// panel's steering state, read every 10 ms from the window's timer while it
 // steers.
 //
 // A panel without a pad pays nothing for it: XInput (and the HID stack it
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/gamepad.h"
+#include "app/source.h"
 
 class CVarnelDlg;
 
@@ -34,6 +35,7 @@ class XInputPad {
   unsigned long (__stdcall* m_get)(unsigned long, void*) = nullptr;
   bool m_tried = false;
   int m_user = -1;  // the pad that steers, 0 to 3
+  Source m_source;  // that pad, as the panel names it
   PadState m_state;
 };
 

@@ -1,0 +1,76 @@
+// The panel's one steering state, whoever steers: the window's arrows aside,
+// every source that moves the gimbal (a pad, script mode's `stick`, a control
+// client, a PTZ controller) goes through it, so that one set of rules holds
+// for all: moving starts at once, the line's repeat carries the latest steps,
+// the latest to move drives, a rest from another stops nothing, a box ends
+// the move, and every frame goes out as its source's.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+
+#include "app/gamepad.h"
+#include "app/source.h"
+#include "receive/mm_timer.h"
+
+class Steering {
+ public:
+  // What steering does to the panel: the dialog's handlers, each for the source given.
+  struct Panel {
+    std::function<bool(int, int, const Source&)> move;  // a move frame with these steps, edits 1019/1020
+                                                        // showing them; false when it did not go (a box instead)
+    std::function<void(const Source&)> stop;            // the gimbal stops: the stop owed to it, never refused
+    std::function<void(int, const Source&)> click;      // a button's handler, as its click runs it
+    std::function<bool()> blocked;       // a message box is open: nothing runs
+    std::function<void()> post;          // from the pad's timer: Tick() is to run on the window's thread
+    std::function<void(unsigned)> ticking = nullptr;  // stands in for the pad's own timer (ms, 0 to stop)
+  };
+  Steering(Panel panel, PadSettings settings = {}) : m_panel(std::move(panel)), m_settings(settings) {}
+  ~Steering() { Halt(); }
+  Steering(const Steering&) = delete;
+  Steering& operator=(const Steering&) = delete;
+  void Configure(const PadSettings& settings) { m_settings = settings; }
+  const PadSettings& Settings() const { return m_settings; }
+  // A move frame's time on the wire at the line's rate: the repeat never
+  // comes faster. Handed over whenever the line settings change.
+  void SetLineTime(unsigned ms) { m_lineTimeMs = ms; }
+  unsigned PeriodMs() const { return std::max(m_settings.periodMs, m_lineTimeMs); }
+
+  // A new stick state: moving starts at once, then at most one frame a
+  // period carries the latest steps; back in the dead zone, one stop. A box
+  // that opens while the stick is deflected ends the move: motion resumes
+  // only from a new deflection, after the stick came back to rest.
+  // who: the source that feeds the stick. The latest to move drives: a rest
+  // from another than the one driving stops nothing.
+  void Stick(double x, double y, const Source& who);
+  // The same with the steps given (a PTZ controller's drive): one steering
+  // state, one set of stop rules, whoever drives.
+  void Steer(const StickSteps& steps, const Source& who);
+  const Source& Driver() const { return m_driver; }
+  void Button(PadButton button, bool down, const Source& who);
+  // The pad went away (or the window lost it): what moves stops.
+  void Lost();
+  bool Moving() const { return m_moving; }  // the last frame it sent moved the gimbal
+  // The pad's tick, on the window's thread.
+  void Tick();
+  // The panel ends: no more ticks.
+  void Halt();
+
+ private:
+  void Tock(bool on);
+  void Move();
+  static void TimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
+  Panel m_panel;
+  PadSettings m_settings;
+  unsigned m_lineTimeMs = 0;
+  StickSteps m_steps;          // the latest stick state, mapped
+  bool m_moving = false;       // the last frame sent moved
+  Source m_driver;             // who moved the stick last
+  Source m_presser;            // who holds the zoom button that repeats
+  bool m_held = false;         // a box ended the move: nothing until the stick comes back to rest
+  int m_repeat = 0;            // the zoom button held, repeating
+  bool m_frozen = false;       // the Y button froze last
+  bool m_ticking = false;
+  CMMTimer m_timer;
+};
+
