@@ -66,6 +66,13 @@ void CVarnelDlg::MessageBox(const std::string& text) {
   m_inMessage = true;
   m_host.MessageBox(text);
   m_inMessage = false;
+  if (m_news) m_news("box closed", text);
+}
+
+void CVarnelDlg::SetStatus(const std::string& text) {
+  if (text == m_v.m_strStatus) return;
+  m_v.m_strStatus = text;
+  if (m_news) m_news("status", text);
 }
 
 void CVarnelDlg::ReportFailure(const DxFailure& failure) {
@@ -221,8 +228,8 @@ bool CVarnelDlg::OpenChosenPort(PanelLine::Opening how) {
 
 void CVarnelDlg::ShowOpenResult(std::uint32_t baud) {
   if (baud) m_openBaud = baud;
-  m_v.m_strStatus = m_bPortOpen ? OpenedStatus(m_nComPort, m_openBaud, m_chParity, kDataBits, kStopBits)
-                                : NotOpenedStatus(m_nComPort);
+  SetStatus(m_bPortOpen ? OpenedStatus(m_nComPort, m_openBaud, m_chParity, kDataBits, kStopBits)
+                        : NotOpenedStatus(m_nComPort));
   if (m_bPortOpen) m_line.NoteNetwork(m_v.m_strStatus);
   ShowWaiting();
 }
@@ -624,7 +631,7 @@ void CVarnelDlg::OnPollSerial() {
   // say it is open (the operator may have no terminal to read "went away").
   if (m_line.FoundGone(NotOpenedStatus(m_nComPort))) {
     m_bPortOpen = false;
-    m_v.m_strStatus = NotOpenedStatus(m_nComPort);
+    SetStatus(NotOpenedStatus(m_nComPort));
   }
   if (m_line.Connecting() && m_line.LookAtConnection() != PanelLine::Outcome::kPending) {
     m_bPortOpen = m_line.Port().IsOpen();

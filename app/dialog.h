@@ -63,8 +63,8 @@ class CVarnelDlg {
   // command, a controller's camera message each name their source.
   class Acting {
    public:
-    Acting(CVarnelDlg& dlg, const Source& who) : m_dlg(dlg), m_before(std::exchange(dlg.m_acting, who)) {}
-    ~Acting() { m_dlg.m_acting = std::move(m_before); }
+    Acting(CVarnelDlg& dlg, const Source& who) : m_dlg(dlg), m_before(dlg.SwapActing(who)) {}
+    ~Acting() { m_dlg.SwapActing(m_before); }
     Acting(const Acting&) = delete;
     Acting& operator=(const Acting&) = delete;
 
@@ -73,11 +73,16 @@ class CVarnelDlg {
     Source m_before;
   };
   [[nodiscard]] Acting ActAs(const Source& who) { return Acting(*this, who); }
+  Source SwapActing(Source who) {
+    std::swap(m_acting, who);
+    return who;
+  }
   bool LineConnecting() const { return m_line.Connecting(); }  // the operator's open of a network port under way
   // Every frame and read the line carries, for programs that watch the panel.
   void ObserveTraffic(PanelLine::Traffic traffic) { m_line.ObserveTraffic(std::move(traffic)); }
   // What the panel says on the terminal ("said": a line gone or back, a
-  // gamepad connected) and each decoded reply ("reply"), for the same.
+  // gamepad connected), each decoded reply ("reply"), the status line when
+  // it changes ("status") and a message box closed ("box closed"), for the same.
   using News = std::function<void(const char* kind, const std::string& text)>;
   void ObserveNews(News news) { m_news = std::move(news); }
   // A VISCA camera command from a PTZ controller, to the gimbal's line as it
@@ -122,6 +127,7 @@ class CVarnelDlg {
   void MessageBox(const std::string& text);
   void DecodeReply(const std::uint8_t* frame);
   void ApplyPortSettings();
+  void SetStatus(const std::string& text);  // the status line, told to the watchers when it changes
 
   enum class Origin { Handler, Poll };
   bool Commit(Origin origin);

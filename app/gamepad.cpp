@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "app/panel/control_ids.h"
-#include "app/steering.h"
 
 StickSteps MapStick(double x, double y, const PadSettings& s) {
   if (!std::isfinite(x) || !std::isfinite(y)) return {};
@@ -54,15 +53,4 @@ int PadButtonControl(PadButton button, bool frozen) {
     case PadButton::kRightTrigger: return idc::ZoomEnlarge;
   }
   return 0;
-}
-
-void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad) {
-  if (!now.connected) {
-    if (was.connected) steering.Lost();
-    return;
-  }
-  for (int b = 0; b < 8; ++b)
-    if (now.buttons[b] != (was.connected && was.buttons[b]))
-      steering.Button(static_cast<PadButton>(b), now.buttons[b], pad);
-  if (!was.connected || now.x != was.x || now.y != was.y) steering.Stick(now.x, now.y, pad);
 }

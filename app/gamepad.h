@@ -36,14 +36,3 @@ enum class PadButton { kA, kB, kX, kY, kLeftShoulder, kRightShoulder, kLeftTrigg
 std::optional<PadButton> PadButtonNamed(const std::string& name);
 // The panel's button a pad button presses (the Y button: Frozen, then Thaw).
 int PadButtonControl(PadButton button, bool frozen);
-
-// A pad read by polling (XInput): its whole state at one look, and what
-// changed since the last look handed to the steering as events.
-struct PadState {
-  bool connected = false;
-  double x = 0, y = 0;  // the left stick, y positive downwards
-  bool buttons[8] = {};  // by PadButton
-};
-class Steering;
-struct Source;
-void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad);

@@ -11,7 +11,7 @@
 
 #include "app/posix/end_signals.h"
 #include "app/qt/script.h"
-#include "app/qt/sdl_pad.h"
+#include "app/sources/qt/sdl_pad.h"
 #include "app/qt/varnel_window.h"
 #include "app/runner.h"
 #include "serial/posix/port_list_posix.h"

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/about.h"
-#include "app/control_server.h"
+#include "app/listen_address.h"
 #include "serial/port_map.h"
 
 namespace {
@@ -101,7 +101,7 @@ const std::vector<OptionRow>& OptionRows() {
       {"--control", "", "URL",
        {"listen on URL (tcp://127.0.0.1:PORT; port 0: a free one) for", "programs that drive the panel in script mode's words"},
        [](Options& o, const std::string& v) -> std::string {
-         ControlAddress at;
+         ListenAddress at;
          if (std::string problem = ParseControlUrl(v, at); !problem.empty()) return "--control " + problem;
          o.control = v;
          return "";
@@ -119,8 +119,8 @@ const std::vector<OptionRow>& OptionRows() {
       {"--visca-ip", "", "URL",
        {"be a VISCA-over-IP camera on URL (udp://127.0.0.1:52381)", "for PTZ controllers: pan, tilt and the camera block"},
        [](Options& o, const std::string& v) -> std::string {
-         ControlAddress at;
-         if (std::string problem = ParseListenUrl(v, "udp", "VISCA over IP", 52381, at); !problem.empty())
+         ListenAddress at;
+         if (std::string problem = ParseViscaIpUrl(v, at); !problem.empty())
            return "--visca-ip " + problem;
          o.viscaIp = v;
          return "";
@@ -198,23 +198,23 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     error = "--verbose goes with --list-controls";
     return false;
   }
-  ControlAddress at;
+  ListenAddress at;
   if (!o.control.empty() && ParseControlUrl(o.control, at).empty() && !IsLoopback(at.host) && o.controlToken.empty()) {
     // Anybody on that network could steer the gimbal.
     error = "--control " + o.control + " is reachable from other machines: it needs --control-token FILE";
     return false;
   }
-  if (o.control.empty() && (!o.controlToken.empty() || o.controlHoldMs != ControlServer::kDefaultHoldMs)) {
+  if (o.control.empty() && (!o.controlToken.empty() || o.controlHoldMs != Options{}.controlHoldMs)) {
     error = "--control-token and --control-hold-ms go with --control";
     return false;
   }
-  if (!o.viscaIp.empty() && ParseListenUrl(o.viscaIp, "udp", "VISCA over IP", 52381, at).empty() &&
+  if (!o.viscaIp.empty() && ParseViscaIpUrl(o.viscaIp, at).empty() &&
       !IsLoopback(at.host) && o.viscaIpPeer.empty()) {
     // VISCA over IP has no password: anybody on that network could steer the gimbal.
     error = "--visca-ip " + o.viscaIp + " is reachable from other machines: it needs --visca-ip-peer HOST";
     return false;
   }
-  if (o.viscaIp.empty() && (!o.viscaIpPeer.empty() || o.viscaIpHoldMs != 1000)) {
+  if (o.viscaIp.empty() && (!o.viscaIpPeer.empty() || o.viscaIpHoldMs != Options{}.viscaIpHoldMs)) {
     error = "--visca-ip-peer and --visca-ip-hold-ms go with --visca-ip";
     return false;
   }

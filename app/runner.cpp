@@ -10,14 +10,13 @@
 #include <sstream>
 
 #include "app/about.h"
-#include "app/control_server.h"
-#include "app/visca_ip_server.h"
+#include "app/sources/server.h"
 #include "app/dialog.h"
 #include "app/end_requests.h"
 #include "app/panel/control_table.h"
 #include "app/panel/data_exchange.h"
 #include "app/script_commands.h"
-#include "app/script_runner.h"
+#include "app/sources/script_runner.h"
 #include "app/session_log.h"
 #include "protocol/decode.h"
 
@@ -115,24 +114,6 @@ void PrintControls(FrontEnd& fe, bool verbose) {
 }  // namespace
 
 namespace {
-constexpr int kControlServiceMs = 5;
-
-// A token file's text without its line end; never said anywhere.
-bool ReadToken(const std::string& path, std::string& token, std::string& why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    why = std::strerror(errno);
-    return false;
-  }
-  std::getline(in, token);
-  while (!token.empty() && (token.back() == '\r' || token.back() == ' ' || token.back() == '\t')) token.pop_back();
-  if (token.size() < 8) {
-    why = "the token is shorter than 8 characters";
-    return false;
-  }
-  return true;
-}
-
 // The window's script actions with --screenshot's picture taken before a
 // quit that would come first: what the command line asked for is never lost.
 class PictureFirst : public IScriptActions {
@@ -192,55 +173,34 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
   std::unique_ptr<ScriptRunner> script;
   if (!session.options.script.empty())
     script = std::make_unique<ScriptRunner>(actions, w.scheduler, print, w.startupPolled);
-  ControlServer* control = session.control;
-  if (script || control) {
+  const std::vector<std::unique_ptr<IServer>>& servers = session.servers;
+  const auto tell = [&servers](const PanelEvent& event) {
+    for (const auto& server : servers) server->Heard(event);
+  };
+  if (script || !servers.empty()) {
     w.observeMessages([&](const std::string& text) {
       if (script) print("message " + text);
-      if (control) {
-        control->Message(text);
-        control->Event("box " + text);
-      }
-    });
-  }
-  // The control server is looked at on the window's thread every few
-  // milliseconds; what a client sends runs there, whole, between the
-  // window's own actions.
-  ViscaIpServer* visca = session.visca;
-  auto serving = std::make_shared<bool>(control != nullptr || visca != nullptr);
-  std::function<void()> serve = [&, serving] {
-    if (!*serving) return;
-    // Scheduled first: a command that opens a modal box returns only when
-    // the box closes, and a client's `ok` must be able to close it.
-    w.scheduler.After(kControlServiceMs, serve);
-    if (visca) visca->Service();
-    if (control) control->Service();
-  };
-  if (visca) {
-    visca->Attach(actions, [&](const std::string& line) {
-      fe.Err("varnel: " + line + "\n");
-      if (session.log) session.log->Note(line);
-    });
-  }
-  if (control) {
-    control->Attach(actions, [&](const std::string& line) {
-      fe.Err("varnel: " + line + "\n");
-      if (session.log) session.log->Note(line);
+      tell({PanelEvent::Kind::kBox, nullptr, 0, nullptr, text});
     });
   }
   w.whenShown([&] {
     if (Steering* pad = w.actions.Steer()) pad->Configure(session.options.pad);
     // The panel exists once the window shows (the Win32 dialog makes it as it opens).
-    if (CVarnelDlg* dlg = control || visca ? actions.Dialog() : nullptr) {
-      dlg->ObserveTraffic([control, visca](bool sent, const std::uint8_t* bytes, std::size_t n, const Source& who) {
-        if (!sent && visca) visca->Read(bytes, n);  // the camera block's answers go back to their controller
-        if (control) control->Event(std::string(sent ? "tx " : "rx ") + HexJoin(bytes, n) + (sent ? " " + who.name : ""));
+    if (CVarnelDlg* dlg = servers.empty() ? nullptr : actions.Dialog()) {
+      dlg->ObserveTraffic([tell](bool sent, const std::uint8_t* bytes, std::size_t n, const Source& who) {
+        tell({sent ? PanelEvent::Kind::kSent : PanelEvent::Kind::kReceived, bytes, n, &who, ""});
       });
-      if (control)
-        dlg->ObserveNews([control](const char* kind, const std::string& text) {
-          control->Event(std::string(kind) + " " + text);
-        });
+      dlg->ObserveNews([tell](const char* kind, const std::string& text) {
+        tell({PanelEvent::Kind::kNews, nullptr, 0, nullptr, std::string(kind) + " " + text});
+      });
     }
-    if (control || visca) w.scheduler.After(0, serve);
+    // Each server from now on runs on the window's thread, woken by its
+    // sockets: what a client sends runs whole, between the window's own actions.
+    for (const auto& server : servers)
+      server->Attach(actions, w.scheduler, [&](const std::string& line) {
+        fe.Err("varnel: " + line + "\n");
+        if (session.log) session.log->Note(line);
+      });
     if (script && session.script) script->Start(std::move(session.script));
     if (session.options.screenshot.empty()) return;
     w.scheduler.After(kScreenshotDelayMs, [&] {
@@ -249,15 +209,13 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     });
   });
   w.run();
-  *serving = false;
-  if (control || visca) {
+  if (!servers.empty()) {
     if (CVarnelDlg* dlg = actions.Dialog()) {
       dlg->ObserveTraffic(nullptr);
       dlg->ObserveNews(nullptr);
     }
   }
-  if (control) control->Detach();
-  if (visca) visca->Detach();
+  for (const auto& server : servers) server->Detach();
   script.reset();
 }
 
@@ -312,39 +270,16 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   SessionLog sessionLog([&fe](const std::string& why) { fe.Err("varnel: " + why + "\n"); });
   const bool logging = !options.log.empty() && sessionLog.Open(options.log);
 
-  // The control server listens before the window shows: a port in use or a
-  // token that cannot be read ends the program before anything is sent.
-  std::unique_ptr<ControlServer> control;
-  if (!options.control.empty()) {
-    std::string token;
-    if (!options.controlToken.empty() && !ReadToken(options.controlToken, token, error)) {
-      fe.Err("varnel: --control-token " + options.controlToken + ": " + error + "\n");
-      return 2;
-    }
-    ControlAddress at;
-    ParseControlUrl(options.control, at);
-    control = std::make_unique<ControlServer>(options.controlHoldMs, token);
-    if (!control->Listen(at, error)) {
-      fe.Err("varnel: " + error + "\n");
-      return 2;
-    }
-    const std::string listening = "control server listening on " + control->Url() + (token.empty() ? "" : " (auth first)");
-    fe.Err("varnel: " + listening + "\n");
-    if (logging) sessionLog.Note(listening);
+  // The servers listen before the window shows: a port in use or a token
+  // that cannot be read ends the program before anything is sent.
+  std::vector<std::unique_ptr<IServer>> servers;
+  if (!MakeServers(options, servers, error)) {
+    fe.Err("varnel: " + error + "\n");
+    return 2;
   }
-  std::unique_ptr<ViscaIpServer> visca;
-  if (!options.viscaIp.empty()) {
-    ControlAddress at;
-    ParseListenUrl(options.viscaIp, "udp", "VISCA over IP", 52381, at);
-    visca = std::make_unique<ViscaIpServer>(options.viscaIpHoldMs, options.viscaIpPeer);
-    if (!visca->Bind(at, error)) {
-      fe.Err("varnel: --visca-ip " + options.viscaIp + ": " + error + "\n");
-      return 2;
-    }
-    const std::string hearing = "VISCA over IP heard on " + visca->Url() +
-                                (options.viscaIpPeer.empty() ? "" : " from " + options.viscaIpPeer + " only");
-    fe.Err("varnel: " + hearing + "\n");
-    if (logging) sessionLog.Note(hearing);
+  for (const auto& server : servers) {
+    fe.Err("varnel: " + server->Listening() + "\n");
+    if (logging) sessionLog.Note(server->Listening());
   }
 
   // From here on a signal (a console event on Windows) ends the panel as
@@ -353,7 +288,7 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   int status = 0;
   {
     CComSync port(&map);
-    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, control.get(), visca.get()});
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, servers});
     port.Close();  // before the simulated gimbal goes
   }
   if (options.simulate) fe.StopSimulator(map);

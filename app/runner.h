@@ -15,8 +15,7 @@
 #include "serial/com_base.h"
 #include "serial/port_map.h"
 
-class ControlServer;
-class ViscaIpServer;
+class IServer;
 class LineReader;
 class SessionLog;
 
@@ -27,13 +26,11 @@ struct WindowSession {
   const Options& options;   // --script and --screenshot
   std::unique_ptr<LineReader>& script;  // the script's reader, opened already; null without --script
   int& status;              // the program's exit status: 2 when --screenshot could not be written
-  ControlServer* control = nullptr;  // listening already; null without --control
-  ViscaIpServer* visca = nullptr;    // bound already; null without --visca-ip
+  const std::vector<std::unique_ptr<IServer>>& servers;  // listening already (--control, --visca-ip)
 };
 
 class IScriptActions;
 class IScheduler;
-class ViscaIpServer;
 class FrontEnd;
 
 // What each window gives the part written once for both (RunWindowParts):

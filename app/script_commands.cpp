@@ -6,7 +6,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/dialog.h"
 #include "app/steering.h"
 #include "app/panel/control_ids.h"
 #include "app/panel/control_table.h"
@@ -312,14 +311,13 @@ std::string ScriptCommands::Perform(const std::string& line) {
   const auto first = line.find_first_not_of(" \t\r");
   if (first == std::string::npos || line[first] == '#') return "";
   // What the line and the repaints after it send is this source's.
-  CVarnelDlg* dlg = m_actions.Dialog();
-  std::optional<CVarnelDlg::Acting> acting;
-  if (dlg) acting.emplace(*dlg, m_who);
-  if (std::string why = Run(line); !why.empty()) return why;
+  const Source before = m_actions.ActFor(m_who);
+  std::string why = Run(line);
   // The next line sees what this one caused, the same on every platform.
   const Command* command = FindCommand(Parse(line).cmd);
-  if (command && command->panelAction) m_actions.Settle();
-  return "";
+  if (why.empty() && command && command->panelAction) m_actions.Settle();
+  m_actions.ActFor(before);
+  return why;
 }
 
 std::vector<std::string> ScriptCommands::Names() {
@@ -345,16 +343,4 @@ std::string ScriptCommands::Run(const std::string& line) {
     if (!c.IsWindowEnabled(p.id)) return p.a + " is disabled";
   }
   return command->run(p, m_actions, m_print);
-}
-
-Source IScriptActions::Appear(Source::Kind kind, const std::string& detail) {
-  CVarnelDlg* dlg = Dialog();
-  return dlg ? dlg->Appear(kind, detail) : m_ownSources.Next(kind, detail);
-}
-
-bool IScriptActions::SendCamera(const Source& who, const Frame& command) {
-  CVarnelDlg* dlg = Dialog();
-  if (!dlg || ModalBoxOpen()) return false;
-  const CVarnelDlg::Acting acting = dlg->ActAs(who);
-  return dlg->SendCamera(command);
 }

@@ -60,6 +60,8 @@ class IScriptActions {
   // A new source, from the panel's one counter (a counter of its own where
   // there is no panel).
   Source Appear(Source::Kind kind, const std::string& detail = "");
+  // Who the frames the panel sends are for from now on; who it was before.
+  Source ActFor(const Source& who);
   // A VISCA camera message to the gimbal's line as who's, echoed and logged
   // as the panel's own; false while a box is open or where there is no panel.
   bool SendCamera(const Source& who, const Frame& command);

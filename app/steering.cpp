@@ -100,3 +100,14 @@ void Steering::Lost() {
   Tock(false);
 }
 
+
+void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad) {
+  if (!now.connected) {
+    if (was.connected) steering.Lost();
+    return;
+  }
+  for (int b = 0; b < 8; ++b)
+    if (now.buttons[b] != (was.connected && was.buttons[b]))
+      steering.Button(static_cast<PadButton>(b), now.buttons[b], pad);
+  if (!was.connected || now.x != was.x || now.y != was.y) steering.Stick(now.x, now.y, pad);
+}

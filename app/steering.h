@@ -74,3 +74,11 @@ class Steering {
   CMMTimer m_timer;
 };
 
+// A pad read by polling (XInput): its whole state at one look, and what
+// changed since the last look handed to the steering as events.
+struct PadState {
+  bool connected = false;
+  double x = 0, y = 0;  // the left stick, y positive downwards
+  bool buttons[8] = {};  // by PadButton
+};
+void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad);

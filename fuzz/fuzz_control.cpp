@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-#include "app/control_server.h"
+#include "app/sources/control_server.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

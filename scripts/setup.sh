@@ -16,7 +16,7 @@ packages=(
   librsvg2-bin dpkg-dev                       # the icon's PNG sizes; the package's Depends (dpkg-shlibdeps)
   desktop-file-utils appstream                # validate the menu entry and the AppStream file
   ser2net                                     # a serial device server on loopback, for the network port tests
-  socat python3                               # control clients of the tests' own (the README's examples)
+  socat python3 netcat-openbsd                # control clients of the tests' own (the README's examples)
   libsdl2-dev                                 # game controllers on Linux (the gamepad)
 )
 

@@ -25,7 +25,7 @@
 
 #include "app/panel/control_table.h"
 #include "app/qt/qt_controls.h"
-#include "app/qt/sdl_pad.h"
+#include "app/sources/qt/sdl_pad.h"
 #include "app/qt/varnel_window.h"
 #include "app/about.h"
 #include "bytes.h"

@@ -20,6 +20,33 @@ void QtScheduler::After(int ms, std::function<void()> fn) {
       Qt::QueuedConnection);
 }
 
+void QtScheduler::WatchSocket(std::intptr_t socket, bool writable, std::function<void()> ready) {
+  Watched& w = m_sockets[socket];
+  const auto notifier = [&](QSocketNotifier::Type type) {
+    auto n = std::make_unique<QSocketNotifier>(static_cast<qintptr>(socket), type);
+    QObject::connect(n.get(), &QSocketNotifier::activated, m_context, [ready] { ready(); });
+    return n;
+  };
+  if (!w.read) w.read = notifier(QSocketNotifier::Read);
+  // Room for more only while something waits for it: a socket has room nearly always.
+  if (writable && !w.write) w.write = notifier(QSocketNotifier::Write);
+  if (!writable && w.write) {  // it may be the one calling
+    w.write->setEnabled(false);
+    w.write.release()->deleteLater();
+  }
+}
+
+void QtScheduler::ForgetSocket(std::intptr_t socket) {
+  const auto it = m_sockets.find(socket);
+  if (it == m_sockets.end()) return;
+  for (auto* n : {it->second.read.release(), it->second.write.release()})
+    if (n) {
+      n->setEnabled(false);
+      n->deleteLater();
+    }
+  m_sockets.erase(it);
+}
+
 IControls& QtScriptActions::Controls() { return m_window.controls(); }
 Steering* QtScriptActions::Steer() { return &m_window.dialog().Steer(); }
 bool QtScriptActions::LineConnecting() { return m_window.dialog().LineConnecting(); }

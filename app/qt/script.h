@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
+#include <map>
+#include <memory>
 
-#include "app/script_runner.h"
+#include "app/sources/script_runner.h"
 
 class VarnelWindow;
 
@@ -12,9 +15,15 @@ class QtScheduler : public IScheduler {
  public:
   explicit QtScheduler(QObject* context) : m_context(context) {}
   void After(int ms, std::function<void()> fn) override;
+  void WatchSocket(std::intptr_t socket, bool writable, std::function<void()> ready) override;
+  void ForgetSocket(std::intptr_t socket) override;
 
  private:
   QObject* m_context;
+  struct Watched {
+    std::unique_ptr<QSocketNotifier> read, write;
+  };
+  std::map<std::intptr_t, Watched> m_sockets;
 };
 
 class QtScriptActions : public IScriptActions {

@@ -1,5 +1,7 @@
 #include "app/win32/script_win32.h"
 
+#include <winsock2.h>  // WSAAsyncSelect; before <windows.h>, which would bring the old Winsock
+
 #include "app/panel/control_table.h"
 #include "app/win32/console.h"
 #include "app/win32/dialog_templates.h"
@@ -12,12 +14,14 @@
 
 namespace {
 constexpr UINT kPosted = WM_APP + 10;  // wParam: the delay; lParam: a std::function<void()>* the scheduler takes
+constexpr UINT kSocket = WM_APP + 11;  // Winsock's word on a watched socket: wParam the socket
 
 LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* scheduler = reinterpret_cast<Win32Scheduler*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (scheduler) {
     if (msg == kPosted) return scheduler->OnPosted(static_cast<int>(wParam), reinterpret_cast<std::function<void()>*>(lParam)), 0;
     if (msg == WM_TIMER) return scheduler->OnTimer(wParam), 0;
+    if (msg == kSocket) return scheduler->OnSocket(wParam), 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -86,6 +90,25 @@ void Win32Scheduler::OnTimer(std::uintptr_t id) {
   std::function<void()> fn = std::move(it->second);
   m_timers.erase(it);
   fn();
+}
+
+void Win32Scheduler::WatchSocket(std::intptr_t socket, bool, std::function<void()> ready) {
+  // Winsock says FD_WRITE only once the socket has room again after a send
+  // it refused: asked always, it comes only when something waits for it.
+  m_sockets[socket] = std::move(ready);
+  WSAAsyncSelect(static_cast<SOCKET>(socket), static_cast<HWND>(m_hwnd), kSocket,
+                 FD_READ | FD_ACCEPT | FD_CLOSE | FD_WRITE);
+}
+
+void Win32Scheduler::ForgetSocket(std::intptr_t socket) {
+  if (m_sockets.erase(socket)) WSAAsyncSelect(static_cast<SOCKET>(socket), static_cast<HWND>(m_hwnd), 0, 0);
+}
+
+void Win32Scheduler::OnSocket(std::uintptr_t socket) {
+  const auto it = m_sockets.find(static_cast<std::intptr_t>(socket));
+  if (it == m_sockets.end()) return;  // forgotten meanwhile: a word already posted
+  const std::function<void()> ready = it->second;  // it may forget the socket
+  ready();
 }
 
 // ---- the operator's actions -----------------------------------------------

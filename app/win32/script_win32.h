@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "app/script_runner.h"
+#include "app/sources/script_runner.h"
 
 class Win32Window;
 
@@ -16,15 +16,19 @@ class Win32Scheduler : public IScheduler {
   Win32Scheduler();
   ~Win32Scheduler() override;
   void After(int ms, std::function<void()> fn) override;
+  void WatchSocket(std::intptr_t socket, bool writable, std::function<void()> ready) override;
+  void ForgetSocket(std::intptr_t socket) override;
 
   // For the scheduler's window procedure.
   void OnPosted(int ms, std::function<void()>* fn);
   void OnTimer(std::uintptr_t id);
+  void OnSocket(std::uintptr_t socket);
 
  private:
   void* m_hwnd = nullptr;  // the message-only window
   std::uintptr_t m_nextTimer = 1;
   std::map<std::uintptr_t, std::function<void()>> m_timers;
+  std::map<std::intptr_t, std::function<void()>> m_sockets;
 };
 
 class Win32ScriptActions : public IScriptActions {

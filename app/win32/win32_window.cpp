@@ -5,7 +5,7 @@
 #include "app/win32/dialog_templates.h"
 #include "app/win32/end_requests_win32.h"
 #include "app/win32/win32_text.h"
-#include "app/win32/xinput_pad.h"
+#include "app/sources/win32/xinput_pad.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"

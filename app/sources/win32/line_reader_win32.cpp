@@ -3,7 +3,7 @@
 // is left to the process's end and hands its lines to no one.
 #include <thread>
 
-#include "app/script_runner.h"
+#include "app/sources/script_runner.h"
 #include "app/win32/win32_text.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.

@@ -1,4 +1,4 @@
-#include "app/win32/xinput_pad.h"
+#include "app/sources/win32/xinput_pad.h"
 
 #include "app/dialog.h"
 

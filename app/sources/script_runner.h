@@ -11,16 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "app/scheduler.h"
 #include "app/script_commands.h"
-
-// The window thread's timers, as each toolkit has them.
-class IScheduler {
- public:
-  virtual ~IScheduler() = default;
-  // Runs fn on the window's thread once ms have passed (0: as soon as the
-  // thread is free). Safe to call from any thread.
-  virtual void After(int ms, std::function<void()> fn) = 0;
-};
 
 // Reads a script a line at a time on a thread of its own (one file per
 // platform: posix/, win32/); stops with the runner.

@@ -12,8 +12,7 @@
 
 #include <string>
 
-#include "app/gamepad.h"
-#include "app/source.h"
+#include "app/steering.h"
 
 class CVarnelDlg;
 

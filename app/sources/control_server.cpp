@@ -1,20 +1,42 @@
-#include "app/control_server.h"
+#include "app/sources/control_server.h"
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
+#include <cstring>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
+#include "app/listen_address.h"
+#include "protocol/frame.h"
 #include "app/steering.h"
-#include "app/panel/control_ids.h"
 #include "app/script_commands.h"
 #include "serial/backend.h"
 
 namespace {
-std::uint64_t Now() {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
+std::uint64_t Now() { return SteadyMs(); }
+
+// A token file's text without its line end; never said anywhere.
+bool ReadToken(const std::string& path, std::string& token, std::string& why) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+    why = std::filesystem::is_directory(path, ec) ? "is a directory, not a file holding the token"
+                                                  : "is no plain file holding the token";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    why = std::strerror(errno);
+    return false;
+  }
+  std::getline(in, token);
+  while (!token.empty() && (token.back() == '\r' || token.back() == ' ' || token.back() == '\t')) token.pop_back();
+  if (token.size() < 8) {
+    why = "the token is shorter than 8 characters";
+    return false;
+  }
+  return true;
 }
 
 std::string FirstWord(const std::string& line, std::string* rest = nullptr) {
@@ -30,41 +52,6 @@ std::string FirstWord(const std::string& line, std::string* rest = nullptr) {
 // The control server's own words, beside script mode's.
 constexpr const char* kOwnCommands[] = {"help", "watch on|off", "auth TOKEN", "quit (ends this connection)"};
 }  // namespace
-
-std::string ParseControlUrl(const std::string& url, ControlAddress& out) {
-  return ParseListenUrl(url, "tcp", "control", 7400, out);
-}
-
-std::string ParseListenUrl(const std::string& url, const std::string& protocol, const std::string& what,
-                           unsigned examplePort, ControlAddress& out) {
-  const std::string scheme = protocol + "://";
-  const std::string example = scheme + "127.0.0.1:" + std::to_string(examplePort);
-  if (url.rfind(scheme, 0) != 0) return url + " is no " + what + " address (" + scheme + "HOST:PORT, e.g. " + example + ")";
-  std::string rest = url.substr(scheme.size());
-  std::string host;
-  std::string port;
-  if (!rest.empty() && rest[0] == '[') {
-    const auto close = rest.find(']');
-    if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':')
-      return url + ": an IPv6 address goes in brackets, then :PORT (" + scheme + "[::1]:" + std::to_string(examplePort) + ")";
-    host = rest.substr(1, close - 1);
-    port = rest.substr(close + 2);
-  } else {
-    const auto colon = rest.rfind(':');
-    if (colon == std::string::npos) return url + ": no port (" + scheme + "HOST:PORT; port 0 takes a free one)";
-    host = rest.substr(0, colon);
-    port = rest.substr(colon + 1);
-  }
-  if (host.empty()) return url + ": no host (" + scheme + "127.0.0.1:PORT listens on this machine only)";
-  if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoul(port) > 65535)
-    return url + ": the port is a number from 0 to 65535";
-  out.host = host == "localhost" ? "127.0.0.1" : host;
-  out.port = static_cast<std::uint16_t>(std::stoul(port));
-  return "";
-}
-
-bool IsLoopback(const std::string& host) { return host.rfind("127.", 0) == 0 || host == "::1"; }
 
 bool SameToken(const std::string& a, const std::string& b) {
   unsigned char differ = a.size() == b.size() ? 0 : 1;
@@ -105,6 +92,7 @@ struct ControlServer::Client {
   std::string in;                  // received, not yet a whole line
   std::deque<std::string> lines;   // whole lines waiting to run
   std::string out;                 // answers and events the socket has not taken
+  bool wantsRoom = false;          // told when its socket can take more
   std::size_t lost = 0;            // events dropped since the client last read
   bool authorised = false;
   bool watching = false;
@@ -120,8 +108,11 @@ struct ControlServer::Client {
   const std::string& Name() const { return source.name; }
 };
 
-ControlServer::ControlServer(unsigned holdMs, std::string token)
-    : m_holdMs(holdMs), m_token(std::move(token)), m_listener(comm::INVALID_HANDLE_VALUE) {}
+ControlServer::ControlServer(std::string url, unsigned holdMs, std::string tokenFile)
+    : m_urlAsked(std::move(url)),
+      m_holdMs(holdMs),
+      m_tokenFile(std::move(tokenFile)),
+      m_listener(comm::INVALID_HANDLE_VALUE) {}
 
 ControlServer::~ControlServer() {
   for (auto& c : m_clients) {
@@ -131,28 +122,68 @@ ControlServer::~ControlServer() {
   if (m_listener != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_listener);
 }
 
-bool ControlServer::Listen(const ControlAddress& at, std::string& why) {
+bool ControlServer::Bind(std::string& why) {
+  if (!m_tokenFile.empty() && !ReadToken(m_tokenFile, m_token, why)) {
+    why = "--control-token " + m_tokenFile + ": " + why;
+    return false;
+  }
+  ListenAddress at;
+  if (std::string problem = ParseControlUrl(m_urlAsked, at); !problem.empty()) {
+    why = "--control " + problem;
+    return false;
+  }
   const serial_backend::ListenResult r = serial_backend::Listen(at.host, at.port);
   if (r.handle == comm::INVALID_HANDLE_VALUE) {
     why = "cannot listen for control clients on " + at.host + ":" + std::to_string(at.port) + ": " + r.reason;
     return false;
   }
   m_listener = r.handle;
-  const bool v6 = at.host.find(':') != std::string::npos;
-  m_url = "tcp://" + (v6 ? "[" + at.host + "]" : at.host) + ":" + std::to_string(r.port);
+  m_url = ListenUrl("tcp", at.host, r.port);
   return true;
 }
 
-void ControlServer::Attach(IScriptActions& actions, std::function<void(const std::string&)> say) {
+std::string ControlServer::Listening() const {
+  return "control server listening on " + m_url + (m_token.empty() ? "" : " (auth first)");
+}
+
+void ControlServer::Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) {
   m_actions = &actions;
+  m_scheduler = &scheduler;
   m_say = std::move(say);
+  m_deadline.Attach(scheduler, [this] { Service(); });
+  scheduler.WatchSocket(m_listener, false, [this] { Service(); });
+  Service();  // a client that connected before the window was up
+}
+
+void ControlServer::Detach() {
+  m_deadline.Stop();
+  if (m_scheduler) {
+    m_scheduler->ForgetSocket(m_listener);
+    for (auto& c : m_clients) m_scheduler->ForgetSocket(c->socket);
+  }
+  m_scheduler = nullptr;
+  m_actions = nullptr;
+}
+
+void ControlServer::Heard(const PanelEvent& e) {
+  switch (e.kind) {
+    case PanelEvent::Kind::kSent: return Event("tx " + HexJoin(e.bytes, e.n) + " " + e.who->name);
+    case PanelEvent::Kind::kReceived: return Event("rx " + HexJoin(e.bytes, e.n));
+    case PanelEvent::Kind::kNews: return Event(e.text);
+    case PanelEvent::Kind::kBox:
+      Message(e.text);
+      return Event("box " + e.text);
+  }
+}
+
+void ControlServer::Watch(Client& c) {
+  if (m_scheduler && !c.gone) m_scheduler->WatchSocket(c.socket, c.wantsRoom, [this] { Service(); });
 }
 
 void ControlServer::Service() {
   if (!m_actions) return;
   ++m_depth;
   Accept();
-  WatchPanel();
   for (std::size_t i = 0; i < m_clients.size(); ++i) {
     Client& c = *m_clients[i];
     if (c.gone) continue;
@@ -175,6 +206,7 @@ void ControlServer::Service() {
       }
       Client& c = **it;
       LetStickGo(c);
+      if (m_scheduler) m_scheduler->ForgetSocket(c.socket);
       serial_backend::CloseSocket(c.socket);
       const std::string name = c.Name();
       m_say("control " + name + " (" + c.peer + ") disconnected");
@@ -182,6 +214,17 @@ void ControlServer::Service() {
       Event(name + " gone");
     }
   }
+  // What comes due without a word from the sockets: a silent client's
+  // stick, the end of a `wait`, commands beyond a look's share.
+  std::uint64_t due = 0;
+  const auto earliest = [&due](std::uint64_t at) { due = due ? std::min(due, at) : at; };
+  for (const auto& c : m_clients) {
+    if (c->holding) earliest(c->heardAt + m_holdMs);
+    if (c->waitAnswer) earliest(c->resumeAt);
+    if (!c->waitAnswer && !c->lines.empty() && !c->closing) earliest(Now());
+    if (c->gone) earliest(Now());
+  }
+  if (due) m_deadline.At(due);
   --m_depth;
 }
 
@@ -207,6 +250,7 @@ void ControlServer::Accept() {
     c->heardAt = Now();
     m_say("control " + c->Name() + " (" + peer + ") connected");
     Event(c->Name() + " connected (" + peer + ")");
+    Watch(*c);
     m_clients.push_back(std::move(c));
   }
 }
@@ -218,9 +262,12 @@ void ControlServer::Read(Client& c) {
     bool closed = false;
     const long got = serial_backend::ReceiveSome(c.socket, chunk, sizeof chunk, closed);
     if (got > 0) {
-      c.heardAt = Now();
       c.in.append(chunk, static_cast<std::size_t>(got));
-      switch (TakeControlLines(c.in, c.lines)) {
+      const std::size_t before = c.lines.size();
+      const LineFault fault = TakeControlLines(c.in, c.lines);
+      // Only a whole line renews a stick: a byte now and then holds nothing.
+      if (c.lines.size() > before) c.heardAt = Now();
+      switch (fault) {
         case LineFault::kNone: break;
         case LineFault::kTooLong: return Close(c, "error line too long (at most " + std::to_string(kMaxLine) + " bytes)");
         case LineFault::kTooMany:
@@ -249,6 +296,9 @@ void ControlServer::RunDue(Client& c) {
     if (c.lines.empty()) return;
     std::string line = std::move(c.lines.front());
     c.lines.pop_front();
+    // A command may open a box, whose loop runs the window meanwhile: what
+    // waits behind it (the client's `ok`) runs there, at the next look.
+    if (!c.lines.empty()) m_deadline.At(Now());
     Run(c, std::move(line));
   }
 }
@@ -256,6 +306,9 @@ void ControlServer::RunDue(Client& c) {
 void ControlServer::Run(Client& c, std::string line) {
   std::string tag;
   line = SplitTag(line, tag);
+  // A tag comes back before every line of the answer: never a byte a
+  // terminal would act on, nor one that is no UTF-8.
+  if (!tag.empty() && !TypableText(tag)) return Answer(c, "", "error the tag is not printable UTF-8");
   const auto first = line.find_first_not_of(" \t");
   if (first == std::string::npos || line[first] == '#') {
     if (!tag.empty()) Answer(c, tag, "ok");  // a tag alone is answered, so that a client can wait for it
@@ -322,8 +375,6 @@ void ControlServer::Answer(Client& c, const std::string& tag, const std::string&
 }
 
 void ControlServer::Message(const std::string& text) {
-  m_boxText = text;
-  m_boxOpen = true;  // its closing is told once the window no longer has it
   if (!m_acting) return;
   // Said as script mode says it, at once: the box holds the command's answer.
   Answer(*m_acting, m_actingTag, "message " + text);
@@ -344,6 +395,7 @@ void ControlServer::Event(const std::string& text) {
       c.lost = 0;
     }
     c.out += "event " + ValidUtf8(ControlsShown(text)) + "\n";
+    Flush(c);  // as it happens, not at the next look
   }
 }
 
@@ -360,6 +412,12 @@ void ControlServer::Flush(Client& c) {
     c.lost = 0;
   }
   if (c.closing && c.out.empty()) c.gone = true;
+  if (c.gone) {
+    m_deadline.At(Now());  // closed and said at the next look
+  } else if (c.wantsRoom != !c.out.empty()) {
+    c.wantsRoom = !c.out.empty();
+    Watch(c);  // told when the socket has room again, or no longer
+  }
 }
 
 void ControlServer::LetStickGo(Client& c) {
@@ -376,18 +434,4 @@ void ControlServer::Close(Client& c, const std::string& why) {
   c.out += why + "\n";
   c.lines.clear();
   c.closing = true;
-}
-
-void ControlServer::WatchPanel() {
-  // What the operator sees change, for the watchers.
-  const std::string status = m_actions->Controls().GetWindowText(idc::Status);
-  if (status != m_status) {
-    if (!m_status.empty() || !status.empty()) Event("status " + status);
-    m_status = status;
-  }
-  const bool box = m_actions->ModalBoxOpen();
-  if (box != m_boxOpen) {
-    m_boxOpen = box;
-    if (!box) Event("box closed " + m_boxText);
-  }
 }

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "app/script_runner.h"
+#include "app/sources/script_runner.h"
 
 namespace {
 class PosixLineReader : public LineReader {

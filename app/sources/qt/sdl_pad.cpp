@@ -1,4 +1,4 @@
-#include "app/qt/sdl_pad.h"
+#include "app/sources/qt/sdl_pad.h"
 
 #include <SDL.h>
 #include <dlfcn.h>

@@ -1,9 +1,9 @@
 // VISCA over IP into the panel: the PTZ controllers of a studio (hardware
 // joysticks, Companion, OBS's PTZ plugins, vision mixers) steer the gimbal
 // as they steer a camera. It lives on the window's thread and never waits:
-// each Service call reads what datagrams wait (a bounded number, so that a
-// flood cannot starve the poll), answers each at once and hands what it asks
-// to the panel:
+// woken by its socket, it reads what datagrams wait (a bounded number each
+// time, so that a flood cannot starve the poll), answers each at once and
+// hands what it asks to the panel:
 //   - Pan-tiltDrive goes through the panel's one steering state, as the
 //     stick does (its repeat, its stop rules); a stop is one zero move;
 //   - camera commands and inquiries (81 01 04 .., 81 09 04 ..) go to the
@@ -24,48 +24,47 @@
 #include <string>
 #include <vector>
 
-#include "app/control_server.h"
+#include "app/sources/server.h"
 #include "protocol/visca_ip.h"
 
-class IScriptActions;
-
-class ViscaIpServer {
+class ViscaIpServer : public IServer {
  public:
   static constexpr unsigned kDefaultHoldMs = 1000;
-  static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each Service call
+  static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each time it is woken
   static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
   static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a command
 
-  // peer: the only host heard (empty: any); holdMs: a drive's life without a packet.
-  ViscaIpServer(unsigned holdMs, std::string peer);
-  ~ViscaIpServer();
+  // url: udp://HOST:PORT; peer: the only host heard (empty: any); holdMs: a drive's life without a packet.
+  ViscaIpServer(std::string url, unsigned holdMs, std::string peer);
+  ~ViscaIpServer() override;
   ViscaIpServer(const ViscaIpServer&) = delete;
   ViscaIpServer& operator=(const ViscaIpServer&) = delete;
 
-  bool Bind(const ControlAddress& at, std::string& why);
-  const std::string& Url() const { return m_url; }
-
-  // The panel it steers; say: a line for the terminal and the session log.
-  void Attach(IScriptActions& actions, std::function<void(const std::string&)> say);
-  void Detach() { m_actions = nullptr; }
-  // Reads, answers, steers; never waits. The window's thread only.
-  void Service();
+  bool Bind(std::string& why) override;
+  std::string Listening() const override;
+  void Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) override;
   // What the poll read from the gimbal's line: the camera block's answers in it go back.
-  void Read(const std::uint8_t* bytes, std::size_t n);
+  void Heard(const PanelEvent& event) override;
+  void Detach() override;
 
  private:
   struct Controller;
+  void Service();  // reads, answers, steers; never waits. The window's thread only.
+  void Read(const std::uint8_t* bytes, std::size_t n);
   void Take(Controller& c, const visca_ip::Packet& packet);
   void Command(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
   void Reply(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
   void Steer(Controller& c, int x, int y);
   Controller& Heard(const std::string& address, const std::string& host, const std::string& text);
 
+  std::string m_urlAsked;
   unsigned m_holdMs;
   std::string m_peer;
   std::intptr_t m_socket;
   std::string m_url;
   IScriptActions* m_actions = nullptr;
+  IScheduler* m_scheduler = nullptr;
+  Deadline m_deadline;
   std::function<void(const std::string&)> m_say;
   std::vector<std::unique_ptr<Controller>> m_controllers;
   std::vector<std::uint8_t> m_answer;  // the camera block's answer read so far

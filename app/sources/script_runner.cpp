@@ -1,4 +1,4 @@
-#include "app/script_runner.h"
+#include "app/sources/script_runner.h"
 
 #include "app/steering.h"
 

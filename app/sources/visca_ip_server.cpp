@@ -1,8 +1,8 @@
-#include "app/visca_ip_server.h"
+#include "app/sources/visca_ip_server.h"
 
 #include <algorithm>
-#include <chrono>
 
+#include "app/listen_address.h"
 #include "app/script_commands.h"
 #include "app/steering.h"
 #include "protocol/frame.h"
@@ -10,11 +10,7 @@
 #include "serial/backend.h"
 
 namespace {
-std::uint64_t Now() {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
-}
+std::uint64_t Now() { return SteadyMs(); }
 }  // namespace
 
 struct ViscaIpServer::Controller {
@@ -28,28 +24,48 @@ struct ViscaIpServer::Controller {
   const std::string& Name() const { return source.name; }
 };
 
-ViscaIpServer::ViscaIpServer(unsigned holdMs, std::string peer)
-    : m_holdMs(holdMs), m_peer(std::move(peer)), m_socket(comm::INVALID_HANDLE_VALUE) {}
+ViscaIpServer::ViscaIpServer(std::string url, unsigned holdMs, std::string peer)
+    : m_urlAsked(std::move(url)), m_holdMs(holdMs), m_peer(std::move(peer)), m_socket(comm::INVALID_HANDLE_VALUE) {}
 
 ViscaIpServer::~ViscaIpServer() {
   if (m_socket != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_socket);
 }
 
-bool ViscaIpServer::Bind(const ControlAddress& at, std::string& why) {
-  const serial_backend::ListenResult r = serial_backend::BindDatagram(at.host, at.port);
-  if (r.handle == comm::INVALID_HANDLE_VALUE) {
-    why = r.reason;
-    return false;
+bool ViscaIpServer::Bind(std::string& why) {
+  ListenAddress at;
+  std::string problem = ParseViscaIpUrl(m_urlAsked, at);
+  if (problem.empty()) {
+    const serial_backend::ListenResult r = serial_backend::BindDatagram(at.host, at.port);
+    m_socket = r.handle;
+    if (r.handle != comm::INVALID_HANDLE_VALUE) m_url = ListenUrl("udp", at.host, r.port);
+    problem = r.reason;
   }
-  m_socket = r.handle;
-  const bool v6 = at.host.find(':') != std::string::npos;
-  m_url = "udp://" + (v6 ? "[" + at.host + "]" : at.host) + ":" + std::to_string(r.port);
-  return true;
+  if (m_socket == comm::INVALID_HANDLE_VALUE) why = "--visca-ip " + m_urlAsked + ": " + problem;
+  return m_socket != comm::INVALID_HANDLE_VALUE;
 }
 
-void ViscaIpServer::Attach(IScriptActions& actions, std::function<void(const std::string&)> say) {
+std::string ViscaIpServer::Listening() const {
+  return "VISCA over IP heard on " + m_url + (m_peer.empty() ? "" : " from " + m_peer + " only");
+}
+
+void ViscaIpServer::Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) {
   m_actions = &actions;
+  m_scheduler = &scheduler;
   m_say = std::move(say);
+  m_deadline.Attach(scheduler, [this] { Service(); });
+  scheduler.WatchSocket(m_socket, false, [this] { Service(); });
+  Service();  // what came before the window was up
+}
+
+void ViscaIpServer::Detach() {
+  m_deadline.Stop();
+  if (m_scheduler) m_scheduler->ForgetSocket(m_socket);
+  m_scheduler = nullptr;
+  m_actions = nullptr;
+}
+
+void ViscaIpServer::Heard(const PanelEvent& e) {
+  if (e.kind == PanelEvent::Kind::kReceived) Read(e.bytes, e.n);
 }
 
 ViscaIpServer::Controller& ViscaIpServer::Heard(const std::string& address, const std::string& host,
@@ -93,13 +109,19 @@ void ViscaIpServer::Service() {
     if (!m_actions) return;  // the panel ended meanwhile
   }
   const std::uint64_t now = Now();
-  for (auto& c : m_controllers)
+  std::uint64_t due = 0;
+  const auto earliest = [&due](std::uint64_t at) { due = due ? std::min(due, at) : at; };
+  for (auto& c : m_controllers) {
     if (c->driving && m_holdMs > 0 && now >= c->heardAt + m_holdMs) {
       if (m_say) m_say(c->Name() + " fell silent while driving: the gimbal stops");
       Steer(*c, 0, 0);
     }
+    if (c->driving && m_holdMs > 0) earliest(c->heardAt + m_holdMs);
+  }
   // A command the camera block never answered is given up.
   while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
+  if (!m_pending.empty()) earliest(m_pending.front().since + kAnswerWaitMs);
+  if (due) m_deadline.At(due);
 }
 
 void ViscaIpServer::Take(Controller& c, const visca_ip::Packet& packet) {

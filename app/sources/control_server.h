@@ -1,8 +1,10 @@
 // The control server: other programs (a Stream Deck's TCP module, a flow, a
 // script on another machine) drive the panel while the operator works it,
 // in script mode's words. It lives on the window's thread and never waits:
-// each Service call accepts, reads, runs what is due and sends what the
-// sockets take. A client's commands run in its order, one whole command at
+// woken by its sockets (and its clients' deadlines), it accepts, reads, runs
+// what is due and sends what the sockets take; events leave as they happen,
+// and what a socket could not take goes once it has room. A client's
+// commands run in its order, one whole command at
 // a time; each answer is the lines script mode prints for it and one last
 // line, "ok" or "error REASON", with the command's tag ("@7 ") before each.
 //
@@ -24,20 +26,10 @@
 #include <string>
 #include <vector>
 
-class IScriptActions;
+#include "app/sources/server.h"
+
 class ScriptCommands;
 
-// Where the server listens: tcp://HOST:PORT, HOST a numeric address or localhost.
-struct ControlAddress {
-  std::string host;
-  std::uint16_t port = 0;
-};
-// "" when url is one; else what is wrong with it, in one line.
-std::string ParseControlUrl(const std::string& url, ControlAddress& out);
-// The same for protocol://HOST:PORT of another server ("udp", "VISCA over IP", 52381).
-std::string ParseListenUrl(const std::string& url, const std::string& protocol, const std::string& what,
-                           unsigned examplePort, ControlAddress& out);
-bool IsLoopback(const std::string& host);
 // Tokens compared in a time that does not depend on where they differ.
 bool SameToken(const std::string& a, const std::string& b);
 
@@ -50,7 +42,7 @@ LineFault TakeControlLines(std::string& in, std::deque<std::string>& lines);
 // with @) in tag; without one tag is empty.
 std::string SplitTag(const std::string& line, std::string& tag);
 
-class ControlServer {
+class ControlServer : public IServer {
  public:
   static constexpr std::size_t kMaxClients = 8;
   static constexpr std::size_t kMaxLine = 4096;
@@ -58,27 +50,25 @@ class ControlServer {
   static constexpr std::size_t kEventBound = 64 * 1024;  // unsent bytes before events are dropped
   static constexpr unsigned kDefaultHoldMs = 500;
 
-  // token: what each connection must send first ("auth TOKEN"); empty: none.
-  ControlServer(unsigned holdMs, std::string token);
-  ~ControlServer();
+  // url: tcp://HOST:PORT; tokenFile: the file whose first line each
+  // connection must send first ("auth TOKEN"); empty: none.
+  ControlServer(std::string url, unsigned holdMs, std::string tokenFile);
+  ~ControlServer() override;
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
 
-  bool Listen(const ControlAddress& at, std::string& why);
-  const std::string& Url() const { return m_url; }
-
-  // The panel it drives; say: a line for the terminal and the session log.
-  void Attach(IScriptActions& actions, std::function<void(const std::string&)> say);
-  void Detach() { m_actions = nullptr; }  // the panel ends: nothing runs any more
-  // Accepts, reads, runs what is due, sends; never waits. The window's thread only.
-  void Service();
-  // An event for every client watching: "event " + text.
-  void Event(const std::string& text);
-  // A message box opened with text: part of the answer of the client whose command opened it.
-  void Message(const std::string& text);
+  bool Bind(std::string& why) override;
+  std::string Listening() const override;
+  void Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) override;
+  void Heard(const PanelEvent& event) override;
+  void Detach() override;
 
  private:
   struct Client;
+  // Accepts, reads, runs what is due, sends; never waits. The window's thread only.
+  void Service();
+  void Event(const std::string& text);  // for every client watching: "event " + text
+  void Message(const std::string& text);  // a box opened: part of the answer of the command that opened it
   void Accept();
   void Read(Client& c);
   void RunDue(Client& c);
@@ -87,19 +77,20 @@ class ControlServer {
   void Flush(Client& c);
   void LetStickGo(Client& c);
   void Close(Client& c, const std::string& why);
-  void WatchPanel();
+  void Watch(Client& c);  // its socket, and its room for more while it holds output
 
+  std::string m_urlAsked;
   unsigned m_holdMs;
+  std::string m_tokenFile;
   std::string m_token;
   std::intptr_t m_listener;
   std::string m_url;
   IScriptActions* m_actions = nullptr;
+  IScheduler* m_scheduler = nullptr;
+  Deadline m_deadline;
   std::function<void(const std::string&)> m_say;
   std::vector<std::unique_ptr<Client>> m_clients;
   int m_depth = 0;  // Service inside Service: a command's box runs the window's loop
   Client* m_acting = nullptr;  // whose command runs now, and its tag
   std::string m_actingTag;
-  std::string m_status;  // the status line last told the watchers
-  bool m_boxOpen = false;
-  std::string m_boxText;  // the text of the box last opened
 };

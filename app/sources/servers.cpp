@@ -1,0 +1,46 @@
+#include <chrono>
+
+#include "app/options.h"
+#include "app/sources/control_server.h"
+#include "app/sources/server.h"
+#include "app/sources/visca_ip_server.h"
+
+bool MakeServers(const Options& o, std::vector<std::unique_ptr<IServer>>& servers, std::string& why) {
+  if (!o.control.empty()) servers.push_back(std::make_unique<ControlServer>(o.control, o.controlHoldMs, o.controlToken));
+  if (!o.viscaIp.empty()) servers.push_back(std::make_unique<ViscaIpServer>(o.viscaIp, o.viscaIpHoldMs, o.viscaIpPeer));
+  for (auto& server : servers)
+    if (!server->Bind(why)) return false;
+  return true;
+}
+
+std::uint64_t SteadyMs() {
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+void Deadline::Attach(IScheduler& scheduler, std::function<void()> due) {
+  Stop();
+  m_scheduler = &scheduler;
+  m_due = std::move(due);
+  m_alive = std::make_shared<bool>(true);
+}
+
+void Deadline::At(std::uint64_t atMs) {
+  if (!m_scheduler || (m_at && m_at <= atMs)) return;
+  m_at = atMs;
+  const std::uint64_t now = SteadyMs();
+  const int ms = atMs > now ? static_cast<int>(atMs - now) : 0;
+  m_scheduler->After(ms, [this, alive = m_alive, atMs] {
+    if (!*alive || m_at != atMs) return;  // stopped, or an earlier one took its place
+    m_at = 0;
+    m_due();
+  });
+}
+
+void Deadline::Stop() {
+  if (m_alive) *m_alive = false;
+  m_alive.reset();
+  m_scheduler = nullptr;
+  m_at = 0;
+}
