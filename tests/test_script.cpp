@@ -2538,3 +2538,127 @@ TEST(ViscaOverIp, AControllerThatFallsSilentMidDriveStopsTheGimbal) {
   ReadUntil(panel.err, panel.said, "fell silent while driving", 3000);
   EXPECT_NE(panel.said.find("fell silent while driving: the gimbal stops"), std::string::npos) << panel.said;
 }
+
+// ---- every source through one door ----
+
+namespace {
+// The steps of every move frame in what reached the line, in order.
+std::vector<std::pair<int, int>> MovesOf(const std::vector<std::uint8_t>& wire) {
+  std::vector<std::pair<int, int>> moves;
+  for (std::size_t at = 0; at + 48 <= wire.size(); at += 48)
+    if (const std::optional<MoveCommand> m = AsMove(Frame(wire.data() + at, 48))) moves.emplace_back(m->x, m->y);
+  return moves;
+}
+}  // namespace
+
+// Client 1001 and VISCA controller 1 are two sources, never one: the
+// controller, which never drove, sends a stop and the client's move goes
+// on; every frame of it is the client's, in the watchers' events and in the
+// session log, whose note comes before the first of them.
+TEST(Sources, NoTwoShareANameAndAStopFromOneThatNeverDroveStopsNothing) {
+  const LogDir dir("varnel-sources");
+  const std::string log = dir.path("session.log");
+  TestPty line;
+  Controlled panel(line, {"--visca-ip", "udp://127.0.0.1:0", "--control-hold-ms", "2000", "--log", LogArg(log)});
+  ASSERT_GT(panel.port, 0) << panel.said;
+  ReadUntil(panel.err, panel.said, "heard on udp://127.0.0.1:", 10000);
+  const auto at = panel.said.find("heard on udp://127.0.0.1:");
+  ASSERT_NE(at, std::string::npos) << panel.said;
+  ViscaController controller(std::atoi(panel.said.c_str() + at + 25));
+  ControlClient watcher(panel.port);
+  watcher.Send("watch on\n");
+  ASSERT_EQ(watcher.Answer(), "ok\n");
+  for (int i = 2; i <= 1000; ++i) {  // the watcher is client 1
+    ControlClient passing(panel.port);
+    passing.Send("quit\n");
+    ASSERT_EQ(passing.Answer(), "ok\n") << "client " << i;
+    // Its terminal lines read as they come: a full pipe would hold the panel.
+    if (i % 20 == 0) ReadUntil(panel.err, panel.said, "control client " + std::to_string(i) + " (", 5000);
+  }
+  ControlClient client(panel.port);  // client 1001
+  client.Send("stick 0.5 0\n");
+  ASSERT_EQ(client.Answer(), "ok\n");
+  controller.Send(0x0100, 1, "81 01 06 01 01 01 03 03 FF");  // a stop from one that never drove
+  EXPECT_EQ(controller.Answers().size(), 2u);
+  for (int i = 0; i < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    client.Send("stick 0.5 0\n");
+    ASSERT_EQ(client.Answer(), "ok\n");
+  }
+  std::vector<std::pair<int, int>> moves = MovesOf(line.Receive(1 << 20, 300));
+  ASSERT_GT(moves.size(), 5u);
+  EXPECT_EQ(std::count(moves.begin(), moves.end(), std::make_pair(0, 0)), 0) << "the controller stopped the client";
+  client.Send("stick 0 0\n");
+  ASSERT_EQ(client.Answer(), "ok\n");
+  const std::vector<std::pair<int, int>> rest = MovesOf(line.Drain(300));
+  EXPECT_EQ(rest.back(), std::make_pair(0, 0));
+  watcher.Send("@w\n");
+  const std::string events = watcher.Answer("@w");
+  std::size_t tx = 0;
+  for (std::size_t p = 0; (p = events.find("event tx ", p)) != std::string::npos; ++p) {
+    const std::string who = events.substr(p + 9 + 48 * 3, events.find('\n', p) - (p + 9 + 48 * 3));
+    EXPECT_EQ(who, "client 1001") << events.substr(p, 200);
+    ++tx;
+  }
+  EXPECT_GT(tx, 5u) << events;
+  std::ifstream in(log);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto note = text.find("-- frames from client 1001\n");
+  ASSERT_NE(note, std::string::npos) << text;
+  // The first frame after the client's command is its first move.
+  EXPECT_LT(text.rfind(" TX ", note), text.find("-- frames from ", text.rfind(" TX ", note)))
+      << "a frame went out before the note that names it";
+  EXPECT_NE(text.find(" TX ", note), std::string::npos);
+  EXPECT_EQ(text.find("frames from visca"), std::string::npos) << "the controller's stop was logged as a frame of its own";
+}
+
+// A stick is renewed by whole lines only: bytes without a line end, however
+// often they come, let it stop after the hold. A tag that a terminal would
+// act on, or that is no UTF-8, refuses its line.
+TEST(Control, OnlyAWholeLineRenewsAStickAndATagIsPrintable) {
+  TestPty line;
+  Controlled panel(line, {"--control-hold-ms", "400"});
+  ASSERT_GT(panel.port, 0) << panel.said;
+  ControlClient client(panel.port);
+  for (const char* tag : {"@\x1b[31m\x07", "@\xff", "@a\x01"}) {
+    client.Send(std::string(tag) + " get 1004\n");
+    EXPECT_EQ(client.Answer(), "error the tag is not printable UTF-8\n") << HexJoin(reinterpret_cast<const std::uint8_t*>(tag), std::strlen(tag));
+  }
+  client.Send("stick 0.5 0\n");
+  ASSERT_EQ(client.Answer(), "ok\n");
+  for (int i = 0; i < 12; ++i) {  // 1.2 s of a byte now and then, never a line
+    client.Send("x");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const std::vector<std::pair<int, int>> moves = MovesOf(line.Drain(300));
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(moves.back(), std::make_pair(0, 0)) << "bytes that are no line kept the stick moving";
+  EXPECT_EQ(std::count(moves.begin(), moves.end(), std::make_pair(0, 0)), 1);
+}
+
+// Datagrams that are no packet, from 2,000 new ports, make no controller:
+// nothing said, nothing logged, nobody pushed out; the real controller's
+// repeated number is still answered from what it was answered, not run again.
+TEST(ViscaOverIp, JunkFromNewPortsIsNoControllerAndPushesNoneOut) {
+  TestPty line;
+  ViscaPanel panel(line);
+  ViscaController controller(panel.port);
+  controller.Send(0x0100, 5, "81 01 04 07 02 FF");
+  EXPECT_EQ(line.Receive(6, 3000), Hex("81 01 04 07 02 FF"));
+  line.Send(Hex("90 41 FF 90 51 FF"));
+  const std::vector<std::string> answered = controller.Answers();
+  ASSERT_EQ(answered.size(), 2u);
+  for (int i = 0; i < 2000; ++i) {
+    const ViscaController junk(panel.port);  // a new port each
+    junk.Raw(Hex(i % 2 ? "01 00 00 05" : "47 45 54 20 2F"));
+  }
+  (void)!write(panel.c.in, "get 1004\n", 9);
+  ReadUntilLine(panel.c.out, "1004=", 10000);
+  controller.Send(0x0100, 5, "81 01 04 07 02 FF");  // its answer lost: asked again
+  EXPECT_EQ(controller.Answers(), answered);
+  EXPECT_TRUE(line.Drain(300).empty()) << "the repeat was run again";
+  ReadUntil(panel.err, panel.said, "never said", 500);
+  std::size_t heard = 0;
+  for (std::size_t p = 0; (p = panel.said.find(" heard", p)) != std::string::npos; ++p) ++heard;
+  EXPECT_EQ(heard, 2u) << panel.said;  // "heard on udp://..." and the one real controller
+}

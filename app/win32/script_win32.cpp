@@ -1,7 +1,5 @@
 #include "app/win32/script_win32.h"
 
-#include <winsock2.h>  // WSAAsyncSelect; before <windows.h>, which would bring the old Winsock
-
 #include "app/panel/control_table.h"
 #include "app/win32/console.h"
 #include "app/win32/dialog_templates.h"

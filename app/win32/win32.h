@@ -5,6 +5,7 @@
 // undone here, and this folder calls the W functions by their full names.
 #pragma once
 
+#include <winsock2.h>  // WSAAsyncSelect; before <windows.h>, which would bring the old Winsock
 #include <windows.h>
 #include <commctrl.h>
 
