@@ -4,10 +4,13 @@
 // byte at the far end, against the same click from the script, alternating;
 // a reply at the far end to its `event rx` at a watching client; and, on
 // Linux, the panel's processor time over 5 s idle with no client and with 8
-// watching. Median and worst.
+// watching. Then, a few times each: how many of 1,000 clicks a script pours
+// a watcher that reads is told of (`event tx`), and pipelined `get`s a
+// second from a client against the same from the script. Median and worst.
 //
 //   control_latency [ROUNDS] [--wine VARNEL_EXE]
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -127,7 +130,61 @@ int main(int argc, char** argv) {
   std::printf("%s, %d rounds\n", wineExe ? "varnel.exe under Wine" : "the Linux panel", rounds);
   Print("click 1050 from a client", fromClient);
   Print("click 1050 from the script", fromScript);
+  std::vector<double> ratio;
+  for (std::size_t i = 0; i < std::min(fromClient.size(), fromScript.size()); ++i) ratio.push_back(fromClient[i] / fromScript[i]);
+  PrintFigures("client / script, pair by pair", ratio, "x", 34);
   Print("a reply at the line to its event", replyToEvent);
+
+  // A watcher that reads, while the script pours 1,000 clicks.
+  std::vector<double> told;
+  for (int run = 0; run < 3; ++run) {
+    fcntl(watcher, F_SETFL, O_NONBLOCK);
+    char junk[65536];
+    while (read(watcher, junk, sizeof junk) > 0) {
+    }
+    std::string clicks;
+    for (int i = 0; i < 1000; ++i) clicks += "click 1050\n";
+    panel.Say(clicks + "get 1004\n");
+    std::string events;
+    std::thread drain([&] { far.Receive(1000 * 48, 60000); });
+    for (auto quiet = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - quiet < std::chrono::milliseconds(1500);) {
+      const ssize_t n = read(watcher, junk, sizeof junk);
+      if (n > 0) {
+        events.append(junk, static_cast<std::size_t>(n));
+        quiet = std::chrono::steady_clock::now();
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    drain.join();
+    while (panel.Answer(5000).rfind("1004=", 0) != 0) {
+    }
+    double tx = 0;
+    for (std::size_t at = 0; (at = events.find("event tx 7e-7e-44-00-00-8b", at)) != std::string::npos; ++at) ++tx;
+    told.push_back(tx);
+  }
+  fcntl(watcher, F_SETFL, 0);
+  PrintFigures("events told of 1,000 poured clicks", told, "", 34);
+
+  // Pipelined gets: 1,000 at once, then every answer.
+  std::vector<double> clientRate, scriptRate;
+  std::string gets;
+  for (int i = 0; i < 1000; ++i) gets += "get 1004\n";
+  for (int run = 0; run < 3; ++run) {
+    auto start = std::chrono::steady_clock::now();
+    (void)!write(client, gets.data(), gets.size());
+    int answered = 0;
+    while (answered < 1000 && ReadLine(client, "ok", 5000)) ++answered;
+    clientRate.push_back(answered / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    start = std::chrono::steady_clock::now();
+    panel.Say(gets);
+    answered = 0;
+    while (answered < 1000 && panel.Answer(5000).rfind("1004=", 0) == 0) ++answered;
+    scriptRate.push_back(answered / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  PrintFigures("pipelined gets a second, client", clientRate, "/s", 34);
+  PrintFigures("pipelined gets a second, script", scriptRate, "/s", 34);
   if (!wineExe) {
     const pid_t pid = panel.Pid();
     const auto idle = [&] {

@@ -151,7 +151,12 @@ void Idle(const Options& o) {
     const char* name;
     std::vector<std::string> extra;
     bool bare;
-  } kinds[] = {{"gamepad reader on", {}, false}, {"--no-gamepad", {"--no-gamepad"}, false}, {"bare dialog", {}, true}};
+  } kinds[] = {{"gamepad reader on", {}, false},
+               {"--no-gamepad", {"--no-gamepad"}, false},
+               {"--no-gamepad, --control and --visca-ip",
+                {"--no-gamepad", "--control", "tcp://127.0.0.1:0", "--visca-ip", "udp://127.0.0.1:0"},
+                false},
+               {"bare dialog", {}, true}};
   for (const auto& kind : kinds) {
     std::vector<double> cpu, wakeups, server;
     for (int r = 0; r < o.runs; ++r) {
