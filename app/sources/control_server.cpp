@@ -111,15 +111,14 @@ struct ControlServer::Client {
 ControlServer::ControlServer(std::string url, unsigned holdMs, std::string tokenFile)
     : m_urlAsked(std::move(url)),
       m_holdMs(holdMs),
-      m_tokenFile(std::move(tokenFile)),
-      m_listener(comm::INVALID_HANDLE_VALUE) {}
+      m_tokenFile(std::move(tokenFile)) {}
 
 ControlServer::~ControlServer() {
   for (auto& c : m_clients) {
     LetStickGo(*c);
     serial_backend::CloseSocket(c->socket);
   }
-  if (m_listener != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_listener);
+  if (m_socket != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_socket);
 }
 
 bool ControlServer::Bind(std::string& why) {
@@ -137,7 +136,7 @@ bool ControlServer::Bind(std::string& why) {
     why = "cannot listen for control clients on " + at.host + ":" + std::to_string(at.port) + ": " + r.reason;
     return false;
   }
-  m_listener = r.handle;
+  m_socket = r.handle;
   m_url = ListenUrl("tcp", at.host, r.port);
   return true;
 }
@@ -146,23 +145,10 @@ std::string ControlServer::Listening() const {
   return "control server listening on " + m_url + (m_token.empty() ? "" : " (auth first)");
 }
 
-void ControlServer::Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) {
-  m_actions = &actions;
-  m_scheduler = &scheduler;
-  m_say = std::move(say);
-  m_deadline.Attach(scheduler, [this] { Service(); });
-  scheduler.WatchSocket(m_listener, false, [this] { Service(); });
-  Service();  // a client that connected before the window was up
-}
-
 void ControlServer::Detach() {
-  m_deadline.Stop();
-  if (m_scheduler) {
-    m_scheduler->ForgetSocket(m_listener);
+  if (m_scheduler)
     for (auto& c : m_clients) m_scheduler->ForgetSocket(c->socket);
-  }
-  m_scheduler = nullptr;
-  m_actions = nullptr;
+  Server::Detach();
 }
 
 void ControlServer::Heard(const PanelEvent& e) {
@@ -231,7 +217,7 @@ void ControlServer::Service() {
 void ControlServer::Accept() {
   for (;;) {
     std::string peer;
-    const std::intptr_t s = serial_backend::AcceptOne(m_listener, peer);
+    const std::intptr_t s = serial_backend::AcceptOne(m_socket, peer);
     if (s == comm::INVALID_HANDLE_VALUE) return;
     const std::size_t present = static_cast<std::size_t>(
         std::count_if(m_clients.begin(), m_clients.end(), [](const auto& c) { return !c->gone; }));

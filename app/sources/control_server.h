@@ -42,7 +42,7 @@ LineFault TakeControlLines(std::string& in, std::deque<std::string>& lines);
 // with @) in tag; without one tag is empty.
 std::string SplitTag(const std::string& line, std::string& tag);
 
-class ControlServer : public IServer {
+class ControlServer : public Server {
  public:
   static constexpr std::size_t kMaxClients = 8;
   static constexpr std::size_t kMaxLine = 4096;
@@ -59,14 +59,12 @@ class ControlServer : public IServer {
 
   bool Bind(std::string& why) override;
   std::string Listening() const override;
-  void Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) override;
   void Heard(const PanelEvent& event) override;
   void Detach() override;
 
  private:
   struct Client;
-  // Accepts, reads, runs what is due, sends; never waits. The window's thread only.
-  void Service();
+  void Service() override;
   void Event(const std::string& text);  // for every client watching: "event " + text
   void Message(const std::string& text);  // a box opened: part of the answer of the command that opened it
   void Accept();
@@ -83,12 +81,7 @@ class ControlServer : public IServer {
   unsigned m_holdMs;
   std::string m_tokenFile;
   std::string m_token;
-  std::intptr_t m_listener;
   std::string m_url;
-  IScriptActions* m_actions = nullptr;
-  IScheduler* m_scheduler = nullptr;
-  Deadline m_deadline;
-  std::function<void(const std::string&)> m_say;
   std::vector<std::unique_ptr<Client>> m_clients;
   int m_depth = 0;  // Service inside Service: a command's box runs the window's loop
   Client* m_acting = nullptr;  // whose command runs now, and its tag

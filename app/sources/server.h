@@ -50,9 +50,6 @@ class IServer {
   virtual void Detach() = 0;
 };
 
-// Every server the options ask for, bound; false with why when one cannot be.
-bool MakeServers(const Options& options, std::vector<std::unique_ptr<IServer>>& servers, std::string& why);
-
 // Milliseconds of the steady clock: a server's deadlines.
 std::uint64_t SteadyMs();
 
@@ -72,3 +69,24 @@ class Deadline {
   std::uint64_t m_at = 0;  // the one outstanding; 0 none
   std::shared_ptr<bool> m_alive;
 };
+
+// What every server keeps of the panel it serves and how it is woken: by
+// its bound socket, by the sockets it watches besides, at its deadlines.
+class Server : public IServer {
+ public:
+  void Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) final;
+  void Detach() override;
+
+ protected:
+  // Accepts, reads, runs what is due, sends; never waits. The window's thread only.
+  virtual void Service() = 0;
+  std::intptr_t m_socket = -1;  // what Bind bound
+  IScriptActions* m_actions = nullptr;
+  IScheduler* m_scheduler = nullptr;  // while attached
+  Deadline m_deadline;
+  std::function<void(const std::string&)> m_say;
+};
+
+// Every server the options ask for, bound; false with why when one cannot be.
+bool MakeServers(const Options& options, std::vector<std::unique_ptr<IServer>>& servers, std::string& why);
+

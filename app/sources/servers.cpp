@@ -44,3 +44,19 @@ void Deadline::Stop() {
   m_scheduler = nullptr;
   m_at = 0;
 }
+
+void Server::Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) {
+  m_actions = &actions;
+  m_scheduler = &scheduler;
+  m_say = std::move(say);
+  m_deadline.Attach(scheduler, [this] { Service(); });
+  scheduler.WatchSocket(m_socket, false, [this] { Service(); });
+  Service();  // what came before the window was up
+}
+
+void Server::Detach() {
+  m_deadline.Stop();
+  if (m_scheduler) m_scheduler->ForgetSocket(m_socket);
+  m_scheduler = nullptr;
+  m_actions = nullptr;
+}

@@ -25,7 +25,7 @@ struct ViscaIpServer::Controller {
 };
 
 ViscaIpServer::ViscaIpServer(std::string url, unsigned holdMs, std::string peer)
-    : m_urlAsked(std::move(url)), m_holdMs(holdMs), m_peer(std::move(peer)), m_socket(comm::INVALID_HANDLE_VALUE) {}
+    : m_urlAsked(std::move(url)), m_holdMs(holdMs), m_peer(std::move(peer)) {}
 
 ViscaIpServer::~ViscaIpServer() {
   if (m_socket != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_socket);
@@ -46,22 +46,6 @@ bool ViscaIpServer::Bind(std::string& why) {
 
 std::string ViscaIpServer::Listening() const {
   return "VISCA over IP heard on " + m_url + (m_peer.empty() ? "" : " from " + m_peer + " only");
-}
-
-void ViscaIpServer::Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) {
-  m_actions = &actions;
-  m_scheduler = &scheduler;
-  m_say = std::move(say);
-  m_deadline.Attach(scheduler, [this] { Service(); });
-  scheduler.WatchSocket(m_socket, false, [this] { Service(); });
-  Service();  // what came before the window was up
-}
-
-void ViscaIpServer::Detach() {
-  m_deadline.Stop();
-  if (m_scheduler) m_scheduler->ForgetSocket(m_socket);
-  m_scheduler = nullptr;
-  m_actions = nullptr;
 }
 
 void ViscaIpServer::Heard(const PanelEvent& e) {

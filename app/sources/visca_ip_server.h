@@ -27,7 +27,7 @@
 #include "app/sources/server.h"
 #include "protocol/visca_ip.h"
 
-class ViscaIpServer : public IServer {
+class ViscaIpServer : public Server {
  public:
   static constexpr unsigned kDefaultHoldMs = 1000;
   static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each time it is woken
@@ -42,14 +42,12 @@ class ViscaIpServer : public IServer {
 
   bool Bind(std::string& why) override;
   std::string Listening() const override;
-  void Attach(IScriptActions& actions, IScheduler& scheduler, std::function<void(const std::string&)> say) override;
   // What the poll read from the gimbal's line: the camera block's answers in it go back.
   void Heard(const PanelEvent& event) override;
-  void Detach() override;
 
  private:
   struct Controller;
-  void Service();  // reads, answers, steers; never waits. The window's thread only.
+  void Service() override;
   void Read(const std::uint8_t* bytes, std::size_t n);
   void Take(Controller& c, const visca_ip::Packet& packet);
   void Command(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
@@ -60,12 +58,7 @@ class ViscaIpServer : public IServer {
   std::string m_urlAsked;
   unsigned m_holdMs;
   std::string m_peer;
-  std::intptr_t m_socket;
   std::string m_url;
-  IScriptActions* m_actions = nullptr;
-  IScheduler* m_scheduler = nullptr;
-  Deadline m_deadline;
-  std::function<void(const std::string&)> m_say;
   std::vector<std::unique_ptr<Controller>> m_controllers;
   std::vector<std::uint8_t> m_answer;  // the camera block's answer read so far
   struct Pending {  // a camera command sent to the line, its answers still to come
