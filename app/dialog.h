@@ -93,6 +93,11 @@ class CVarnelDlg {
   bool SendCamera(const Frame& command);
   // A gamepad connected or removed: said on the terminal and in the session log.
   void SayPad(const std::string& text);
+  // What a pad reader is given of the panel.
+  PadPanel ForPads() {
+    return {m_steering, [this](const std::string& product) { return Appear(Source::Kind::kPad, product); },
+            [this](const std::string& text) { SayPad(text); }};
+  }
   CMMTimer& Timer() { return m_Timer; }
   // The sliders have painted (and sent) and two polls have read what came
   // back since: the start-up traffic is over, an operator would start now.

@@ -100,7 +100,7 @@ class QtFrontEnd : public FrontEnd {
                       window.Init();
                       // A pad steers once the window is there; none plugged in, nothing happens.
                       std::unique_ptr<SdlPad> pad;
-                      if (!session.options.noGamepad) pad = std::make_unique<SdlPad>(window.dialog());
+                      if (!session.options.noGamepad) pad = std::make_unique<SdlPad>(window.dialog().ForPads());
                       window.exec();
                     },
                     [&endSignals](auto end) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 #include "app/gamepad.h"
 #include "app/source.h"
@@ -72,6 +73,15 @@ class Steering {
   bool m_frozen = false;       // the Y button froze last
   bool m_ticking = false;
   CMMTimer m_timer;
+};
+
+// What a pad reader needs of the panel, and no more: the steering state, a
+// name for each pad it finds (by its product), and a line for the terminal
+// and the session log.
+struct PadPanel {
+  Steering& steering;
+  std::function<Source(const std::string& product)> appear;
+  std::function<void(const std::string&)> say;
 };
 
 // A pad read by polling (XInput): its whole state at one look, and what

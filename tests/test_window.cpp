@@ -309,7 +309,7 @@ class WindowTest : public QObject {
 
   void aRealSdlPadSteersAndStopsWhenItGoes() {
     Open();
-    SdlPad reader(window->dialog());
+    SdlPad reader(window->dialog().ForPads());
     QVERIFY(!reader.Started());  // SDL comes only once the window is up
     QTRY_VERIFY_WITH_TIMEOUT(reader.Started(), 1000);
     // SDL's own virtual game controller: the SDL event path as a pad's, no /dev/uinput needed.

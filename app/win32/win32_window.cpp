@@ -99,7 +99,7 @@ void Win32Window::InitDialog() {
   SetEndRequestWindow(hwnd, kEndRequest);
   if (m_readGamepad) {
     // The first look once the window is up; then as devices come.
-    m_xpad = std::make_unique<XInputPad>(*m_dlg);
+    m_xpad = std::make_unique<XInputPad>(m_dlg->ForPads());
     SetTimer(hwnd, kPadTimer, kFirstPadLookMs, nullptr);
   }
 }

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 
-#include "app/dialog.h"
 
 namespace {
 constexpr int kLookMs = 500;  // a pad plugged in is found within a second
@@ -84,7 +83,7 @@ void DeviceWake::Drain() {
   emit woken();
 }
 
-SdlPad::SdlPad(CVarnelDlg& dialog, QObject* parent) : QObject(parent), m_dialog(dialog) {
+SdlPad::SdlPad(PadPanel panel, QObject* parent) : QObject(parent), m_panel(std::move(panel)) {
   connect(&m_look, &QTimer::timeout, this, [this] {
     if (!m_tried) Start();
     else Look();
@@ -100,14 +99,14 @@ void SdlPad::Start() {
   m_sdl = Sdl::Load(why);
   if (!m_sdl) {
     m_look.stop();
-    m_dialog.SayPad("no gamepad support: " + why);
+    m_panel.say("no gamepad support: " + why);
     return;
   }
   // Only the game controller part of SDL: no video, no window of its own.
   m_sdl->SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   if (m_sdl->SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
     m_look.stop();
-    m_dialog.SayPad(std::string("no gamepad support: ") + m_sdl->SDL_GetError());
+    m_panel.say(std::string("no gamepad support: ") + m_sdl->SDL_GetError());
     return;
   }
   m_started = true;
@@ -130,8 +129,8 @@ void SdlPad::Open(int deviceIndex) {
   m_instance = m_sdl->SDL_JoystickInstanceID(m_sdl->SDL_GameControllerGetJoystick(m_pad));
   const char* name = m_sdl->SDL_GameControllerName(m_pad);
   m_name = name ? name : "a gamepad";
-  m_source = m_dialog.Appear(Source::Kind::kPad, m_name);
-  m_dialog.SayPad("gamepad connected: " + m_source.name);
+  m_source = m_panel.appear(m_name);
+  m_panel.say("gamepad connected: " + m_source.name);
   Follow();
 }
 
@@ -165,8 +164,8 @@ void SdlPad::Close(const char* why) {
   m_instance = -1;
   m_x = m_y = 0;
   m_leftTrigger = m_rightTrigger = false;
-  m_dialog.Steer().Lost();  // what moves stops
-  m_dialog.SayPad("gamepad " + std::string(why) + ": " + m_source.name);
+  m_panel.steering.Lost();  // what moves stops
+  m_panel.say("gamepad " + std::string(why) + ": " + m_source.name);
 }
 
 bool SdlPad::Look() {
@@ -174,7 +173,7 @@ bool SdlPad::Look() {
   bool heard = false;
   while (m_sdl->SDL_PollEvent(&e)) {
     heard = true;
-    Steering& pad = m_dialog.Steer();
+    Steering& pad = m_panel.steering;
     switch (e.type) {
       case SDL_CONTROLLERDEVICEADDED: Open(e.cdevice.which); break;
       case SDL_CONTROLLERDEVICEREMOVED:

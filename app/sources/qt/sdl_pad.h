@@ -17,10 +17,10 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <utility>
 
-#include "app/source.h"
+#include "app/steering.h"
 
-class CVarnelDlg;
 struct _SDL_GameController;
 
 // A device's input, watched for the moment it has some: woken() on every
@@ -46,7 +46,7 @@ class DeviceWake : public QObject {
 class SdlPad : public QObject {
   Q_OBJECT
  public:
-  explicit SdlPad(CVarnelDlg& dialog, QObject* parent = nullptr);
+  explicit SdlPad(PadPanel panel, QObject* parent = nullptr);
   ~SdlPad() override;
   // SDL loaded and its game controllers started (at the first look, half a
   // second after the reader is made; Start() does it at once).
@@ -62,7 +62,7 @@ class SdlPad : public QObject {
   void Close(const char* why);
   void Follow();  // how the steering pad is read from now on
 
-  CVarnelDlg& m_dialog;
+  PadPanel m_panel;
   Source m_source;  // the pad that steers, as the panel names it
   const Sdl* m_sdl = nullptr;
   QTimer m_look;  // a pad plugged in or removed: SDL's own hot-plug, twice a second

@@ -1,6 +1,5 @@
 #include "app/sources/win32/xinput_pad.h"
 
-#include "app/dialog.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
 #include "app/win32/win32.h"
@@ -58,8 +57,8 @@ void XInputPad::Poll() {
     for (DWORD user = 0; user < XUSER_MAX_COUNT && m_user < 0; ++user)
       if (m_get(user, &raw) == ERROR_SUCCESS) m_user = static_cast<int>(user);
     if (m_user < 0) return;
-    m_source = m_dialog.Appear(Source::Kind::kPad, "XInput pad " + std::to_string(m_user + 1));
-    m_dialog.SayPad("gamepad connected: " + m_source.name);
+    m_source = m_panel.appear("XInput pad " + std::to_string(m_user + 1));
+    m_panel.say("gamepad connected: " + m_source.name);
   }
   PadState now;
   if (m_get(static_cast<DWORD>(m_user), &raw) == ERROR_SUCCESS) {
@@ -77,9 +76,9 @@ void XInputPad::Poll() {
     now.buttons[static_cast<int>(PadButton::kLeftTrigger)] = g.bLeftTrigger > 127;  // past half way
     now.buttons[static_cast<int>(PadButton::kRightTrigger)] = g.bRightTrigger > 127;
   }
-  ApplyPadState(m_dialog.Steer(), m_state, now, m_source);
+  ApplyPadState(m_panel.steering, m_state, now, m_source);
   if (m_state.connected && !now.connected) {
-    m_dialog.SayPad("gamepad removed: " + m_source.name);
+    m_panel.say("gamepad removed: " + m_source.name);
     m_user = -1;
   }
   m_state = now;

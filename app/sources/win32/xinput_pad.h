@@ -11,14 +11,14 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "app/steering.h"
 
-class CVarnelDlg;
 
 class XInputPad {
  public:
-  explicit XInputPad(CVarnelDlg& dialog) : m_dialog(dialog) {}
+  explicit XInputPad(PadPanel panel) : m_panel(std::move(panel)) {}
   bool Loaded() const { return m_get != nullptr; }
   bool Connected() const { return m_user >= 0; }
   // From the window's timer: a look for a pad (the device list first), or
@@ -30,7 +30,7 @@ class XInputPad {
 
  private:
   bool Load();
-  CVarnelDlg& m_dialog;
+  PadPanel m_panel;
   unsigned long (__stdcall* m_get)(unsigned long, void*) = nullptr;
   bool m_tried = false;
   int m_user = -1;  // the pad that steers, 0 to 3
