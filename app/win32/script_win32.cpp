@@ -93,9 +93,12 @@ void Win32Scheduler::OnTimer(std::uintptr_t id) {
 void Win32Scheduler::WatchSocket(std::intptr_t socket, bool, std::function<void()> ready) {
   // Winsock says FD_WRITE only once the socket has room again after a send
   // it refused: asked always, it comes only when something waits for it.
+  // Asked once: asking again would forget the refusal that armed it.
+  const bool watched = m_sockets.count(socket) != 0;
   m_sockets[socket] = std::move(ready);
-  WSAAsyncSelect(static_cast<SOCKET>(socket), static_cast<HWND>(m_hwnd), kSocket,
-                 FD_READ | FD_ACCEPT | FD_CLOSE | FD_WRITE);
+  if (!watched)
+    WSAAsyncSelect(static_cast<SOCKET>(socket), static_cast<HWND>(m_hwnd), kSocket,
+                   FD_READ | FD_ACCEPT | FD_CLOSE | FD_WRITE);
 }
 
 void Win32Scheduler::ForgetSocket(std::intptr_t socket) {
