@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "own_processes.h"
 #include "ser2net.h"
 
 namespace {
@@ -116,6 +117,7 @@ class Panel {
     m_reader.join();
     close(m_out);
   }
+  pid_t Pid() const { return m_pid; }
   void Say(const std::string& line) {
     const std::string s = line + "\n";
     if (write(m_in, s.data(), s.size()) != static_cast<ssize_t>(s.size())) std::perror("line_rate: write");
@@ -207,26 +209,6 @@ long long ProcessNs(pid_t pid) {
     closedir(d);
   }
   return sum;
-}
-
-std::string Comm(pid_t pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/comm");
-  std::string s;
-  std::getline(f, s);
-  return s;
-}
-
-// The newest process of that name (the panel's own, not an older one).
-pid_t FindProcess(const std::string& name) {
-  pid_t found = -1;
-  if (DIR* d = opendir("/proc")) {
-    while (dirent* e = readdir(d)) {
-      const pid_t pid = std::atoi(e->d_name);
-      if (pid > 0 && Comm(pid) == name) found = std::max(found, pid);
-    }
-    closedir(d);
-  }
-  return found;
 }
 
 // ---- one measured phase -----------------------------------------------------------
@@ -465,9 +447,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     panel.Say("focus 1050");  // no caret blinking in an edit
-    const pid_t pid = wine ? FindProcess("varnel.exe") : FindProcess("varnel");
-    pid_t server = wine ? FindProcess("wineserver64") : -1;
-    if (wine && server <= 0) server = FindProcess("wineserver");
+    const pid_t pid = DescendantRunning(panel.Pid(), wine ? "varnel.exe" : "");
+    const pid_t server = wine ? WineserverOf(o.wineExe) : -1;
     if (pid <= 0) {
       std::fprintf(stderr, "line_rate: no panel process found\n");
       return 1;

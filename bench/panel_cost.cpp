@@ -65,22 +65,6 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-std::vector<pid_t> Pids() {
-  std::vector<pid_t> out;
-  if (DIR* d = opendir("/proc")) {
-    while (dirent* e = readdir(d))
-      if (const pid_t p = std::atoi(e->d_name)) out.push_back(p);
-    closedir(d);
-  }
-  return out;
-}
-
-pid_t Wineserver() {
-  for (pid_t p : Pids())
-    if (ReadFile("/proc/" + std::to_string(p) + "/comm").rfind("wineserver", 0) == 0) return p;
-  return 0;
-}
-
 // Processor seconds and context switches of every thread of a process.
 struct Usage {
   double cpu = 0;
@@ -171,7 +155,7 @@ void Idle(const Options& o) {
         if (!child) continue;
       }
       std::this_thread::sleep_for(std::chrono::seconds(wine ? 4 : 2));  // the start-up's own work done
-      const pid_t pid = child->Program(), ws = wine ? Wineserver() : 0;
+      const pid_t pid = child->Program(), ws = wine ? WineserverOf(o.wineExe) : 0;
       const Usage a = UsageOf(pid), sa = UsageOf(ws);
       std::this_thread::sleep_for(std::chrono::seconds(o.seconds));
       const Usage b = UsageOf(pid), sb = UsageOf(ws);

@@ -3,6 +3,8 @@
 // pipe and its answers read a line at a time.
 #pragma once
 
+#include "own_processes.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -77,26 +79,9 @@ class ScriptedPanel {
   void Say(const std::string& text) { (void)!write(m_in, text.data(), text.size()); }
   pid_t Pid() const { return m_pid; }
   std::chrono::steady_clock::time_point Started() const { return m_start; }
-  // The process that runs the program: ours, or under Wine the one whose
-  // command line names the .exe (not the scripts around it, nor ourselves).
-  pid_t Program() const {
-    if (m_pid <= 0 || m_wineName.empty()) return m_pid;
-    if (DIR* d = opendir("/proc")) {
-      while (dirent* e = readdir(d)) {
-        const pid_t p = std::atoi(e->d_name);
-        if (!p || p == getpid()) continue;
-        std::ifstream in("/proc/" + std::string(e->d_name) + "/cmdline", std::ios::binary);
-        const std::string cmd((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmd.find(m_wineName) != std::string::npos && cmd.rfind("/bin/bash", 0) != 0 &&
-            cmd.find("xvfb-run") == std::string::npos) {
-          closedir(d);
-          return p;
-        }
-      }
-      closedir(d);
-    }
-    return 0;
-  }
+  // The process that runs the program: ours, or under Wine the one below
+  // ours whose command line names the .exe (not the scripts around it).
+  pid_t Program() const { return DescendantRunning(m_pid, m_wineName); }
   // Up to the next line of standard output.
   std::string Answer(int timeoutMs) {
     std::string text;

@@ -3,13 +3,16 @@
  * one slave it reads from the other. Links each slave as DIR/comN. Unlike a
  * relay that ends when a side closes, a pair lives until we are killed: the
  * ports can be closed and opened again as often as a test likes.
+ * It ends with the script that started it, however that ends (a SIGKILL too).
  * Usage: null-modem DIR FIRST PAIRS; prints "ready" once the links exist. */
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +23,9 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: null-modem DIR FIRST PAIRS\n");
     return 2;
   }
+  const pid_t parent = getppid();
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) return 0; /* it ended before we asked */
   const int first = atoi(argv[2]), pairs = atoi(argv[3]);
   if (pairs < 1 || pairs > kMaxPairs) return 2;
   int master[2 * kMaxPairs];
