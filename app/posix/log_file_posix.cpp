@@ -6,9 +6,11 @@
 
 #include <cstring>
 
+#include "app/own_link.h"
 #include "app/session_log.h"
 
 std::FILE* OpenLogFile(const std::string& path, std::string& why) {
+  if (!LinkIsOurs(path, why)) return nullptr;
   // O_NONBLOCK: opening a FIFO nobody reads would otherwise wait for ever
   // (here it fails with ENXIO at once).
   const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "app/own_link.h"
 #include "app/panel/control_table.h"
 
 QEvent::Type DialogMessageEvent::Kind() {
@@ -152,6 +153,10 @@ void VarnelWindow::showEvent(QShowEvent* event) {
 }
 
 bool VarnelWindow::WritePicture(const std::string& path, std::string& why) {
+  if (!LinkIsOurs(path, why)) {
+    why = "cannot write " + path + ": it " + why;
+    return false;
+  }
   const QList<PaintSlider*> sliders = findChildren<PaintSlider*>();
   for (PaintSlider* s : sliders) s->setQuiet(true);
   const QPixmap picture = grab();

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -103,4 +105,49 @@ TEST(SessionLogFile, RoomForTheNoteAloneIsNotTheLogWrittenAgain) {
   EXPECT_NE(lines[0].find(" -- 1 lines are missing here"), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find(" -- 2 lines are missing here"), std::string::npos) << lines[1];
   EXPECT_NE(lines[2].find(" RX 7e-7e-44"), std::string::npos) << lines[2];
+}
+
+// A file the panel writes is not reached through a link another user made
+// in a sticky folder anyone may write to (where root would write wherever
+// that user points), as the kernel's fs.protected_symlinks has it; the
+// user's own link there, and the folder owner's, are followed.
+TEST(SessionLogFile, ALinkAnotherUserPlantedInAStickyFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link takes root";
+  char base[] = "/tmp/varnel-links-XXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  const std::string dir = std::string(base) + "/shared", target = std::string(base) + "/target";
+  ASSERT_EQ(mkdir(dir.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 01777), 0);  // as /tmp is
+  const uid_t other = 65534;
+  const struct {
+    const char* name;
+    uid_t linkOwner, dirOwner;
+    bool followed;
+  } cases[] = {
+      {"another user's link", other, 0, false},
+      {"the user's own link", 0, 0, true},
+      {"the folder owner's link", other, other, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(chown(dir.c_str(), c.dirOwner, 0), 0);
+    const std::string link = dir + "/session.log";
+    unlink(link.c_str());
+    unlink(target.c_str());
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), c.linkOwner, 0), 0);
+    std::vector<std::string> said;
+    {
+      SessionLog log([&](const std::string& s) { said.push_back(s); });
+      EXPECT_EQ(log.Open(link), c.followed);
+      log.Note("written");
+    }
+    EXPECT_EQ(access(target.c_str(), F_OK) == 0, c.followed);
+    if (!c.followed) {
+      ASSERT_EQ(said.size(), 1u);
+      EXPECT_EQ(said[0], "cannot open the session log " + link + ": is a link another user made in " + dir +
+                             ", a folder anyone may write to: not followed; going on without it");
+    }
+  }
+  std::filesystem::remove_all(base);
 }
