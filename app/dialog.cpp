@@ -207,7 +207,13 @@ void CVarnelDlg::OnOK() {
 // Escape closes a box, a drop-down list, the Warning; never the panel itself.
 void CVarnelDlg::OnCancel() {}
 
-void CVarnelDlg::OnClose() { m_host.EndDialog(IDCANCEL); }
+void CVarnelDlg::OnClose() {
+  // The stop owed to the gimbal leaves before the window goes: hiding a
+  // window waits on the window system (Wine without a window manager waits
+  // 2 s for it), and nothing may wait before the stop.
+  LetGo();
+  m_host.EndDialog(IDCANCEL);
+}
 
 // ---- port and line settings -------------------------------------------------
 

@@ -2662,3 +2662,25 @@ TEST(ViscaOverIp, JunkFromNewPortsIsNoControllerAndPushesNoneOut) {
   for (std::size_t p = 0; (p = panel.said.find(" heard", p)) != std::string::npos; ++p) ++heard;
   EXPECT_EQ(heard, 2u) << panel.said;  // "heard on udp://..." and the one real controller
 }
+
+// The stop leaves at once every way out, before the window goes (hiding a
+// window waits on the window system: 2 s under Wine without a window
+// manager): within a second of `quit`, the zero move is at the line.
+TEST(Stop, QuitPaysTheStopBeforeTheWindowGoes) {
+  TestPty line;
+  Child c = PanelOn(line, {"--no-gamepad"});
+  ASSERT_GT(c.pid, 0);
+  const std::string start = "stick 0.5 0\nwait 300\nget 1004\n";
+  (void)!write(c.in, start.data(), start.size());
+  ASSERT_NE(ReadUntilLine(c.out, "1004=", 20000).find("OPENED"), std::string::npos);
+  line.Receive(1 << 20, 200);  // the moves so far
+  (void)!write(c.in, "quit\n", 5);
+  const auto asked = std::chrono::steady_clock::now();
+  bool stopped = false;
+  while (!stopped && std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(1000)) {
+    const std::vector<std::pair<int, int>> moves = MovesOf(line.Receive(48, 50));
+    stopped = !moves.empty() && moves.back() == std::make_pair(0, 0);
+  }
+  EXPECT_TRUE(stopped) << "no zero move within a second of quit";
+  EXPECT_EQ(Finish(c, 10000), 0);
+}
