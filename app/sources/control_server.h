@@ -48,7 +48,6 @@ class ControlServer : public Server {
   static constexpr std::size_t kMaxLine = 4096;
   static constexpr std::size_t kMaxPending = 64;
   static constexpr std::size_t kEventBound = 64 * 1024;  // unsent bytes before events are dropped
-  static constexpr unsigned kDefaultHoldMs = 500;
 
   // url: tcp://HOST:PORT; tokenFile: the file whose first line each
   // connection must send first ("auth TOKEN"); empty: none.

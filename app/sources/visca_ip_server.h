@@ -29,7 +29,6 @@
 
 class ViscaIpServer : public Server {
  public:
-  static constexpr unsigned kDefaultHoldMs = 1000;
   static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each time it is woken
   static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
   static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a command
