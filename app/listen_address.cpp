@@ -37,6 +37,13 @@ std::string ParseViscaIpUrl(const std::string& url, ListenAddress& out) {
   return ParseListenUrl(url, "udp", "VISCA over IP", 52381, out);
 }
 
+std::string ParseRawViscaUrl(const std::string& url, ListenAddress& out, std::string& scheme) {
+  scheme = url.rfind("tcp://", 0) == 0 ? "tcp" : "udp";
+  if (url.rfind("udp://", 0) != 0 && url.rfind("tcp://", 0) != 0)
+    return url + " is no raw VISCA address (udp://HOST:PORT or tcp://HOST:PORT, e.g. udp://127.0.0.1:1259)";
+  return ParseListenUrl(url, scheme, "raw VISCA", scheme == "tcp" ? 5678 : 1259, out);
+}
+
 bool IsLoopback(const std::string& host) { return host.rfind("127.", 0) == 0 || host == "::1"; }
 
 std::string ListenUrl(const std::string& scheme, const std::string& host, std::uint16_t port) {

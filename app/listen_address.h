@@ -16,6 +16,8 @@ std::string ParseListenUrl(const std::string& url, const std::string& protocol, 
 // The panel's servers: the control server's tcp://HOST:PORT, VISCA over IP's udp://HOST:PORT.
 std::string ParseControlUrl(const std::string& url, ListenAddress& out);
 std::string ParseViscaIpUrl(const std::string& url, ListenAddress& out);
+// Raw VISCA: udp://HOST:PORT or tcp://HOST:PORT; scheme says which.
+std::string ParseRawViscaUrl(const std::string& url, ListenAddress& out, std::string& scheme);
 bool IsLoopback(const std::string& host);
 // scheme://HOST:PORT of a socket bound to host and port, as the operator types it.
 std::string ListenUrl(const std::string& scheme, const std::string& host, std::uint16_t port);

@@ -125,15 +125,25 @@ const std::vector<OptionRow>& OptionRows() {
          o.viscaIp = v;
          return "";
        }},
+      {"--visca", "", "URL",
+       {"hear raw VISCA, without the header, on URL", "(udp://127.0.0.1:1259 or tcp://127.0.0.1:5678)"},
+       [](Options& o, const std::string& v) -> std::string {
+         ListenAddress at;
+         std::string scheme;
+         if (std::string problem = ParseRawViscaUrl(v, at, scheme); !problem.empty()) return "--visca " + problem;
+         o.visca = v;
+         return "";
+       }},
       {"--visca-ip-peer", "", "HOST",
-       {"hear only the controller at HOST (a numeric address);", "needed for a --visca-ip address other than loopback"},
+       {"hear only the controller at HOST (a numeric address);",
+        "needed for a --visca-ip or --visca address other than loopback"},
        [](Options& o, const std::string& v) -> std::string {
          if (v.empty() || v.find_first_not_of("0123456789abcdefABCDEF.:") != std::string::npos)
            return "--visca-ip-peer takes the controller's numeric address (192.0.2.20, ::1)";
          o.viscaIpPeer = v;
          return "";
        }},
-      {"--visca-ip-hold-ms", "", "MS", {"a controller's drive stops after MS ms unheard (1000)"},
+      {"--visca-ip-hold-ms", "", "MS", {"a controller's drive stops after MS ms unheard (1500)"},
        [](Options& o, const std::string& v) -> std::string {
          const std::optional<double> ms = Number(v, 100, 60000, true);
          if (!ms) return "--visca-ip-hold-ms takes milliseconds, 100 to 60000";
@@ -214,8 +224,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     error = "--visca-ip " + o.viscaIp + " is reachable from other machines: it needs --visca-ip-peer HOST";
     return false;
   }
-  if (o.viscaIp.empty() && (!o.viscaIpPeer.empty() || o.viscaIpHoldMs != Options{}.viscaIpHoldMs)) {
-    error = "--visca-ip-peer and --visca-ip-hold-ms go with --visca-ip";
+  std::string scheme;
+  if (!o.visca.empty() && ParseRawViscaUrl(o.visca, at, scheme).empty() && !IsLoopback(at.host) &&
+      o.viscaIpPeer.empty()) {
+    error = "--visca " + o.visca + " is reachable from other machines: it needs --visca-ip-peer HOST";
+    return false;
+  }
+  if (o.viscaIp.empty() && o.visca.empty() &&
+      (!o.viscaIpPeer.empty() || o.viscaIpHoldMs != Options{}.viscaIpHoldMs)) {
+    error = "--visca-ip-peer and --visca-ip-hold-ms go with --visca-ip or --visca";
     return false;
   }
   return true;

@@ -29,8 +29,9 @@ struct Options {
   unsigned controlHoldMs = 500;  // a client's stick not renewed for this long stops
   std::string controlToken;  // the file whose text each control client sends first
   std::string viscaIp;       // udp://HOST:PORT VISCA over IP is heard on; empty: not
+  std::string visca;         // udp:// or tcp://HOST:PORT raw VISCA is heard on; empty: not
   std::string viscaIpPeer;   // the only controller host heard; empty: any
-  unsigned viscaIpHoldMs = 1000;  // a controller's drive not renewed for this long stops
+  unsigned viscaIpHoldMs = 1500;  // a controller's drive not renewed for this long stops
 };
 
 // false with a message for the operator when the command line is wrong.

@@ -41,15 +41,39 @@ Bytes Pack(std::uint16_t type, std::uint32_t sequence, const Bytes& payload) {
   return b;
 }
 
-Asked ReadAsk(const Bytes& m, bool inquiry) {
+bool IsMessage(const Bytes& m) {
+  return m.size() >= 3 && m.size() <= kMaxPayload && (m[0] & 0xF0) == 0x80 && m.back() == 0xFF &&
+         std::find(m.begin(), m.end() - 1, 0xFF) == m.end() - 1;
+}
+
+Asked ReadAsk(const Bytes& m) {
   Asked a;
-  // 8x, at least a category and an FF at the end, no FF inside.
-  if (m.size() < 4 || (m[0] & 0xF8) != 0x80 || m[0] == 0x80 || m.back() != 0xFF ||
-      std::find(m.begin(), m.end() - 1, 0xFF) != m.end() - 1)
+  if (!IsMessage(m) || m[0] == 0x80) return a;
+  if (m[0] == 0x88) {  // a broadcast: IF_Clear, AddressSet; no other
+    if (m == Bytes{0x88, 0x01, 0x00, 0x01, 0xFF}) a.ask = Ask::kBroadcastClear;
+    if (m == Bytes{0x88, 0x30, 0x01, 0xFF}) a.ask = Ask::kAddressSet;
     return a;
+  }
+  if (m.size() == 3 && (m[1] & 0xF0) == 0x20 && (m[1] & 0x0F) >= 1 &&
+      (m[1] & 0x0F) <= 2) {  // CommandCancel 8x 2p FF
+    a.ask = Ask::kCancel;
+    a.socket = m[1] & 0x0F;
+    return a;
+  }
+  if (m.size() < 4) return a;
   const std::uint8_t kind = m[1], category = m[2];
-  if (kind != (inquiry ? 0x09 : 0x01)) return a;
-  if (category == 0x04) {  // the camera block: zoom, focus, exposure and the rest
+  const bool inquiry = kind == 0x09;
+  if (kind != 0x01 && !inquiry) return a;
+  if (category == 0x00) {
+    if (!inquiry && m.size() == 5 && m[3] == 0x01) a.ask = Ask::kClear;               // IF_Clear 8x 01 00 01 FF
+    if (inquiry && m.size() == 5 && m[3] == 0x02) a.ask = Ask::kCamera;               // the version, 8x 09 00 02 FF
+    return a;
+  }
+  if (inquiry && category == 0x7E && m.size() == 6 && m[3] == 0x7E) {  // a block inquiry, 8x 09 7E 7E 0n FF
+    a.ask = Ask::kCamera;
+    return a;
+  }
+  if (category == 0x04) {  // the camera block: zoom, focus, exposure, power and the rest
     // but its presets (memory, 3F): they would recall positions the gimbal has not.
     a.ask = m[3] == 0x3F ? Ask::kNotExecutable : Ask::kCamera;
     return a;
@@ -68,5 +92,31 @@ Asked ReadAsk(const Bytes& m, bool inquiry) {
   // inquiry: this gimbal knows no position of its own.
   a.ask = Ask::kNotExecutable;
   return a;
+}
+
+Bytes InterfaceAnswer(const Asked& a, const Bytes& message) {
+  switch (a.ask) {
+    case Ask::kClear: return kCleared;
+    case Ask::kBroadcastClear: return message;  // passed on, as along a daisy chain
+    case Ask::kAddressSet: return {0x88, 0x30, 0x02, 0xFF};  // one camera, at address 1
+    case Ask::kCancel: return NoSocket(a.socket);
+    default: return {};
+  }
+}
+std::vector<Bytes> Splitter::Feed(const std::uint8_t* bytes, std::size_t n) {
+  std::vector<Bytes> out;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t b = bytes[i];
+    if (!m_dropping) m_message.push_back(b);
+    if (b == 0xFF) {
+      if (!m_dropping) out.push_back(std::move(m_message));
+      m_message.clear();
+      m_dropping = false;
+    } else if (m_message.size() >= kMaxPayload) {
+      m_message.clear();
+      m_dropping = true;
+    }
+  }
+  return out;
 }
 }  // namespace visca_ip

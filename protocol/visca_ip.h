@@ -44,6 +44,9 @@ inline const Bytes kAck = {0x90, 0x41, 0xFF};
 inline const Bytes kCompletion = {0x90, 0x51, 0xFF};
 inline const Bytes kSyntaxError = {0x90, 0x60, 0x02, 0xFF};
 inline const Bytes kNotExecutable = {0x90, 0x61, 0x41, 0xFF};
+inline const Bytes kCleared = {0x90, 0x50, 0xFF};  // IF_Clear done
+// CommandCancel of socket p: nothing of it waits here ("no socket").
+inline Bytes NoSocket(int socket) { return {0x90, static_cast<std::uint8_t>(0x60 | socket), 0x05, 0xFF}; }
 
 // Pan-tiltDrive: which way each axis turns (-1 left or up, 0 not, 1 right
 // or down) and how fast (VISCA's 01 to 18h for pan, 01 to 17h for tilt).
@@ -54,15 +57,39 @@ struct Drive {
 };
 
 // What a message asks of this gimbal: a drive (through the panel's
-// steering), the camera block (to the gimbal's line as it is), something the
-// gimbal has no equivalent for (absolute position, home, presets: "command
-// not executable"), or nothing a camera knows (a syntax error).
-enum class Ask { kDrive, kCamera, kNotExecutable, kSyntax };
+// steering), the camera block (its commands and the inquiries it answers, to
+// the gimbal's line as they are), the interface's own (IF_Clear, addressed
+// or broadcast; CommandCancel; AddressSet), something the gimbal has no
+// equivalent for (absolute position, home, presets: "command not
+// executable"), or nothing a camera knows (a syntax error). The message
+// itself says command (8x 01) or inquiry (8x 09): controllers differ in the
+// packet type they give an inquiry, cameras go by the message.
+enum class Ask { kDrive, kCamera, kClear, kBroadcastClear, kCancel, kAddressSet, kNotExecutable, kSyntax };
 struct Asked {
   Ask ask = Ask::kSyntax;
   Drive drive;
+  int socket = 0;  // CommandCancel's
 };
-Asked ReadAsk(const Bytes& payload, bool inquiry);
+Asked ReadAsk(const Bytes& message);
+// A camera message is one address byte 8x, its body, and FF, nothing after.
+bool IsMessage(const Bytes& m);
+
+// What a camera answers on its own for the interface's messages
+// (IF_Clear, CommandCancel, AddressSet): empty for any other.
+Bytes InterfaceAnswer(const Asked& asked, const Bytes& message);
+
+// Raw VISCA, without the header (over TCP, or several to a datagram):
+// messages delimited by their FF. A run of more than 16 bytes without one is
+// no message and is dropped up to the next FF; what it held is never taken
+// for the start of another.
+class Splitter {
+ public:
+  std::vector<Bytes> Feed(const std::uint8_t* bytes, std::size_t n);
+
+ private:
+  Bytes m_message;
+  bool m_dropping = false;
+};
 
 // The steps of a move frame a drive speed gives (speeds beyond the axis's
 // last one are that one): one table for both axes, fine at the low speeds.

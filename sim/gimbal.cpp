@@ -116,9 +116,15 @@ std::vector<SimReply> Gimbal::Feed(const std::uint8_t* bytes, std::size_t n, Clo
 
 void Gimbal::HandleVisca(const Frame& c, Clock::time_point now, std::vector<SimReply>& out) {
   GimbalState& s = m_state;
+  const std::vector<std::uint8_t> m(c.data(), c.data() + c.size());
+  if (m.size() >= 4 && m[1] == 0x09) return Reply(Inquiry(m), now, out);
+  if (m.size() < 4 || m[1] != 0x01) return Reply({0x90, 0x60, 0x02, 0xFF}, now, out);  // syntax error
   const ViscaCommand v = ReadVisca(c);
   switch (v.kind) {
-    case ViscaKind::kZoom: s.zoomLevel = ZoomLevelAt(static_cast<std::uint16_t>(v.value)); break;
+    case ViscaKind::kZoom:
+      s.zoomPosition = static_cast<std::uint16_t>(v.value);
+      s.zoomLevel = ZoomLevelAt(s.zoomPosition);
+      break;
     case ViscaKind::kStabilizer: s.stabilizer = v.value; break;
     case ViscaKind::kDefog: s.defog = v.value; break;
     case ViscaKind::kVideoFormat: s.videoFormat = v.value; break;
@@ -126,6 +132,36 @@ void Gimbal::HandleVisca(const Frame& c, Clock::time_point now, std::vector<SimR
   }
   // A camera block acknowledges every command, then reports its completion.
   Reply({0x90, 0x41, 0xFF, 0x90, 0x51, 0xFF}, now, out);
+}
+
+std::vector<std::uint8_t> Gimbal::Inquiry(const std::vector<std::uint8_t>& m) const {
+  const GimbalState& s = m_state;
+  // A camera answers an inquiry with its data alone, no acknowledge: 90 50 ... FF.
+  const auto nibbles = [](std::uint16_t v) {
+    return std::vector<std::uint8_t>{static_cast<std::uint8_t>(v >> 12 & 0xF), static_cast<std::uint8_t>(v >> 8 & 0xF),
+                                     static_cast<std::uint8_t>(v >> 4 & 0xF), static_cast<std::uint8_t>(v & 0xF)};
+  };
+  const auto answer = [](std::vector<std::uint8_t> data) {
+    data.insert(data.begin(), {0x90, 0x50});
+    data.push_back(0xFF);
+    return data;
+  };
+  const std::vector<std::uint8_t> body(m.begin() + 2, m.end() - 1);
+  using B = std::vector<std::uint8_t>;
+  if (body == B{0x04, 0x47}) return answer(nibbles(s.zoomPosition));
+  if (body == B{0x04, 0x00}) return answer({0x02});  // power: on
+  if (body == B{0x04, 0x34}) return answer({static_cast<std::uint8_t>(s.stabilizer)});
+  if (body == B{0x04, 0x37}) return answer({static_cast<std::uint8_t>(s.defog), 0x00});
+  if (body == B{0x00, 0x02}) return answer({0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x02});  // version: ROM 0100, 2 sockets
+  if (body.size() == 3 && body[0] == 0x7E && body[1] == 0x7E && body[2] <= 0x02) {
+    // The block inquiries a camera of this kind has: lens (the zoom
+    // position in bytes 2 to 5), camera (all 0), other (power on).
+    B block(13, 0x00);
+    if (body[2] == 0x00) std::copy_n(nibbles(s.zoomPosition).begin(), 4, block.begin());
+    if (body[2] == 0x02) block[0] = 0x01;
+    return answer(block);
+  }
+  return {0x90, 0x60, 0x02, 0xFF};  // what this camera does not know: syntax error
 }
 
 void Gimbal::HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimReply>& out) {
@@ -149,7 +185,10 @@ void Gimbal::HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimR
       break;
     case kCmdCancelTracking: s.tracking = false; break;
     case kCmdTemplate: s.templateCode = ReadTemplateFrame(f); break;
-    case kCmdZoom: s.zoomLevel = ClampZoom(ReadPrivateZoom(f)); break;
+    case kCmdZoom:
+      s.zoomLevel = ClampZoom(ReadPrivateZoom(f));
+      s.zoomPosition = kZoomPositions[s.zoomLevel - 1];
+      break;
     case kCmdFreeze: s.frozen = ReadFreezeFrame(f); break;
     case kCmdShutter: ++s.shutterCount; break;
     case kCmdEnhance: s.enhance = ReadEnhanceFrame(f) != 0; break;

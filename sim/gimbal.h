@@ -32,6 +32,7 @@ struct CardState {
 struct GimbalState {
   CardState card;
   int zoomLevel = 1;         // 1..30, from either zoom command
+  std::uint16_t zoomPosition = 0;  // the camera block's, as the zoom was driven
   bool tracking = false;
   int templateCode = 0x3C;
   int moveX = 0, moveY = 0;  // last move step
@@ -76,6 +77,7 @@ class Gimbal {
  private:
   void HandleFrame(const Frame& f, Clock::time_point now, std::vector<SimReply>& out);
   void HandleVisca(const Frame& cmd, Clock::time_point now, std::vector<SimReply>& out);
+  std::vector<std::uint8_t> Inquiry(const std::vector<std::uint8_t>& message) const;
   void Reply(std::vector<std::uint8_t> bytes, Clock::time_point now, std::vector<SimReply>& out);
 
   SimOptions m_options;

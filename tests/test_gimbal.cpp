@@ -78,6 +78,32 @@ TEST(Gimbal, ViscaIsAcknowledgedAndCompleted) {
   EXPECT_EQ(g.State().videoFormat, 0x15);
 }
 
+// Inquiries are answered as a camera block answers them: 90 50, the data it
+// holds, FF, no acknowledge; what it does not know is a syntax error.
+TEST(Gimbal, TheCameraBlockAnswersInquiriesWithWhatItHolds) {
+  Gimbal g;
+  Feed(g, Bytes(BuildViscaZoom(2)), Clock::now());
+  const struct {
+    const char* inquiry;
+    const char* answer;
+  } cases[] = {
+      {"81 09 04 47 FF", "90 50 01 06 0A 01 FF"},  // the zoom position it was driven to
+      {"81 09 04 00 FF", "90 50 02 FF"},           // power on
+      {"81 09 04 34 FF", "90 50 02 FF"},           // stabilizer on
+      {"81 09 00 02 FF", "90 50 00 00 00 00 01 00 02 FF"},
+      {"81 09 7E 7E 00 FF", "90 50 01 06 0A 01 00 00 00 00 00 00 00 00 00 FF"},
+      {"81 09 7E 7E 02 FF", "90 50 01 00 00 00 00 00 00 00 00 00 00 00 00 FF"},
+      {"81 09 7E 7E 03 FF", "90 60 02 FF"},
+      {"81 09 06 12 FF", "90 60 02 FF"},
+      {"81 05 04 FF", "90 60 02 FF"},
+  };
+  for (const auto& c : cases) {
+    const auto r = Feed(g, Hex(c.inquiry), Clock::now());
+    ASSERT_EQ(r.size(), 1u) << c.inquiry;
+    EXPECT_EQ(r[0].bytes, Hex(c.answer)) << c.inquiry;
+  }
+}
+
 TEST(Gimbal, RecordingFormattingAndCaptures) {
   Gimbal g;
   auto t = Clock::now();

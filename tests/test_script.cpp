@@ -2356,6 +2356,7 @@ struct ViscaPanel {
     const auto at = said.find("heard on udp://127.0.0.1:");
     if (at != std::string::npos) port = std::atoi(said.c_str() + at + 25);
     line.Drain(200);  // the start-up frames
+    line.Send(Hex("90 41 FF 90 51 FF"));  // the camera block takes the start-up zoom
   }
   ~ViscaPanel() {
     (void)!write(c.in, "quit\n", 5);

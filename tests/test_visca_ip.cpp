@@ -45,39 +45,71 @@ TEST(ViscaIp, DatagramsThatAreNoPacketAreSaidWhy) {
 TEST(ViscaIp, WhatEachMessageAsksOfTheGimbal) {
   const struct {
     const char* hex;
-    bool inquiry;
     Ask ask;
     Drive drive;
   } cases[] = {
-      {"81 01 06 01 18 17 01 01 FF", false, Ask::kDrive, {-1, -1, 0x18, 0x17}},  // up-left, fastest
-      {"81 01 06 01 01 01 02 02 FF", false, Ask::kDrive, {1, 1, 1, 1}},          // down-right, slowest
-      {"81 01 06 01 05 06 03 01 FF", false, Ask::kDrive, {0, -1, 5, 6}},         // up
-      {"81 01 06 01 05 06 03 03 FF", false, Ask::kDrive, {0, 0, 5, 6}},          // stop
-      {"81 01 06 01 19 01 01 03 FF", false, Ask::kSyntax, {}},                   // pan speed past 18h
-      {"81 01 06 01 01 18 01 03 FF", false, Ask::kSyntax, {}},                   // tilt speed past 17h
-      {"81 01 06 01 00 01 01 03 FF", false, Ask::kSyntax, {}},                   // speed 0
-      {"81 01 06 01 01 01 04 03 FF", false, Ask::kSyntax, {}},                   // no such direction
-      {"81 01 04 07 02 FF", false, Ask::kCamera, {}},                            // zoom tele
-      {"81 01 04 47 01 06 0A 01 FF", false, Ask::kCamera, {}},                   // zoom direct
-      {"81 09 04 47 FF", true, Ask::kCamera, {}},                                // zoom position inquiry
-      {"81 01 06 02 18 17 00 00 00 00 00 00 00 00 FF", false, Ask::kNotExecutable, {}},  // absolute position
-      {"81 01 06 04 FF", false, Ask::kNotExecutable, {}},                        // home
-      {"81 01 04 3F 02 01 FF", false, Ask::kNotExecutable, {}},                  // recall preset 1
-      {"81 09 06 12 FF", true, Ask::kNotExecutable, {}},                         // pan-tilt position inquiry
-      {"81 01 7E 01 FF", false, Ask::kSyntax, {}},                               // no camera's category
-      {"81 09 04 47 FF", false, Ask::kSyntax, {}},                               // an inquiry sent as a command
-      {"81 01 04 07 FF 02 FF", false, Ask::kSyntax, {}},                         // FF inside
-      {"90 41 FF", false, Ask::kSyntax, {}},                                     // an answer, not a command
-      {"81 01 04 07 02", false, Ask::kSyntax, {}},                               // no end
+      {"81 01 06 01 18 17 01 01 FF", Ask::kDrive, {-1, -1, 0x18, 0x17}},  // up-left, fastest
+      {"81 01 06 01 01 01 02 02 FF", Ask::kDrive, {1, 1, 1, 1}},          // down-right, slowest
+      {"81 01 06 01 05 06 03 01 FF", Ask::kDrive, {0, -1, 5, 6}},         // up
+      {"81 01 06 01 05 06 03 03 FF", Ask::kDrive, {0, 0, 5, 6}},          // stop
+      {"81 01 06 01 19 01 01 03 FF", Ask::kSyntax, {}},                   // pan speed past 18h
+      {"81 01 06 01 01 18 01 03 FF", Ask::kSyntax, {}},                   // tilt speed past 17h
+      {"81 01 06 01 00 01 01 03 FF", Ask::kSyntax, {}},                   // speed 0
+      {"81 01 06 01 01 01 04 03 FF", Ask::kSyntax, {}},                   // no such direction
+      {"81 01 04 07 02 FF", Ask::kCamera, {}},                            // zoom tele
+      {"81 01 04 47 01 06 0A 01 FF", Ask::kCamera, {}},                   // zoom direct
+      {"81 09 04 47 FF", Ask::kCamera, {}},                                // zoom position inquiry
+      {"81 01 06 02 18 17 00 00 00 00 00 00 00 00 FF", Ask::kNotExecutable, {}},  // absolute position
+      {"81 01 06 04 FF", Ask::kNotExecutable, {}},                        // home
+      {"81 01 04 3F 02 01 FF", Ask::kNotExecutable, {}},                  // recall preset 1
+      {"81 09 06 12 FF", Ask::kNotExecutable, {}},                         // pan-tilt position inquiry
+      {"81 01 7E 01 FF", Ask::kSyntax, {}},                               // no camera's category
+      {"81 09 00 02 FF", Ask::kCamera, {}},                                // the version inquiry
+      {"81 09 04 00 FF", Ask::kCamera, {}},                                // the power inquiry
+      {"81 09 7E 7E 00 FF", Ask::kCamera, {}},                             // a block inquiry
+      {"81 01 00 01 FF", Ask::kClear, {}},                                 // IF_Clear
+      {"88 01 00 01 FF", Ask::kBroadcastClear, {}},                        // IF_Clear, broadcast
+      {"88 30 01 FF", Ask::kAddressSet, {}},                               // AddressSet
+      {"81 21 FF", Ask::kCancel, {}},                                      // CommandCancel, socket 1
+      {"81 23 FF", Ask::kSyntax, {}},                                      // no socket 3
+      {"88 01 04 07 02 FF", Ask::kSyntax, {}},                             // a command broadcast
+      {"81 01 04 07 FF 02 FF", Ask::kSyntax, {}},                         // FF inside
+      {"90 41 FF", Ask::kSyntax, {}},                                     // an answer, not a command
+      {"81 01 04 07 02", Ask::kSyntax, {}},                               // no end
   };
   for (const auto& c : cases) {
-    const Asked a = ReadAsk(Hex(c.hex), c.inquiry);
+    const Asked a = ReadAsk(Hex(c.hex));
     EXPECT_EQ(a.ask, c.ask) << c.hex;
     if (c.ask == Ask::kDrive) {
       EXPECT_EQ(std::make_pair(a.drive.pan, a.drive.tilt), std::make_pair(c.drive.pan, c.drive.tilt)) << c.hex;
       EXPECT_EQ(std::make_pair(a.drive.panSpeed, a.drive.tiltSpeed), std::make_pair(c.drive.panSpeed, c.drive.tiltSpeed))
           << c.hex;
     }
+  }
+}
+
+// What a camera's interface answers itself, and raw VISCA cut where each
+// message ends however the bytes arrive.
+TEST(ViscaIp, TheInterfaceAnswersAndRawMessagesAreCutAtTheirEnd) {
+  const struct {
+    const char* message;
+    const char* answer;
+  } answers[] = {
+      {"81 01 00 01 FF", "90 50 FF"},
+      {"88 01 00 01 FF", "88 01 00 01 FF"},
+      {"88 30 01 FF", "88 30 02 FF"},
+      {"81 22 FF", "90 62 05 FF"},
+      {"81 01 04 07 02 FF", ""},
+  };
+  for (const auto& a : answers) EXPECT_EQ(InterfaceAnswer(ReadAsk(Hex(a.message)), Hex(a.message)), Hex(a.answer)) << a.message;
+  const std::vector<std::uint8_t> wire = Hex(
+      "81 01 04 07 02 FF 81 09 04 47 FF 81 01 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 FF 81 01 04 07 00 FF");
+  for (std::size_t cut = 0; cut <= wire.size(); ++cut) {
+    Splitter s;
+    std::vector<visca_ip::Bytes> got = s.Feed(wire.data(), cut);
+    for (visca_ip::Bytes& m : s.Feed(wire.data() + cut, wire.size() - cut)) got.push_back(std::move(m));
+    EXPECT_EQ(got, (std::vector<visca_ip::Bytes>{Hex("81 01 04 07 02 FF"), Hex("81 09 04 47 FF"), Hex("81 01 04 07 00 FF")}))
+        << "cut at " << cut;
   }
 }
 

@@ -7,7 +7,11 @@
 
 bool MakeServers(const Options& o, std::vector<std::unique_ptr<IServer>>& servers, std::string& why) {
   if (!o.control.empty()) servers.push_back(std::make_unique<ControlServer>(o.control, o.controlHoldMs, o.controlToken));
-  if (!o.viscaIp.empty()) servers.push_back(std::make_unique<ViscaIpServer>(o.viscaIp, o.viscaIpHoldMs, o.viscaIpPeer));
+  if (!o.viscaIp.empty()) servers.push_back(
+        std::make_unique<ViscaIpServer>(o.viscaIp, o.viscaIpHoldMs, o.viscaIpPeer, ViscaIpServer::Framing::kOverIp));
+  if (!o.visca.empty())
+    servers.push_back(
+        std::make_unique<ViscaIpServer>(o.visca, o.viscaIpHoldMs, o.viscaIpPeer, ViscaIpServer::Framing::kRaw));
   for (auto& server : servers)
     if (!server->Bind(why)) return false;
   return true;

@@ -6,7 +6,6 @@
 #include "app/script_commands.h"
 #include "app/steering.h"
 #include "protocol/frame.h"
-#include "protocol/visca_ip.h"
 #include "serial/backend.h"
 
 namespace {
@@ -15,41 +14,56 @@ std::uint64_t Now() { return SteadyMs(); }
 
 struct ViscaIpServer::Controller {
   Source source;
-  serial_backend::Sender sender;
+  serial_backend::Sender sender;                      // over UDP: where its answers go
+  std::intptr_t socket = comm::INVALID_HANDLE_VALUE;  // over TCP: its connection
+  visca_ip::Splitter splitter;                        // raw: its messages, cut where they end
   std::uint64_t heardAt = 0;
   bool sequenced = false;  // a sequence number was taken since the start or the last RESET
   std::uint32_t last = 0;
-  std::vector<std::vector<std::uint8_t>> answered;  // what was sent for the last one, for a repeat
+  std::vector<Bytes> answered;  // what was sent for the last one, for a repeat
   bool driving = false;
   const std::string& Name() const { return source.name; }
 };
 
-ViscaIpServer::ViscaIpServer(std::string url, unsigned holdMs, std::string peer)
-    : m_urlAsked(std::move(url)), m_holdMs(holdMs), m_peer(std::move(peer)) {}
+ViscaIpServer::ViscaIpServer(std::string url, unsigned holdMs, std::string peer, Framing framing)
+    : m_urlAsked(std::move(url)), m_holdMs(holdMs), m_peer(std::move(peer)), m_framing(framing) {}
 
 ViscaIpServer::~ViscaIpServer() {
+  for (const auto& c : m_controllers)
+    if (c->socket != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(c->socket);
   if (m_socket != comm::INVALID_HANDLE_VALUE) serial_backend::CloseSocket(m_socket);
 }
 
 bool ViscaIpServer::Bind(std::string& why) {
   ListenAddress at;
-  std::string problem = ParseViscaIpUrl(m_urlAsked, at);
+  std::string problem = m_framing == Framing::kOverIp ? ParseViscaIpUrl(m_urlAsked, at)
+                                                       : ParseRawViscaUrl(m_urlAsked, at, m_scheme);
+  if (m_framing == Framing::kOverIp) m_scheme = "udp";
   if (problem.empty()) {
-    const serial_backend::ListenResult r = serial_backend::BindDatagram(at.host, at.port);
+    const serial_backend::ListenResult r =
+        Tcp() ? serial_backend::Listen(at.host, at.port) : serial_backend::BindDatagram(at.host, at.port);
     m_socket = r.handle;
-    if (r.handle != comm::INVALID_HANDLE_VALUE) m_url = ListenUrl("udp", at.host, r.port);
+    if (r.handle != comm::INVALID_HANDLE_VALUE) m_url = ListenUrl(m_scheme, at.host, r.port);
     problem = r.reason;
   }
-  if (m_socket == comm::INVALID_HANDLE_VALUE) why = "--visca-ip " + m_urlAsked + ": " + problem;
+  const std::string option = m_framing == Framing::kOverIp ? "--visca-ip " : "--visca ";
+  if (m_socket == comm::INVALID_HANDLE_VALUE) why = option + m_urlAsked + ": " + problem;
   return m_socket != comm::INVALID_HANDLE_VALUE;
 }
 
 std::string ViscaIpServer::Listening() const {
-  return "VISCA over IP heard on " + m_url + (m_peer.empty() ? "" : " from " + m_peer + " only");
+  return Protocol() + " heard on " + m_url + (m_peer.empty() ? "" : " from " + m_peer + " only");
+}
+
+void ViscaIpServer::Detach() {
+  for (const auto& c : m_controllers)
+    if (m_scheduler && c->socket != comm::INVALID_HANDLE_VALUE) m_scheduler->ForgetSocket(c->socket);
+  Server::Detach();
 }
 
 void ViscaIpServer::Heard(const PanelEvent& e) {
-  if (e.kind == PanelEvent::Kind::kReceived) Read(e.bytes, e.n);
+  if (e.kind == PanelEvent::Kind::kSent) Sent(e.bytes, e.n);
+  if (e.kind == PanelEvent::Kind::kReceived) Answered(e.bytes, e.n);
 }
 
 ViscaIpServer::Controller& ViscaIpServer::Heard(const std::string& address, const std::string& host,
@@ -69,57 +83,142 @@ ViscaIpServer::Controller& ViscaIpServer::Heard(const std::string& address, cons
   c->sender.address = address;
   c->sender.host = host;
   c->sender.text = text;
-  if (m_say) m_say("VISCA over IP: controller " + c->Name() + " heard");
+  if (m_say) m_say(Protocol() + ": controller " + c->Name() + " heard");
   m_controllers.push_back(std::move(c));
   return *m_controllers.back();
 }
 
 void ViscaIpServer::Service() {
   if (m_socket == comm::INVALID_HANDLE_VALUE || !m_actions) return;
-  std::uint8_t buffer[64];
-  for (std::size_t k = 0; k < kMaxPerLook; ++k) {
-    serial_backend::Sender from;
-    const long n = serial_backend::ReceiveDatagram(m_socket, buffer, sizeof buffer, from);
-    if (n < 0) break;
-    if (!m_peer.empty() && from.host != m_peer) continue;  // not the one controller allowed
-    if (static_cast<std::size_t>(n) > sizeof buffer) continue;  // far longer than any packet: dropped
-    // Only a packet makes a controller heard: junk from new ports is said,
-    // logged and remembered nowhere, and pushes no controller out.
-    const std::optional<visca_ip::Packet> packet = visca_ip::Read(buffer, static_cast<std::size_t>(n), nullptr);
-    if (!packet) continue;  // no packet: nothing to answer with a sequence number
-    Controller& c = Heard(from.address, from.host, from.text);
-    c.heardAt = Now();
-    Take(c, *packet);
-    if (!m_actions) return;  // the panel ended meanwhile
+  if (Tcp()) {
+    AcceptConnections();
+    for (std::size_t i = 0; i < m_controllers.size() && m_actions; ++i) ReadConnection(*m_controllers[i]);
+    for (std::size_t i = m_controllers.size(); i-- > 0;)
+      if (m_controllers[i]->socket == comm::INVALID_HANDLE_VALUE) Forget(i, "disconnected");
+  } else {
+    ReadDatagrams();
   }
+  if (!m_actions) return;  // the panel ended meanwhile
   const std::uint64_t now = Now();
   std::uint64_t due = 0;
   const auto earliest = [&due](std::uint64_t at) { due = due ? std::min(due, at) : at; };
   for (auto& c : m_controllers) {
-    if (c->driving && m_holdMs > 0 && now >= c->heardAt + m_holdMs) {
+    if (c->driving && now >= c->heardAt + m_holdMs) {
       if (m_say) m_say(c->Name() + " fell silent while driving: the gimbal stops");
       Steer(*c, 0, 0);
     }
-    if (c->driving && m_holdMs > 0) earliest(c->heardAt + m_holdMs);
+    if (c->driving) earliest(c->heardAt + m_holdMs);
   }
-  // A command the camera block never answered is given up.
+  // A message the camera block never answered is given up.
   while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
   if (!m_pending.empty()) earliest(m_pending.front().since + kAnswerWaitMs);
   if (due) m_deadline.At(due);
 }
 
+void ViscaIpServer::ReadDatagrams() {
+  std::uint8_t buffer[64];
+  for (std::size_t k = 0; k < kMaxPerLook && m_actions; ++k) {
+    serial_backend::Sender from;
+    const long n = serial_backend::ReceiveDatagram(m_socket, buffer, sizeof buffer, from);
+    if (n < 0) break;
+    if (!m_peer.empty() && from.host != m_peer) continue;  // not the one controller allowed
+    if (static_cast<std::size_t>(n) > sizeof buffer) continue;  // far longer than any packet: dropped
+    const auto size = static_cast<std::size_t>(n);
+    if (m_framing == Framing::kOverIp) {
+      // Only a packet makes a controller heard: junk from new ports is said,
+      // logged and remembered nowhere, and pushes no controller out.
+      const std::optional<visca_ip::Packet> packet = visca_ip::Read(buffer, size, nullptr);
+      if (!packet) continue;  // no packet: nothing to answer with a sequence number
+      Controller& c = Heard(from.address, from.host, from.text);
+      c.heardAt = Now();
+      Take(c, *packet);
+      continue;
+    }
+    // Raw: a datagram holds whole messages; only one that is a message makes a controller.
+    std::vector<Bytes> messages = visca_ip::Splitter().Feed(buffer, size);
+    messages.erase(std::remove_if(messages.begin(), messages.end(), [](const Bytes& m) { return !visca_ip::IsMessage(m); }),
+                   messages.end());
+    if (messages.empty()) continue;
+    Controller& c = Heard(from.address, from.host, from.text);
+    c.heardAt = Now();
+    for (const Bytes& m : messages)
+      if (m_actions) Message(c, 0, m);
+  }
+}
+
+void ViscaIpServer::AcceptConnections() {
+  for (;;) {
+    std::string peer;
+    const std::intptr_t s = serial_backend::AcceptOne(m_socket, peer);
+    if (s == comm::INVALID_HANDLE_VALUE) return;
+    const std::string host = peer.substr(0, peer.rfind(':'));
+    if ((!m_peer.empty() && host != m_peer) || m_controllers.size() >= kMaxControllers) {
+      serial_backend::CloseSocket(s);
+      if (m_say)
+        m_say("VISCA: a controller from " + peer + " turned away: " +
+              (m_peer.empty() ? std::to_string(kMaxControllers) + " are connected" : "only " + m_peer + " is heard"));
+      continue;
+    }
+    auto c = std::make_unique<Controller>();
+    c->source = m_actions->Appear(Source::Kind::kVisca, peer);
+    c->socket = s;
+    c->sender.address = c->sender.text = peer;
+    c->sender.host = host;
+    c->heardAt = Now();
+    if (m_say) m_say("VISCA: controller " + c->Name() + " connected");
+    m_scheduler->WatchSocket(s, false, [this] { Service(); });
+    m_controllers.push_back(std::move(c));
+  }
+}
+
+void ViscaIpServer::ReadConnection(Controller& c) {
+  if (c.socket == comm::INVALID_HANDLE_VALUE) return;
+  std::uint8_t chunk[256];
+  for (std::size_t k = 0; k < kMaxPerLook && m_actions; ++k) {
+    bool closed = false;
+    const long got = serial_backend::ReceiveSome(c.socket, chunk, sizeof chunk, closed);
+    if (got > 0) {
+      for (const Bytes& m : c.splitter.Feed(chunk, static_cast<std::size_t>(got))) {
+        c.heardAt = Now();
+        if (!visca_ip::IsMessage(m)) continue;  // no address byte: no message a camera knows
+        if (!m_actions) return;
+        Message(c, 0, m);
+      }
+    }
+    if (closed) {
+      if (m_scheduler) m_scheduler->ForgetSocket(c.socket);
+      serial_backend::CloseSocket(c.socket);
+      c.socket = comm::INVALID_HANDLE_VALUE;  // forgotten once this look is over
+      return;
+    }
+    if (got <= 0) return;
+  }
+  m_deadline.At(Now());  // more waits: read on at the next look, after the window's own work
+}
+
+void ViscaIpServer::Forget(std::size_t index, const std::string& why) {
+  Controller& c = *m_controllers[index];
+  const bool driving = c.driving;
+  if (driving) Steer(c, 0, 0);  // at once: nobody holds that drive any more
+  if (m_say) m_say("VISCA: controller " + c.Name() + " " + why + (driving ? " while driving: the gimbal stops" : ""));
+  for (Pending& p : m_pending)
+    p.waiters.erase(std::remove_if(p.waiters.begin(), p.waiters.end(),
+                                   [&](const Waiter& w) { return w.controller == c.source.id; }),
+                    p.waiters.end());
+  m_controllers.erase(m_controllers.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 void ViscaIpServer::Take(Controller& c, const visca_ip::Packet& packet) {
-  const visca_ip::Packet* const p = &packet;
-  const std::uint32_t seq = p->sequence;
-  if (p->type == visca_ip::kControl) {
-    if (p->payload == visca_ip::kResetAck) {  // RESET: the sequence starts again
+  const std::uint32_t seq = packet.sequence;
+  if (packet.type == visca_ip::kControl) {
+    if (packet.payload == visca_ip::kResetAck) {  // RESET: the sequence starts again
       c.sequenced = false;
       c.answered.clear();
       return Reply(c, visca_ip::kControlReply, seq, visca_ip::kResetAck);
     }
     return Reply(c, visca_ip::kControlReply, seq, visca_ip::kMessageError);
   }
-  if (p->type != visca_ip::kCommand && p->type != visca_ip::kInquiry)
+  if (packet.type != visca_ip::kCommand && packet.type != visca_ip::kInquiry)
     return Reply(c, visca_ip::kControlReply, seq, visca_ip::kMessageError);
   if (c.sequenced && seq == c.last) {
     // Its answer was lost: the same answer again, the command not run twice.
@@ -132,15 +231,25 @@ void ViscaIpServer::Take(Controller& c, const visca_ip::Packet& packet) {
   c.sequenced = true;
   c.last = seq;
   c.answered.clear();
-  Command(c, p->type, seq, p->payload);
+  Message(c, seq, packet.payload);
 }
 
-void ViscaIpServer::Command(Controller& c, std::uint16_t type, std::uint32_t seq,
-                            const std::vector<std::uint8_t>& payload) {
-  const visca_ip::Asked a = visca_ip::ReadAsk(payload, type == visca_ip::kInquiry);
+void ViscaIpServer::Message(Controller& c, std::uint32_t seq, const Bytes& m) {
+  const visca_ip::Asked a = visca_ip::ReadAsk(m);
   switch (a.ask) {
     case visca_ip::Ask::kSyntax: return Reply(c, visca_ip::kReply, seq, visca_ip::kSyntaxError);
     case visca_ip::Ask::kNotExecutable: return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
+    case visca_ip::Ask::kClear:
+    case visca_ip::Ask::kBroadcastClear:
+      // The interface cleared: nothing waits for it any more, and what it drove stops.
+      for (Pending& p : m_pending)
+        p.waiters.erase(std::remove_if(p.waiters.begin(), p.waiters.end(),
+                                       [&](const Waiter& w) { return w.controller == c.source.id; }),
+                        p.waiters.end());
+      if (c.driving) Steer(c, 0, 0);
+      return Reply(c, visca_ip::kReply, seq, visca_ip::InterfaceAnswer(a, m));
+    case visca_ip::Ask::kCancel:
+    case visca_ip::Ask::kAddressSet: return Reply(c, visca_ip::kReply, seq, visca_ip::InterfaceAnswer(a, m));
     case visca_ip::Ask::kDrive: {
       // While a box is open the panel moves for nobody; a stop is always taken.
       if (!a.drive.Stop() && m_actions->ModalBoxOpen())
@@ -150,37 +259,74 @@ void ViscaIpServer::Command(Controller& c, std::uint16_t type, std::uint32_t seq
       return Reply(c, visca_ip::kReply, seq, visca_ip::kCompletion);
     }
     case visca_ip::Ask::kCamera: {
-      if (!m_actions->SendCamera(c.source, Frame(payload.data(), payload.size())))
+      const std::uint64_t now = Now();
+      while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
+      if (m[1] == 0x09) {
+        // The same inquiry already at the camera block (a controller that
+        // resends what is not answered within its own short wait): it waits
+        // for that answer, and the line is not asked again.
+        for (Pending& p : m_pending)
+          if (p.message == m && now < p.since + kAnswerWaitMs) return p.waiters.push_back({c.source.id, seq});
+      }
+      const std::size_t before = m_pending.size();
+      if (!m_actions->SendCamera(c.source, Frame(m.data(), m.size())))
         return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
-      m_pending.push_back({c.source.id, seq, Now()});  // the camera block answers through the poll
+      // Sent: the line's traffic queued it (Sent); the camera block answers through the poll.
+      if (m_pending.size() == before || m_pending.back().message != m) m_pending.push_back({m, {}, now});
+      m_pending.back().waiters.push_back({c.source.id, seq});
+      m_deadline.At(m_pending.front().since + kAnswerWaitMs);
       return;
     }
   }
 }
 
-void ViscaIpServer::Read(const std::uint8_t* bytes, std::size_t n) {
-  std::deque<Pending>& pending = m_pending;
+void ViscaIpServer::Sent(const std::uint8_t* bytes, std::size_t n) {
+  // Every camera message on the line is answered in turn, whoever sent it
+  // (the window's zoom, a script): each is awaited, so that no answer of one
+  // is taken for another's.
+  if (n == 0 || (bytes[0] & 0xF0) != 0x80) return;  // a frame of the gimbal's own protocol
+  for (Bytes& m : visca_ip::Splitter().Feed(bytes, n))
+    if (visca_ip::IsMessage(m)) m_pending.push_back({std::move(m), {}, Now()});
+  if (!m_pending.empty()) m_deadline.At(m_pending.front().since + kAnswerWaitMs);
+}
+
+void ViscaIpServer::Answered(const std::uint8_t* bytes, std::size_t n) {
+  const std::uint64_t now = Now();
+  while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint8_t b = bytes[i];
     if (m_answer.empty() && (b & 0xF0) != 0x90) continue;  // not the camera block's (a card reply)
     m_answer.push_back(b);
     if (b != 0xFF && m_answer.size() < visca_ip::kMaxPayload) continue;
-    if (b == 0xFF && m_answer.size() >= 3 && !pending.empty()) {
-      const Pending p = pending.front();
+    if (b == 0xFF && m_answer.size() >= 3 && !m_pending.empty()) {
+      const Pending p = m_pending.front();
       const bool ack = (m_answer[1] & 0xF0) == 0x40;
-      if (!ack) pending.pop_front();  // a completion, an error or an inquiry's answer ends it
-      for (auto& c : m_controllers)
-        if (c->source.id == p.controller) Reply(*c, visca_ip::kReply, p.sequence, m_answer);
+      if (!ack) m_pending.pop_front();  // a completion, an error or an inquiry's answer ends it
+      for (const Waiter& w : p.waiters)
+        for (auto& c : m_controllers)
+          if (c->source.id == w.controller) Reply(*c, visca_ip::kReply, w.sequence, m_answer);
     }
     m_answer.clear();
   }
 }
 
-void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq,
-                          const std::vector<std::uint8_t>& payload) {
-  std::vector<std::uint8_t> datagram = visca_ip::Pack(type, seq, payload);
-  serial_backend::SendDatagram(m_socket, datagram.data(), static_cast<unsigned>(datagram.size()), c.sender);
-  if (seq == c.last && c.sequenced && c.answered.size() < 4) c.answered.push_back(std::move(datagram));
+void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq, const Bytes& payload) {
+  Bytes out = m_framing == Framing::kOverIp ? visca_ip::Pack(type, seq, payload) : payload;
+  if (c.socket != comm::INVALID_HANDLE_VALUE) {
+    const serial_backend::WriteResult r =
+        serial_backend::SendAll(c.socket, out.data(), static_cast<unsigned>(out.size()), 0, false);
+    if (r.gone || r.written < static_cast<long>(out.size())) {
+      // Gone, or it reads none of its answers: it is let go, and what it drove stops.
+      m_scheduler->ForgetSocket(c.socket);
+      serial_backend::CloseSocket(c.socket);
+      c.socket = comm::INVALID_HANDLE_VALUE;
+      m_deadline.At(Now());
+    }
+    return;
+  }
+  serial_backend::SendDatagram(m_socket, out.data(), static_cast<unsigned>(out.size()), c.sender);
+  if (m_framing == Framing::kOverIp && seq == c.last && c.sequenced && c.answered.size() < 4)
+    c.answered.push_back(std::move(out));
 }
 
 void ViscaIpServer::Steer(Controller& c, int x, int y) {

@@ -1,25 +1,28 @@
-// VISCA over IP into the panel: the PTZ controllers of a studio (hardware
-// joysticks, Companion, OBS's PTZ plugins, vision mixers) steer the gimbal
-// as they steer a camera. It lives on the window's thread and never waits:
-// woken by its socket, it reads what datagrams wait (a bounded number each
-// time, so that a flood cannot starve the poll), answers each at once and
-// hands what it asks to the panel:
+// PTZ controllers into the panel: hardware joysticks, Companion, OBS's PTZ
+// plugins, vision mixers steer the gimbal as they steer a camera, in VISCA
+// over IP (UDP, an 8-byte header with a sequence number) or in raw VISCA
+// (UDP or TCP, messages delimited by their FF). It lives on the window's
+// thread and never waits: woken by its sockets, it reads what waits (a
+// bounded amount each time, so that a flood cannot starve the poll),
+// answers at once what a camera's interface answers itself, and hands the
+// rest to the panel:
 //   - Pan-tiltDrive goes through the panel's one steering state, as the
 //     stick does (its repeat, its stop rules); a stop is one zero move;
-//   - camera commands and inquiries (81 01 04 .., 81 09 04 ..) go to the
+//   - camera commands and the inquiries the camera block answers go to the
 //     gimbal's line as they are, through the panel's send path; the camera
-//     block's answers that the poll reads go back with the sequence number
-//     of the command they answer;
+//     block's answers that the poll reads go back to whoever waits for them
+//     (an inquiry resent while its answer is awaited joins the wait and is
+//     not sent again);
 //   - what this gimbal cannot do (positions, home, presets) is answered
 //     "command not executable", never faked.
 // A drive lasts while its controller is heard: silence for the hold time
-// stops it, as a client's stick on the control server.
+// stops it, as a client's stick on the control server; a TCP controller
+// that disconnects stops it at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,41 +32,60 @@
 
 class ViscaIpServer : public Server {
  public:
-  static constexpr std::size_t kMaxPerLook = 32;      // datagrams read each time it is woken
+  static constexpr std::size_t kMaxPerLook = 32;      // datagrams or reads each time it is woken
   static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
-  static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a command
+  static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a message
 
-  // url: udp://HOST:PORT; peer: the only host heard (empty: any); holdMs: a drive's life without a packet.
-  ViscaIpServer(std::string url, unsigned holdMs, std::string peer);
+  // kOverIp: udp://HOST:PORT, packets with their header; kRaw: udp:// or tcp://, bare messages.
+  enum class Framing { kOverIp, kRaw };
+  // peer: the only host heard (empty: any); holdMs: a drive's life without a word from its controller.
+  ViscaIpServer(std::string url, unsigned holdMs, std::string peer, Framing framing);
   ~ViscaIpServer() override;
   ViscaIpServer(const ViscaIpServer&) = delete;
   ViscaIpServer& operator=(const ViscaIpServer&) = delete;
 
   bool Bind(std::string& why) override;
   std::string Listening() const override;
-  // What the poll read from the gimbal's line: the camera block's answers in it go back.
+  // What went to the gimbal's line and what the poll read from it: the
+  // camera block's answers go back to whoever waits for them.
   void Heard(const PanelEvent& event) override;
+  void Detach() override;
 
  private:
   struct Controller;
+  using Bytes = visca_ip::Bytes;
+  struct Waiter {
+    int controller;  // its source's id
+    std::uint32_t sequence;
+  };
+  struct Pending {  // a message at the camera block, its answers still to come
+    Bytes message;
+    std::vector<Waiter> waiters;  // none: the window's own, or a script's
+    std::uint64_t since;
+  };
+
   void Service() override;
-  void Read(const std::uint8_t* bytes, std::size_t n);
+  void ReadDatagrams();
+  void AcceptConnections();
+  void ReadConnection(Controller& c);
   void Take(Controller& c, const visca_ip::Packet& packet);
-  void Command(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
-  void Reply(Controller& c, std::uint16_t type, std::uint32_t sequence, const std::vector<std::uint8_t>& payload);
+  void Message(Controller& c, std::uint32_t sequence, const Bytes& message);
+  void Reply(Controller& c, std::uint16_t type, std::uint32_t sequence, const Bytes& payload);
   void Steer(Controller& c, int x, int y);
+  void Sent(const std::uint8_t* bytes, std::size_t n);
+  void Answered(const std::uint8_t* bytes, std::size_t n);
   Controller& Heard(const std::string& address, const std::string& host, const std::string& text);
+  void Forget(std::size_t index, const std::string& why);
+  bool Tcp() const { return m_scheme == "tcp"; }
+  std::string Protocol() const { return m_framing == Framing::kOverIp ? "VISCA over IP" : "VISCA"; }
 
   std::string m_urlAsked;
   unsigned m_holdMs;
   std::string m_peer;
+  Framing m_framing;
+  std::string m_scheme;  // udp or tcp
   std::string m_url;
   std::vector<std::unique_ptr<Controller>> m_controllers;
-  std::vector<std::uint8_t> m_answer;  // the camera block's answer read so far
-  struct Pending {  // a camera command sent to the line, its answers still to come
-    int controller;  // its source's id
-    std::uint32_t sequence;
-    std::uint64_t since;
-  };
+  Bytes m_answer;  // the camera block's answer read so far
   std::deque<Pending> m_pending;
 };
