@@ -81,7 +81,10 @@ Asked ReadAsk(const Bytes& m) {
   if (category != 0x06) return a;  // no other category is a camera's
   if (!inquiry && m.size() == 9 && m[3] == 0x01) {  // Pan-tiltDrive 8x 01 06 01 VV WW 0p 0q FF
     const int pan = m[6], tilt = m[7];
-    if (m[4] < 1 || m[4] > kMaxPanSpeed || m[5] < 1 || m[5] > kMaxTiltSpeed || pan < 1 || pan > 3 || tilt < 1 ||
+    // A speed of 0 is taken on an axis that stops (obs-ptz and the
+    // visca_over_ip library send one), never on one that moves.
+    const auto speedOk = [](int speed, int direction, int max) { return speed <= max && (speed >= 1 || direction == 3); };
+    if (!speedOk(m[4], pan, kMaxPanSpeed) || !speedOk(m[5], tilt, kMaxTiltSpeed) || pan < 1 || pan > 3 || tilt < 1 ||
         tilt > 3)
       return a;
     a.ask = Ask::kDrive;

@@ -17,6 +17,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <deque>
+#include <map>
+#include <regex>
+#include <set>
 #include <chrono>
 #include <filesystem>
 #include <iterator>
@@ -2684,4 +2689,449 @@ TEST(Stop, QuitPaysTheStopBeforeTheWindowGoes) {
   }
   EXPECT_TRUE(stopped) << "no zero move within a second of quit";
   EXPECT_EQ(Finish(c, 10000), 0);
+}
+
+// ---- the PTZ controllers studios own, replayed from their public code ----
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using Message = std::vector<std::uint8_t>;
+
+// The panel on the simulated gimbal, a camera to controllers on a free
+// loopback port (option: --visca-ip or --visca), its session log kept.
+struct SimulatedCamera {
+  SimulatedCamera(const char* option, const std::string& url, std::vector<std::string> more = {})
+      : dir("varnel-ptz"), log(dir.path("session.log")) {
+    std::vector<std::string> args = {"--simulate", "--no-gamepad", option, url, "--log", LogArg(log)};
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {"--script", "-"});
+    c = Spawn(Varnel(args), {}, &err);
+    fcntl(err, F_SETFL, O_NONBLOCK);
+    (void)!write(c.in, "get 1004\n", 9);
+    ReadUntilLine(c.out, "1004=", 30000);
+    const std::string heard = "heard on " + url.substr(0, url.rfind(':') + 1);
+    ReadUntil(err, said, heard, 10000);
+    if (const auto at = said.find(heard); at != std::string::npos) port = std::atoi(said.c_str() + at + heard.size());
+  }
+  ~SimulatedCamera() { Quit(); }
+  void Quit() {
+    if (c.pid < 0) return;
+    (void)!write(c.in, "quit\n", 5);
+    Finish(c);
+    close(err);
+    c.pid = -1;
+  }
+  // Waits for text on standard error; when it came.
+  std::optional<Clock::time_point> Says(const std::string& text, int timeoutMs) {
+    ReadUntil(err, said, text, timeoutMs);
+    if (said.find(text) == std::string::npos) return std::nullopt;
+    return Clock::now();
+  }
+  // Every move frame of the session log, with its time of day in ms.
+  std::vector<std::pair<long, std::pair<int, int>>> Moves() const {
+    std::ifstream in(log);
+    std::vector<std::pair<long, std::pair<int, int>>> moves;
+    for (std::string l; std::getline(in, l);) {
+      const std::size_t at = l.find(" TX ");
+      if (at == std::string::npos || at < 12) continue;
+      const std::vector<std::uint8_t> f = Hex(std::regex_replace(l.substr(at + 4), std::regex("-"), " "));
+      if (f.size() != 48) continue;
+      const std::optional<MoveCommand> m = AsMove(Frame(f.data(), f.size()));
+      const std::string t = l.substr(at - 12, 12);  // HH:MM:SS.mmm
+      if (m)
+        moves.push_back({((std::stol(t.substr(0, 2)) * 60 + std::stol(t.substr(3, 2))) * 60 + std::stol(t.substr(6, 2))) *
+                                 1000 + std::stol(t.substr(9, 3)),
+                         {m->x, m->y}});
+    }
+    return moves;
+  }
+  LogDir dir;
+  std::string log;
+  Child c;
+  int err = -1;
+  int port = 0;
+  std::string said;
+};
+
+// A controller's UDP socket towards the camera.
+struct Udp {
+  explicit Udp(int port) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+  }
+  ~Udp() { close(fd); }
+  void Send(const Message& d) const {
+    sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  }
+  // A datagram that comes before until, if any.
+  std::optional<Message> Receive(Clock::time_point until) const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(std::max<long>(0, left))) <= 0) return std::nullopt;
+    std::uint8_t b[128];
+    const ssize_t n = recv(fd, b, sizeof b, 0);
+    return n > 0 ? std::optional<Message>(Message(b, b + n)) : std::nullopt;
+  }
+  int fd;
+  sockaddr_in to{};
+};
+
+Message Packet(std::uint16_t type, std::uint32_t seq, const Message& m) {
+  Message d = {static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type), 0, static_cast<std::uint8_t>(m.size()),
+               static_cast<std::uint8_t>(seq >> 24), static_cast<std::uint8_t>(seq >> 16), static_cast<std::uint8_t>(seq >> 8),
+               static_cast<std::uint8_t>(seq)};
+  d.insert(d.end(), m.begin(), m.end());
+  return d;
+}
+std::uint32_t SequenceOf(const Message& d) {
+  return static_cast<std::uint32_t>(d[4]) << 24 | static_cast<std::uint32_t>(d[5]) << 16 | d[6] << 8 | d[7];
+}
+
+// A controller as its public code behaves: it starts, answers come, its
+// timers fall due, and the operator presses its buttons (a message each).
+class Replay {
+ public:
+  virtual ~Replay() = default;
+  virtual void Start(Clock::time_point now) = 0;
+  virtual void Answer(const Message& datagram, Clock::time_point now) = 0;
+  virtual void Due(Clock::time_point now) = 0;
+  virtual void Button(const Message& message, Clock::time_point now) = 0;
+  virtual bool Connected() const = 0;
+};
+
+// Plays r on u for the script's seconds: at each time, a button's message.
+// false when the controller was not connected by its own rules at any time.
+bool Play(Replay& r, const Udp& u, double seconds, std::vector<std::pair<double, Message>> buttons, std::string& why) {
+  const Clock::time_point start = Clock::now(), end = start + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  std::size_t next = 0;
+  bool connected = true;
+  for (Clock::time_point now = start; now < end; now = Clock::now()) {
+    const Clock::time_point until = std::min(end, now + std::chrono::milliseconds(1));
+    if (const std::optional<Message> d = u.Receive(until)) r.Answer(*d, Clock::now());
+    now = Clock::now();
+    r.Due(now);
+    while (next < buttons.size() && now >= start + std::chrono::milliseconds(static_cast<long>(buttons[next].first * 1000)))
+      r.Button(buttons[next++].second, now);
+    if (!r.Connected() && connected) {
+      connected = false;
+      why = "not connected at " + std::to_string(std::chrono::duration<double>(now - start).count()) + " s";
+    }
+  }
+  return connected;
+}
+
+// Companion's Sony VISCA module: RESET at the start; one packet outstanding
+// (the next when the last is acknowledged or answered, or after 2 s); the
+// block inquiries and the pan-tilt position polled round robin, 200 ms after
+// each answer; an inquiry dropped from the poll after more than ten errors
+// and none answered, once 50 answers came; four timeouts in a row are its
+// "communication issues", ten a new start.
+class Companion : public Replay {
+ public:
+  void Start(Clock::time_point now) override {
+    u->Send(Packet(0x0200, 0, {0x01}));
+    counter_ = 0;
+    active_.clear();
+    queue_.clear();
+    pending_ = 0;
+    cts_ = true;
+    pollAt_ = now + std::chrono::milliseconds(200);
+  }
+  void Button(const Message& m, Clock::time_point now) override {
+    if (cts_) return Send(m, 0x0100, "", now);
+    queue_.push_back(m);
+  }
+  void Answer(const Message& d, Clock::time_point now) override {
+    if (d.size() < 11 || d[0] != 0x01 || d[1] != 0x11 || d[8] != 0x90) return;
+    const std::uint32_t seq = SequenceOf(d);
+    const auto it = active_.find(seq);
+    if (it == active_.end()) return;
+    const Message payload(d.begin() + 8, d.end());
+    const bool initial = seq == pending_;
+    const int type = payload[1] >> 4;
+    if (type == 4) {
+      it->second.deadline = now + std::chrono::seconds(2);
+    } else {
+      const std::string key = it->second.key;
+      active_.erase(it);
+      if (!key.empty()) Record(key, payload[1] == 0x50 && payload.size() > 3);
+      if (!key.empty() && payload[1] == 0x50) answers[key] = payload;
+    }
+    consecutive_ = 0;
+    ++successes_;
+    if (initial) Idle(now);
+  }
+  void Due(Clock::time_point now) override {
+    for (auto it = active_.begin(); it != active_.end();) {
+      if (now < it->second.deadline) {
+        ++it;
+        continue;
+      }
+      const std::string key = it->second.key;
+      it = active_.erase(it);
+      ++timeouts;
+      if (!key.empty()) Record(key, false);
+      if (++consecutive_ >= 10) {
+        consecutive_ = 0;
+        return Start(now);
+      }
+      pending_ = 0;
+      cts_ = true;
+      if (!queue_.empty()) {
+        const Message m = queue_.front();
+        queue_.pop_front();
+        Send(m, 0x0100, "", now);
+      } else {
+        pollAt_ = now + std::chrono::milliseconds(std::min(200 << consecutive_, 10000));
+      }
+    }
+    if (pollAt_ && now >= *pollAt_ && cts_ && !keys.empty()) {
+      pollAt_.reset();
+      const std::string key = keys[next_++ % keys.size()];
+      Message m = Hex("81 " + key + " FF");
+      Send(m, 0x0110, key, now);
+    }
+  }
+  bool Connected() const override { return consecutive_ < 4; }
+
+  const Udp* u = nullptr;
+  std::vector<std::string> keys = {"09 7E 7E 00", "09 7E 7E 01", "09 7E 7E 02", "09 7E 7E 03",
+                                   "09 7E 7E 04", "09 7E 7E 05", "09 06 12"};
+  std::map<std::string, Message> answers;  // the last data each inquiry brought
+  int timeouts = 0;
+
+ private:
+  struct Active {
+    std::string key;
+    Clock::time_point deadline;
+  };
+  void Send(const Message& m, std::uint16_t type, const std::string& key, Clock::time_point now) {
+    cts_ = false;
+    pending_ = ++counter_;
+    active_[counter_] = {key, now + std::chrono::seconds(2)};
+    u->Send(Packet(type, counter_, m));
+  }
+  void Idle(Clock::time_point now) {
+    pending_ = 0;
+    if (!queue_.empty()) {
+      const Message m = queue_.front();
+      queue_.pop_front();
+      return Send(m, 0x0100, "", now);
+    }
+    cts_ = true;
+    pollAt_ = now + std::chrono::milliseconds(200);
+  }
+  void Record(const std::string& key, bool ok) {
+    auto& [good, bad] = telemetry_[key];
+    (ok ? good : bad)++;
+    if (bad > 10 && good == 0 && successes_ > 50) keys.erase(std::remove(keys.begin(), keys.end(), key), keys.end());
+  }
+  std::uint32_t counter_ = 0, pending_ = 0;
+  bool cts_ = true;
+  std::map<std::uint32_t, Active> active_;
+  std::deque<Message> queue_;
+  std::optional<Clock::time_point> pollAt_;
+  std::size_t next_ = 0;
+  int consecutive_ = 0, successes_ = 0;
+  std::map<std::string, std::pair<int, int>> telemetry_;
+};
+
+// obs-ptz over UDP: RESET, then every inquiry it knows once (version, power,
+// position, the six blocks), one message at a time, the address forced to
+// 81, an inquiry's type from its second byte; 50 ms without an answer and
+// the same message goes again with a new number, three times, then the
+// camera is marked disconnected; only an answer to its latest number (or to
+// a socket's) is taken; a drive is sent once as it changes, the position
+// asked after it and every second while it moves, the lens after a zoom.
+class ObsPtz : public Replay {
+ public:
+  void Start(Clock::time_point now) override {
+    seq_ = 0;
+    slotSeq_.fill(0);
+    u->Send(Hex("02 00 00 01 00 00 00 00 01"));
+    CameraInfo(now);
+  }
+  void Button(const Message& m, Clock::time_point now) override {
+    if (m[2] == 0x06) moving_ = m[6] != 3 || m[7] != 3;
+    queue_.push_back(m);
+    Pending(now);
+  }
+  void Answer(const Message& d, Clock::time_point now) override {
+    if (d.size() < 10) return;
+    const std::uint16_t type = static_cast<std::uint16_t>(d[0] << 8 | d[1]);
+    const std::uint32_t seq = SequenceOf(d);
+    if (type == 0x0201) {
+      if (d[8] == 0x0F && d[9] == 0x01) Start(now);
+      else if (d[8] == 0x01) CameraInfo(now);
+      return;
+    }
+    if (type != 0x0111) return;
+    const int slot = d[9] & 0x0F, code = d[9] & 0x70;
+    if (seq != slotSeq_[0] && seq != slotSeq_[slot]) return;  // out of sequence
+    if (slot) slotSeq_[slot] = code == 0x40 ? slotSeq_[0] : 0;
+    const Message msg(d.begin() + 8, d.end());
+    if (code == 0x40) {
+      connected_ = true;
+      if (slot) active_[slot] = std::exchange(active_[0], std::nullopt);
+    } else if (code == 0x50) {
+      connected_ = true;
+      if (slot == 0) timeoutAt_.reset();
+      if (!active_[slot] && active_[0]) active_[slot] = std::exchange(active_[0], std::nullopt);
+      if (active_[slot] && slot == 0 && msg.size() > 3) {
+        answers[HexJoin(active_[slot]->data(), active_[slot]->size())] = msg;
+        stale_.erase(*active_[slot]);
+      }
+      active_[slot].reset();
+    } else if (code == 0x60) {
+      timeoutAt_.reset();
+      if (active_[0]) stale_.erase(*active_[0]);
+      active_[0].reset();
+      active_[slot].reset();
+    }
+    Pending(now);
+  }
+  void Due(Clock::time_point now) override {
+    if (timeoutAt_ && now >= *timeoutAt_) {
+      timeoutAt_.reset();
+      if (connected_ && active_[0] && retries_ < 3) {
+        SendPacket(*active_[0], now);
+        ++retries_;
+      } else {
+        if (connected_) ++disconnects;
+        connected_ = false;
+        active_[0].reset();
+        Pending(now);
+      }
+    }
+    if (updateAt_ && now >= *updateAt_) {
+      updateAt_ = now + std::chrono::seconds(1);
+      if (moving_) stale_.insert(Hex("81 09 06 12 FF"));
+      Pending(now);
+    }
+  }
+  bool Connected() const override { return connected_; }
+
+  const Udp* u = nullptr;
+  std::map<std::string, Message> answers;  // by the inquiry's hex
+  int disconnects = 0;
+
+ private:
+  void CameraInfo(Clock::time_point now) {
+    connected_ = true;
+    for (const char* inquiry : {"81 09 00 02 FF", "81 09 04 00 FF", "81 09 06 12 FF", "81 09 7E 7E 00 FF", "81 09 7E 7E 01 FF",
+                                "81 09 7E 7E 02 FF", "81 09 7E 7E 03 FF", "81 09 7E 7E 04 FF", "81 09 7E 7E 05 FF"})
+      stale_.insert(Hex(inquiry));
+    updateAt_ = now + std::chrono::seconds(1);
+    Pending(now);
+  }
+  void Pending(Clock::time_point now) {
+    if (active_[0]) return;
+    if (!queue_.empty()) {
+      active_[0] = queue_.front();
+      queue_.pop_front();
+      // What the command changes is asked next: a drive the position, a zoom the lens block.
+      if (active_[0]->at(2) == 0x06) stale_.insert(Hex("81 09 06 12 FF"));
+      if (active_[0]->at(2) == 0x04) stale_.insert(Hex("81 09 7E 7E 00 FF"));
+    } else if (connected_ && !stale_.empty()) {
+      active_[0] = *stale_.begin();
+    } else {
+      return;
+    }
+    SendPacket(*active_[0], now);
+    retries_ = 0;
+  }
+  void SendPacket(const Message& m, Clock::time_point now) {
+    ++slotSeq_[0];
+    u->Send(Packet(m[1] == 0x09 ? 0x0110 : 0x0100, slotSeq_[0], m));
+    timeoutAt_ = now + std::chrono::milliseconds(50);
+  }
+  std::array<std::uint32_t, 16> slotSeq_{};
+  std::uint32_t seq_ = 0;
+  std::array<std::optional<Message>, 16> active_;
+  std::set<Message> stale_;
+  std::deque<Message> queue_;
+  bool moving_ = false, connected_ = false;
+  int retries_ = 0;
+  std::optional<Clock::time_point> timeoutAt_, updateAt_;
+};
+
+// What every controller is checked for, on the session log of its panel:
+// the pan held from pressAt to releaseAt reached the line as move frames
+// all the way, then exactly one zero move.
+void ExpectAHeldPan(const SimulatedCamera& camera, double heldSeconds) {
+  const auto moves = camera.Moves();
+  const auto first = std::find_if(moves.begin(), moves.end(), [](const auto& m) { return m.second.first > 0; });
+  ASSERT_NE(first, moves.end()) << "no move reached the line";
+  const auto stop = std::find_if(first, moves.end(), [](const auto& m) { return m.second == std::make_pair(0, 0); });
+  ASSERT_NE(stop, moves.end()) << "the pan never stopped";
+  EXPECT_GE(stop->first - first->first, static_cast<long>(heldSeconds * 1000) - 300) << "the pan was cut while held";
+  for (auto m = first; m + 1 != stop; ++m) EXPECT_LT((m + 1)->first - m->first, 1000) << "a gap in the move frames";
+  EXPECT_TRUE(stop + 1 == moves.end() || (stop + 1)->second != std::make_pair(0, 0)) << "more than one zero move";
+}
+}  // namespace
+
+// Companion's module against the simulated gimbal for 60 s: it stays
+// connected by its own rules, its poll answered by the camera block (a
+// zoom it drove shows in the lens block); a pan held 30 s is moved all the
+// way and stopped once; killed mid-drive, the gimbal stops within the hold.
+TEST(PtzControllers, CompanionStaysConnectedAndAHeldPanIsNeverCut) {
+  SimulatedCamera camera("--visca-ip", "udp://127.0.0.1:0");
+  ASSERT_GT(camera.port, 0) << camera.said;
+  Udp udp(camera.port);
+  Companion companion;
+  companion.u = &udp;
+  companion.Start(Clock::now());
+  const Message right = Hex("81 01 06 01 0C 0C 02 03 FF"), stop = Hex("81 01 06 01 0C 0C 03 03 FF");
+  std::string why;
+  EXPECT_TRUE(Play(companion, udp, 60, {{2, Hex("81 01 04 47 01 06 0A 01 FF")}, {10, right}, {40, stop}, {59, right}}, why))
+      << why;
+  EXPECT_EQ(companion.timeouts, 0);
+  EXPECT_EQ(companion.answers["09 7E 7E 00"], Hex("90 50 01 06 0A 01 00 00 00 00 00 00 00 00 00 FF"));
+  for (const char* kept : {"09 7E 7E 00", "09 7E 7E 01", "09 7E 7E 02"})
+    EXPECT_NE(std::find(companion.keys.begin(), companion.keys.end(), kept), companion.keys.end()) << kept << " dropped";
+  const Clock::time_point killed = Clock::now();  // it sends nothing more
+  const std::optional<Clock::time_point> stopped = camera.Says("fell silent while driving", 5000);
+  ASSERT_TRUE(stopped) << camera.said;
+  EXPECT_LT(*stopped - killed, std::chrono::milliseconds(2000)) << "the bound the README states";
+  camera.Quit();
+  ExpectAHeldPan(camera, 30);
+  const std::vector<std::uint8_t> tx = LoggedTx(camera.log);
+  const Message zoom = Hex("81 01 04 47 01 06 0A 01 FF");
+  EXPECT_NE(std::search(tx.begin(), tx.end(), zoom.begin(), zoom.end()), tx.end()) << "the zoom, byte for byte";
+}
+
+// obs-ptz against the simulated gimbal: its start (every inquiry once, each
+// resent after 50 ms until answered) never marks the camera disconnected,
+// the inquiries reach the line once each, and its drives (speed 0 on the
+// axis at rest, its stop all zeros) hold while it asks the position every
+// second.
+TEST(PtzControllers, ObsPtzStaysConnectedAndItsResentInquiriesReachTheLineOnce) {
+  SimulatedCamera camera("--visca-ip", "udp://127.0.0.1:0");
+  ASSERT_GT(camera.port, 0) << camera.said;
+  Udp udp(camera.port);
+  ObsPtz obs;
+  obs.u = &udp;
+  obs.Start(Clock::now());
+  const Message right = Hex("81 01 06 01 0C 00 02 03 FF"), stop = Hex("81 01 06 01 00 00 03 03 FF");
+  std::string why;
+  EXPECT_TRUE(Play(obs, udp, 60, {{2, Hex("81 01 04 47 01 06 0A 01 FF")}, {10, right}, {40, stop}, {59, right}}, why))
+      << why;
+  EXPECT_EQ(obs.disconnects, 0);
+  EXPECT_EQ(obs.answers["81-09-00-02-ff"], Hex("90 50 00 00 00 00 01 00 02 FF"));
+  EXPECT_EQ(obs.answers["81-09-04-00-ff"], Hex("90 50 02 FF"));
+  const Clock::time_point killed = Clock::now();
+  const std::optional<Clock::time_point> stopped = camera.Says("fell silent while driving", 5000);
+  ASSERT_TRUE(stopped) << camera.said;
+  EXPECT_LT(*stopped - killed, std::chrono::milliseconds(2000));
+  camera.Quit();
+  ExpectAHeldPan(camera, 30);
+  // Each inquiry of its start reached the line once, however often it was resent.
+  const std::vector<std::uint8_t> tx = LoggedTx(camera.log);
+  for (const char* inquiry : {"81 09 00 02 FF", "81 09 04 00 FF", "81 09 7E 7E 05 FF"}) {
+    const Message m = Hex(inquiry);
+    int times = 0;
+    for (auto at = tx.begin(); (at = std::search(at, tx.end(), m.begin(), m.end())) != tx.end(); ++at) ++times;
+    EXPECT_EQ(times, 1) << inquiry << ": resent, and sent to the line again";
+  }
 }

@@ -54,7 +54,9 @@ TEST(ViscaIp, WhatEachMessageAsksOfTheGimbal) {
       {"81 01 06 01 05 06 03 03 FF", Ask::kDrive, {0, 0, 5, 6}},          // stop
       {"81 01 06 01 19 01 01 03 FF", Ask::kSyntax, {}},                   // pan speed past 18h
       {"81 01 06 01 01 18 01 03 FF", Ask::kSyntax, {}},                   // tilt speed past 17h
-      {"81 01 06 01 00 01 01 03 FF", Ask::kSyntax, {}},                   // speed 0
+      {"81 01 06 01 00 01 01 03 FF", Ask::kSyntax, {}},                   // speed 0 on a moving axis
+      {"81 01 06 01 0C 00 02 03 FF", Ask::kDrive, {1, 0, 0x0C, 0}},        // speed 0 on an axis at rest
+      {"81 01 06 01 00 00 03 03 FF", Ask::kDrive, {0, 0, 0, 0}},           // obs-ptz's stop
       {"81 01 06 01 01 01 04 03 FF", Ask::kSyntax, {}},                   // no such direction
       {"81 01 04 07 02 FF", Ask::kCamera, {}},                            // zoom tele
       {"81 01 04 47 01 06 0A 01 FF", Ask::kCamera, {}},                   // zoom direct

@@ -267,6 +267,11 @@ void ViscaIpServer::Message(Controller& c, std::uint32_t seq, const Bytes& m) {
         // for that answer, and the line is not asked again.
         for (Pending& p : m_pending)
           if (p.message == m && now < p.since + kAnswerWaitMs) return p.waiters.push_back({c.source.id, seq});
+        // Resent as its answer was on the way: that answer, for the new number.
+        for (const Given& a : m_answered)
+          if (a.message == m && now < a.at + kResendMs &&
+              std::find(a.controllers.begin(), a.controllers.end(), c.source.id) != a.controllers.end())
+            return Reply(c, visca_ip::kReply, seq, a.answer);
       }
       const std::size_t before = m_pending.size();
       if (!m_actions->SendCamera(c.source, Frame(m.data(), m.size())))
@@ -302,6 +307,13 @@ void ViscaIpServer::Answered(const std::uint8_t* bytes, std::size_t n) {
       const Pending p = m_pending.front();
       const bool ack = (m_answer[1] & 0xF0) == 0x40;
       if (!ack) m_pending.pop_front();  // a completion, an error or an inquiry's answer ends it
+      if (!ack && p.message[1] == 0x09 && !p.waiters.empty()) {
+        while (!m_answered.empty() && now >= m_answered.front().at + kResendMs) m_answered.pop_front();
+        if (m_answered.size() >= kMaxControllers) m_answered.pop_front();
+        Given a{p.message, m_answer, {}, now};
+        for (const Waiter& w : p.waiters) a.controllers.push_back(w.controller);
+        m_answered.push_back(std::move(a));
+      }
       for (const Waiter& w : p.waiters)
         for (auto& c : m_controllers)
           if (c->source.id == w.controller) Reply(*c, visca_ip::kReply, w.sequence, m_answer);

@@ -11,8 +11,9 @@
 //   - camera commands and the inquiries the camera block answers go to the
 //     gimbal's line as they are, through the panel's send path; the camera
 //     block's answers that the poll reads go back to whoever waits for them
-//     (an inquiry resent while its answer is awaited joins the wait and is
-//     not sent again);
+//     (an inquiry resent while its answer is awaited joins the wait, one
+//     resent just after it was answered gets that answer: neither is sent
+//     again);
 //   - what this gimbal cannot do (positions, home, presets) is answered
 //     "command not executable", never faked.
 // A drive lasts while its controller is heard: silence for the hold time
@@ -35,6 +36,7 @@ class ViscaIpServer : public Server {
   static constexpr std::size_t kMaxPerLook = 32;      // datagrams or reads each time it is woken
   static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
   static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a message
+  static constexpr unsigned kResendMs = 200;          // an inquiry resent this soon after its answer gets that answer
 
   // kOverIp: udp://HOST:PORT, packets with their header; kRaw: udp:// or tcp://, bare messages.
   enum class Framing { kOverIp, kRaw };
@@ -64,6 +66,12 @@ class ViscaIpServer : public Server {
     std::uint64_t since;
   };
 
+  struct Given {  // an inquiry's answer just given, for a resend that crossed it
+    Bytes message, answer;
+    std::vector<int> controllers;
+    std::uint64_t at;
+  };
+
   void Service() override;
   void ReadDatagrams();
   void AcceptConnections();
@@ -88,4 +96,5 @@ class ViscaIpServer : public Server {
   std::vector<std::unique_ptr<Controller>> m_controllers;
   Bytes m_answer;  // the camera block's answer read so far
   std::deque<Pending> m_pending;
+  std::deque<Given> m_answered;
 };
