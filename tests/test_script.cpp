@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -2350,16 +2351,18 @@ namespace {
 // The panel on a line of the test's own, hearing VISCA over IP on a free
 // loopback port; the port read from the terminal.
 struct ViscaPanel {
-  explicit ViscaPanel(const TestPty& line, std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {"--no-gamepad", "--visca-ip", "udp://127.0.0.1:0"};
+  explicit ViscaPanel(const TestPty& line, std::vector<std::string> more = {}, const char* option = "--visca-ip",
+                      const std::string& url = "udp://127.0.0.1:0") {
+    std::vector<std::string> args = {"--no-gamepad", option, url};
     args.insert(args.end(), more.begin(), more.end());
     c = PanelOn(line, args, &err);
     fcntl(err, F_SETFL, O_NONBLOCK);
     (void)!write(c.in, "get 1004\n", 9);
     ReadUntilLine(c.out, "1004=", 30000);
-    ReadUntil(err, said, "heard on udp://127.0.0.1:", 10000);
-    const auto at = said.find("heard on udp://127.0.0.1:");
-    if (at != std::string::npos) port = std::atoi(said.c_str() + at + 25);
+    const std::string heard = "heard on " + url.substr(0, url.rfind(':') + 1);
+    ReadUntil(err, said, heard, 10000);
+    const auto at = said.find(heard);
+    if (at != std::string::npos) port = std::atoi(said.c_str() + at + heard.size());
     line.Drain(200);  // the start-up frames
     line.Send(Hex("90 41 FF 90 51 FF"));  // the camera block takes the start-up zoom
   }
@@ -3133,5 +3136,136 @@ TEST(PtzControllers, ObsPtzStaysConnectedAndItsResentInquiriesReachTheLineOnce) 
     int times = 0;
     for (auto at = tx.begin(); (at = std::search(at, tx.end(), m.begin(), m.end())) != tx.end(); ++at) ++times;
     EXPECT_EQ(times, 1) << inquiry << ": resent, and sent to the line again";
+  }
+}
+
+namespace {
+// A program on the visca_over_ip Python library: RESET with number 1, then
+// IF_Clear, which must not be an error; each message a command packet, an
+// inquiry too; 0.1 s for an answer, an inquiry sent again with a new number
+// up to five times; an answer to an older number passed over; the first
+// answer is the outcome, an error one raises. (It binds the camera's own
+// port; on one machine the test takes a free one.)
+struct ViscaOverIpLibrary {
+  explicit ViscaOverIpLibrary(int port) : udp(port) {
+    udp.Send(Hex("02 00 00 01 00 00 00 01 01"));
+    Receive();
+    sequence = 1;
+  }
+  // The first answer to body (8x ... FF without them), or nothing; error: it raised.
+  std::optional<Message> Send(const std::string& body, bool query, bool& error) {
+    const Message m = Hex(std::string(query ? "81 09 " : "81 01 ") + body + " FF");
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      udp.Send(Packet(0x0100, ++sequence, m));
+      const std::optional<Message> answer = Receive();
+      if (answer && (((*answer)[1] >> 4) != 4 && ((*answer)[1] >> 4) != 5)) error = true;
+      if (answer || !query) return answer;
+    }
+    return std::nullopt;
+  }
+  std::optional<Message> Receive() {
+    for (;;) {
+      const std::optional<Message> d = udp.Receive(Clock::now() + std::chrono::milliseconds(100));
+      if (!d) return std::nullopt;
+      if (d->size() < 8 || SequenceOf(*d) < sequence) continue;
+      if (d->size() > 10) return Message(d->begin() + 8, d->end());
+    }
+  }
+  Udp udp;
+  std::uint32_t sequence = 0;
+};
+}  // namespace
+
+// A program on the visca_over_ip library starts (its IF_Clear is no
+// error), zooms, reads the zoom back through its own retries, and holds a pan
+// for 30 s sending nothing meanwhile: with the hold set above that (as the
+// README says for such controllers), moved all the way, then stopped once.
+TEST(PtzControllers, TheViscaOverIpLibraryStartsZoomsReadsAndHolds) {
+  SimulatedCamera camera("--visca-ip", "udp://127.0.0.1:0", {"--visca-ip-hold-ms", "35000"});
+  ASSERT_GT(camera.port, 0) << camera.said;
+  ViscaOverIpLibrary library(camera.port);
+  bool error = false;
+  EXPECT_EQ(library.Send("00 01", false, error), Hex("90 50 FF"));  // IF_Clear
+  EXPECT_EQ(library.Send("04 47 01 06 0A 01", false, error), Hex("90 41 FF"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(library.Send("04 47", true, error), Hex("90 50 01 06 0A 01 FF")) << "the zoom position inquiry";
+  EXPECT_EQ(library.Send("06 01 0C 00 02 03", false, error), Hex("90 41 FF"));  // right; tilt at rest, speed 0
+  std::this_thread::sleep_for(std::chrono::seconds(30));
+  EXPECT_EQ(library.Send("06 01 00 00 03 03", false, error), Hex("90 41 FF"));
+  EXPECT_FALSE(error);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  camera.Quit();
+  ExpectAHeldPan(camera, 30);
+}
+
+// Raw VISCA, as makers' controllers speak it without the header: over UDP
+// each datagram's messages acted on in turn and answered to the sender; over
+// TCP the stream cut at each FF however it arrives, answered on the
+// connection; a TCP controller gone mid-drive stops the gimbal at once.
+TEST(RawVisca, DriveZoomInquiryAndStopOverUdpAndTcp) {
+  for (const char* url : {"udp://127.0.0.1:0", "tcp://127.0.0.1:0"}) {
+    SCOPED_TRACE(url);
+    const bool tcp = url[0] == 't';
+    TestPty line;
+    ViscaPanel panel(line, {}, "--visca", url);
+    ASSERT_GT(panel.port, 0) << panel.said;
+    const int fd = socket(AF_INET, tcp ? SOCK_STREAM : SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<std::uint16_t>(panel.port));
+    ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+    const auto send = [&](const std::string& hex) {
+      const Message m = Hex(hex);
+      (void)!write(fd, m.data(), m.size());
+    };
+    const auto answers = [&](std::size_t bytes) {
+      Message got;
+      for (pollfd p{fd, POLLIN, 0}; got.size() < bytes && poll(&p, 1, 2000) > 0;) {
+        std::uint8_t b[64];
+        const ssize_t n = read(fd, b, sizeof b);
+        if (n <= 0) break;
+        got.insert(got.end(), b, b + n);
+      }
+      return HexJoin(got.data(), got.size());
+    };
+    send("81 01 00 01 FF");  // IF_Clear
+    EXPECT_EQ(answers(3), "90-50-ff");
+    const auto driveThen = [&](const std::function<void()>& stop) {
+      send("81 01 06 01 18 00 02 03 FF");  // right, tilt at rest
+      EXPECT_EQ(NextMove(line), std::make_pair(200, 0));
+      stop();
+      std::vector<std::pair<int, int>> moves;
+      for (auto m = NextMove(line, 1000); m; m = NextMove(line, 500)) moves.push_back(*m);
+      ASSERT_FALSE(moves.empty());
+      EXPECT_EQ(moves.back(), std::make_pair(0, 0));
+      EXPECT_EQ(std::count(moves.begin(), moves.end(), std::make_pair(0, 0)), 1);
+    };
+    driveThen([&] {
+      EXPECT_EQ(answers(6), "90-41-ff-90-51-ff");
+      send("81 01 06 01 01 01 03 03 FF");
+      EXPECT_EQ(answers(6), "90-41-ff-90-51-ff");
+    });
+    for (const char* message : {"81 01 04 07 02 FF", "81 09 04 47 FF"}) {
+      if (tcp) {  // cut in two
+        send(std::string(message).substr(0, 6));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        send(std::string(message).substr(6));
+      } else {
+        send(message);
+      }
+      EXPECT_EQ(line.Receive(Hex(message).size(), 3000), Hex(message)) << message;
+    }
+    line.Send(Hex("90 41 FF 90 51 FF 90 50 01 02 03 04 FF"));  // the camera block: the zoom's, the inquiry's
+    EXPECT_EQ(answers(13), "90-41-ff-90-51-ff-90-50-01-02-03-04-ff");
+    if (!tcp) {
+      send("81 01 04 07 00 FF 81 09 04 00 FF");  // two in one datagram
+      EXPECT_EQ(line.Receive(11, 3000), Hex("81 01 04 07 00 FF 81 09 04 00 FF"));
+      close(fd);
+      continue;
+    }
+    driveThen([&] { close(fd); });  // gone mid-drive
+    ReadUntil(panel.err, panel.said, "disconnected while driving", 3000);
+    EXPECT_NE(panel.said.find("disconnected while driving: the gimbal stops"), std::string::npos) << panel.said;
   }
 }
