@@ -2,11 +2,14 @@
 // Linux one, or varnel.exe under Wine with --wine) on a pseudo-terminal with
 // --visca-ip on loopback. A Pan-tiltDrive packet to its move frame's last
 // byte at the far end, against a script's `click` on an arrow, alternating
-// (each followed by its stop). Median and worst.
+// (each followed by its stop); then a forwarded inquiry, the far end
+// answering at once, to its answer back at the controller, against the poll
+// period that reads that answer. Median and worst.
 //
 //   visca_latency [ROUNDS] [--wine VARNEL_EXE]
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -74,6 +77,28 @@ int main(int argc, char** argv) {
       far.Drain(100);
     }
   }
+  // A forwarded inquiry, sent at every phase of the poll: its answer back at
+  // the controller, the far end answering as soon as it reads it.
+  std::vector<double> inquiry, perPeriod;
+  const auto drainAnswers = [&] {
+    std::uint8_t b[64];
+    for (pollfd p{fd, POLLIN, 0}; poll(&p, 1, 0) > 0;) (void)!recv(fd, b, sizeof b, 0);
+  };
+  for (int r = 0; r < rounds; ++r) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(r * 37 % 160));
+    drainAnswers();
+    const std::uint8_t d[] = {0x01, 0x10, 0x00, 0x05, static_cast<std::uint8_t>(++seq >> 24), static_cast<std::uint8_t>(seq >> 16),
+                              static_cast<std::uint8_t>(seq >> 8), static_cast<std::uint8_t>(seq), 0x81, 0x09, 0x04, 0x47, 0xFF};
+    const auto start = std::chrono::steady_clock::now();
+    sendto(fd, d, sizeof d, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (far.Receive(5, 2000).size() != 5) continue;
+    far.Send({0x90, 0x50, 0x01, 0x06, 0x0A, 0x01, 0xFF});
+    std::uint8_t b[64];
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 2000) <= 0 || recv(fd, b, sizeof b, 0) < 15) continue;
+    inquiry.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    perPeriod.push_back(inquiry.back() / 160);
+  }
   close(fd);
   std::printf("%s, %d rounds\n", wineExe ? "varnel.exe under Wine" : "the Linux panel", rounds);
   PrintFigures("a drive packet to its move frame", fromController, "ms", 34);
@@ -82,5 +107,7 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < std::min(fromController.size(), fromClick.size()); ++i)
     ratio.push_back(fromController[i] / fromClick[i]);
   PrintFigures("packet / click, pair by pair", ratio, "x", 34);
+  PrintFigures("an inquiry's answer back", inquiry, "ms", 34);
+  PrintFigures("answer / poll period (160 ms)", perPeriod, "x", 34);
   return fromController.empty() ? 1 : 0;
 }
