@@ -2476,6 +2476,20 @@ TEST(ViscaOverIp, CameraCommandsReachTheLineAndTheirAnswersComeBack) {
         << zoom;
     line.Drain(300);  // the zoom slider's repaint, where the direct zoom moved it
   }
+  // A zoom whose completion comes long after its acknowledge, an inquiry
+  // answered meanwhile: each answer goes to the message it answers.
+  line.Send(Hex("90 41 FF 90 51 FF"));  // the camera block takes the slider's repaint
+  controller.Answers(300);
+  controller.Send(0x0100, 20, "81 01 04 07 02 FF");
+  EXPECT_EQ(line.Receive(6, 3000), Hex("81 01 04 07 02 FF"));
+  line.Send(Hex("90 42 FF"));
+  EXPECT_EQ(controller.Answers(), std::vector<std::string>{"01-11-00-03-00-00-00-14-90-42-ff"});
+  controller.Send(0x0110, 21, "81 09 04 00 FF");
+  EXPECT_EQ(line.Receive(5, 3000), Hex("81 09 04 00 FF"));
+  line.Send(Hex("90 50 02 FF"));
+  EXPECT_EQ(controller.Answers(), std::vector<std::string>{"01-11-00-04-00-00-00-15-90-50-02-ff"});
+  line.Send(Hex("90 52 FF"));
+  EXPECT_EQ(controller.Answers(), std::vector<std::string>{"01-11-00-03-00-00-00-14-90-52-ff"});
   // The panel's zoom follows the controller's direct zoom: the nearest level.
   int nearest = 1;
   for (int level = 1; level <= kZoomMax; ++level)

@@ -109,9 +109,8 @@ void ViscaIpServer::Service() {
     }
     if (c->driving) earliest(c->heardAt + m_holdMs);
   }
-  // A message the camera block never answered is given up.
-  while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
-  if (!m_pending.empty()) earliest(m_pending.front().since + kAnswerWaitMs);
+  GiveUp(now);
+  for (const Pending& p : m_pending) earliest(p.until);
   if (due) m_deadline.At(due);
 }
 
@@ -260,13 +259,13 @@ void ViscaIpServer::Message(Controller& c, std::uint32_t seq, const Bytes& m) {
     }
     case visca_ip::Ask::kCamera: {
       const std::uint64_t now = Now();
-      while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
+      GiveUp(now);
       if (m[1] == 0x09) {
         // The same inquiry already at the camera block (a controller that
         // resends what is not answered within its own short wait): it waits
         // for that answer, and the line is not asked again.
         for (Pending& p : m_pending)
-          if (p.message == m && now < p.since + kAnswerWaitMs) return p.waiters.push_back({c.source.id, seq});
+          if (p.message == m) return p.waiters.push_back({c.source.id, seq});
         // Resent as its answer was on the way: that answer, for the new number.
         for (const Given& a : m_answered)
           if (a.message == m && now < a.at + kResendMs &&
@@ -277,9 +276,8 @@ void ViscaIpServer::Message(Controller& c, std::uint32_t seq, const Bytes& m) {
       if (!m_actions->SendCamera(c.source, Frame(m.data(), m.size())))
         return Reply(c, visca_ip::kReply, seq, visca_ip::kNotExecutable);
       // Sent: the line's traffic queued it (Sent); the camera block answers through the poll.
-      if (m_pending.size() == before || m_pending.back().message != m) m_pending.push_back({m, {}, now});
+      if (m_pending.size() == before || m_pending.back().message != m) Await(m, now);
       m_pending.back().waiters.push_back({c.source.id, seq});
-      m_deadline.At(m_pending.front().since + kAnswerWaitMs);
       return;
     }
   }
@@ -291,35 +289,70 @@ void ViscaIpServer::Sent(const std::uint8_t* bytes, std::size_t n) {
   // is taken for another's.
   if (n == 0 || (bytes[0] & 0xF0) != 0x80) return;  // a frame of the gimbal's own protocol
   for (Bytes& m : visca_ip::Splitter().Feed(bytes, n))
-    if (visca_ip::IsMessage(m)) m_pending.push_back({std::move(m), {}, Now()});
-  if (!m_pending.empty()) m_deadline.At(m_pending.front().since + kAnswerWaitMs);
+    if (visca_ip::IsMessage(m)) Await(std::move(m), Now());
+}
+
+void ViscaIpServer::Await(Bytes message, std::uint64_t now) {
+  if (m_pending.size() >= kMaxPending) m_pending.pop_front();
+  m_pending.push_back({std::move(message), {}, now, now + kAnswerWaitMs});
+  m_deadline.At(now + kAnswerWaitMs);
+}
+
+void ViscaIpServer::GiveUp(std::uint64_t now) {
+  // What the camera block never answered (or never completed) is given up; nothing is said in its place.
+  m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), [now](const Pending& p) { return now >= p.until; }),
+                  m_pending.end());
+  while (!m_answered.empty() && now >= m_answered.front().at + kResendMs) m_answered.pop_front();
 }
 
 void ViscaIpServer::Answered(const std::uint8_t* bytes, std::size_t n) {
   const std::uint64_t now = Now();
-  while (!m_pending.empty() && now >= m_pending.front().since + kAnswerWaitMs) m_pending.pop_front();
+  GiveUp(now);
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint8_t b = bytes[i];
     if (m_answer.empty() && (b & 0xF0) != 0x90) continue;  // not the camera block's (a card reply)
     m_answer.push_back(b);
     if (b != 0xFF && m_answer.size() < visca_ip::kMaxPayload) continue;
-    if (b == 0xFF && m_answer.size() >= 3 && !m_pending.empty()) {
-      const Pending p = m_pending.front();
-      const bool ack = (m_answer[1] & 0xF0) == 0x40;
-      if (!ack) m_pending.pop_front();  // a completion, an error or an inquiry's answer ends it
-      if (!ack && p.message[1] == 0x09 && !p.waiters.empty()) {
-        while (!m_answered.empty() && now >= m_answered.front().at + kResendMs) m_answered.pop_front();
-        if (m_answered.size() >= kMaxControllers) m_answered.pop_front();
-        Given a{p.message, m_answer, {}, now};
-        for (const Waiter& w : p.waiters) a.controllers.push_back(w.controller);
-        m_answered.push_back(std::move(a));
-      }
-      for (const Waiter& w : p.waiters)
-        for (auto& c : m_controllers)
-          if (c->source.id == w.controller) Reply(*c, visca_ip::kReply, w.sequence, m_answer);
-    }
+    if (b == 0xFF && m_answer.size() >= 3) Match(m_answer, now);
     m_answer.clear();
   }
+}
+
+void ViscaIpServer::Match(const Bytes& answer, std::uint64_t now) {
+  // Whose answer it is, as a camera's sockets tell: an acknowledge puts the
+  // first command not yet acknowledged in socket y; a completion or an error
+  // of socket y is that command's; an inquiry's answer (socket 0), or an
+  // error before any acknowledge, is the first message not acknowledged.
+  const int kind = answer[1] & 0xF0, socket = answer[1] & 0x0F;
+  const auto unacknowledged = [&](bool commandOnly) {
+    return std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending& p) {
+      return p.socket < 0 && (!commandOnly || p.message[1] == 0x01);
+    });
+  };
+  auto it = m_pending.end();
+  if (kind == 0x40) {
+    it = unacknowledged(true);
+  } else if (socket != 0) {
+    it = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending& p) { return p.socket == socket; });
+  }
+  if (it == m_pending.end() && kind != 0x40) it = unacknowledged(false);
+  if (it == m_pending.end()) return;  // nobody waits for it
+  const Pending p = *it;
+  if (kind == 0x40) {
+    it->socket = socket;
+    it->until = now + kCompletionWaitMs;
+  } else {
+    m_pending.erase(it);  // a completion, an error or an inquiry's answer ends it
+    if (p.message[1] == 0x09 && !p.waiters.empty()) {
+      if (m_answered.size() >= kMaxControllers) m_answered.pop_front();
+      Given a{p.message, answer, {}, now};
+      for (const Waiter& w : p.waiters) a.controllers.push_back(w.controller);
+      m_answered.push_back(std::move(a));
+    }
+  }
+  for (const Waiter& w : p.waiters)
+    for (auto& c : m_controllers)
+      if (c->source.id == w.controller) Reply(*c, visca_ip::kReply, w.sequence, answer);
 }
 
 void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq, const Bytes& payload) {

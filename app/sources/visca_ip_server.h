@@ -35,7 +35,9 @@ class ViscaIpServer : public Server {
  public:
   static constexpr std::size_t kMaxPerLook = 32;      // datagrams or reads each time it is woken
   static constexpr std::size_t kMaxControllers = 8;   // heard at once; the oldest silent one is forgotten
-  static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's answer to a message
+  static constexpr unsigned kAnswerWaitMs = 1000;     // for the camera block's first answer to a message
+  static constexpr unsigned kCompletionWaitMs = 10000;  // for a command's completion once acknowledged
+  static constexpr std::size_t kMaxPending = 64;      // camera messages awaited at once; the oldest is given up
   static constexpr unsigned kResendMs = 200;          // an inquiry resent this soon after its answer gets that answer
 
   // kOverIp: udp://HOST:PORT, packets with their header; kRaw: udp:// or tcp://, bare messages.
@@ -64,6 +66,8 @@ class ViscaIpServer : public Server {
     Bytes message;
     std::vector<Waiter> waiters;  // none: the window's own, or a script's
     std::uint64_t since;
+    std::uint64_t until;  // given up then
+    int socket = -1;      // where its acknowledge put it; -1 not acknowledged yet
   };
 
   struct Given {  // an inquiry's answer just given, for a resend that crossed it
@@ -82,6 +86,9 @@ class ViscaIpServer : public Server {
   void Steer(Controller& c, int x, int y);
   void Sent(const std::uint8_t* bytes, std::size_t n);
   void Answered(const std::uint8_t* bytes, std::size_t n);
+  void Match(const Bytes& answer, std::uint64_t now);
+  void GiveUp(std::uint64_t now);
+  void Await(Bytes message, std::uint64_t now);
   Controller& Heard(const std::string& address, const std::string& host, const std::string& text);
   void Forget(std::size_t index, const std::string& why);
   bool Tcp() const { return m_scheme == "tcp"; }
