@@ -3283,3 +3283,27 @@ TEST(RawVisca, DriveZoomInquiryAndStopOverUdpAndTcp) {
     EXPECT_NE(panel.said.find("disconnected while driving: the gimbal stops"), std::string::npos) << panel.said;
   }
 }
+
+// Raw VISCA has the same rule of who may connect as VISCA over IP, and a
+// wrong address is said with an example.
+TEST(RawVisca, WhoMayConnectAndWrongAddressesAreSaid) {
+  const struct {
+    std::vector<std::string> args;
+    const char* said;
+  } cases[] = {
+      {{"--visca", "tcp://0.0.0.0:0"}, "--visca tcp://0.0.0.0:0 is reachable from other machines: it needs --visca-ip-peer HOST"},
+      {{"--visca", "http://127.0.0.1:1"}, "is no raw VISCA address (udp://HOST:PORT or tcp://HOST:PORT, e.g. udp://127.0.0.1:1259)"},
+      {{"--visca-ip-peer", "127.0.0.1"}, "--visca-ip-peer and --visca-ip-hold-ms go with --visca-ip or --visca"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--script", "-"});
+    int err = -1;
+    Child child = Spawn(Varnel(args), {}, &err);
+    EXPECT_EQ(Finish(child), 2) << c.said;
+    std::string said;
+    ReadUntil(err, said, c.said, 5000);
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    close(err);
+  }
+}
