@@ -362,7 +362,7 @@ void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq, 
         serial_backend::SendAll(c.socket, out.data(), static_cast<unsigned>(out.size()), 0, false);
     if (r.gone || r.written < static_cast<long>(out.size())) {
       // Gone, or it reads none of its answers: it is let go, and what it drove stops.
-      m_scheduler->ForgetSocket(c.socket);
+      if (m_scheduler) m_scheduler->ForgetSocket(c.socket);
       serial_backend::CloseSocket(c.socket);
       c.socket = comm::INVALID_HANDLE_VALUE;
       m_deadline.At(Now());
