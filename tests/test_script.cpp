@@ -41,6 +41,7 @@
 #include "literal_frames.h"
 #include "protocol/commands.h"
 #include "test_pty.h"
+#include "bench/own_processes.h"
 
 namespace {
 // The varnel.exe under test, or nothing for the Linux build.
@@ -3305,5 +3306,34 @@ TEST(RawVisca, WhoMayConnectAndWrongAddressesAreSaid) {
     ReadUntil(err, said, c.said, 5000);
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
     close(err);
+  }
+}
+
+// The benchmarks measure and end only the program they started: another
+// program's varnel.exe beside them (a CI run's) is never taken for theirs.
+TEST(Tools, ABenchmarkFindsOnlyTheProgramItStarted) {
+  const auto named = [](const char* as) {
+    execl("/bin/bash", "bash", "-c", (std::string("exec -a '") + as + "' sleep 30").c_str(), nullptr);
+    _exit(127);
+  };
+  const pid_t middle = fork();
+  if (middle == 0) {  // another program's: not below the benchmark, its parent gone at once
+    if (fork() == 0) named("wine Z:\\other\\varnel.exe --simulate");
+    _exit(0);
+  }
+  waitpid(middle, nullptr, 0);
+  const pid_t ours = fork();
+  if (ours == 0) named("wine Z:\\build\\varnel.exe --simulate");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(DescendantRunning(ours, "varnel.exe"), ours);
+  kill(ours, SIGKILL);
+  waitpid(ours, nullptr, 0);
+  EXPECT_EQ(DescendantRunning(ours, "varnel.exe"), 0) << "another program's taken for the benchmark's";
+  if (DIR* d = opendir("/proc")) {
+    while (dirent* e = readdir(d)) {
+      const pid_t p = std::atoi(e->d_name);
+      if (p > 0 && ProcText(p, "cmdline").rfind("wine Z:\\other", 0) == 0) kill(p, SIGKILL);
+    }
+    closedir(d);
   }
 }
