@@ -3337,3 +3337,32 @@ TEST(Tools, ABenchmarkFindsOnlyTheProgramItStarted) {
     closedir(d);
   }
 }
+
+// Started again and again against a far end that reads from the first
+// instant, the panel's start-up frames reach it exactly as the session log
+// lists them, every time.
+TEST(Network, EveryStartUpReachesTheFarEndAsLogged) {
+  const LogDir dir("varnel-startups");
+  for (int run = 0; run < (WindowsExe() ? 6 : 12); ++run) {  // Wine's start takes seconds
+    SCOPED_TRACE(run);
+    const TcpServer server;
+    ASSERT_TRUE(server.ok());
+    const std::string log = dir.path(("start" + std::to_string(run) + ".log").c_str());
+    Child c = Spawn(Varnel({"--no-gamepad", "--port", "COM1=" + server.url(), "--log", LogArg(log), "--script", "-"}));
+    ASSERT_GT(c.pid, 0);
+    const int far = accept(server.fd, nullptr, nullptr);
+    ASSERT_GE(far, 0);
+    (void)!write(c.in, "get 1004\nwait 200\nquit\n", 23);
+    std::vector<std::uint8_t> wire;
+    std::uint8_t block[4096];
+    for (pollfd p{far, POLLIN, 0}; poll(&p, 1, 20000) > 0;) {
+      const ssize_t n = read(far, block, sizeof block);
+      if (n <= 0) break;
+      wire.insert(wire.end(), block, block + n);
+    }
+    EXPECT_EQ(Finish(c), 0);
+    close(far);
+    EXPECT_GE(wire.size(), 153u);
+    EXPECT_EQ(LoggedTx(log), wire) << "what the log lists as sent is not what the far end got";
+  }
+}
