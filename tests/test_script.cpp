@@ -2349,21 +2349,27 @@ TEST(Control, BeyondLoopbackATokenIsNeededAndChecked) {
 // ---- PTZ controllers: VISCA over IP ----
 
 namespace {
-// The panel on a line of the test's own, hearing VISCA over IP on a free
-// loopback port; the port read from the terminal.
+// The port a panel just started hears controllers on (url asked port 0),
+// read from its terminal once the panel is up; 0 when it never said.
+int HeardOn(const Child& c, int err, std::string& said, const std::string& url) {
+  fcntl(err, F_SETFL, O_NONBLOCK);
+  (void)!write(c.in, "get 1004\n", 9);
+  ReadUntilLine(c.out, "1004=", 30000);
+  const std::string heard = "heard on " + url.substr(0, url.rfind(':') + 1);
+  ReadUntil(err, said, heard, 10000);
+  const auto at = said.find(heard);
+  return at == std::string::npos ? 0 : std::atoi(said.c_str() + at + heard.size());
+}
+
+// The panel on a line of the test's own, hearing VISCA over IP (or raw
+// VISCA) on a free loopback port.
 struct ViscaPanel {
   explicit ViscaPanel(const TestPty& line, std::vector<std::string> more = {}, const char* option = "--visca-ip",
                       const std::string& url = "udp://127.0.0.1:0") {
     std::vector<std::string> args = {"--no-gamepad", option, url};
     args.insert(args.end(), more.begin(), more.end());
     c = PanelOn(line, args, &err);
-    fcntl(err, F_SETFL, O_NONBLOCK);
-    (void)!write(c.in, "get 1004\n", 9);
-    ReadUntilLine(c.out, "1004=", 30000);
-    const std::string heard = "heard on " + url.substr(0, url.rfind(':') + 1);
-    ReadUntil(err, said, heard, 10000);
-    const auto at = said.find(heard);
-    if (at != std::string::npos) port = std::atoi(said.c_str() + at + heard.size());
+    port = HeardOn(c, err, said, url);
     line.Drain(200);  // the start-up frames
     line.Send(Hex("90 41 FF 90 51 FF"));  // the camera block takes the start-up zoom
   }
@@ -2724,12 +2730,7 @@ struct SimulatedCamera {
     args.insert(args.end(), more.begin(), more.end());
     args.insert(args.end(), {"--script", "-"});
     c = Spawn(Varnel(args), {}, &err);
-    fcntl(err, F_SETFL, O_NONBLOCK);
-    (void)!write(c.in, "get 1004\n", 9);
-    ReadUntilLine(c.out, "1004=", 30000);
-    const std::string heard = "heard on " + url.substr(0, url.rfind(':') + 1);
-    ReadUntil(err, said, heard, 10000);
-    if (const auto at = said.find(heard); at != std::string::npos) port = std::atoi(said.c_str() + at + heard.size());
+    port = HeardOn(c, err, said, url);
   }
   ~SimulatedCamera() { Quit(); }
   void Quit() {

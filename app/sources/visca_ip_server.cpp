@@ -180,10 +180,11 @@ void ViscaIpServer::ReadConnection(Controller& c) {
       for (const Bytes& m : c.splitter.Feed(chunk, static_cast<std::size_t>(got))) {
         c.heardAt = Now();
         if (!visca_ip::IsMessage(m)) continue;  // no address byte: no message a camera knows
-        if (!m_actions) return;
+        if (!m_actions || c.socket == comm::INVALID_HANDLE_VALUE) return;  // the panel ended, or it was let go
         Message(c, 0, m);
       }
     }
+    if (c.socket == comm::INVALID_HANDLE_VALUE) return;
     if (closed) {
       if (m_scheduler) m_scheduler->ForgetSocket(c.socket);
       serial_backend::CloseSocket(c.socket);
@@ -357,7 +358,8 @@ void ViscaIpServer::Match(const Bytes& answer, std::uint64_t now) {
 
 void ViscaIpServer::Reply(Controller& c, std::uint16_t type, std::uint32_t seq, const Bytes& payload) {
   Bytes out = m_framing == Framing::kOverIp ? visca_ip::Pack(type, seq, payload) : payload;
-  if (c.socket != comm::INVALID_HANDLE_VALUE) {
+  if (Tcp()) {
+    if (c.socket == comm::INVALID_HANDLE_VALUE) return;  // let go already: forgotten at the next look
     const serial_backend::WriteResult r =
         serial_backend::SendAll(c.socket, out.data(), static_cast<unsigned>(out.size()), 0, false);
     if (r.gone || r.written < static_cast<long>(out.size())) {
