@@ -37,7 +37,8 @@ CVarnelDlg::CVarnelDlg(IControls& controls, IDialogHost& host, CComBase& port, S
                     const Acting acting = ActAs(who);
                     OnClicked(id);
                   },
-                  [this] { return m_inMessage; }, [this] { m_host.PostDialogMessage(WM_PAD_TICK); }}) {
+                  [this] { return m_inMessage; }, [this] { m_host.PostDialogMessage(WM_PAD_TICK); }, nullptr,
+                  [this] { return m_nZoomLevel; }}) {
   m_bTracking = 0;
 }
 

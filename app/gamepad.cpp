@@ -31,6 +31,19 @@ StickSteps MapStick(double x, double y, const PadSettings& s) {
   return out;
 }
 
+StickSteps ShapeStick(const StickSteps& steps, const PadSettings& s, int zoomLevel, unsigned frame,
+                      unsigned periodMs) {
+  const double zoom = 1.0 - (1.0 - std::clamp(s.zoomScale, 0.05, 1.0)) * (std::clamp(zoomLevel, 1, 30) - 1) / 29.0;
+  const double ramp =
+      s.rampMs ? std::min(1.0, static_cast<double>(frame + 1) * std::max(1u, periodMs) / s.rampMs) : 1.0;
+  const auto axis = [&](int v) {
+    if (v == 0) return 0;
+    const int shaped = static_cast<int>(std::lround(v * zoom * ramp));
+    return shaped != 0 ? shaped : (v > 0 ? 1 : -1);
+  };
+  return {axis(steps.x), axis(steps.y)};
+}
+
 std::optional<PadButton> PadButtonNamed(const std::string& name) {
   static const std::pair<const char*, PadButton> names[] = {
       {"a", PadButton::kA},           {"b", PadButton::kB},           {"x", PadButton::kX},

@@ -94,6 +94,21 @@ const std::vector<OptionRow>& OptionRows() {
          o.pad.maxStep = static_cast<int>(*n);
          return "";
        }},
+      {"--gamepad-zoom-scale", "", "F",
+       {"the stick's steps at full tele as a share of those at the wide end,", "0.05 to 1, by zoom level between (1: off)"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> n = Number(v, 0.05, 1, false);
+         if (!n) return "--gamepad-zoom-scale takes 0.05 to 1";
+         o.pad.zoomScale = *n;
+         return "";
+       }},
+      {"--gamepad-ramp-ms", "", "MS", {"a stick's move from rest grows to full steps over MS ms, 0 to 2000 (0)"},
+       [](Options& o, const std::string& v) -> std::string {
+         const std::optional<double> n = Number(v, 0, 2000, true);
+         if (!n) return "--gamepad-ramp-ms takes milliseconds, 0 to 2000";
+         o.pad.rampMs = static_cast<unsigned>(*n);
+         return "";
+       }},
       {"--gamepad-invert-y", "", "", {"the stick's Y axis the other way round"},
        [](Options& o, const std::string&) { return o.pad.invertY = true, std::string(); }},
       {"--no-gamepad", "", "", {"read no gamepad (script mode's stick and pad still steer)"},

@@ -21,7 +21,10 @@ void Steering::Halt() {
 }
 
 void Steering::Move() {
-  if (m_panel.move(m_steps.x, m_steps.y, m_driver)) {
+  const StickSteps steps =
+      m_shaped ? ShapeStick(m_steps, m_settings, m_panel.zoomLevel ? m_panel.zoomLevel() : 1, m_frame++, PeriodMs())
+               : m_steps;
+  if (m_panel.move(steps.x, steps.y, m_driver)) {
     m_moving = true;
     return;
   }
@@ -31,11 +34,15 @@ void Steering::Move() {
   m_moving = false;
 }
 
-void Steering::Stick(double x, double y, const Source& who) { Steer(MapStick(x, y, m_settings), who); }
+void Steering::Stick(double x, double y, const Source& who) { Take(MapStick(x, y, m_settings), who, true); }
 
-void Steering::Steer(const StickSteps& steps, const Source& who) {
+void Steering::Steer(const StickSteps& steps, const Source& who) { Take(steps, who, false); }
+
+void Steering::Take(const StickSteps& steps, const Source& who, bool shaped) {
   if (steps.Zero() && m_moving && !(who == m_driver)) return;  // not the one driving
+  if (!m_moving || steps.Zero()) m_frame = 0;  // a move from rest ramps afresh
   m_steps = steps;
+  m_shaped = shaped;
   if (!m_steps.Zero()) m_driver = who;
   if (m_steps.Zero()) {
     m_held = false;                         // at rest: the next deflection moves again

@@ -25,6 +25,7 @@ class Steering {
     std::function<bool()> blocked;       // a message box is open: nothing runs
     std::function<void()> post;          // from the pad's timer: Tick() is to run on the window's thread
     std::function<void(unsigned)> ticking = nullptr;  // stands in for the pad's own timer (ms, 0 to stop)
+    std::function<int()> zoomLevel = nullptr;         // the zoom level the panel set, 1 to 30 (none: 1)
   };
   Steering(Panel panel, PadSettings settings = {}) : m_panel(std::move(panel)), m_settings(settings) {}
   ~Steering() { Halt(); }
@@ -43,7 +44,7 @@ class Steering {
   // only from a new deflection, after the stick came back to rest.
   // who: the source that feeds the stick. The latest to move drives: a rest
   // from another than the one driving stops nothing.
-  void Stick(double x, double y, const Source& who);
+  void Stick(double x, double y, const Source& who);  // its steps shaped by the zoom and the ramp
   // The same with the steps given (a PTZ controller's drive): one steering
   // state, one set of stop rules, whoever drives.
   void Steer(const StickSteps& steps, const Source& who);
@@ -58,6 +59,7 @@ class Steering {
   void Halt();
 
  private:
+  void Take(const StickSteps& steps, const Source& who, bool shaped);
   void Tock(bool on);
   void Move();
   static void TimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
@@ -65,6 +67,8 @@ class Steering {
   PadSettings m_settings;
   unsigned m_lineTimeMs = 0;
   StickSteps m_steps;          // the latest stick state, mapped
+  bool m_shaped = false;       // from a stick: scaled by the zoom and ramped (a controller's drive is not)
+  unsigned m_frame = 0;        // move frames since the move started from rest
   bool m_moving = false;       // the last frame sent moved
   Source m_driver;             // who moved the stick last
   Source m_presser;            // who holds the zoom button that repeats

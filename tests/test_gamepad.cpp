@@ -181,3 +181,45 @@ TEST(Steering, TheLatestToMoveDrivesAndARestFromAnotherStopsNothing) {
                                               "move 5 0 visca 1 (127.0.0.1:5000)",
                                               "move 0 0 visca 1 (127.0.0.1:5000)", "tick 0"}));
 }
+
+// Fine control at long focal lengths and a soft start: a stick's steps
+// scaled by the zoom level the panel set and grown over the ramp, never to
+// 0 while the axis moves; the stop comes at once, and a controller's drive
+// is not shaped.
+TEST(Steering, TheZoomScalesAStickAndTheRampStartsItSoftlyButNeverDelaysTheStop) {
+  PadSettings s;
+  s.zoomScale = 0.25;
+  const struct {
+    int level;
+    unsigned rampMs, frame;
+    StickSteps in, out;
+  } cases[] = {
+      {1, 0, 0, {200, -100}, {200, -100}},   // wide: as mapped
+      {30, 0, 0, {200, -100}, {50, -25}},    // full tele: a quarter
+      {15, 0, 0, {200, 0}, {128, 0}},        // between, by level
+      {30, 0, 0, {1, -2}, {1, -1}},          // a moving axis keeps a step
+      {1, 400, 0, {200, 0}, {20, 0}},        // the first frame of the ramp: one period of 400 ms
+      {1, 400, 4, {200, 0}, {100, 0}},
+      {1, 400, 20, {200, 0}, {200, 0}},      // ramped up
+      {30, 400, 0, {200, 0}, {5, 0}},        // both
+  };
+  for (const auto& c : cases) {
+    s.rampMs = c.rampMs;
+    EXPECT_EQ(ShapeStick(c.in, s, c.level, c.frame, 40), c.out) << c.level << " " << c.rampMs << " " << c.frame;
+  }
+  RecordingPanel r;
+  Steering::Panel p = r.Panel();
+  int zoom = 30;
+  p.zoomLevel = [&zoom] { return zoom; };
+  s.rampMs = 120;
+  Steering steering(p, s);
+  const Source pad{Source::Kind::kPad, 1, 1, "pad 1 (test)"};
+  steering.Stick(1, 0, pad);  // 200 mapped: a quarter, a third of the ramp
+  steering.Tick();
+  steering.Tick();
+  steering.Tick();
+  steering.Stick(0, 0, pad);  // the stop, at once
+  steering.Steer({200, 0}, pad);  // a drive's speed is its own
+  EXPECT_EQ(r.done, (std::vector<std::string>{"move 17 0", "tick 40", "move 33 0", "move 50 0", "move 50 0", "move 0 0",
+                                              "tick 0", "move 200 0", "tick 40"}));
+}

@@ -3367,3 +3367,20 @@ TEST(Network, EveryStartUpReachesTheFarEndAsLogged) {
     EXPECT_EQ(LoggedTx(log), wire) << "what the log lists as sent is not what the far end got";
   }
 }
+
+// The stick at full tele with --gamepad-zoom-scale: its steps scaled by the
+// zoom level the panel set, on the line as on the panel's own path.
+TEST(Stick, AtFullTeleTheStepsFollowTheZoomScale) {
+  TestPty line;
+  Child c = PanelOn(line, {"--no-gamepad", "--gamepad-zoom-scale", "0.5"});
+  ASSERT_GT(c.pid, 0);
+  const std::string script = "slide 1063 30\nwait 300\nstick 1 0\nwait 100\nstick 0 0\nget 1004\n";
+  (void)!write(c.in, script.data(), script.size());
+  ReadUntilLine(c.out, "1004=", 20000);
+  const std::vector<std::string> moves = MovesIn(line.Drain(300));
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves.front(), "100,0");
+  EXPECT_EQ(moves.back(), "0,0");
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+}
