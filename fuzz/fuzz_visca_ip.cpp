@@ -1,8 +1,9 @@
 // A datagram from the network as a VISCA-over-IP packet: it is read or
 // refused, never read past its end; a packet read packs back to the same
-// bytes; a drive read is in range. The same bytes as raw VISCA over TCP, cut
-// anywhere: every message split from them is whole and bounded, and what the
-// interface answers on its own is a message too.
+// bytes; a drive read is in range (speed 0 only on an axis at rest). The
+// same bytes as raw VISCA over TCP, cut anywhere: every message split from
+// them is whole and bounded, and what the interface answers on its own is a
+// message too.
 #include <cstdint>
 #include <utility>
 
@@ -28,8 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(visca_ip::Pack(p->type, p->sequence, p->payload) == visca_ip::Bytes(data, data + size));
   const visca_ip::Asked a = visca_ip::ReadAsk(p->payload);
   if (a.ask == visca_ip::Ask::kDrive) {
-    FUZZ_CHECK(a.drive.panSpeed >= 1 && a.drive.panSpeed <= visca_ip::kMaxPanSpeed);
-    FUZZ_CHECK(a.drive.tiltSpeed >= 1 && a.drive.tiltSpeed <= visca_ip::kMaxTiltSpeed);
+    // Speed 0 only on an axis at rest.
+    FUZZ_CHECK(a.drive.panSpeed <= visca_ip::kMaxPanSpeed && (a.drive.panSpeed >= 1 || a.drive.pan == 0));
+    FUZZ_CHECK(a.drive.tiltSpeed <= visca_ip::kMaxTiltSpeed && (a.drive.tiltSpeed >= 1 || a.drive.tilt == 0));
     FUZZ_CHECK(a.drive.pan >= -1 && a.drive.pan <= 1 && a.drive.tilt >= -1 && a.drive.tilt <= 1);
   }
   return 0;
