@@ -2384,39 +2384,53 @@ struct ViscaPanel {
   std::string said;
 };
 
-// A controller of the test's own, written from the public header layout:
-// type, length, sequence number, big endian, then the VISCA message.
-struct ViscaController {
-  explicit ViscaController(int port) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
+using Clock = std::chrono::steady_clock;
+using Message = std::vector<std::uint8_t>;
+
+// A controller's UDP socket towards the camera.
+struct Udp {
+  explicit Udp(int port) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     to.sin_port = htons(static_cast<std::uint16_t>(port));
   }
-  ~ViscaController() { close(fd); }
-  void Raw(const std::vector<std::uint8_t>& datagram) const {
-    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  ~Udp() { close(fd); }
+  void Send(const Message& d) const {
+    sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   }
-  void Send(std::uint16_t type, std::uint32_t seq, const std::string& hex) const {
-    const std::vector<std::uint8_t> m = Hex(hex);
-    std::vector<std::uint8_t> d = {static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type), 0,
-                                   static_cast<std::uint8_t>(m.size()), static_cast<std::uint8_t>(seq >> 24),
-                                   static_cast<std::uint8_t>(seq >> 16), static_cast<std::uint8_t>(seq >> 8),
-                                   static_cast<std::uint8_t>(seq)};
-    d.insert(d.end(), m.begin(), m.end());
-    Raw(d);
-  }
-  // The answers that come within waitMs of the last one, as hex.
-  std::vector<std::string> Answers(int waitMs = 1500) const {
-    std::vector<std::string> out;
-    for (pollfd p{fd, POLLIN, 0}; poll(&p, 1, out.empty() ? waitMs : 300) > 0;) {
-      std::uint8_t b[128];
-      const ssize_t n = recv(fd, b, sizeof b, 0);
-      if (n > 0) out.push_back(HexJoin(b, static_cast<std::size_t>(n)));
-    }
-    return out;
+  // A datagram that comes before until, if any.
+  std::optional<Message> Receive(Clock::time_point until) const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(std::max<long>(0, left))) <= 0) return std::nullopt;
+    std::uint8_t b[128];
+    const ssize_t n = recv(fd, b, sizeof b, 0);
+    return n > 0 ? std::optional<Message>(Message(b, b + n)) : std::nullopt;
   }
   int fd;
   sockaddr_in to{};
+};
+
+// The public header: type, length, sequence number, big endian, then the message.
+Message Packet(std::uint16_t type, std::uint32_t seq, const Message& m) {
+  Message d = {static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type), 0, static_cast<std::uint8_t>(m.size()),
+               static_cast<std::uint8_t>(seq >> 24), static_cast<std::uint8_t>(seq >> 16), static_cast<std::uint8_t>(seq >> 8),
+               static_cast<std::uint8_t>(seq)};
+  d.insert(d.end(), m.begin(), m.end());
+  return d;
+}
+// A controller of the test's own: a packet at a time, its answers as hex.
+struct ViscaController : Udp {
+  using Udp::Udp;
+  void Raw(const Message& datagram) const { Udp::Send(datagram); }
+  void Send(std::uint16_t type, std::uint32_t seq, const std::string& hex) const { Raw(Packet(type, seq, Hex(hex))); }
+  // The answers that come within waitMs of the last one, as hex.
+  std::vector<std::string> Answers(int waitMs = 1500) const {
+    std::vector<std::string> out;
+    while (const std::optional<Message> d = Receive(Clock::now() + std::chrono::milliseconds(out.empty() ? waitMs : 300)))
+      out.push_back(HexJoin(d->data(), d->size()));
+    return out;
+  }
 };
 
 // The steps of the next move frame at the line.
@@ -2718,8 +2732,6 @@ TEST(Stop, QuitPaysTheStopBeforeTheWindowGoes) {
 // ---- the PTZ controllers studios own, replayed from their public code ----
 
 namespace {
-using Clock = std::chrono::steady_clock;
-using Message = std::vector<std::uint8_t>;
 
 // The panel on the simulated gimbal, a camera to controllers on a free
 // loopback port (option: --visca-ip or --visca), its session log kept.
@@ -2772,37 +2784,6 @@ struct SimulatedCamera {
   std::string said;
 };
 
-// A controller's UDP socket towards the camera.
-struct Udp {
-  explicit Udp(int port) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(static_cast<std::uint16_t>(port));
-  }
-  ~Udp() { close(fd); }
-  void Send(const Message& d) const {
-    sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  }
-  // A datagram that comes before until, if any.
-  std::optional<Message> Receive(Clock::time_point until) const {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(std::max<long>(0, left))) <= 0) return std::nullopt;
-    std::uint8_t b[128];
-    const ssize_t n = recv(fd, b, sizeof b, 0);
-    return n > 0 ? std::optional<Message>(Message(b, b + n)) : std::nullopt;
-  }
-  int fd;
-  sockaddr_in to{};
-};
-
-Message Packet(std::uint16_t type, std::uint32_t seq, const Message& m) {
-  Message d = {static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type), 0, static_cast<std::uint8_t>(m.size()),
-               static_cast<std::uint8_t>(seq >> 24), static_cast<std::uint8_t>(seq >> 16), static_cast<std::uint8_t>(seq >> 8),
-               static_cast<std::uint8_t>(seq)};
-  d.insert(d.end(), m.begin(), m.end());
-  return d;
-}
 std::uint32_t SequenceOf(const Message& d) {
   return static_cast<std::uint32_t>(d[4]) << 24 | static_cast<std::uint32_t>(d[5]) << 16 | d[6] << 8 | d[7];
 }
