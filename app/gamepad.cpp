@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/panel/control_ids.h"
 
 StickSteps MapStick(double x, double y, const PadSettings& s) {
   if (!std::isfinite(x) || !std::isfinite(y)) return {};
@@ -42,28 +41,4 @@ StickSteps ShapeStick(const StickSteps& steps, const PadSettings& s, int zoomLev
     return shaped != 0 ? shaped : (v > 0 ? 1 : -1);
   };
   return {axis(steps.x), axis(steps.y)};
-}
-
-std::optional<PadButton> PadButtonNamed(const std::string& name) {
-  static const std::pair<const char*, PadButton> names[] = {
-      {"a", PadButton::kA},           {"b", PadButton::kB},           {"x", PadButton::kX},
-      {"y", PadButton::kY},           {"lb", PadButton::kLeftShoulder}, {"rb", PadButton::kRightShoulder},
-      {"lt", PadButton::kLeftTrigger}, {"rt", PadButton::kRightTrigger}};
-  for (const auto& [n, b] : names)
-    if (name == n) return b;
-  return std::nullopt;
-}
-
-int PadButtonControl(PadButton button, bool frozen) {
-  switch (button) {
-    case PadButton::kA: return idc::StartTracking;
-    case PadButton::kB: return idc::ExitTracking;
-    case PadButton::kX: return idc::SingleCapture;
-    case PadButton::kY: return frozen ? idc::Thaw : idc::Frozen;
-    case PadButton::kLeftShoulder:
-    case PadButton::kLeftTrigger: return idc::ZoomNarrow;
-    case PadButton::kRightShoulder:
-    case PadButton::kRightTrigger: return idc::ZoomEnlarge;
-  }
-  return 0;
 }

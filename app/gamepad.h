@@ -1,7 +1,7 @@
-// A gamepad's stick and buttons as the panel takes them, written once for
-// every pad (a pad the platform reads, script mode's `stick` and `pad`): the
-// stick's deflection becomes steps for the steering state (app/steering.h),
-// the buttons press the panel's own buttons.
+// A gamepad's stick as the panel takes it, written once for every pad (a pad
+// the platform reads, script mode's `stick` and `pad`): the stick's
+// deflection becomes steps for the steering state (app/steering.h); what the
+// buttons press is the pad's profile's (app/pad_profile.h).
 #pragma once
 
 #include <algorithm>
@@ -42,9 +42,3 @@ StickSteps MapStick(double x, double y, const PadSettings& settings);
 // rest, then one more each period); an axis that moves never rounds to 0.
 StickSteps ShapeStick(const StickSteps& steps, const PadSettings& settings, int zoomLevel, unsigned frame,
                       unsigned periodMs);
-
-enum class PadButton { kA, kB, kX, kY, kLeftShoulder, kRightShoulder, kLeftTrigger, kRightTrigger };
-// "a", "b", "x", "y", "lb", "rb", "lt", "rt"; nothing for another name.
-std::optional<PadButton> PadButtonNamed(const std::string& name);
-// The panel's button a pad button presses (the Y button: Frozen, then Thaw).
-int PadButtonControl(PadButton button, bool frozen);

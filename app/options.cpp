@@ -111,6 +111,14 @@ const std::vector<OptionRow>& OptionRows() {
        }},
       {"--gamepad-invert-y", "", "", {"the stick's Y axis the other way round"},
        [](Options& o, const std::string&) { return o.pad.invertY = true, std::string(); }},
+      {"--pad-profile", "", "FILE",
+       {"what each pad's input does, from FILE (see the manual); may be", "given again: a profile naming a pad is that pad's"},
+       [](Options& o, const std::string& v) {
+         std::string file;
+         const std::string why = FileName("--pad-profile", v, file);
+         if (why.empty()) o.padProfiles.push_back(file);
+         return why;
+       }},
       {"--no-gamepad", "", "", {"read no gamepad (script mode's stick and pad still steer)"},
        [](Options& o, const std::string&) { return o.noGamepad = true, std::string(); }},
       {"--control", "", "URL",

@@ -25,6 +25,7 @@ struct Options {
   bool help = false, version = false;
   PadSettings pad;         // the stick's mapping (--gamepad-...)
   bool noGamepad = false;  // no pad is read
+  std::vector<std::string> padProfiles;  // --pad-profile FILE, in the order given
   std::string control;       // tcp://HOST:PORT the control server listens on; empty: none
   unsigned controlHoldMs = 500;  // a client's stick not renewed for this long stops
   std::string controlToken;  // the file whose text each control client sends first

@@ -15,6 +15,7 @@
 #include "app/end_requests.h"
 #include "app/panel/control_table.h"
 #include "app/panel/data_exchange.h"
+#include "app/pad_profile.h"
 #include "app/script_commands.h"
 #include "app/sources/script_runner.h"
 #include "app/session_log.h"
@@ -184,7 +185,19 @@ void RunWindowParts(const WindowSession& session, const WindowParts& w, FrontEnd
     });
   }
   w.whenShown([&] {
-    if (Steering* pad = w.actions.Steer()) pad->Configure(session.options.pad);
+    if (Steering* pad = w.actions.Steer()) {
+      pad->Configure(session.options.pad);
+      const auto say = [&session, &fe](const std::string& line) {
+        fe.Err("varnel: " + line + "\n");
+        if (session.log) session.log->Note(line);
+      };
+      pad->UseProfiles(&session.pads, say);
+      // A press bound to a script-mode line runs it as the pad; a line that cannot run now is said.
+      pad->RunCommands([&actions, say](const std::string& line, const Source& who) {
+        ScriptCommands commands(actions, [](const std::string&) {}, who);
+        if (const std::string why = commands.Perform(line); !why.empty()) say(who.name + ": " + line + ": " + why);
+      });
+    }
     // The panel exists once the window shows (the Win32 dialog makes it as it opens).
     if (CVarnelDlg* dlg = servers.empty() ? nullptr : actions.Dialog()) {
       dlg->ObserveTraffic([tell](bool sent, const std::uint8_t* bytes, std::size_t n, const Source& who) {
@@ -253,6 +266,14 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
     }
   }
 
+  // So is a pad profile with a fault, line by line.
+  PadProfiles pads(options.pad, PadProfileFolders(), ScriptCommands::Check);
+  for (std::string file : options.padProfiles)
+    if (!pads.Give(file, error)) {
+      for (std::istringstream faults(error); std::getline(faults, file);) fe.Err("varnel: --pad-profile " + file + "\n");
+      return 2;
+    }
+
   if (!fe.PrepareWindows(options, error)) {
     fe.Err("varnel: " + error + "\n");
     return 2;
@@ -288,7 +309,7 @@ int RunProgram(const std::vector<std::string>& args, FrontEnd& fe) {
   int status = 0;
   {
     CComSync port(&map);
-    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, servers});
+    fe.RunWindow({port, logging ? &sessionLog : nullptr, options, script, status, servers, pads});
     port.Close();  // before the simulated gimbal goes
   }
   if (options.simulate) fe.StopSimulator(map);

@@ -27,6 +27,7 @@ struct WindowSession {
   std::unique_ptr<LineReader>& script;  // the script's reader, opened already; null without --script
   int& status;              // the program's exit status: 2 when --screenshot could not be written
   const std::vector<std::unique_ptr<IServer>>& servers;  // listening already (--control, --visca-ip)
+  const class PadProfiles& pads;  // where each pad's profile is found (--pad-profile read already)
 };
 
 class IScriptActions;

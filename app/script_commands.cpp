@@ -107,34 +107,55 @@ struct Command {
   Target target;
   bool panelAction;  // acts on the panel as the operator's hand would
   std::string (*run)(const Parsed&, IScriptActions&, const std::function<void(const std::string&)>&);
+  // What can be told of the line before the panel is there (a pad's
+  // profile is checked so as it loads): why it cannot run, or "".
+  std::string (*check)(const Parsed&) = nullptr;
 };
 
 using Print = std::function<void(const std::string&)>;
 
-std::string Click(const Parsed& p, IScriptActions& act, const Print&) {
+std::string OneWord(const Parsed& p) { return p.b.empty() ? "" : "bad argument"; }
+std::string NoWord(const Parsed& p) { return p.rest.empty() ? "" : "bad argument"; }
+
+std::string CheckClick(const Parsed& p) {
   if (!p.b.empty()) return "bad argument";
-  return TakesGesture(p.id, Gesture::kClick) && act.Click(p.id) ? "" : p.a + " is no button";
+  return TakesGesture(p.id, Gesture::kClick) ? "" : p.a + " is no button";
+}
+std::string Click(const Parsed& p, IScriptActions& act, const Print&) {
+  return act.Click(p.id) ? "" : p.a + " is no button";
 }
 
-std::string Type(const Parsed& p, IScriptActions& act, const Print&) {
-  // The rest of the line after "type ID " is the text, verbatim.
+// The rest of the line after "type ID " is the text, verbatim.
+std::string Typed(const Parsed& p) {
   const std::string prefix = "type " + p.a;
-  const std::string text = p.line.size() > prefix.size() + 1 ? p.line.substr(prefix.size() + 1) : std::string();
+  return p.line.size() > prefix.size() + 1 ? p.line.substr(prefix.size() + 1) : std::string();
+}
+std::string CheckType(const Parsed& p) {
   // What no keyboard can put into an edit field is refused the same way on
   // every platform (a Win32 edit would cut the text at a NUL).
-  if (!TypableText(text)) return "bad argument";
-  return TakesGesture(p.id, Gesture::kType) && act.Type(p.id, text) ? "" : p.a + " takes no text";
+  if (!TypableText(Typed(p))) return "bad argument";
+  return TakesGesture(p.id, Gesture::kType) ? "" : p.a + " takes no text";
+}
+std::string Type(const Parsed& p, IScriptActions& act, const Print&) {
+  return act.Type(p.id, Typed(p)) ? "" : p.a + " takes no text";
 }
 
-std::string Select(const Parsed& p, IScriptActions& act, const Print&) {
+std::string CheckSelect(const Parsed& p) {
   int index = 0;
   if (p.extra || !ParseInt(p.b, index)) return "bad argument";
   if (!TakesGesture(p.id, Gesture::kSelect)) return p.a + " is no list";
-  if (index < 0 || index >= act.Controls().GetCount(p.id)) return "no entry " + p.b + " in " + p.a;
+  // A list of fixed entries is known before the window is; the ports' list is not.
+  const std::size_t fixed = ListEntries(p.id).size();
+  if (index < 0 || (fixed && static_cast<std::size_t>(index) >= fixed)) return "no entry " + p.b + " in " + p.a;
+  return "";
+}
+std::string Select(const Parsed& p, IScriptActions& act, const Print&) {
+  const int index = std::stoi(p.b);
+  if (index >= act.Controls().GetCount(p.id)) return "no entry " + p.b + " in " + p.a;
   return act.Select(p.id, index) ? "" : p.a + " is no list";
 }
 
-std::string Slide(const Parsed& p, IScriptActions& act, const Print&) {
+std::string CheckSlide(const Parsed& p) {
   int pos = 0;
   if (p.extra || !ParseInt(p.b, pos)) return "bad argument";
   // A slider cannot be dragged past its ends: a position beyond them is the
@@ -142,23 +163,26 @@ std::string Slide(const Parsed& p, IScriptActions& act, const Print&) {
   for (const SliderRange& r : SliderRanges())
     if (r.id == p.id && (pos < r.min || pos > r.max))
       return p.b + " is outside " + p.a + "'s range " + std::to_string(r.min) + " to " + std::to_string(r.max);
-  return TakesGesture(p.id, Gesture::kSlide) && act.Slide(p.id, pos) ? "" : p.a + " is no slider";
+  return TakesGesture(p.id, Gesture::kSlide) ? "" : p.a + " is no slider";
+}
+std::string Slide(const Parsed& p, IScriptActions& act, const Print&) {
+  return act.Slide(p.id, std::stoi(p.b)) ? "" : p.a + " is no slider";
 }
 
 std::string Focus(const Parsed& p, IScriptActions& act, const Print&) {
-  if (!p.b.empty()) return "bad argument";
   act.Controls().SetFocus(p.id);
   return "";
 }
 
+std::string CheckKey(const Parsed& p) {
+  return (p.a != "Return" && p.a != "Escape") || !p.b.empty() ? "bad argument" : "";
+}
 std::string Key(const Parsed& p, IScriptActions& act, const Print&) {
-  if ((p.a != "Return" && p.a != "Escape") || !p.b.empty()) return "bad argument";
   act.Key(p.a == "Return");
   return "";
 }
 
 std::string Get(const Parsed& p, IScriptActions& act, const Print& print) {
-  if (!p.b.empty()) return "bad argument";
   const IControls& c = act.Controls();
   std::string value;
   const ControlDef* def = FindControl(p.id);
@@ -175,8 +199,7 @@ std::string Get(const Parsed& p, IScriptActions& act, const Print& print) {
   return "";
 }
 
-std::string Log(const Parsed& p, IScriptActions& act, const Print& print) {
-  if (!p.rest.empty()) return "bad argument";
+std::string Log(const Parsed&, IScriptActions& act, const Print& print) {
   // Read from the log's store and handed over in large blocks: a million
   // lines are one write per block, not one per line.
   const IControls& c = act.Controls();
@@ -196,28 +219,25 @@ std::string Log(const Parsed& p, IScriptActions& act, const Print& print) {
   return "";
 }
 
-std::string Sent(const Parsed& p, IScriptActions& act, const Print& print) {
-  if (!p.rest.empty()) return "bad argument";
+std::string Sent(const Parsed&, IScriptActions& act, const Print& print) {
   std::string text = act.Controls().GetWindowText(idc::SentFrame);
   if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
   print("sent=" + text);
   return "";
 }
 
-std::string Ok(const Parsed& p, IScriptActions& act, const Print&) {
-  if (!p.rest.empty()) return "bad argument";
+std::string Ok(const Parsed&, IScriptActions& act, const Print&) {
   return act.PressOk() ? "" : "no box is open";
 }
 
-std::string Quit(const Parsed& p, IScriptActions& act, const Print&) {
-  if (!p.rest.empty()) return "bad argument";
+std::string Quit(const Parsed&, IScriptActions& act, const Print&) {
   act.Quit();
   return "";
 }
 
+// The rest of the line is the file's name, verbatim.
+std::string CheckScreenshot(const Parsed& p) { return p.rest.empty() ? "bad argument" : ""; }
 std::string Screenshot(const Parsed& p, IScriptActions& act, const Print&) {
-  // The rest of the line is the file's name, verbatim.
-  if (p.rest.empty()) return "bad argument";
   std::string why;
   return act.Picture(p.rest, why) ? "" : why;
 }
@@ -234,11 +254,15 @@ bool ParseDeflection(const Parsed& p, double& x, double& y) {
   return !p.extra && deflection(p.a, x) && deflection(p.b, y);
 }
 
+std::string CheckStick(const Parsed& p) {
+  double x = 0, y = 0;
+  return ParseDeflection(p, x, y) ? "" : "bad argument";
+}
 std::string Stick(const Parsed& p, IScriptActions& act, const Print&) {
   Steering* pad = act.Steer();
   if (!pad) return "no gamepad steering in this window";
   double x = 0, y = 0;
-  if (!ParseDeflection(p, x, y)) return "bad argument";
+  ParseDeflection(p, x, y);
   pad->Stick(x, y, p.who);
   return "";
 }
@@ -250,31 +274,52 @@ bool LetsGo(const Parsed& p, IScriptActions& act) {
   return p.cmd == "stick" && pad && ParseDeflection(p, x, y) && MapStick(x, y, pad->Settings()).Zero();
 }
 
-// pad BUTTON down|up: a button of the pad (a, b, x, y, lb, rb, lt, rt).
+// pad INPUT [down|up]: an input of the pad (a, leftshoulder, dpup, button7,
+// and the short lb, rb, lt, rt) pressed, let go, or both, through the
+// profile in force, as the pad's own would.
+std::string LearnText(const Parsed& p) { return p.rest.size() > 6 ? p.rest.substr(6) : ""; }
+std::string CheckPad(const Parsed& p) {
+  if (p.a == "learn") {
+    // pad learn ACTION: the next input moved on any pad does ACTION from then on.
+    PadAction action;
+    const std::string text = LearnText(p);
+    return text.empty() ? "pad learn ACTION (pan, tilt, zoom in, click 1050, ...)"
+                        : ReadPadAction(text, true, action, ScriptCommands::Check);
+  }
+  if (!PadInputNamed(p.a)) return p.a.empty() ? "bad argument" : "no input " + p.a;
+  return p.extra || (!p.b.empty() && p.b != "down" && p.b != "up") ? "bad argument" : "";
+}
 std::string Pad(const Parsed& p, IScriptActions& act, const Print&) {
   Steering* pad = act.Steer();
   if (!pad) return "no gamepad steering in this window";
-  const std::optional<PadButton> button = PadButtonNamed(p.a);
-  if (!button || p.extra || (p.b != "down" && p.b != "up")) return "bad argument";
-  pad->Button(*button, p.b == "down", p.who);
+  if (p.a == "learn") {
+    PadAction action;
+    ReadPadAction(LearnText(p), true, action, nullptr);
+    pad->Learn(action);
+    return "";
+  }
+  PadMapping& mine = pad->PadOf(p.who);
+  const std::string input = *PadInputNamed(p.a);
+  if (p.b != "up") mine.Input(input, 1.0);
+  if (p.b != "down") mine.Input(input, 0.0);
   return "";
 }
 
 const Command kCommands[] = {
-    {"stick", Target::kNone, true, Stick},
-    {"pad", Target::kNone, true, Pad},
-    {"click", Target::kReachableControl, true, Click},
-    {"type", Target::kReachableControl, true, Type},
-    {"select", Target::kReachableControl, true, Select},
-    {"slide", Target::kReachableControl, true, Slide},
-    {"focus", Target::kControl, true, Focus},
-    {"key", Target::kNone, true, Key},
-    {"get", Target::kControl, false, Get},
-    {"log", Target::kNone, false, Log},
-    {"sent", Target::kNone, false, Sent},
-    {"ok", Target::kNone, false, Ok},
-    {"quit", Target::kNone, false, Quit},
-    {"screenshot", Target::kNone, false, Screenshot},
+    {"stick", Target::kNone, true, Stick, CheckStick},
+    {"pad", Target::kNone, true, Pad, CheckPad},
+    {"click", Target::kReachableControl, true, Click, CheckClick},
+    {"type", Target::kReachableControl, true, Type, CheckType},
+    {"select", Target::kReachableControl, true, Select, CheckSelect},
+    {"slide", Target::kReachableControl, true, Slide, CheckSlide},
+    {"focus", Target::kControl, true, Focus, OneWord},
+    {"key", Target::kNone, true, Key, CheckKey},
+    {"get", Target::kControl, false, Get, OneWord},
+    {"log", Target::kNone, false, Log, NoWord},
+    {"sent", Target::kNone, false, Sent, NoWord},
+    {"ok", Target::kNone, false, Ok, NoWord},
+    {"quit", Target::kNone, false, Quit, NoWord},
+    {"screenshot", Target::kNone, false, Screenshot, CheckScreenshot},
 };
 
 const Command* FindCommand(const std::string& name) {
@@ -327,6 +372,15 @@ std::vector<std::string> ScriptCommands::Names() {
   return names;
 }
 
+std::string ScriptCommands::Check(const std::string& line) {
+  Parsed p = Parse(line);
+  const Command* command = FindCommand(p.cmd);
+  if (!command) return p.cmd == "wait" ? "a press does not wait" : "unknown command";
+  if (command->target != Target::kNone && (!ParseInt(p.a, p.id) || !FindControl(p.id)))
+    return p.a.empty() ? "bad argument" : "no control " + p.a;
+  return command->check ? command->check(p) : "";
+}
+
 std::string ScriptCommands::Run(const std::string& line) {
   Parsed p = Parse(line);
   p.who = m_who;
@@ -342,5 +396,6 @@ std::string ScriptCommands::Run(const std::string& line) {
     if (!c.IsWindowVisible(p.id)) return p.a + " is hidden";
     if (!c.IsWindowEnabled(p.id)) return p.a + " is disabled";
   }
+  if (const std::string why = command->check ? command->check(p) : ""; !why.empty()) return why;
   return command->run(p, m_actions, m_print);
 }

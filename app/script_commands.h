@@ -82,6 +82,7 @@ class ScriptCommands {
         m_print([print = std::move(print)](const std::string& line) { print(ValidUtf8(line)); }),
         m_who(std::move(who)) {}
   void ActFor(const Source& who) { m_who = who; }
+  const Source& Who() const { return m_who; }
   // Runs one line ("wait" aside: the runner waits, see WaitDelay); a line
   // that cannot run prints "error LINE: REASON".
   void Execute(const std::string& line);
@@ -92,6 +93,9 @@ class ScriptCommands {
   static std::vector<std::string> Names();
   // The delay of a well-formed "wait MS" line, else nothing.
   static std::optional<int> WaitDelay(const std::string& line);
+  // Why line could never run, as far as can be told without the window
+  // (an unknown command, a control the panel lacks, a bad argument); "" else.
+  static std::string Check(const std::string& line);
   // Whether line is a command that acts on the panel (a click, a stick), not one that only reads.
   static bool ActsOnPanel(const std::string& line);
 

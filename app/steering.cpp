@@ -2,6 +2,60 @@
 
 #include "app/panel/control_ids.h"
 
+namespace {
+PadProfile DefaultProfile(const PadSettings& settings) {
+  std::vector<std::string> faults;
+  return *ReadPadProfile(DefaultPadProfileText(), settings, nullptr, faults);
+}
+}  // namespace
+
+Steering::Steering(Panel panel, PadSettings settings)
+    : m_panel(std::move(panel)), m_settings(settings), m_profile(DefaultProfile(settings)) {}
+
+Steering::~Steering() {
+  Halt();
+  m_named.clear();  // their last word (a stop) comes while the steering is whole
+}
+
+void Steering::UseProfile(PadProfile profile) {
+  m_profile = std::move(profile);
+  for (auto& [id, pad] : m_named) pad->Use(m_profile);
+}
+
+PadMapping& Steering::PadOf(const Source& who) {
+  std::unique_ptr<PadMapping>& pad = m_named[who.id];
+  if (!pad) pad = std::make_unique<PadMapping>(*this, who, "", m_profile);
+  return *pad;
+}
+
+void Steering::UseProfiles(const PadProfiles* profiles, PadProfiles::Say say) {
+  m_profiles = profiles;
+  m_say = std::move(say);
+  if (m_profiles) UseProfile(m_profiles->InForce(m_say));
+}
+
+PadProfile Steering::ProfileFor(const std::string& product, const std::string& guid) const {
+  return m_profiles ? m_profiles->For(product, guid, m_say) : m_profile;
+}
+
+std::optional<PadAction> Steering::Learned(bool axis) const {
+  if (!m_learning || (m_learning->TakesAxis() && !axis)) return std::nullopt;  // a press may be on a trigger
+  return m_learning;
+}
+
+void Steering::Learnt(const PadMapping& pad, const std::string& input) {
+  const PadAction action = *m_learning;
+  m_learning.reset();
+  std::string said = "pad learned: " + pad.Who().name + ": " + input + " = " + action.Text();
+  if (m_profiles) {
+    std::string why;
+    const std::string file = m_profiles->Save(pad.Profile(), pad.Product(), why);
+    said += file.empty() ? " (not kept: " + why + ")" : " (written to " + file + ")";
+  }
+  if (pad.Product().empty()) UseProfile(pad.Profile());  // script mode's and the clients' pads share the one in force
+  if (m_say) m_say(said);
+}
+
 void Steering::TimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
   // The timer's thread: post, nothing else. Stopped before the steering goes.
   reinterpret_cast<Steering*>(user)->m_panel.post();
@@ -22,7 +76,7 @@ void Steering::Halt() {
 
 void Steering::Move() {
   const StickSteps steps =
-      m_shaped ? ShapeStick(m_steps, m_settings, m_panel.zoomLevel ? m_panel.zoomLevel() : 1, m_frame++, PeriodMs())
+      m_shaped ? ShapeStick(m_steps, m_shape, m_panel.zoomLevel ? m_panel.zoomLevel() : 1, m_frame++, PeriodMs())
                : m_steps;
   if (m_panel.move(steps.x, steps.y, m_driver)) {
     m_moving = true;
@@ -34,15 +88,20 @@ void Steering::Move() {
   m_moving = false;
 }
 
-void Steering::Stick(double x, double y, const Source& who) { Take(MapStick(x, y, m_settings), who, true); }
+void Steering::Stick(double x, double y, const Source& who) { Take(MapStick(x, y, m_settings), who, &m_settings); }
 
-void Steering::Steer(const StickSteps& steps, const Source& who) { Take(steps, who, false); }
+void Steering::Stick(const StickSteps& steps, const Source& who, const PadSettings& shape) {
+  Take(steps, who, &shape);
+}
 
-void Steering::Take(const StickSteps& steps, const Source& who, bool shaped) {
+void Steering::Steer(const StickSteps& steps, const Source& who) { Take(steps, who, nullptr); }
+
+void Steering::Take(const StickSteps& steps, const Source& who, const PadSettings* shape) {
   if (steps.Zero() && m_moving && !(who == m_driver)) return;  // not the one driving
   if (!m_moving || steps.Zero()) m_frame = 0;  // a move from rest ramps afresh
   m_steps = steps;
-  m_shaped = shaped;
+  m_shaped = shape != nullptr;
+  if (shape) m_shape = *shape;
   if (!m_steps.Zero()) m_driver = who;
   if (m_steps.Zero()) {
     m_held = false;                         // at rest: the next deflection moves again
@@ -80,41 +139,42 @@ void Steering::Tick() {
   if ((m_steps.Zero() || m_held) && !m_repeat) Tock(false);
 }
 
-void Steering::Button(PadButton button, bool down, const Source& who) {
-  const int id = PadButtonControl(button, m_frozen);
-  const bool zoom = id == idc::ZoomNarrow || id == idc::ZoomEnlarge;
+void Steering::Press(const PadAction& action, bool down, const Source& who) {
+  using K = PadAction::Kind;
+  const int zoom = action.kind == K::kZoomIn ? idc::ZoomEnlarge : action.kind == K::kZoomOut ? idc::ZoomNarrow : 0;
   if (!down) {
-    if (zoom && m_repeat == id) m_repeat = 0;
+    if (zoom && m_repeat == zoom) m_repeat = 0;
     if (m_steps.Zero() && !m_repeat) Tock(false);
     return;
   }
   if (m_panel.blocked()) return;
-  m_panel.click(id, who);
-  if (button == PadButton::kY) m_frozen = !m_frozen;
-  if (zoom) {  // repeats while held
-    m_repeat = id;
-    m_presser = who;
-    Tock(true);
+  switch (action.kind) {
+    case K::kClick: return m_panel.click(action.control, who);
+    case K::kFreeze:
+      m_panel.click(m_frozen ? idc::Thaw : idc::Frozen, who);
+      m_frozen = !m_frozen;
+      return;
+    case K::kCommand:
+      if (m_run) m_run(action.command, who);
+      return;
+    default: break;
   }
+  if (!zoom) return;
+  m_panel.click(zoom, who);
+  m_repeat = zoom;  // repeats while held
+  m_presser = who;
+  Tock(true);
 }
 
-void Steering::Lost() {
+void Steering::Lost(const Source& who) {
+  if (m_repeat && m_presser == who) m_repeat = 0;
+  if (!(m_driver == who)) {
+    if (m_steps.Zero() && !m_repeat) Tock(false);
+    return;
+  }
   m_steps = {};
-  m_repeat = 0;
   m_held = false;
   if (m_moving) m_panel.stop(m_driver);  // box or not
   m_moving = false;
-  Tock(false);
-}
-
-
-void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad) {
-  if (!now.connected) {
-    if (was.connected) steering.Lost();
-    return;
-  }
-  for (int b = 0; b < 8; ++b)
-    if (now.buttons[b] != (was.connected && was.buttons[b]))
-      steering.Button(static_cast<PadButton>(b), now.buttons[b], pad);
-  if (!was.connected || now.x != was.x || now.y != was.y) steering.Stick(now.x, now.y, pad);
+  if (!m_repeat) Tock(false);
 }

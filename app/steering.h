@@ -8,9 +8,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "app/gamepad.h"
+#include "app/pad_profile.h"
 #include "app/source.h"
 #include "receive/mm_timer.h"
 
@@ -27,12 +31,32 @@ class Steering {
     std::function<void(unsigned)> ticking = nullptr;  // stands in for the pad's own timer (ms, 0 to stop)
     std::function<int()> zoomLevel = nullptr;         // the zoom level the panel set, 1 to 30 (none: 1)
   };
-  Steering(Panel panel, PadSettings settings = {}) : m_panel(std::move(panel)), m_settings(settings) {}
-  ~Steering() { Halt(); }
+  Steering(Panel panel, PadSettings settings = {});
+  ~Steering();
   Steering(const Steering&) = delete;
   Steering& operator=(const Steering&) = delete;
   void Configure(const PadSettings& settings) { m_settings = settings; }
   const PadSettings& Settings() const { return m_settings; }
+  // The profile in force where a pad has none of its own, and for script
+  // mode's and a client's `pad` (the default one until one is given).
+  void UseProfile(PadProfile profile);
+  const PadProfile& Profile() const { return m_profile; }
+  // How a press bound to a script-mode line runs it, as who (set once the panel can run them).
+  void RunCommands(std::function<void(const std::string& line, const Source& who)> run) { m_run = std::move(run); }
+  // The pad that script mode or a client presses by name, through the profile in force.
+  PadMapping& PadOf(const Source& who);
+  // Where each pad's profile is found (null: every pad has the one in force).
+  void UseProfiles(const PadProfiles* profiles, PadProfiles::Say say);
+  PadProfile ProfileFor(const std::string& product, const std::string& guid) const;
+
+  // Learn mode: the next input moved on any pad does action from then on, in
+  // that pad's profile, which is written back (said: what was bound, where).
+  void Learn(const PadAction& action) { m_learning = action; }
+  bool Learning() const { return m_learning.has_value(); }
+  // For a pad's mapping: the action to bind to an input just moved, if learning
+  // (an axis takes pan, tilt or zoom; a press anything else), and that it was.
+  std::optional<PadAction> Learned(bool axis) const;
+  void Learnt(const PadMapping& pad, const std::string& input);
   // A move frame's time on the wire at the line's rate: the repeat never
   // comes faster. Handed over whenever the line settings change.
   void SetLineTime(unsigned ms) { m_lineTimeMs = ms; }
@@ -45,13 +69,17 @@ class Steering {
   // who: the source that feeds the stick. The latest to move drives: a rest
   // from another than the one driving stops nothing.
   void Stick(double x, double y, const Source& who);  // its steps shaped by the zoom and the ramp
+  // A pad's stick mapped by its profile, shaped by the profile's zoom scale and ramp.
+  void Stick(const StickSteps& steps, const Source& who, const PadSettings& shape);
   // The same with the steps given (a PTZ controller's drive): one steering
   // state, one set of stop rules, whoever drives.
   void Steer(const StickSteps& steps, const Source& who);
   const Source& Driver() const { return m_driver; }
-  void Button(PadButton button, bool down, const Source& who);
-  // The pad went away (or the window lost it): what moves stops.
-  void Lost();
+  // A press or release bound in a profile: a click, a zoom that repeats
+  // while held, freeze and thaw in turn, a script-mode line.
+  void Press(const PadAction& action, bool down, const Source& who);
+  // who went away (a pad unplugged): what it drove stops, what it held is let go.
+  void Lost(const Source& who);
   bool Moving() const { return m_moving; }  // the last frame it sent moved the gimbal
   // The pad's tick, on the window's thread.
   void Tick();
@@ -59,7 +87,7 @@ class Steering {
   void Halt();
 
  private:
-  void Take(const StickSteps& steps, const Source& who, bool shaped);
+  void Take(const StickSteps& steps, const Source& who, const PadSettings* shape);
   void Tock(bool on);
   void Move();
   static void TimerProc(unsigned id, unsigned msg, std::uintptr_t user, std::uintptr_t dw1, std::uintptr_t dw2);
@@ -68,6 +96,7 @@ class Steering {
   unsigned m_lineTimeMs = 0;
   StickSteps m_steps;          // the latest stick state, mapped
   bool m_shaped = false;       // from a stick: scaled by the zoom and ramped (a controller's drive is not)
+  PadSettings m_shape;         // by these (the pad's profile's)
   unsigned m_frame = 0;        // move frames since the move started from rest
   bool m_moving = false;       // the last frame sent moved
   Source m_driver;             // who moved the stick last
@@ -76,6 +105,12 @@ class Steering {
   int m_repeat = 0;            // the zoom button held, repeating
   bool m_frozen = false;       // the Y button froze last
   bool m_ticking = false;
+  PadProfile m_profile;
+  std::function<void(const std::string&, const Source&)> m_run;
+  std::map<int, std::unique_ptr<PadMapping>> m_named;  // by source id: script mode's and clients' `pad`
+  const PadProfiles* m_profiles = nullptr;
+  PadProfiles::Say m_say;
+  std::optional<PadAction> m_learning;
   CMMTimer m_timer;
 };
 
@@ -83,16 +118,7 @@ class Steering {
 // name for each pad it finds (by its product), and a line for the terminal
 // and the session log.
 struct PadPanel {
-  Steering& steering;
+  Steering& steering;  // and each pad's profile (Steering::ProfileFor)
   std::function<Source(const std::string& product)> appear;
   std::function<void(const std::string&)> say;
 };
-
-// A pad read by polling (XInput): its whole state at one look, and what
-// changed since the last look handed to the steering as events.
-struct PadState {
-  bool connected = false;
-  double x = 0, y = 0;  // the left stick, y positive downwards
-  bool buttons[8] = {};  // by PadButton
-};
-void ApplyPadState(Steering& steering, const PadState& was, const PadState& now, const Source& pad);

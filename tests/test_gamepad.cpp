@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/gamepad.h"
+#include "app/pad_profile.h"
+#include "app/script_commands.h"
 #include "app/steering.h"
 #include "app/panel/control_ids.h"
 
@@ -82,14 +84,14 @@ TEST(Steering, NothingWhileABoxIsOpenAndTheStopWhenThePadGoes) {
   p.blocked = true;  // a message box opens
   pad.Tick();
   pad.Stick(0, 0, kPad);  // let go inside the box
-  pad.Button(PadButton::kA, true, kPad);
+  pad.PadOf(kPad).Input("a", 1);
   p.blocked = false;
   pad.Tick();
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "tick 0"}));
 
   p.done.clear();
   pad.Stick(0, 1, kPad);
-  pad.Lost();  // unplugged mid-move
+  pad.Lost(kPad);  // unplugged mid-move
   pad.Tick();
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 0 200", "tick 40", "move 0 0", "tick 0"}));
 }
@@ -118,43 +120,27 @@ TEST(Steering, AfterABoxOnlyANewDeflectionMoves) {
   EXPECT_EQ(p.done, (std::vector<std::string>{"move 0 0", "tick 0", "box"}));
 }
 
+// Without a profile a pad does what it always did: A, B and X press their
+// buttons, Y freezes then thaws, the shoulders and triggers zoom while held.
 TEST(Steering, ButtonsPressThePanelsButtonsAndZoomRepeatsWhileHeld) {
   RecordingPanel p;
-  Steering pad(p.Panel());
-  for (PadButton b : {PadButton::kA, PadButton::kB, PadButton::kX, PadButton::kY, PadButton::kY}) {
-    pad.Button(b, true, kPad);
-    pad.Button(b, false, kPad);
+  Steering steering(p.Panel());
+  PadMapping& pad = steering.PadOf(kPad);
+  for (const char* b : {"a", "b", "x", "y", "y"}) {
+    pad.Input(b, 1);
+    pad.Input(b, 0);
   }
-  pad.Button(PadButton::kRightTrigger, true, kPad);
-  pad.Tick();
-  pad.Button(PadButton::kRightTrigger, false, kPad);
-  pad.Button(PadButton::kLeftShoulder, true, kPad);
-  pad.Button(PadButton::kLeftShoulder, false, kPad);
+  pad.Input("righttrigger", 0.4);  // not yet half way
+  pad.Input("righttrigger", 0.9);
+  steering.Tick();
+  pad.Input("righttrigger", 0);
+  pad.Input("leftshoulder", 1);
+  pad.Input("leftshoulder", 0);
   const auto click = [](int id) { return "click " + std::to_string(id); };
   EXPECT_EQ(p.done, (std::vector<std::string>{click(idc::StartTracking), click(idc::ExitTracking),
                                               click(idc::SingleCapture), click(idc::Frozen), click(idc::Thaw),
                                               click(idc::ZoomEnlarge), "tick 40", click(idc::ZoomEnlarge), "tick 0",
                                               click(idc::ZoomNarrow), "tick 40", "tick 0"}));
-  EXPECT_EQ(PadButtonNamed("rt"), PadButton::kRightTrigger);
-  EXPECT_EQ(PadButtonNamed("start"), std::nullopt);
-}
-
-// A polled pad (XInput): what changed between two looks becomes the events a
-// pad that reports them (SDL) gives, the same steering either way.
-TEST(Steering, APolledPadsChangesAreItsEvents) {
-  RecordingPanel p;
-  Steering pad(p.Panel());
-  PadState none, still, right, pressed, gone;
-  still.connected = right.connected = pressed.connected = true;
-  right.x = pressed.x = 1;
-  pressed.buttons[static_cast<int>(PadButton::kA)] = true;
-  ApplyPadState(pad, none, still, kPad);      // connected at rest: nothing moves
-  ApplyPadState(pad, still, right, kPad);     // the stick
-  ApplyPadState(pad, right, right, kPad);     // no change: no event
-  ApplyPadState(pad, right, pressed, kPad);   // A pressed
-  ApplyPadState(pad, pressed, gone, kPad);    // unplugged: the stop
-  EXPECT_EQ(p.done, (std::vector<std::string>{"move 200 0", "tick 40", "click " + std::to_string(idc::StartTracking),
-                                              "move 0 0", "tick 0"}));
 }
 
 // Whoever drives, one steering state: the latest to move drives and every
@@ -222,4 +208,95 @@ TEST(Steering, TheZoomScalesAStickAndTheRampStartsItSoftlyButNeverDelaysTheStop)
   steering.Steer({200, 0}, pad);  // a drive's speed is its own
   EXPECT_EQ(r.done, (std::vector<std::string>{"move 17 0", "tick 40", "move 33 0", "move 50 0", "move 50 0", "move 0 0",
                                               "tick 0", "move 200 0", "tick 40"}));
+}
+
+// A profile as the operator writes it: each fault said with its line, and
+// nothing taken from a profile that has one; what is taken reads back the same.
+TEST(PadProfile, EachFaultIsSaidWithItsLineAndAGoodProfileReadsBackTheSame) {
+  const struct {
+    const char* text;
+    std::vector<std::string> faults;
+  } cases[] = {
+      {"a = click 1050\nleftx = pan invert deadzone 0.1 expo 0.5\nbutton7 up = click 1051  # let go\n", {}},
+      {"# a note\n\nhat0up = tilt up\naxis3 = zoom\nlb = zoom out\nramp-ms = 200\nzoom-scale = 0.3\n", {}},
+      {"a = click 9999\nb = frobnicate\n", {"line 1: no control 9999", "line 2: unknown command"}},
+      {"x = select 1094 99\ny = slide 1004 1\n", {"line 1: no entry 99 in 1094", "line 2: 1004 is no slider"}},
+      {"start\ndpup =\nbutton128 = freeze\nhat0middle = freeze\n",
+       {"line 1: INPUT = ACTION expected", "line 2: nothing after =",
+        "line 3: no input button128 (a, leftshoulder, leftx, dpup, ..., axis3, button7, hat0up)",
+        "line 4: no input hat0middle (a, leftshoulder, leftx, dpup, ..., axis3, button7, hat0up)"}},
+      {"a = pan\nleftx = zoom in\nb = wait 100\nx = pad y\ny down = freeze\nlefty = tilt sideways\n",
+       {"line 1: a button moves pan left or right", "line 3: a press does not wait",
+        "line 4: a press does not press the pad", "line 5: \"y down\": an input, or an input and up",
+        "line 6: after tilt: invert, deadzone D, expo E; or up, down"}},
+      {"a = freeze\na = click 1050\nb up = freeze\ndeadzone = 0.95\nmax-step = 1.5\n",
+       {"line 2: a is bound twice", "line 3: only a command runs when an input is let go",
+        "line 4: deadzone takes 0 to 0.9", "line 5: max-step takes a whole number, 1 to 32767"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> faults;
+    const std::optional<PadProfile> p = ReadPadProfile(c.text, {}, ScriptCommands::Check, faults);
+    EXPECT_EQ(faults, c.faults) << c.text;
+    EXPECT_EQ(p.has_value(), c.faults.empty()) << c.text;
+    if (!p) continue;
+    std::vector<std::string> again;
+    const std::optional<PadProfile> back = ReadPadProfile(p->Text(), {}, ScriptCommands::Check, again);
+    ASSERT_TRUE(back) << p->Text();
+    EXPECT_EQ(back->Text(), p->Text());
+  }
+  // The shipped profiles read as they are.
+  for (const char* name : {"xbox", "playstation", "flightstick"}) {
+    PadProfiles shipped({}, {}, ScriptCommands::Check);
+    std::string why;
+    EXPECT_TRUE(shipped.Give(std::string(VARNEL_PADS) + "/" + name + ".pad", why)) << why;
+  }
+}
+
+// Every kind of input to every kind of action, through one pad's mapping;
+// a second pad steers in turn, and the one removed stops only what it drove.
+TEST(PadProfile, EveryKindOfInputActsAndEachPadStopsOnlyWhatItDrove) {
+  std::vector<std::string> faults;
+  const std::optional<PadProfile> profile = ReadPadProfile(
+      "axis2 = pan deadzone 0.1 expo 0\naxis1 = tilt invert\nrighty = zoom\nhat0left = pan left\n"
+      "button0 = click 1050\nbutton0 up = click 1051\nlefttrigger = freeze\nbutton3 = get 1004\n",
+      {}, ScriptCommands::Check, faults);
+  ASSERT_TRUE(profile) << faults.front();
+  RecordingPanel r;
+  r.named = true;
+  Steering steering(r.Panel());
+  steering.RunCommands([&r](const std::string& line, const Source& who) { r.done.push_back(line + " " + who.name); });
+  const Source one{Source::Kind::kPad, 5, 1, "pad 1"}, two{Source::Kind::kPad, 6, 2, "pad 2"};
+  PadMapping first(steering, one, "stick", *profile), second(steering, two, "pad", steering.Profile());
+  const auto step = [&](const char* what) { r.done.push_back(what); };
+  step("twist");
+  first.Input("axis2", 1);      // full twist: pan alone, its own dead zone, linear
+  first.Input("axis1", -0.5);   // the other axis alone too: tilt inverted, so down
+  steering.Tick();
+  first.Input("axis2", 0);
+  first.Input("axis1", 0);
+  step("hat");
+  first.Input("hat0left", 1);
+  first.Input("hat0left", 0);
+  step("buttons");
+  first.Input("button0", 1);
+  first.Input("button0", 0);
+  first.Input("lefttrigger", 0.8);
+  first.Input("lefttrigger", 0.1);
+  first.Input("button3", 1);
+  step("zoom axis");
+  first.Input("righty", -0.7);
+  first.Input("righty", 0);
+  step("two pads");
+  second.Input("leftx", 1);   // the second drives
+  first.Input("hat0left", 1);  // the first takes over
+  second.Input("leftx", 0);   // a rest from the one not driving stops nothing
+  second.Lost();               // nor does its going
+  first.Lost();                // the driver's going stops
+  const auto click = [](int id) { return "click " + std::to_string(id) + " pad 1"; };
+  EXPECT_EQ(r.done, (std::vector<std::string>{
+                        "twist", "move 200 0 pad 1", "tick 40", "move 200 55 pad 1", "move 0 0 pad 1", "tick 0",
+                        "hat", "move -200 0 pad 1", "tick 40", "move 0 0 pad 1", "tick 0",
+                        "buttons", click(1050), click(1051), click(idc::Frozen), "get 1004 pad 1",
+                        "zoom axis", click(idc::ZoomNarrow), "tick 40", "tick 0",
+                        "two pads", "move 200 0 pad 2", "tick 40", "move 0 0 pad 1", "tick 0"}));
 }

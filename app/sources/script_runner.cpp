@@ -93,7 +93,7 @@ void ScriptRunner::Step() {
     // Nobody holds the script's stick any more: it must not go on turning.
     if (m_ended && !m_letGo) {
       m_letGo = true;
-      if (Steering* pad = m_actions.Steer()) pad->Lost();
+      if (Steering* pad = m_actions.Steer()) pad->PadOf(m_commands.Who()).Lost();
     }
     return;
   }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 
@@ -18,7 +19,9 @@ double Axis(Sint16 v) { return v < 0 ? v / 32768.0 : v / 32767.0; }
 #define VARNEL_SDL_CALLS(X)                                                                                      \
   X(SDL_SetHint) X(SDL_InitSubSystem) X(SDL_QuitSubSystem) X(SDL_GetError) X(SDL_PollEvent) X(SDL_IsGameController) \
   X(SDL_GameControllerOpen) X(SDL_GameControllerClose) X(SDL_GameControllerName) X(SDL_GameControllerGetJoystick) \
-  X(SDL_GameControllerPath) X(SDL_JoystickInstanceID)
+  X(SDL_JoystickInstanceID) X(SDL_JoystickOpen) X(SDL_JoystickClose) X(SDL_JoystickName) X(SDL_JoystickPath)      \
+  X(SDL_JoystickGetGUID) X(SDL_JoystickGetGUIDString) X(SDL_GameControllerGetStringForAxis)                      \
+  X(SDL_GameControllerGetStringForButton)
 
 struct SdlPad::Sdl {
 #define VARNEL_SDL_MEMBER(name) decltype(&::name) name = nullptr;
@@ -83,6 +86,16 @@ void DeviceWake::Drain() {
   emit woken();
 }
 
+// One pad: SDL's handle on it, its name, its mapping and how it is read.
+struct SdlPad::Pad {
+  _SDL_GameController* controller = nullptr;  // a game controller SDL knows: its inputs by name
+  _SDL_Joystick* joystick = nullptr;          // every pad's joystick (a flight stick: only that)
+  int instance = -1;
+  std::unique_ptr<PadMapping> mapping;
+  std::unique_ptr<DeviceWake> wake;
+  Uint8 hats[8] = {};
+};
+
 SdlPad::SdlPad(PadPanel panel, QObject* parent) : QObject(parent), m_panel(std::move(panel)) {
   connect(&m_look, &QTimer::timeout, this, [this] {
     if (!m_tried) Start();
@@ -102,7 +115,7 @@ void SdlPad::Start() {
     m_panel.say("no gamepad support: " + why);
     return;
   }
-  // Only the game controller part of SDL: no video, no window of its own.
+  // Only the game controller part of SDL (and the joysticks under it): no video, no window of its own.
   m_sdl->SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   if (m_sdl->SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
     m_look.stop();
@@ -117,55 +130,89 @@ void SdlPad::Start() {
 SdlPad::~SdlPad() {
   m_look.stop();
   m_read.stop();
-  m_wake.reset();
-  if (m_pad) m_sdl->SDL_GameControllerClose(m_pad);
+  for (const auto& pad : m_pads) {
+    pad->wake.reset();
+    if (pad->controller) m_sdl->SDL_GameControllerClose(pad->controller);
+    else m_sdl->SDL_JoystickClose(pad->joystick);
+  }
+  m_pads.clear();
   if (m_started) m_sdl->SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
-void SdlPad::Open(int deviceIndex) {
-  if (m_pad || !m_sdl->SDL_IsGameController(deviceIndex)) return;
-  m_pad = m_sdl->SDL_GameControllerOpen(deviceIndex);
-  if (!m_pad) return;
-  m_instance = m_sdl->SDL_JoystickInstanceID(m_sdl->SDL_GameControllerGetJoystick(m_pad));
-  const char* name = m_sdl->SDL_GameControllerName(m_pad);
-  m_name = name ? name : "a gamepad";
-  m_source = m_panel.appear(m_name);
-  m_panel.say("gamepad connected: " + m_source.name);
-  Follow();
+bool SdlPad::Watched() const {
+  for (const auto& pad : m_pads)
+    if (!pad->wake || !pad->wake->Watching()) return false;
+  return !m_pads.empty();
 }
 
-void SdlPad::Follow() {
-  m_wake = std::make_unique<DeviceWake>(m_sdl->SDL_GameControllerPath(m_pad));
-  if (!m_wake->Watching()) {
-    m_wake.reset();
+SdlPad::Pad* SdlPad::Find(int instance) {
+  for (const auto& pad : m_pads)
+    if (pad->instance == instance) return pad.get();
+  return nullptr;
+}
+
+void SdlPad::Open(int deviceIndex, bool controller) {
+  // A game controller comes twice (as one and as a joystick): it is opened as the first.
+  if (controller != (m_sdl->SDL_IsGameController(deviceIndex) == SDL_TRUE)) return;
+  auto pad = std::make_unique<Pad>();
+  if (controller) {
+    pad->controller = m_sdl->SDL_GameControllerOpen(deviceIndex);
+    if (pad->controller) pad->joystick = m_sdl->SDL_GameControllerGetJoystick(pad->controller);
+  } else {
+    pad->joystick = m_sdl->SDL_JoystickOpen(deviceIndex);
+  }
+  if (!pad->joystick) return;
+  pad->instance = m_sdl->SDL_JoystickInstanceID(pad->joystick);
+  if (Find(pad->instance)) {  // already ours
+    if (pad->controller) m_sdl->SDL_GameControllerClose(pad->controller);
+    else m_sdl->SDL_JoystickClose(pad->joystick);
+    return;
+  }
+  const char* name = controller ? m_sdl->SDL_GameControllerName(pad->controller) : m_sdl->SDL_JoystickName(pad->joystick);
+  const std::string product = name ? name : controller ? "a gamepad" : "a joystick";
+  char guid[33] = {};
+  m_sdl->SDL_JoystickGetGUIDString(m_sdl->SDL_JoystickGetGUID(pad->joystick), guid, sizeof guid);
+  const Source who = m_panel.appear(product);
+  const PadProfile profile = m_panel.steering.ProfileFor(product, guid);
+  m_panel.say("gamepad connected: " + who.name);
+  if (!profile.origin.empty()) m_panel.say("pad profile for " + who.name + ": " + profile.origin);
+  pad->mapping = std::make_unique<PadMapping>(m_panel.steering, who, product, profile);
+  m_pads.push_back(std::move(pad));
+  Follow(*m_pads.back());
+}
+
+void SdlPad::Follow(Pad& pad) {
+  pad.wake = std::make_unique<DeviceWake>(m_sdl->SDL_JoystickPath(pad.joystick));
+  if (!pad.wake->Watching()) {
+    pad.wake.reset();
     m_read.start(kReadMs);
     return;
   }
-  m_read.stop();
   // The kernel wakes its readers one after another: should SDL's copy of
   // what woke us not be there yet, it is a moment later.
-  connect(m_wake.get(), &DeviceWake::woken, this, [this] {
+  connect(pad.wake.get(), &DeviceWake::woken, this, [this] {
     if (!Look()) QTimer::singleShot(2, this, [this] { Look(); });
   });
   // Unplugged: read until SDL has said so (its hot-plug look, or its read).
-  connect(m_wake.get(), &DeviceWake::gone, this, [this] { m_read.start(kReadMs); });
+  connect(pad.wake.get(), &DeviceWake::gone, this, [this] { m_read.start(kReadMs); });
 }
 
-void SdlPad::Close(const char* why) {
-  if (!m_pad) return;
-  m_read.stop();
+void SdlPad::Close(int instance, const char* why) {
+  const auto it = std::find_if(m_pads.begin(), m_pads.end(), [instance](const auto& p) { return p->instance == instance; });
+  if (it == m_pads.end()) return;
+  std::unique_ptr<Pad> pad = std::move(*it);
+  m_pads.erase(it);
   // Reached from the watch's own wake: it goes once that is done.
-  if (m_wake) {
-    m_wake->disconnect(this);
-    m_wake.release()->deleteLater();
+  if (pad->wake) {
+    pad->wake->disconnect(this);
+    pad->wake.release()->deleteLater();
   }
-  m_sdl->SDL_GameControllerClose(m_pad);
-  m_pad = nullptr;
-  m_instance = -1;
-  m_x = m_y = 0;
-  m_leftTrigger = m_rightTrigger = false;
-  m_panel.steering.Lost();  // what moves stops
-  m_panel.say("gamepad " + std::string(why) + ": " + m_source.name);
+  if (pad->controller) m_sdl->SDL_GameControllerClose(pad->controller);
+  else m_sdl->SDL_JoystickClose(pad->joystick);
+  pad->mapping->Lost();  // what it drove stops
+  m_panel.say("gamepad " + std::string(why) + ": " + pad->mapping->Who().name);
+  // Read on a timer only while some pad cannot be watched.
+  if (std::all_of(m_pads.begin(), m_pads.end(), [](const auto& p) { return p->wake != nullptr; })) m_read.stop();
 }
 
 bool SdlPad::Look() {
@@ -173,48 +220,45 @@ bool SdlPad::Look() {
   bool heard = false;
   while (m_sdl->SDL_PollEvent(&e)) {
     heard = true;
-    Steering& pad = m_panel.steering;
     switch (e.type) {
-      case SDL_CONTROLLERDEVICEADDED: Open(e.cdevice.which); break;
-      case SDL_CONTROLLERDEVICEREMOVED:
-        if (e.cdevice.which == m_instance) Close("removed");
+      case SDL_CONTROLLERDEVICEADDED: Open(e.cdevice.which, true); break;
+      case SDL_JOYDEVICEADDED: Open(e.jdevice.which, false); break;
+      case SDL_CONTROLLERDEVICEREMOVED: Close(e.cdevice.which, "removed"); break;
+      case SDL_JOYDEVICEREMOVED: Close(e.jdevice.which, "removed"); break;
+      case SDL_CONTROLLERAXISMOTION:
+        if (Pad* pad = Find(e.caxis.which); pad && pad->controller)
+          if (const char* name = m_sdl->SDL_GameControllerGetStringForAxis(static_cast<SDL_GameControllerAxis>(e.caxis.axis)))
+            pad->mapping->Input(name, Axis(e.caxis.value));
         break;
-      case SDL_CONTROLLERAXISMOTION: {
-        if (e.caxis.which != m_instance) break;
-        const double v = Axis(e.caxis.value);
-        switch (e.caxis.axis) {
-          case SDL_CONTROLLER_AXIS_LEFTX: m_x = v; pad.Stick(m_x, m_y, m_source); break;
-          case SDL_CONTROLLER_AXIS_LEFTY: m_y = v; pad.Stick(m_x, m_y, m_source); break;
-          case SDL_CONTROLLER_AXIS_TRIGGERLEFT:
-          case SDL_CONTROLLER_AXIS_TRIGGERRIGHT: {
-            // A trigger is a button past half way.
-            const bool left = e.caxis.axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT;
-            bool& held = left ? m_leftTrigger : m_rightTrigger;
-            if ((v > 0.5) != held) {
-              held = v > 0.5;
-              pad.Button(left ? PadButton::kLeftTrigger : PadButton::kRightTrigger, held, m_source);
-            }
-            break;
-          }
-          default: break;
-        }
-        break;
-      }
       case SDL_CONTROLLERBUTTONDOWN:
-      case SDL_CONTROLLERBUTTONUP: {
-        if (e.cbutton.which != m_instance) break;
-        const bool down = e.type == SDL_CONTROLLERBUTTONDOWN;
-        switch (e.cbutton.button) {
-          case SDL_CONTROLLER_BUTTON_A: pad.Button(PadButton::kA, down, m_source); break;
-          case SDL_CONTROLLER_BUTTON_B: pad.Button(PadButton::kB, down, m_source); break;
-          case SDL_CONTROLLER_BUTTON_X: pad.Button(PadButton::kX, down, m_source); break;
-          case SDL_CONTROLLER_BUTTON_Y: pad.Button(PadButton::kY, down, m_source); break;
-          case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: pad.Button(PadButton::kLeftShoulder, down, m_source); break;
-          case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: pad.Button(PadButton::kRightShoulder, down, m_source); break;
-          default: break;
+      case SDL_CONTROLLERBUTTONUP:
+        if (Pad* pad = Find(e.cbutton.which); pad && pad->controller)
+          if (const char* name =
+                  m_sdl->SDL_GameControllerGetStringForButton(static_cast<SDL_GameControllerButton>(e.cbutton.button)))
+            pad->mapping->Input(name, e.type == SDL_CONTROLLERBUTTONDOWN ? 1.0 : 0.0);
+        break;
+      // A joystick SDL has no mapping for: its inputs by number.
+      case SDL_JOYAXISMOTION:
+        if (Pad* pad = Find(e.jaxis.which); pad && !pad->controller)
+          pad->mapping->Input("axis" + std::to_string(e.jaxis.axis), Axis(e.jaxis.value));
+        break;
+      case SDL_JOYBUTTONDOWN:
+      case SDL_JOYBUTTONUP:
+        if (Pad* pad = Find(e.jbutton.which); pad && !pad->controller)
+          pad->mapping->Input("button" + std::to_string(e.jbutton.button), e.jbutton.state == SDL_PRESSED ? 1.0 : 0.0);
+        break;
+      case SDL_JOYHATMOTION:
+        if (Pad* pad = Find(e.jhat.which); pad && !pad->controller && e.jhat.hat < 8) {
+          // Each of a hat's four directions is a button of its own.
+          static constexpr std::pair<Uint8, const char*> kWays[] = {
+              {SDL_HAT_UP, "up"}, {SDL_HAT_RIGHT, "right"}, {SDL_HAT_DOWN, "down"}, {SDL_HAT_LEFT, "left"}};
+          const Uint8 was = pad->hats[e.jhat.hat];
+          pad->hats[e.jhat.hat] = e.jhat.value;
+          for (const auto& [bit, way] : kWays)
+            if ((was ^ e.jhat.value) & bit)
+              pad->mapping->Input("hat" + std::to_string(e.jhat.hat) + way, e.jhat.value & bit ? 1.0 : 0.0);
         }
         break;
-      }
       default: break;
     }
   }

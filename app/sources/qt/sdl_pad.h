@@ -1,15 +1,16 @@
-// The Linux window's gamepad: any SDL game controller (SDL2's mappings know
-// the common pads), read on the window's thread and handed to the panel's
-// steering state as a script's `stick` and `pad` are. The first pad connected
-// steers; connecting and removing one is said on the terminal and in the
+// The Linux window's gamepads: any SDL game controller (SDL2's mappings know
+// the common pads) and any other joystick (a flight stick, a pedal: its
+// inputs by number), several at once, each read on the window's thread
+// through its own profile into the panel's one steering state, as its own
+// source. Connecting and removing one is said on the terminal and in the
 // session log.
 //
 // A panel without a pad pays next to nothing for it: SDL is loaded at run
 // time (libSDL2's own libraries, sound and video among them, stay out of a
 // panel that never looks for a pad), only once the window is up, and then
-// looked at twice a second for a pad plugged in. A pad that steers wakes
-// the window only when it has something to say: its device is watched, and
-// only a pad whose device cannot be (SDL's virtual one) is read every 10 ms.
+// looked at twice a second for a pad plugged in. A pad wakes the window
+// only when it has something to say: its device is watched, and only while a
+// pad's device cannot be (SDL's virtual one) are they read every 10 ms.
 #pragma once
 
 #include <QObject>
@@ -18,10 +19,12 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/steering.h"
 
 struct _SDL_GameController;
+struct _SDL_Joystick;
 
 // A device's input, watched for the moment it has some: woken() on every
 // batch (what was read is thrown away: the reader has its own copy), gone()
@@ -52,27 +55,24 @@ class SdlPad : public QObject {
   // second after the reader is made; Start() does it at once).
   bool Started() const { return m_started; }
   void Start();
-  // The pad that steers is read only at its device's wake.
-  bool Watched() const { return m_wake && m_wake->Watching(); }
+  // Every pad is read only at its device's wake.
+  bool Watched() const;
+  int Pads() const { return static_cast<int>(m_pads.size()); }
 
  private:
   struct Sdl;
+  struct Pad;
   bool Look();  // what SDL has; false when it had nothing
-  void Open(int deviceIndex);
-  void Close(const char* why);
-  void Follow();  // how the steering pad is read from now on
+  void Open(int deviceIndex, bool controller);
+  void Close(int instance, const char* why);
+  Pad* Find(int instance);
+  void Follow(Pad& pad);  // how the pad is read from now on
 
   PadPanel m_panel;
-  Source m_source;  // the pad that steers, as the panel names it
   const Sdl* m_sdl = nullptr;
   QTimer m_look;  // a pad plugged in or removed: SDL's own hot-plug, twice a second
-  QTimer m_read;  // the steering pad, every 10 ms, when its device cannot be watched
-  std::unique_ptr<DeviceWake> m_wake;
+  QTimer m_read;  // every 10 ms, while a pad's device cannot be watched
   bool m_tried = false;
   bool m_started = false;
-  _SDL_GameController* m_pad = nullptr;
-  int m_instance = -1;
-  std::string m_name;
-  double m_x = 0, m_y = 0;
-  bool m_leftTrigger = false, m_rightTrigger = false;
+  std::vector<std::unique_ptr<Pad>> m_pads;
 };
