@@ -3365,3 +3365,51 @@ TEST(Stick, AtFullTeleTheStepsFollowTheZoomScale) {
   (void)!write(c.in, "quit\n", 5);
   EXPECT_EQ(Finish(c), 0);
 }
+
+// A profile the operator writes acts through script mode's `pad` as the pad
+// would; one with faults is refused before anything opens, each fault with
+// its line; learn mode binds the next input and writes the profile back.
+TEST(Pad, AProfileActsItsFaultsAreSaidByLineAndLearnModeWritesItBack) {
+  char dir[] = "/tmp/varnel-pads-XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string good = std::string(dir) + "/query.pad", bad = std::string(dir) + "/bad.pad";
+  std::ofstream(good) << "# the card's state on A\na = click 1050\n";
+  std::ofstream(bad) << "a = click 9999\n\ndpup = pan\n";
+
+  int err = -1;
+  Child refused = Spawn(Varnel({"--pad-profile", LogArg(bad)}), {}, &err);
+  ASSERT_GT(refused.pid, 0);
+  EXPECT_EQ(Finish(refused), 2);
+  const std::vector<std::string> said = Lines(ReadAll(err, 5000));
+  close(err);
+  EXPECT_TRUE(Has(said, "varnel: --pad-profile " + LogArg(bad) + ": line 1: no control 9999")) << said.front();
+  EXPECT_TRUE(Has(said, "varnel: --pad-profile " + LogArg(bad) + ": line 3: a button moves pan left or right"));
+
+  TestPty line;
+  // Learn mode writes into the operator's folder: this test's own.
+  if (!WindowsExe()) setenv("XDG_CONFIG_HOME", dir, 1);
+  Child c = PanelOn(line, {"--no-gamepad", "--pad-profile", LogArg(good)}, &err);
+  unsetenv("XDG_CONFIG_HOME");
+  ASSERT_GT(c.pid, 0);
+  (void)!write(c.in, "get 1004\n", 9);
+  ReadUntilLine(c.out, "1004=", 20000);
+  line.Drain(300);  // the start-up traffic
+  (void)!write(c.in, "pad a\n", 6);
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  if (!WindowsExe()) {  // under Wine the operator's folder is the prefix's, which other tests share
+    const std::string learn = "pad learn click 1050\npad button7\npad button7\nget 1004\n";
+    (void)!write(c.in, learn.data(), learn.size());
+    ReadUntilLine(c.out, "1004=", 20000);
+    // The first press was learned, not acted on: one query, from the second.
+    EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+    EXPECT_TRUE(line.Drain(500).empty());
+    std::ifstream written(std::string(dir) + "/varnel/pads/any-pad.pad");
+    std::stringstream text;
+    text << written.rdbuf();
+    EXPECT_NE(text.str().find("a = click 1050\nbutton7 = click 1050\n"), std::string::npos) << text.str();
+  }
+  (void)!write(c.in, "quit\n", 5);
+  EXPECT_EQ(Finish(c), 0);
+  close(err);
+  std::filesystem::remove_all(dir);
+}

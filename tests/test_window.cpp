@@ -19,6 +19,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <QDir>
 #include <QClipboard>
 #include <QToolTip>
@@ -28,6 +31,8 @@
 #include "app/sources/qt/sdl_pad.h"
 #include "app/qt/varnel_window.h"
 #include "app/about.h"
+#include "app/pad_profile.h"
+#include "app/script_commands.h"
 #include "bytes.h"
 #include "protocol/commands.h"
 #include "test_pty.h"
@@ -357,6 +362,79 @@ class WindowTest : public QObject {
     QVERIFY(count(wire, move) >= 1);
     QCOMPARE(count(wire, stop), 1);
     QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
+  }
+
+  // Several pads at once, each its own source with its own profile (found by
+  // its name in the operator's folder): a game controller and a flight stick
+  // SDL has no mapping for, its inputs by number. The latest to move drives;
+  // the one unplugged stops only what it drove.
+  void twoSdlPadsSteerInTurnEachThroughItsProfile() {
+    Open();
+    char dir[] = "/tmp/varnel-pads-XXXXXX";
+    QVERIFY(mkdtemp(dir));
+    std::ofstream(std::string(dir) + "/stick.pad")
+        << "pad = Varnel test stick\naxis2 = pan deadzone 0 expo 0\nbutton3 = freeze\n";
+    PadProfiles profiles({}, {dir}, ScriptCommands::Check);
+    std::vector<std::string> said;
+    window->dialog().Steer().UseProfiles(&profiles, [&said](const std::string& l) { said.push_back(l); });
+    SdlPad reader(window->dialog().ForPads());
+    reader.Start();
+    SDL_VirtualJoystickDesc pad{}, flight{};
+    pad.version = flight.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    pad.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    pad.naxes = SDL_CONTROLLER_AXIS_MAX;
+    pad.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    pad.name = "Varnel test pad";
+    flight.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
+    flight.naxes = 4;
+    flight.nbuttons = 8;
+    flight.nhats = 1;
+    flight.name = "Varnel test stick";
+    const int padIndex = SDL_JoystickAttachVirtualEx(&pad);
+    const int stickIndex = SDL_JoystickAttachVirtualEx(&flight);
+    QVERIFY2(padIndex >= 0 && stickIndex >= 0, SDL_GetError());
+    SDL_Joystick* p = SDL_JoystickOpen(padIndex);
+    SDL_Joystick* s = SDL_JoystickOpen(stickIndex);
+    QVERIFY(p && s);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.Pads(), 2, 1500);
+    pty->Drain(50);
+
+    SDL_JoystickSetVirtualButton(s, 3, 1);  // the stick's button 3, by its profile: freeze
+    QTest::qWait(100);
+    SDL_JoystickSetVirtualButton(s, 3, 0);
+    QTest::qWait(100);
+    const Frame freeze = BuildFreezeFrame(true);
+    QCOMPARE(Collect(0, 100), std::vector<std::uint8_t>(freeze.data(), freeze.data() + freeze.size()));
+
+    const Frame padMove = BuildMoveFrame(kCmdCrossWire, 55, 0, 0), twist = BuildMoveFrame(kCmdCrossWire, 200, 0, 0);
+    const Frame stop = BuildMoveFrame(kCmdCrossWire, 0, 0, 0);
+    const auto count = [](const std::vector<std::uint8_t>& wire, const Frame& f) {
+      int n = 0;
+      for (std::size_t at = 0; at + kFrameSize <= wire.size(); at += kFrameSize)
+        if (std::equal(f.data(), f.data() + kFrameSize, wire.begin() + static_cast<long>(at))) ++n;
+      return n;
+    };
+    SDL_JoystickSetVirtualAxis(p, SDL_CONTROLLER_AXIS_LEFTX, 16384);  // the pad drives
+    QTest::qWait(200);
+    SDL_JoystickSetVirtualAxis(s, 2, 32767);  // the stick's full twist takes over
+    QTest::qWait(200);
+    SDL_JoystickSetVirtualAxis(p, SDL_CONTROLLER_AXIS_LEFTX, 0);  // the pad's rest stops nothing
+    QTest::qWait(200);
+    std::vector<std::uint8_t> wire = Collect(0, 100);
+    QVERIFY(count(wire, padMove) >= 2);
+    QVERIFY(count(wire, twist) >= 6);
+    QCOMPARE(count(wire, stop), 0);
+    SDL_JoystickClose(s);  // the stick unplugged mid-twist: one stop
+    SDL_JoystickDetachVirtual(stickIndex);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.Pads(), 1, 1500);
+    QTest::qWait(100);
+    wire = Collect(0, 100);
+    QCOMPARE(count(wire, stop), 1);
+    QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
+    SDL_JoystickClose(p);
+    SDL_JoystickDetachVirtual(padIndex);
+    window->dialog().Steer().UseProfiles(nullptr, nullptr);
+    std::filesystem::remove_all(dir);
   }
 
   // A steering pad's device wakes the reader only when it has input, and
