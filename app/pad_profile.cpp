@@ -214,10 +214,10 @@ std::optional<PadProfile> ReadPadProfile(const std::string& text, const PadSetti
   const std::size_t before = faults.size();
   for (int number = 1; std::getline(in, raw); ++number) {
     const auto fault = [&](const std::string& why) { faults.push_back("line " + std::to_string(number) + ": " + why); };
-    // "# ..." is the writer's note, at the start or after a blank.
+    // "# ..." is the writer's note, at the start, after a blank or right after the =.
     std::string line = raw;
     for (std::size_t i = 0; i < line.size(); ++i)
-      if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) line.resize(i);
+      if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t' || line[i - 1] == '=')) line.resize(i);
     line = Trim(line);
     if (line.empty()) continue;
     const auto eq = line.find('=');
