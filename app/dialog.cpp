@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "app/boxes.h"
+#include "app/pad_profile.h"
+#include "app/script_commands.h"
 #include "app/panel/control_ids.h"
 #include "app/panel/control_table.h"
 #include "protocol/commands.h"
@@ -191,6 +193,26 @@ bool CVarnelDlg::StartPolling() {
 
 void CVarnelDlg::OnSysCommand(unsigned id) {
   if ((id & 0xFFF0) == IDM_ABOUTBOX) m_host.ShowAbout();
+  if ((id & 0xFFF0) == IDM_LEARNPAD) LearnPad();
+}
+
+void CVarnelDlg::LearnPad() {
+  // The next control moved on any pad: the operator is asked what it does,
+  // again after a wrong answer (said in a box), until an answer or Cancel.
+  m_steering.Learn([this](const PadMapping& pad, const std::string& input) -> std::optional<PadAction> {
+    ShowWaiting();
+    const bool axis = PadInputIsAxis(input);
+    for (;;) {
+      const std::optional<std::string> text =
+          m_host.AskPadAction(pad.Who().name + ": " + input + " does", PadActionChoices(axis));
+      if (!text) return std::nullopt;
+      PadAction action;
+      const std::string why = ReadPadAction(ScriptLine(*text), axis, action, ScriptCommands::Check);
+      if (why.empty()) return action;
+      m_host.MessageBox(ScriptLine(*text) + ": " + why);
+    }
+  });
+  ShowWaiting();
 }
 
 void CVarnelDlg::OnOK() {
@@ -256,6 +278,7 @@ void CVarnelDlg::ShowWaiting() {
   // The status line keeps the panel's own words; the window says beside them
   // that a server is being reached or a device waited for.
   std::string waiting = m_line.WaitingFor();
+  if (waiting.empty() && m_steering.Learning()) waiting = "a pad control to learn";
   if (waiting == m_waitingShown) return;
   m_waitingShown = waiting;
   m_host.ShowWaiting(waiting);

@@ -43,6 +43,8 @@ class CVarnelDlg {
   void OnMessage(unsigned message);
   void OnPollSerial();
   void OnSysCommand(unsigned id);
+  // Learn mode from the window: the next control moved on a pad, then what it does, asked.
+  void LearnPad();
   void OnOK();      // Enter outside a push button
   void OnCancel();  // Escape
   void OnClose();   // the close box, Alt+F4, the system menu's Close

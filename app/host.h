@@ -2,7 +2,9 @@
 // message boxes, the Warning window, the About box, posting to its own thread.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 class IDialogHost {
  public:
@@ -21,6 +23,12 @@ class IDialogHost {
   // Beside the status line, what the panel waits for ("connecting to ..."),
   // or nothing (empty) once it no longer waits.
   virtual void ShowWaiting(const std::string& what) = 0;
+  // Learn mode's question, modal: what a pad's input is to do, one of
+  // choices or typed; nothing when the operator cancelled (or no window asks).
+  virtual std::optional<std::string> AskPadAction(const std::string& question, const std::vector<std::string>& choices) {
+    (void)question, (void)choices;
+    return std::nullopt;
+  }
 };
 
 // The main window's caption, with what the panel waits for (ShowWaiting) after it.
@@ -28,6 +36,8 @@ std::string WindowCaption(const std::string& waitingFor);
 
 inline constexpr int IDOK = 1, IDCANCEL = 2;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+inline constexpr unsigned IDM_LEARNPAD = 0x0020;  // learn mode: the next pad control pressed is asked about
+inline constexpr const char* kLearnPadMenuText = "Learn a pad control...";
 inline constexpr const char* kAboutMenuText = "关于 Varnel(&A)...";
 inline constexpr const char* kWarningText = "This serial port is not found!";
 inline constexpr const char* kInstructionError = "Input instruction error";

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/panel/control_table.h"
 #include "app/steering.h"
 
 namespace {
@@ -123,6 +124,16 @@ std::string ReadPadAction(const std::string& text, bool axis, PadAction& a, cons
   if (word == "click" && in >> more && !(in >> word) && std::from_chars(more.data(), more.data() + more.size(), id).ec == std::errc())
     a.kind = K::kClick, a.control = id;
   return "";
+}
+
+std::vector<std::string> PadActionChoices(bool axis) {
+  std::vector<std::string> out;
+  if (axis) out = {"pan", "tilt", "pan invert", "tilt invert", "zoom"};
+  for (const char* a : {"zoom in", "zoom out", "freeze", "pan left", "pan right", "tilt up", "tilt down"}) out.push_back(a);
+  for (const ControlDef& def : ControlTable())
+    if (def.id && TakesGesture(def.id, Gesture::kClick))
+      out.push_back("click " + std::to_string(def.id) + "    # " + def.caption);
+  return out;
 }
 
 std::optional<std::string> PadInputNamed(const std::string& name) {
@@ -316,11 +327,10 @@ void PadMapping::Input(const std::string& input, double value) {
   const double was = m_values.count(input) ? m_values[input] : 0.0;
   m_values[input] = value;
   // Learn mode: the first input moved past half way, on any pad, is bound instead of acting.
-  if (std::fabs(value) > 0.5 && std::fabs(was) <= 0.5)
-    if (const std::optional<PadAction> learned = m_steering.Learned(PadInputIsAxis(input))) {
-      m_profile.Bind(input, false, *learned);
-      return m_steering.Learnt(*this, input);
-    }
+  if (std::fabs(value) > 0.5 && std::fabs(was) <= 0.5 && m_steering.TakeLearned(*this, input, PadInputIsAxis(input))) {
+    m_pressed[input] = value > 0.5;  // its release does nothing either
+    return;
+  }
   bool stick = false;
   for (const PadBinding& b : m_profile.bindings) {
     if (b.input != input) continue;

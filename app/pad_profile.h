@@ -61,6 +61,9 @@ using PadCommandCheck = std::function<std::string(const std::string& line)>;
 // An action as a profile line's right side writes it; why not, "" when it is
 // one (axis: the input is an axis, which pan, tilt and zoom need).
 std::string ReadPadAction(const std::string& text, bool axis, PadAction& action, const PadCommandCheck& check);
+// What learn mode offers for an input (an axis, or a press): the actions, then
+// a click on each of the panel's buttons, its caption after a #.
+std::vector<std::string> PadActionChoices(bool axis);
 // Reads a profile over settings (the command line's); nothing, with a line
 // "line N: why" for each fault, when it has any.
 std::optional<PadProfile> ReadPadProfile(const std::string& text, const PadSettings& settings,

@@ -1,5 +1,7 @@
 #include "app/steering.h"
 
+#include <utility>
+
 #include "app/panel/control_ids.h"
 
 namespace {
@@ -38,22 +40,39 @@ PadProfile Steering::ProfileFor(const std::string& product, const std::string& g
   return m_profiles ? m_profiles->For(product, guid, m_say) : m_profile;
 }
 
-std::optional<PadAction> Steering::Learned(bool axis) const {
-  if (!m_learning || (m_learning->TakesAxis() && !axis)) return std::nullopt;  // a press may be on a trigger
-  return m_learning;
+void Steering::Learn(const PadAction& action) {
+  m_choose = nullptr;
+  m_learning = action;
 }
 
-void Steering::Learnt(const PadMapping& pad, const std::string& input) {
-  const PadAction action = *m_learning;
+void Steering::Learn(Choose choose) {
   m_learning.reset();
-  std::string said = "pad learned: " + pad.Who().name + ": " + input + " = " + action.Text();
+  m_choose = std::move(choose);
+}
+
+bool Steering::TakeLearned(PadMapping& pad, const std::string& input, bool axis) {
+  // An action that needs an axis waits for one; a press may be on a trigger.
+  if (!Learning() || (m_learning && m_learning->TakesAxis() && !axis)) return false;
+  std::optional<PadAction> action = m_learning;
+  m_learning.reset();
+  if (Choose choose = std::exchange(m_choose, nullptr)) action = choose(pad, input);  // its box may run the loop
+  if (!action) return true;
+  if (action->TakesAxis() && !axis) {
+    if (m_say) m_say("pad not learned: " + pad.Who().name + ": " + input + " is no axis for " + action->Text());
+    return true;
+  }
+  PadProfile learned = pad.Profile();
+  learned.Bind(input, false, *action);
+  pad.Use(learned);
+  std::string said = "pad learned: " + pad.Who().name + ": " + input + " = " + action->Text();
   if (m_profiles) {
     std::string why;
-    const std::string file = m_profiles->Save(pad.Profile(), pad.Product(), why);
+    const std::string file = m_profiles->Save(learned, pad.Product(), why);
     said += file.empty() ? " (not kept: " + why + ")" : " (written to " + file + ")";
   }
-  if (pad.Product().empty()) UseProfile(pad.Profile());  // script mode's and the clients' pads share the one in force
+  if (pad.Product().empty()) UseProfile(learned);  // script mode's and the clients' pads share the one in force
   if (m_say) m_say(said);
+  return true;
 }
 
 void Steering::TimerProc(unsigned, unsigned, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {

@@ -51,12 +51,15 @@ class Steering {
 
   // Learn mode: the next input moved on any pad does action from then on, in
   // that pad's profile, which is written back (said: what was bound, where).
-  void Learn(const PadAction& action) { m_learning = action; }
-  bool Learning() const { return m_learning.has_value(); }
-  // For a pad's mapping: the action to bind to an input just moved, if learning
-  // (an axis takes pan, tilt or zoom; a press anything else), and that it was.
-  std::optional<PadAction> Learned(bool axis) const;
-  void Learnt(const PadMapping& pad, const std::string& input);
+  void Learn(const PadAction& action);
+  // The same with the action chosen once the input is known (the window asks
+  // the operator): nothing chosen, nothing bound.
+  using Choose = std::function<std::optional<PadAction>(const PadMapping& pad, const std::string& input)>;
+  void Learn(Choose choose);
+  bool Learning() const { return m_learning.has_value() || m_choose != nullptr; }
+  // From a pad's mapping, an input just moved past half way: true when learn
+  // mode took it (it then does nothing else). axis: the input is an axis.
+  bool TakeLearned(PadMapping& pad, const std::string& input, bool axis);
   // A move frame's time on the wire at the line's rate: the repeat never
   // comes faster. Handed over whenever the line settings change.
   void SetLineTime(unsigned ms) { m_lineTimeMs = ms; }
@@ -111,6 +114,7 @@ class Steering {
   const PadProfiles* m_profiles = nullptr;
   PadProfiles::Say m_say;
   std::optional<PadAction> m_learning;
+  Choose m_choose;
   CMMTimer m_timer;
 };
 

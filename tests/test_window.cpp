@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <QDir>
 #include <QClipboard>
 #include <QToolTip>
@@ -433,6 +435,63 @@ class WindowTest : public QObject {
     QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
     SDL_JoystickClose(p);
     SDL_JoystickDetachVirtual(padIndex);
+    window->dialog().Steer().UseProfiles(nullptr, nullptr);
+    std::filesystem::remove_all(dir);
+  }
+
+  // Learn mode from the window: the next control pressed on a pad is asked
+  // about; the answer binds it in the pad's profile, written back and found again.
+  void learnModeAsksWhatAPadControlDoesAndWritesItBack() {
+    Open();
+    char dir[] = "/tmp/varnel-pads-XXXXXX";
+    QVERIFY(mkdtemp(dir));
+    PadProfiles profiles({}, {dir}, ScriptCommands::Check);
+    window->dialog().Steer().UseProfiles(&profiles, [](const std::string&) {});
+    SdlPad reader(window->dialog().ForPads());
+    reader.Start();
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = "Varnel learn pad";
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    QVERIFY(pad);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.Pads(), 1, 1500);
+    pty->Drain(50);
+
+    window->dialog().OnSysCommand(IDM_LEARNPAD);
+    QVERIFY(window->windowTitle().contains("a pad control to learn"));
+    QString asked;
+    QTimer::singleShot(300, [&asked] {
+      auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      if (!box) return;
+      asked = box->labelText();
+      box->setTextValue("freeze");
+      box->accept();
+    });
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty(), 2000);
+    QVERIFY(asked.endsWith("(Varnel learn pad): back does"));
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 0);
+    QTest::qWait(100);
+    QVERIFY(Collect(0, 100).empty());  // the press that was learned did nothing else
+    QVERIFY(!window->windowTitle().contains("a pad control to learn"));
+    std::ifstream written(std::string(dir) + "/Varnel-learn-pad.pad");
+    std::stringstream text;
+    text << written.rdbuf();
+    QVERIFY2(text.str().find("pad = Varnel learn pad\n") != std::string::npos, text.str().c_str());
+    QVERIFY2(text.str().find("back = freeze\n") != std::string::npos, text.str().c_str());
+
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 1);
+    QTest::qWait(100);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_BACK, 0);
+    const Frame freeze = BuildFreezeFrame(true);
+    QCOMPARE(Collect(0, 100), std::vector<std::uint8_t>(freeze.data(), freeze.data() + freeze.size()));
+    QCOMPARE(profiles.For("Varnel learn pad", "", nullptr).Find("back", false)->action.Text(), std::string("freeze"));
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
     window->dialog().Steer().UseProfiles(nullptr, nullptr);
     std::filesystem::remove_all(dir);
   }

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -253,5 +254,17 @@ void VarnelWindow::contextMenuEvent(QContextMenuEvent* event) {
   menu.addSeparator();
   QString about = QString::fromUtf8(kAboutMenuText);
   menu.addAction(about, this, [this] { m_dlg->OnSysCommand(IDM_ABOUTBOX); });
+  menu.addAction(QString::fromUtf8(kLearnPadMenuText), this, [this] { m_dlg->OnSysCommand(IDM_LEARNPAD); });
   menu.exec(event->globalPos());
+}
+
+std::optional<std::string> VarnelWindow::AskPadAction(const std::string& question,
+                                                      const std::vector<std::string>& choices) {
+  QStringList items;
+  for (const std::string& c : choices) items << QString::fromStdString(c);
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(this, QStringLiteral("Learn a pad control"),
+                                               QString::fromStdString(question), items, 0, true, &ok);
+  if (!ok) return std::nullopt;
+  return chosen.toStdString();
 }

@@ -52,6 +52,7 @@ class VarnelWindow : public QDialog, public IDialogHost {
   void EndDialog(int result) override;
   void Diagnostic(const std::string& line) override;
   void ShowWaiting(const std::string& what) override;
+  std::optional<std::string> AskPadAction(const std::string& question, const std::vector<std::string>& choices) override;
 
   void reject() override;  // the close box ends without validation
 

@@ -149,3 +149,15 @@ std::vector<std::uint16_t> BoxTemplate(const BoxLayout& box) {
 
 std::vector<std::uint16_t> WarningTemplate(const std::string& text) { return BoxTemplate(WarningBox(text)); }
 std::vector<std::uint16_t> AboutTemplate() { return BoxTemplate(AboutBox()); }
+
+std::vector<std::uint16_t> PadActionTemplate(const std::string& question) {
+  TemplateWriter t;
+  t.Header(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 4, 260, 62,
+           "Learn a pad control", "宋体", 9);
+  t.Item(kChild | SS_LEFT | SS_NOPREFIX, 0, 7, 7, 246, 10, -1, L"Static", question);
+  t.Item(kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, 7, 20, 246, 12 + kComboListDlu,
+         kPadActionId, L"ComboBox", "");
+  t.Item(kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 146, 41, 50, 14, IDOK, L"Button", "OK");
+  t.Item(kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, 203, 41, 50, 14, IDCANCEL, L"Button", "Cancel");
+  return t.Take();
+}

@@ -15,3 +15,6 @@ inline constexpr int kLogEditId = 11155;
 std::vector<std::uint16_t> MainDialogTemplate();
 std::vector<std::uint16_t> WarningTemplate(const std::string& text);
 std::vector<std::uint16_t> AboutTemplate();
+// Learn mode's question: the text, an editable list of the actions, OK and Cancel.
+inline constexpr int kPadActionId = 100;
+std::vector<std::uint16_t> PadActionTemplate(const std::string& question);

@@ -44,6 +44,33 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
+// Learn mode's question: its choices in, the text chosen or typed out.
+struct PadActionAsked {
+  const std::vector<std::string>* choices;
+  std::string answer;
+};
+INT_PTR CALLBACK PadActionProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    const auto* asked = reinterpret_cast<PadActionAsked*>(lParam);
+    for (const std::string& c : *asked->choices)
+      SendDlgItemMessageW(hwnd, kPadActionId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(c).c_str()));
+    SendDlgItemMessageW(hwnd, kPadActionId, CB_SETCURSEL, 0, 0);
+    return TRUE;
+  }
+  if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    if (LOWORD(wParam) == IDOK) {
+      auto* asked = reinterpret_cast<PadActionAsked*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+      wchar_t text[1024] = {};
+      GetDlgItemTextW(hwnd, kPadActionId, text, 1023);
+      asked->answer = Utf8(text);
+    }
+    ::EndDialog(hwnd, LOWORD(wParam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
 INT_PTR Result(HWND hwnd, LRESULT result) {
   SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
   return TRUE;
@@ -91,6 +118,7 @@ void Win32Window::InitDialog() {
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
     }
+    if (m_readGamepad) AppendMenuW(menu, MF_STRING, IDM_LEARNPAD, Wide(kLearnPadMenuText).c_str());
   }
   SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
   SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
@@ -155,7 +183,7 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       return FALSE;
     }
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == IDM_ABOUTBOX && m_dlg) {
+      if (((wParam & 0xFFF0) == IDM_ABOUTBOX || (wParam & 0xFFF0) == IDM_LEARNPAD) && m_dlg) {
         m_dlg->OnSysCommand(static_cast<unsigned>(wParam));
         return TRUE;
       }
@@ -261,6 +289,19 @@ void Win32Window::ShowAbout() {
                           static_cast<HWND>(m_hwnd), AboutProc, 0);
   --m_boxesOpen;
   m_controls.Uncovered();
+}
+
+std::optional<std::string> Win32Window::AskPadAction(const std::string& question,
+                                                     const std::vector<std::string>& choices) {
+  const std::vector<std::uint16_t> t = PadActionTemplate(question);
+  PadActionAsked asked{&choices, {}};
+  ++m_boxesOpen;
+  const INT_PTR pressed = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
+                                                  static_cast<HWND>(m_hwnd), PadActionProc, reinterpret_cast<LPARAM>(&asked));
+  --m_boxesOpen;
+  m_controls.Uncovered();
+  if (pressed != IDOK) return std::nullopt;
+  return asked.answer;
 }
 
 void Win32Window::PostDialogMessage(unsigned message) {

@@ -46,6 +46,7 @@ class Win32Window : public IDialogHost {
   void EndDialog(int result) override;
   void Diagnostic(const std::string& line) override;
   void ShowWaiting(const std::string& what) override;
+  std::optional<std::string> AskPadAction(const std::string& question, const std::vector<std::string>& choices) override;
 
   // The window's own messages, above WM_POLL_SERIAL's range.
   static constexpr unsigned kSliderPainted = 0x8000 + 1;  // WM_APP + 1; wParam: the slider's id
