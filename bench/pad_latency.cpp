@@ -55,7 +55,10 @@ int main(int argc, char** argv) {
       once("click 1014\n", click);
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       far.Drain(20);
-      for (const auto& [axis, into] : {std::pair{"leftx", &byDefault}, std::pair{"rightx", &mapped}}) {
+      // Each first in turn: the one after waits on what the one before left.
+      const std::pair<const char*, std::vector<double>*> lines[2] = {{"leftx", &byDefault}, {"rightx", &mapped}};
+      for (const int k : {r % 2, 1 - r % 2}) {
+        const auto& [axis, into] = lines[k];
         once(("pad " + std::string(axis) + " down\n").c_str(), *into);
         say("pad " + std::string(axis) + " up\n");
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
