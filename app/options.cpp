@@ -139,6 +139,23 @@ const std::vector<OptionRow>& OptionRows() {
       {"--control-token", "", "FILE",
        {"each control client sends `auth` and FILE's text first;", "needed for a --control address other than loopback"},
        [](Options& o, const std::string& v) { return FileName("--control-token", v, o.controlToken); }},
+      {"--http", "", "URL",
+       {"serve the panel as a page, and its API, on URL", "(http://127.0.0.1:8080; another address needs --control-token)"},
+       [](Options& o, const std::string& v) -> std::string {
+         ListenAddress at;
+         if (std::string problem = ParseListenUrl(v, "http", "web", 8080, at); !problem.empty()) return "--http " + problem;
+         o.http = v;
+         return "";
+       }},
+      {"--http-allow-host", "", "NAME",
+       {"a name the page may be reached by (a Host the web server", "serves besides its addresses); may be given again"},
+       [](Options& o, const std::string& v) -> std::string {
+         if (v.empty() || v.find_first_of(" :/\\") != std::string::npos) return "--http-allow-host takes a host name";
+         std::string lower = v;
+         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+         o.httpAllowHosts.push_back(lower);
+         return "";
+       }},
       {"--visca-ip", "", "URL",
        {"be a VISCA-over-IP camera on URL (udp://127.0.0.1:52381)", "for PTZ controllers: pan, tilt and the camera block"},
        [](Options& o, const std::string& v) -> std::string {
@@ -237,8 +254,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     error = "--control " + o.control + " is reachable from other machines: it needs --control-token FILE";
     return false;
   }
-  if (o.control.empty() && (!o.controlToken.empty() || o.controlHoldMs != Options{}.controlHoldMs)) {
-    error = "--control-token and --control-hold-ms go with --control";
+  if (o.control.empty() && o.http.empty() && (!o.controlToken.empty() || o.controlHoldMs != Options{}.controlHoldMs)) {
+    error = "--control-token and --control-hold-ms go with --control or --http";
+    return false;
+  }
+  if (o.http.empty() && !o.httpAllowHosts.empty()) {
+    error = "--http-allow-host goes with --http";
     return false;
   }
   if (!o.viscaIp.empty() && ParseViscaIpUrl(o.viscaIp, at).empty() &&

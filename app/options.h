@@ -29,6 +29,8 @@ struct Options {
   std::string control;       // tcp://HOST:PORT the control server listens on; empty: none
   unsigned controlHoldMs = 500;  // a client's stick not renewed for this long stops
   std::string controlToken;  // the file whose text each control client sends first
+  std::string http;          // http://HOST:PORT the page and its API are served on; empty: not
+  std::vector<std::string> httpAllowHosts;  // names a request's Host may give besides the addresses
   std::string viscaIp;       // udp://HOST:PORT VISCA over IP is heard on; empty: not
   std::string visca;         // udp:// or tcp://HOST:PORT raw VISCA is heard on; empty: not
   std::string viscaIpPeer;   // the only controller host heard; empty: any

@@ -16,6 +16,7 @@
 
 namespace {
 std::uint64_t Now() { return SteadyMs(); }
+}  // namespace
 
 // A token file's text without its line end; never said anywhere.
 bool ReadToken(const std::string& path, std::string& token, std::string& why) {
@@ -39,6 +40,7 @@ bool ReadToken(const std::string& path, std::string& token, std::string& why) {
   return true;
 }
 
+namespace {
 std::string FirstWord(const std::string& line, std::string* rest = nullptr) {
   std::istringstream in(line);
   std::string word;
@@ -152,14 +154,8 @@ void ControlServer::Detach() {
 }
 
 void ControlServer::Heard(const PanelEvent& e) {
-  switch (e.kind) {
-    case PanelEvent::Kind::kSent: return Event("tx " + HexJoin(e.bytes, e.n) + " " + e.who->name);
-    case PanelEvent::Kind::kReceived: return Event("rx " + HexJoin(e.bytes, e.n));
-    case PanelEvent::Kind::kNews: return Event(e.text);
-    case PanelEvent::Kind::kBox:
-      Message(e.text);
-      return Event("box " + e.text);
-  }
+  if (e.kind == PanelEvent::Kind::kBox) Message(e.text);
+  Event(WatchedText(e));
 }
 
 void ControlServer::Watch(Client& c) {

@@ -32,6 +32,8 @@ class ScriptCommands;
 
 // Tokens compared in a time that does not depend on where they differ.
 bool SameToken(const std::string& a, const std::string& b);
+// A token file's first line, without its line end (8 characters at least); false with why.
+bool ReadToken(const std::string& path, std::string& token, std::string& why);
 
 // What a client sent, cut into whole lines (without "\n" or "\r"): kTooLong
 // when a line, or what has come of one, is longer than kMaxLine bytes;

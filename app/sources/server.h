@@ -36,6 +36,9 @@ struct PanelEvent {
   std::string text;
 };
 
+// An event as a watcher reads it: "tx HEX WHO", "rx HEX", "reply ...", "box TEXT".
+std::string WatchedText(const PanelEvent& event);
+
 class IServer {
  public:
   virtual ~IServer() = default;

@@ -1,7 +1,10 @@
 #include <chrono>
 
+#include "protocol/frame.h"
+
 #include "app/options.h"
 #include "app/sources/control_server.h"
+#include "app/sources/http_server.h"
 #include "app/sources/server.h"
 #include "app/sources/visca_ip_server.h"
 
@@ -12,9 +15,21 @@ bool MakeServers(const Options& o, std::vector<std::unique_ptr<IServer>>& server
   if (!o.visca.empty())
     servers.push_back(
         std::make_unique<ViscaIpServer>(o.visca, o.viscaIpHoldMs, o.viscaIpPeer, ViscaIpServer::Framing::kRaw));
+  if (!o.http.empty())
+    servers.push_back(std::make_unique<HttpServer>(o.http, o.controlHoldMs, o.controlToken, o.httpAllowHosts));
   for (auto& server : servers)
     if (!server->Bind(why)) return false;
   return true;
+}
+
+std::string WatchedText(const PanelEvent& e) {
+  switch (e.kind) {
+    case PanelEvent::Kind::kSent: return "tx " + HexJoin(e.bytes, e.n) + " " + e.who->name;
+    case PanelEvent::Kind::kReceived: return "rx " + HexJoin(e.bytes, e.n);
+    case PanelEvent::Kind::kNews: return e.text;
+    case PanelEvent::Kind::kBox: return "box " + e.text;
+  }
+  return e.text;
 }
 
 std::uint64_t SteadyMs() {
