@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-targets=(fuzz_manual fuzz_reply fuzz_recv_log fuzz_exchange fuzz_script fuzz_operator fuzz_options fuzz_telnet fuzz_decode fuzz_control fuzz_visca_ip fuzz_pad_profile)
+targets=(fuzz_manual fuzz_reply fuzz_recv_log fuzz_exchange fuzz_script fuzz_operator fuzz_options fuzz_telnet fuzz_decode fuzz_control fuzz_visca_ip fuzz_pad_profile fuzz_http_request)
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_FUZZ=ON \
   -DVARNEL_GUI=OFF -DVARNEL_BENCH=OFF -DVARNEL_SANITIZE=address,undefined >/dev/null
