@@ -18,6 +18,7 @@ packages=(
   ser2net                                     # a serial device server on loopback, for the network port tests
   socat python3 netcat-openbsd                # control clients of the tests' own (the README's examples)
   libsdl2-dev                                 # game controllers on Linux (the gamepad)
+  chromium chromium-driver                    # the page in a real browser, headless, for its tests
 )
 
 missing=()

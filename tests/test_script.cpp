@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel/control_table.h"
 #include "bytes.h"
 #include "literal_frames.h"
 #include "protocol/commands.h"
@@ -3429,6 +3430,14 @@ std::string Http(int port, const std::string& request, int timeoutMs = 10000) {
   std::string all;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
+    // Whole once its Content-Length has come (a server that keeps the connection open).
+    std::string lower = all.substr(0, all.find("\r\n\r\n"));
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const auto head = all.find("\r\n\r\n");
+    const auto length = lower.find("content-length:");
+    if (head != std::string::npos && length != std::string::npos &&
+        all.size() >= head + 4 + std::strtoul(lower.c_str() + length + 15, nullptr, 10))
+      return all;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{c.fd, POLLIN, 0};
     if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return all + "(no end)";
@@ -3590,4 +3599,181 @@ TEST(Web, OffLoopbackTheTokenIsNeededAndKeptInACookieOnlyThisOriginReads) {
   EXPECT_EQ(Body(Post(panel.port, "click 1050", "Cookie: " + cookie + "\r\n")), "ok\n");
   EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
   std::filesystem::remove_all(dir);
+}
+
+// ---- the page in headless Chromium, driven through ChromeDriver ----
+
+namespace {
+// ChromeDriver on a free loopback port of its own, started and ended (by PID)
+// by the test; Chromium headless with a profile folder of its own, never
+// reaching past this machine.
+class Browser {
+ public:
+  Browser(int width, int height) {
+    if (access("/usr/bin/chromedriver", X_OK) != 0) return;
+    std::snprintf(m_profile, sizeof m_profile, "/tmp/varnel-chromium-XXXXXX");
+    if (!mkdtemp(m_profile)) return;
+    m_port = 20000 + static_cast<int>(getpid() % 20000);
+    m_driver = fork();
+    if (m_driver == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl("/usr/bin/chromedriver", "chromedriver", ("--port=" + std::to_string(m_port)).c_str(), nullptr);
+      _exit(127);
+    }
+    for (int i = 0; i < 100 && Call("GET", "/status", "").find("\"ready\":true") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string args = "\"--headless\",\"--no-sandbox\",\"--disable-gpu\",\"--disable-quic\",\"--no-first-run\","
+                             "\"--disable-background-networking\",\"--disable-component-update\",\"--disable-sync\","
+                             "\"--user-data-dir=" + std::string(m_profile) + "\",\"--window-size=" +
+                             std::to_string(width) + "," + std::to_string(height) + "\"";
+    const std::string made = Call("POST", "/session",
+                                  "{\"capabilities\":{\"alwaysMatch\":{\"goog:chromeOptions\":{\"binary\":\"/usr/bin/"
+                                  "chromium\",\"args\":[" + args + "]}}}}");
+    m_session = Field(made, "sessionId");
+  }
+  ~Browser() {
+    if (!m_session.empty()) Call("DELETE", "/session/" + m_session, "");
+    if (m_driver > 0) {
+      kill(m_driver, SIGTERM);
+      waitpid(m_driver, nullptr, 0);
+    }
+    if (*m_profile) std::filesystem::remove_all(m_profile);
+  }
+  bool Ready() const { return !m_session.empty(); }
+  void Open(const std::string& url) { Session("POST", "/url", "{\"url\":\"" + url + "\"}"); }
+  // A script's result, as the driver's JSON gives it.
+  std::string Run(const std::string& script) {
+    return Session("POST", "/execute/sync", "{\"script\":\"" + Escape(script) + "\",\"args\":[]}");
+  }
+  // The pointer down on the element, held, then (unless held on) let go.
+  void Hold(const std::string& css, int ms, bool release = true) {
+    const std::string found = Session("POST", "/element", "{\"using\":\"css selector\",\"value\":\"" + css + "\"}");
+    const std::string element = Field(found, "element-6066-11e4-a52e-4f735466cecf");
+    Run("document.querySelector('" + css + "').scrollIntoView({block: 'center'})");  // actions do not scroll
+    std::string steps = "{\"type\":\"pointerMove\",\"duration\":0,\"origin\":{\"element-6066-11e4-a52e-4f735466cecf\":\"" +
+                        element + "\"},\"x\":0,\"y\":0},{\"type\":\"pointerDown\",\"button\":0},{\"type\":\"pause\",\"duration\":" +
+                        std::to_string(ms) + "}";
+    if (release) steps += ",{\"type\":\"pointerUp\",\"button\":0}";
+    Session("POST", "/actions",
+            "{\"actions\":[{\"type\":\"pointer\",\"id\":\"finger\",\"parameters\":{\"pointerType\":\"mouse\"},\"actions\":[" +
+                steps + "]}]}");
+  }
+  // The tab (and with it the browser) closed, as an operator closes it.
+  void CloseTab() {
+    Session("DELETE", "/window", "");
+    m_session.clear();
+  }
+  // A PNG of the page as it shows; false when none came.
+  bool Picture(const std::string& path) {
+    const std::string png = Decode64(Field(Session("GET", "/screenshot", ""), "value"));
+    std::ofstream(path, std::ios::binary) << png;
+    return png.size() > 8 && png.compare(1, 3, "PNG") == 0;
+  }
+
+ private:
+  std::string Session(const std::string& method, const std::string& path, const std::string& body) {
+    return Call(method, "/session/" + m_session + path, body);
+  }
+  std::string Call(const std::string& method, const std::string& path, const std::string& body) {
+    const std::string r = Http(m_port, method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_port) +
+                                           "\r\nContent-Type: application/json\r\nContent-Length: " +
+                                           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
+                               30000);
+    return Body(r);
+  }
+  static std::string Escape(const std::string& s) {
+    std::string out;
+    for (const char c : s) out += c == '"' ? std::string("\\\"") : c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+  }
+  static std::string Field(const std::string& json, const std::string& name) {
+    const auto at = json.find("\"" + name + "\":\"");
+    if (at == std::string::npos) return "";
+    const auto from = at + name.size() + 4;
+    return json.substr(from, json.find('"', from) - from);
+  }
+  static std::string Decode64(const std::string& in) {
+    std::string out;
+    int bits = 0, have = 0;
+    for (const char c : in) {
+      const char* p = std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", c);
+      if (!p || !c) continue;
+      bits = bits << 6 | static_cast<int>(p - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+      if ((have += 6) >= 8) out += static_cast<char>(bits >> (have -= 8) & 0xFF);
+    }
+    return out;
+  }
+  char m_profile[64] = "";
+
+  int m_port = 0;
+  pid_t m_driver = -1;
+  std::string m_session;
+};
+
+std::string PageUrl(int port) { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
+}  // namespace
+
+// The page in a real browser: every control of the panel is on it; a button
+// sends its frame byte for byte; an arrow held 2 s moves, then one zero move
+// on release; a reply at the line shows decoded; PNGs at phone and tablet sizes.
+TEST(Browser, ThePageHasEveryControlAButtonSendsAnArrowHeldStopsOnceAndRepliesShow) {
+  TestPty line;
+  Controlled panel(line, {"--no-gamepad"}, "--http", "http://127.0.0.1:0");
+  ASSERT_GT(panel.port, 0) << panel.said;
+  Browser phone(390, 844);
+  if (!phone.Ready()) GTEST_SKIP() << "no chromium and chromedriver (scripts/setup.sh installs them)";
+  phone.Open(PageUrl(panel.port));
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const std::string count = phone.Run("return document.querySelectorAll('main [id^=c]').length");
+  int controls = 0;
+  for (const ControlListing& c : ListControls()) controls += c.id != 0;
+  EXPECT_NE(count.find("\"value\":" + std::to_string(controls)), std::string::npos) << count;
+  EXPECT_NE(phone.Run("return document.getElementById('status').textContent").find("STATUS：COM1 OPENED"),
+            std::string::npos);
+  line.Drain(300);
+
+  phone.Hold("#c1050", 50);  // Query State
+  EXPECT_EQ(line.Receive(48, 5000), Literal("query state"));
+  phone.Hold("#c1014", 2000);  // RIGHT, held 2 s
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const std::vector<std::string> moves = MovesIn(line.Drain(300));
+  ASSERT_GE(moves.size(), 5u);
+  EXPECT_EQ(moves.back(), "0,0");
+  EXPECT_EQ(std::count(moves.begin(), moves.end(), "0,0"), 1);
+  EXPECT_EQ(std::count(moves.begin(), moves.end(), "200,0"), static_cast<long>(moves.size()) - 1);
+
+  line.Send({0xbb, 0x09, 0x01, 0x49, 0x02, 0x00, 0xff, 0x00});  // the card formatted
+  std::string replies;
+  for (int i = 0; i < 40 && replies.find("format complete") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    replies = phone.Run("return document.getElementById('replies').textContent");
+  }
+  EXPECT_NE(replies.find("format complete"), std::string::npos) << replies;
+  EXPECT_TRUE(phone.Picture(std::string(VARNEL_SHOT_DIR) + "/page-phone.png"));
+  Browser tablet(1024, 1366);
+  tablet.Open(PageUrl(panel.port));
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_TRUE(tablet.Picture(std::string(VARNEL_SHOT_DIR) + "/page-tablet.png"));
+}
+
+// The tab closed while an arrow is held: exactly one zero move.
+TEST(Browser, TheTabClosedMidHoldStopsTheGimbalOnce) {
+  TestPty line;
+  Controlled panel(line, {"--no-gamepad"}, "--http", "http://127.0.0.1:0");
+  ASSERT_GT(panel.port, 0) << panel.said;
+  Browser browser(390, 844);
+  if (!browser.Ready()) GTEST_SKIP() << "no chromium and chromedriver (scripts/setup.sh installs them)";
+  browser.Open(PageUrl(panel.port));
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  line.Drain(300);
+  browser.Hold("#c1012", 500, false);  // UP, and the finger stays
+  browser.CloseTab();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const std::vector<std::string> moves = MovesIn(line.Drain(300));
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves.front(), "0,-200");
+  EXPECT_EQ(moves.back(), "0,0");
+  EXPECT_EQ(std::count(moves.begin(), moves.end(), "0,0"), 1);
 }

@@ -79,7 +79,7 @@ std::string PanelStyle() {
   return R"(body{font-family:"WenQuanYi Micro Hei","Noto Sans CJK SC","Microsoft YaHei",sans-serif;margin:0;background:#eee}
 header{position:sticky;top:0;background:#234;color:#fff;padding:8px;display:flex;gap:8px;justify-content:space-between;z-index:2}
 main{display:flex;flex-wrap:wrap;gap:8px;padding:8px}
-fieldset{background:#fff;border:1px solid #aaa;border-radius:6px;flex:1 1 300px;display:flex;flex-wrap:wrap;gap:6px;align-items:center}
+fieldset{background:#fff;border:1px solid #aaa;border-radius:6px;flex:1 1 300px;display:flex;flex-wrap:wrap;gap:6px;align-items:center;align-content:flex-start;align-self:flex-start}
 button,select,input{font:inherit;min-height:44px}
 button{min-width:64px;touch-action:manipulation}
 label{display:flex;gap:4px;align-items:center}
@@ -88,6 +88,8 @@ input[type=range]{width:160px}
 #stick{width:180px;height:180px;border-radius:50%;background:#dde;position:relative;touch-action:none}
 #knob{width:60px;height:60px;border-radius:50%;background:#468;position:absolute;left:60px;top:60px}
 .log,#replies{font-family:monospace;max-height:200px;overflow:auto;width:100%;margin:0;padding-left:2em}
+.stick,.live{flex:1 1 200px;align-items:flex-start}
+#sent{word-break:break-all}
 output{font-family:monospace})";
 }
 
@@ -182,6 +184,17 @@ function listen() {
     else if (kind === 'reply') add($('replies'), text);
   };
 }
+// What the panel holds now, each control read as script mode's `get` reads it.
+async function load() {
+  for (const el of document.querySelectorAll('[data-select],[data-slide],[data-type],input[data-click]')) {
+    const id = el.dataset.select || el.dataset.slide || el.dataset.type || el.dataset.click;
+    const m = new RegExp('^' + id + '=(.*)$', 'm').exec(await command('get ' + id));
+    if (!m) continue;
+    if (el.type === 'checkbox') el.checked = m[1] === '1';
+    else el.value = m[1];
+  }
+}
+load();
 command('get ' + ids.status).then((t) => { const m = new RegExp('^' + ids.status + '=(.*)$', 'm').exec(t); if (m) $('status').textContent = m[1]; });
 listen();
 )JS";
