@@ -3505,6 +3505,14 @@ TEST(Web, TheApiAnswersInScriptModesWordsTheEventsStreamAndAHeldStickStops) {
   EXPECT_EQ(moves.front(), "200,0");
   EXPECT_EQ(moves.back(), "0,0");
   EXPECT_EQ(std::count(moves.begin(), moves.end(), "0,0"), 1);
+  // So does a request that names no page (curl).
+  EXPECT_EQ(Body(Post(panel.port, "stick 0 1")), "ok\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  moves = MovesIn(line.Drain(300));
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves.front(), "0,200");
+  EXPECT_EQ(std::count(moves.begin(), moves.end(), "0,0"), 1);
+  EXPECT_EQ(moves.back(), "0,0");
   // Its stream closes mid-hold (the tab closed): one zero move at once.
   EXPECT_EQ(Body(Post(panel.port, "stick 1 0", "X-Varnel-Page: p1\r\n")), "ok\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(100));

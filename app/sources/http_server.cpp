@@ -297,8 +297,8 @@ void HttpServer::Serve(Connection& c, const HttpRequest& r) {
 }
 
 HttpServer::Page* HttpServer::PageOf(const HttpRequest& r) {
+  // A request that names no page (curl, a flow) is the one source "web": its stick too lasts only while renewed.
   const std::string id = PageId(r);
-  if (id.empty()) return nullptr;
   auto it = m_pages.find(id);
   if (it == m_pages.end()) {
     if (m_pages.size() >= kMaxPages) {
@@ -308,7 +308,8 @@ HttpServer::Page* HttpServer::PageOf(const HttpRequest& r) {
       if (idle == m_pages.end()) return nullptr;
       m_pages.erase(idle);
     }
-    it = m_pages.emplace(id, Page{m_actions->Appear(Source::Kind::kClient, "web page"), false, 0, 0}).first;
+    it = m_pages.emplace(id, Page{m_actions->Appear(Source::Kind::kClient, id.empty() ? "web" : "web page"), false, 0, 0})
+             .first;
   }
   return &it->second;
 }
@@ -325,14 +326,14 @@ void HttpServer::Command(Connection& c, const HttpRequest& r) {
   if (word == "wait") return text("error a request does not wait: send the next one later\n");
   if (word == "quit") return text("error quit ends the panel: close it at the panel\n");
   Page* page = PageOf(r);
-  if (!page && m_anyone.name.empty()) m_anyone = m_actions->Appear(Source::Kind::kClient, "web");
-  const Source who = page ? page->source : m_anyone;
+  if (!page) return text("error too many pages steer at once\n");
+  const Source who = page->source;
   std::string answer;
   ScriptCommands commands(*m_actions, [&answer](const std::string& printed) { answer += printed + "\n"; }, who);
   std::string* before = std::exchange(m_answer, &answer);
   const std::string why = commands.Perform(line);
   m_answer = before;
-  if (why.empty() && word == "stick" && page) {
+  if (why.empty() && word == "stick") {
     // Held while renewed; at rest it is the pad's own stop.
     Steering* pad = m_actions->Steer();
     page->holding = pad && pad->Moving() && pad->Driver() == page->source;

@@ -89,7 +89,6 @@ class HttpServer : public Server {
   std::string m_url;
   std::vector<std::unique_ptr<Connection>> m_connections;
   std::map<std::string, Page> m_pages;
-  Source m_anyone;  // who a request that names no page acts for
   std::deque<std::string> m_sessions;
   int m_depth = 0;
   std::string* m_answer = nullptr;  // the command running: a box it opens is part of its answer
