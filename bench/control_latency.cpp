@@ -25,69 +25,11 @@
 #include <vector>
 
 #include "bench_figures.h"
+#include "bench_net.h"
 #include "scripted_panel.h"
 #include "test_pty.h"
 
 namespace {
-int FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  close(s);
-  return ntohs(a.sin_port);
-}
-
-int Connect(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  for (int i = 0; i < 300; ++i) {
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  close(fd);
-  return -1;
-}
-
-// Reads until a line starting with prefix; false after timeoutMs.
-bool ReadLine(int fd, const std::string& prefix, int timeoutMs) {
-  std::string text;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  char c;
-  while (std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 50) <= 0) continue;
-    if (read(fd, &c, 1) != 1) return false;
-    if (c != '\n') {
-      text += c;
-      continue;
-    }
-    if (text.rfind(prefix, 0) == 0) return true;
-    text.clear();
-  }
-  return false;
-}
-
-// The processor seconds of every process in pid's group (the panel and its threads).
-double CpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string all((std::istreambuf_iterator<char>(stat)), {});
-  const auto close = all.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(all.substr(close + 2));
-  std::string f;
-  long ticks = 0;
-  for (int i = 3; fields >> f; ++i)
-    if (i == 14 || i == 15) ticks += std::atol(f.c_str());
-  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 void Print(const char* name, const std::vector<double>& ms) { PrintFigures(name, ms, "ms", 34); }
 }  // namespace
 
