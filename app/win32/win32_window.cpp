@@ -5,6 +5,7 @@
 #include "app/win32/dialog_templates.h"
 #include "app/win32/end_requests_win32.h"
 #include "app/win32/win32_text.h"
+#include "app/sources/win32/raw_input_pad.h"
 #include "app/sources/win32/xinput_pad.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
@@ -128,6 +129,9 @@ void Win32Window::InitDialog() {
   if (m_readGamepad) {
     // The first look once the window is up; then as devices come.
     m_xpad = std::make_unique<XInputPad>(m_dlg->ForPads());
+    // The devices XInput does not serve (flight sticks, pedals) through Raw Input, as they arrive.
+    m_rawPads = std::make_unique<RawInputPads>(m_dlg->ForPads());
+    m_rawPads->Register(hwnd);
     SetTimer(hwnd, kPadTimer, kFirstPadLookMs, nullptr);
   }
 }
@@ -212,6 +216,12 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
     case WM_WINDOWPOSCHANGED:
       m_controls.Uncovered();  // a window over the panel may have gone, or the panel moved
       return FALSE;
+    case WM_INPUT:
+      if (m_rawPads && !m_ending) m_rawPads->Input(static_cast<long long>(lParam));
+      return FALSE;  // the system's own handling follows
+    case WM_INPUT_DEVICE_CHANGE:
+      if (m_rawPads && !m_ending) m_rawPads->Changed(wParam, static_cast<long long>(lParam));
+      return Result(hwnd, 0);
     case WM_DEVICECHANGE:
       // A device came: a look shortly, once its driver has it ready (a pad
       // that steers is read anyway).
@@ -223,6 +233,7 @@ std::intptr_t Win32Window::Handle(void* window, unsigned msg, std::uintptr_t wPa
       m_padNotify = nullptr;
       KillTimer(hwnd, kPadTimer);
       m_xpad.reset();
+      m_rawPads.reset();
       SetEndRequestWindow(nullptr, 0);
       m_dlg.reset();  // no tick outlives the window
       return FALSE;

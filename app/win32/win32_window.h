@@ -73,6 +73,7 @@ class Win32Window : public IDialogHost {
   std::function<void()> m_onEndRequest;
   bool m_readGamepad = true;
   std::unique_ptr<class XInputPad> m_xpad;
+  std::unique_ptr<class RawInputPads> m_rawPads;
   void PollGamepad();
   void* m_padNotify = nullptr;  // device arrivals: a look for a pad
   bool m_ending = false;

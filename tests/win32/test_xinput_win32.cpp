@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/panel/control_ids.h"
+#include "app/sources/win32/raw_input_pad.h"
 #include "app/sources/win32/xinput_pad.h"
 
 // Last: <windows.h>, with the macros that clash with our names undone.
@@ -32,4 +33,32 @@ TEST(XInput, EachFieldOfAPadsStateIsTheInputOfItsNameThroughTheProfile) {
     EXPECT_TRUE(PadInputNamed(name)) << name;
     EXPECT_NE(value, 0.0) << name;
   }
+}
+
+// A HID joystick's report (a flight stick through Raw Input) as the inputs a
+// profile names, as SDL names a joystick it has no mapping for: the axes by
+// usage order from their logical range to -1..1, the hat's four ways, the
+// buttons from 0.
+TEST(RawInput, AReportIsTheInputsOfTheirNumbers) {
+  HidLayout stick;
+  stick.axes = {{0x30, 0, 1023}, {0x31, 0, 1023}, {0x35, 0, 255}, {0x36, 0, 255}};  // X, Y, twist, throttle
+  stick.hat = true;
+  stick.buttons = 3;
+  HidReport r;
+  r.axes = {1023, 0, 128, 0};
+  r.hat = 1;  // up and right
+  r.pressed = {2};
+  const std::vector<std::pair<std::string, double>> got = HidInputs(stick, r);
+  const std::vector<std::pair<std::string, double>> want = {
+      {"axis0", 1.0}, {"axis1", -1.0}, {"axis2", 128.0 / 255 * 2 - 1}, {"axis3", -1.0},
+      {"hat0up", 1}, {"hat0right", 1}, {"hat0down", 0}, {"hat0left", 0},
+      {"button0", 0}, {"button1", 0}, {"button2", 1}};
+  EXPECT_EQ(got, want);
+  r.hat = 8;  // centred: outside 0..7
+  for (const auto& [name, value] : HidInputs(stick, r)) {
+    if (name.rfind("hat", 0) == 0) {
+      EXPECT_EQ(value, 0.0) << name;
+    }
+  }
+  for (const auto& [name, value] : got) EXPECT_TRUE(PadInputNamed(name)) << name;
 }
