@@ -15,8 +15,9 @@
 #include <string>
 #include <thread>
 
-inline int FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
+// A port no one listens on now, of the kind asked (SOCK_STREAM, SOCK_DGRAM).
+inline int FreePort(int type = SOCK_STREAM) {
+  const int s = socket(AF_INET, type, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -19,27 +19,15 @@
 #include <vector>
 
 #include "bench_figures.h"
+#include "bench_net.h"
 #include "scripted_panel.h"
 #include "test_pty.h"
 
-namespace {
-int FreeUdpPort() {
-  const int s = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  close(s);
-  return ntohs(a.sin_port);
-}
-}  // namespace
 
 int main(int argc, char** argv) {
   const auto [rounds, wineExe] = ParseRoundsAndWine(argc, argv, 200);
   TestPty far;
-  const int port = FreeUdpPort();
+  const int port = FreePort(SOCK_DGRAM);
   std::vector<std::string> args = {"--no-gamepad", "--visca-ip", "udp://127.0.0.1:" + std::to_string(port)};
   if (!wineExe) args.insert(args.begin(), {"--port", "COM1=" + far.path()});
   ScriptedPanel panel(args, wineExe, wineExe ? "com1=" + far.path() : std::string());

@@ -50,6 +50,19 @@ void AnswerNextBox(QString* text) {
     }
   });
 }
+// SDL's own virtual joystick: the SDL event path as a pad's, no /dev/uinput
+// needed. A game controller (SDL maps it) unless told how many axes,
+// buttons and hats a joystick it does not know has; its index, -1 when none.
+int AttachVirtualPad(const char* name, int axes = -1, int buttons = 0, int hats = 0) {
+  SDL_VirtualJoystickDesc desc{};
+  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  desc.type = axes < 0 ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_FLIGHT_STICK;
+  desc.naxes = static_cast<Uint16>(axes < 0 ? SDL_CONTROLLER_AXIS_MAX : axes);
+  desc.nbuttons = static_cast<Uint16>(axes < 0 ? SDL_CONTROLLER_BUTTON_MAX : buttons);
+  desc.nhats = static_cast<Uint16>(hats);
+  desc.name = name;
+  return SDL_JoystickAttachVirtualEx(&desc);
+}
 }  // namespace
 
 class WindowTest : public QObject {
@@ -319,14 +332,7 @@ class WindowTest : public QObject {
     SdlPad reader(window->dialog().ForPads());
     QVERIFY(!reader.Started());  // SDL comes only once the window is up
     QTRY_VERIFY_WITH_TIMEOUT(reader.Started(), 1000);
-    // SDL's own virtual game controller: the SDL event path as a pad's, no /dev/uinput needed.
-    SDL_VirtualJoystickDesc desc{};
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    desc.name = "Varnel test pad";
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    const int index = AttachVirtualPad("Varnel test pad");
     QVERIFY2(index >= 0, SDL_GetError());
     SDL_Joystick* stick = SDL_JoystickOpen(index);
     QVERIFY(stick);
@@ -381,19 +387,8 @@ class WindowTest : public QObject {
     window->dialog().Steer().UseProfiles(&profiles, [&said](const std::string& l) { said.push_back(l); });
     SdlPad reader(window->dialog().ForPads());
     reader.Start();
-    SDL_VirtualJoystickDesc pad{}, flight{};
-    pad.version = flight.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    pad.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    pad.naxes = SDL_CONTROLLER_AXIS_MAX;
-    pad.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    pad.name = "Varnel test pad";
-    flight.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-    flight.naxes = 4;
-    flight.nbuttons = 8;
-    flight.nhats = 1;
-    flight.name = "Varnel test stick";
-    const int padIndex = SDL_JoystickAttachVirtualEx(&pad);
-    const int stickIndex = SDL_JoystickAttachVirtualEx(&flight);
+    const int padIndex = AttachVirtualPad("Varnel test pad");
+    const int stickIndex = AttachVirtualPad("Varnel test stick", 4, 8, 1);
     QVERIFY2(padIndex >= 0 && stickIndex >= 0, SDL_GetError());
     SDL_Joystick* p = SDL_JoystickOpen(padIndex);
     SDL_Joystick* s = SDL_JoystickOpen(stickIndex);
@@ -449,13 +444,7 @@ class WindowTest : public QObject {
     window->dialog().Steer().UseProfiles(&profiles, [](const std::string&) {});
     SdlPad reader(window->dialog().ForPads());
     reader.Start();
-    SDL_VirtualJoystickDesc desc{};
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    desc.name = "Varnel learn pad";
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    const int index = AttachVirtualPad("Varnel learn pad");
     SDL_Joystick* pad = SDL_JoystickOpen(index);
     QVERIFY(pad);
     QTRY_COMPARE_WITH_TIMEOUT(reader.Pads(), 1, 1500);
