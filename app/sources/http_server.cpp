@@ -318,7 +318,11 @@ void HttpServer::Command(Connection& c, const HttpRequest& r) {
   std::string line = r.body;
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   line = ScriptLine(line);
-  const auto text = [&](const std::string& body) { Respond(c, "200 OK", "text/plain; charset=utf-8", body); };
+  // An error is said with a status of its own, so that a tool that looks only at the status (curl --fail,
+  // Companion's button) sees it.
+  const auto text = [&](const std::string& body, bool ok = false) {
+    Respond(c, ok ? "200 OK" : "422 Unprocessable Content", "text/plain; charset=utf-8", body);
+  };
   if (line.find('\n') != std::string::npos) return text("error one command a request\n");
   std::istringstream words(line);
   std::string word;
@@ -326,7 +330,8 @@ void HttpServer::Command(Connection& c, const HttpRequest& r) {
   if (word == "wait") return text("error a request does not wait: send the next one later\n");
   if (word == "quit") return text("error quit ends the panel: close it at the panel\n");
   Page* page = PageOf(r);
-  if (!page) return text("error too many pages steer at once\n");
+  if (!page)
+    return Respond(c, "503 Service Unavailable", "text/plain; charset=utf-8", "error too many pages steer at once\n");
   const Source who = page->source;
   std::string answer;
   ScriptCommands commands(*m_actions, [&answer](const std::string& printed) { answer += printed + "\n"; }, who);
@@ -339,7 +344,7 @@ void HttpServer::Command(Connection& c, const HttpRequest& r) {
     page->holding = pad && pad->Moving() && pad->Driver() == page->source;
     page->heardAt = Now();
   }
-  text(answer + (why.empty() ? "ok" : "error " + ControlsShown(why)) + "\n");
+  text(answer + (why.empty() ? "ok" : "error " + ControlsShown(why)) + "\n", why.empty());
 }
 
 void HttpServer::Login(Connection& c, const HttpRequest& r) {
