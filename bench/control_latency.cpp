@@ -26,6 +26,7 @@
 
 #include "bench_figures.h"
 #include "bench_net.h"
+#include "poured_clicks.h"
 #include "scripted_panel.h"
 #include "test_pty.h"
 
@@ -83,34 +84,7 @@ int main(int argc, char** argv) {
 
   // A watcher that reads, while the script pours 1,000 clicks.
   std::vector<double> told;
-  for (int run = 0; run < 3; ++run) {
-    fcntl(watcher, F_SETFL, O_NONBLOCK);
-    char junk[65536];
-    while (read(watcher, junk, sizeof junk) > 0) {
-    }
-    std::string clicks;
-    for (int i = 0; i < 1000; ++i) clicks += "click 1050\n";
-    panel.Say(clicks + "get 1004\n");
-    std::string events;
-    std::thread drain([&] { far.Receive(1000 * 48, 60000); });
-    for (auto quiet = std::chrono::steady_clock::now();
-         std::chrono::steady_clock::now() - quiet < std::chrono::milliseconds(1500);) {
-      const ssize_t n = read(watcher, junk, sizeof junk);
-      if (n > 0) {
-        events.append(junk, static_cast<std::size_t>(n));
-        quiet = std::chrono::steady_clock::now();
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    }
-    drain.join();
-    while (panel.Answer(5000).rfind("1004=", 0) != 0) {
-    }
-    double tx = 0;
-    for (std::size_t at = 0; (at = events.find("event tx 7e-7e-44-00-00-8b", at)) != std::string::npos; ++at) ++tx;
-    told.push_back(tx);
-  }
-  fcntl(watcher, F_SETFL, 0);
+  for (int run = 0; run < 3; ++run) told.push_back(PourClicks(panel, far, watcher, "event tx 7e-7e-44-00-00-8b").told);
   PrintFigures("events told of 1,000 poured clicks", told, "", 34);
 
   // Pipelined gets: 1,000, a client 32 at a time (the server takes 64

@@ -19,6 +19,7 @@
 
 #include "bench_figures.h"
 #include "bench_net.h"
+#include "poured_clicks.h"
 #include "scripted_panel.h"
 #include "test_pty.h"
 
@@ -79,36 +80,11 @@ int main(int argc, char** argv) {
   const std::string open = "GET /api/events?page=bench HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(http) + "\r\n\r\n";
   (void)!write(stream, open.data(), open.size());
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  fcntl(stream, F_SETFL, O_NONBLOCK);
   std::vector<double> told, rate;
   for (int run = 0; run < 3; ++run) {
-    char junk[65536];
-    while (read(stream, junk, sizeof junk) > 0) {
-    }
-    std::string clicks;
-    for (int i = 0; i < 1000; ++i) clicks += "click 1050\n";
-    const auto start = std::chrono::steady_clock::now();
-    auto last = start;
-    panel.Say(clicks + "get 1004\n");
-    std::thread drain([&] { far.Receive(1000 * 48, 60000); });
-    std::string events;
-    for (auto quiet = std::chrono::steady_clock::now();
-         std::chrono::steady_clock::now() - quiet < std::chrono::milliseconds(1500);) {
-      const ssize_t n = read(stream, junk, sizeof junk);
-      if (n > 0) {
-        events.append(junk, static_cast<std::size_t>(n));
-        quiet = last = std::chrono::steady_clock::now();
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    }
-    drain.join();
-    while (panel.Answer(5000).rfind("1004=", 0) != 0) {
-    }
-    double tx = 0;
-    for (std::size_t at = 0; (at = events.find("data: tx 7e-7e-44-00-00-8b", at)) != std::string::npos; ++at) ++tx;
-    told.push_back(tx);
-    rate.push_back(tx / std::chrono::duration<double>(last - start).count());
+    const Poured p = PourClicks(panel, far, stream, "data: tx 7e-7e-44-00-00-8b");
+    told.push_back(p.told);
+    rate.push_back(p.seconds > 0 ? p.told / p.seconds : 0);
   }
   PrintFigures("events told of 1,000 poured clicks", told, "", 36);
   PrintFigures("events a second to the page", rate, "/s", 36);
