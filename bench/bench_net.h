@@ -75,3 +75,9 @@ inline double CpuSeconds(pid_t pid) {
   return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// The share of one core pid took over seconds of doing nothing asked of it, in percent.
+inline double IdlePercent(pid_t pid, int seconds = 5) {
+  const double before = CpuSeconds(pid);
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  return (CpuSeconds(pid) - before) / seconds * 100;
+}

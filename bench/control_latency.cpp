@@ -120,11 +120,7 @@ int main(int argc, char** argv) {
   PrintFigures("pipelined gets a second, script", scriptRate, "/s", 34);
   if (!wineExe) {
     const pid_t pid = panel.Pid();
-    const auto idle = [&] {
-      const double before = CpuSeconds(pid);
-      std::this_thread::sleep_for(std::chrono::seconds(5));
-      return (CpuSeconds(pid) - before) / 5 * 100;
-    };
+    const auto idle = [pid] { return IdlePercent(pid); };
     close(client);
     close(watcher);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

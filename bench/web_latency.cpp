@@ -90,11 +90,7 @@ int main(int argc, char** argv) {
   PrintFigures("events a second to the page", rate, "/s", 36);
   if (!wineExe) {
     const pid_t pid = panel.Pid();
-    const auto idle = [&] {
-      const double before = CpuSeconds(pid);
-      std::this_thread::sleep_for(std::chrono::seconds(5));
-      return (CpuSeconds(pid) - before) / 5 * 100;
-    };
+    const auto idle = [pid] { return IdlePercent(pid); };
     const double withPage = idle();
     close(stream);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

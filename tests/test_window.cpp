@@ -63,6 +63,13 @@ int AttachVirtualPad(const char* name, int axes = -1, int buttons = 0, int hats 
   desc.name = name;
   return SDL_JoystickAttachVirtualEx(&desc);
 }
+// How many of the frames at the far end, frame by frame, are f.
+int CountFrames(const std::vector<std::uint8_t>& wire, const Frame& f) {
+  int n = 0;
+  for (std::size_t at = 0; at + kFrameSize <= wire.size(); at += kFrameSize)
+    if (std::equal(f.data(), f.data() + kFrameSize, wire.begin() + static_cast<long>(at))) ++n;
+  return n;
+}
 }  // namespace
 
 class WindowTest : public QObject {
@@ -342,22 +349,16 @@ class WindowTest : public QObject {
 
     const Frame move = BuildMoveFrame(kCmdCrossWire, 55, 0, 0);
     const Frame stop = BuildMoveFrame(kCmdCrossWire, 0, 0, 0);
-    const auto count = [](const std::vector<std::uint8_t>& wire, const Frame& f) {
-      int n = 0;
-      for (std::size_t at = 0; at + kFrameSize <= wire.size(); at += kFrameSize)
-        if (std::equal(f.data(), f.data() + kFrameSize, wire.begin() + static_cast<long>(at))) ++n;
-      return n;
-    };
     SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 16384);  // half way right
     QTest::qWait(500);
     SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 0);
     QTest::qWait(200);
     std::vector<std::uint8_t> wire = Collect(0, 100);
     QCOMPARE(wire.size() % kFrameSize, std::size_t(0));
-    const int moves = count(wire, move);
+    const int moves = CountFrames(wire, move);
     qInfo("SDL pad held 500 ms: %d move frames", moves);
     QVERIFY(moves >= 8 && moves <= 14);
-    QCOMPARE(count(wire, stop), 1);
+    QCOMPARE(CountFrames(wire, stop), 1);
     QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
 
     // Unplugged mid-move: the zero move, once.
@@ -367,8 +368,8 @@ class WindowTest : public QObject {
     SDL_JoystickDetachVirtual(index);
     QTest::qWait(200);
     wire = Collect(0, 100);
-    QVERIFY(count(wire, move) >= 1);
-    QCOMPARE(count(wire, stop), 1);
+    QVERIFY(CountFrames(wire, move) >= 1);
+    QCOMPARE(CountFrames(wire, stop), 1);
     QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
   }
 
@@ -405,12 +406,6 @@ class WindowTest : public QObject {
 
     const Frame padMove = BuildMoveFrame(kCmdCrossWire, 55, 0, 0), twist = BuildMoveFrame(kCmdCrossWire, 200, 0, 0);
     const Frame stop = BuildMoveFrame(kCmdCrossWire, 0, 0, 0);
-    const auto count = [](const std::vector<std::uint8_t>& wire, const Frame& f) {
-      int n = 0;
-      for (std::size_t at = 0; at + kFrameSize <= wire.size(); at += kFrameSize)
-        if (std::equal(f.data(), f.data() + kFrameSize, wire.begin() + static_cast<long>(at))) ++n;
-      return n;
-    };
     SDL_JoystickSetVirtualAxis(p, SDL_CONTROLLER_AXIS_LEFTX, 16384);  // the pad drives
     QTest::qWait(200);
     SDL_JoystickSetVirtualAxis(s, 2, 32767);  // the stick's full twist takes over
@@ -418,15 +413,15 @@ class WindowTest : public QObject {
     SDL_JoystickSetVirtualAxis(p, SDL_CONTROLLER_AXIS_LEFTX, 0);  // the pad's rest stops nothing
     QTest::qWait(200);
     std::vector<std::uint8_t> wire = Collect(0, 100);
-    QVERIFY(count(wire, padMove) >= 2);
-    QVERIFY(count(wire, twist) >= 6);
-    QCOMPARE(count(wire, stop), 0);
+    QVERIFY(CountFrames(wire, padMove) >= 2);
+    QVERIFY(CountFrames(wire, twist) >= 6);
+    QCOMPARE(CountFrames(wire, stop), 0);
     SDL_JoystickClose(s);  // the stick unplugged mid-twist: one stop
     SDL_JoystickDetachVirtual(stickIndex);
     QTRY_COMPARE_WITH_TIMEOUT(reader.Pads(), 1, 1500);
     QTest::qWait(100);
     wire = Collect(0, 100);
-    QCOMPARE(count(wire, stop), 1);
+    QCOMPARE(CountFrames(wire, stop), 1);
     QVERIFY(std::equal(stop.data(), stop.data() + kFrameSize, wire.end() - kFrameSize));
     SDL_JoystickClose(p);
     SDL_JoystickDetachVirtual(padIndex);
